@@ -1,0 +1,1 @@
+#include "wendrake/wendrake.h"

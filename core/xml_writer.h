@@ -1,0 +1,61 @@
+// Appenders of a report item's XML text.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace wendrake {
+
+// The text of the item under construction, bound to its 5120-byte text block.
+// The text never runs past the block: at most 5119 bytes plus a terminating
+// zero. Column elements are written whole or not at all, and room is always
+// kept for the closing "</content>\n</message>\n" so the envelope can close.
+class XmlText {
+ public:
+  static constexpr size_t kBlockSize = 5120;
+  static constexpr size_t kMaxLength = kBlockSize - 1;
+  static constexpr size_t kEnvelopeCloseLength = 22;  // "</content>\n</message>\n"
+
+  explicit XmlText(char* block) : block_(block) {}
+
+  // Starts a new line's text: zeroes what earlier text left in the block
+  // (bytes past the length are always zero afterwards), length 0.
+  void Reset();
+
+  // Marks `length` leading bytes as written by someone else (binary text of
+  // layer-3 items); they are cleared by the next Reset.
+  void MarkWritten(size_t length);
+
+  const char* data() const { return block_; }
+  char* data() { return block_; }
+  size_t length() const { return length_; }
+
+  // Appends raw bytes when the text stays within `limit` bytes; returns false
+  // (and appends nothing) otherwise.
+  bool Append(const char* bytes, size_t count, size_t limit = kMaxLength);
+
+  // Once one element of a line is left out for want of room, the later
+  // elements of that line are left out too.
+  bool elementsCut() const { return elementsCut_; }
+  void CutElements() { elementsCut_ = true; }
+
+ private:
+  char* block_;
+  size_t length_ = 0;
+  size_t dirty_ = kBlockSize;  // bytes that may be non-zero; a fresh block is 0xFF
+  bool elementsCut_ = false;
+};
+
+// Appends "<name>" (spaces stripped from both ends, inner spaces turned into
+// underscores, names cut to 253 characters) and then the suffix, if any.
+void WriteXmlTag(const char* name, const char* suffix, XmlText* out);
+
+// Appends one element: open tag, value formatted by the first matching rule
+// of the format, close tag and newline. `value` points to a string, an integer
+// of `width` bytes (1, 2, else 4) or a double, as the format says. Returns
+// false for an unrecognised format (the element then holds
+// "format error in MakeXml function").
+bool MakeXml(const char* name, const char* format, const void* value, XmlText* out,
+             const char* suffix, int width);
+
+}  // namespace wendrake
