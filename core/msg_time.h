@@ -29,4 +29,25 @@ struct MsgTime {
 // of seconds counts as -1, giving 28799.
 MsgTime MakeMsgTime(const LogClock& clock);
 
+// Remembers the last conversion: a log sets its clock about once a second
+// but stamps many lines in between, and mktime is costly. The host's time
+// zone is read only when the clock changes, so a time zone change shows from
+// the next clock change on. Keep one cache per decoder object.
+class MsgTimeCache {
+ public:
+  MsgTime Get(const LogClock& clock) {
+    if (!valid_ || !(clock == clock_)) {
+      clock_ = clock;
+      time_ = MakeMsgTime(clock);
+      valid_ = true;
+    }
+    return time_;
+  }
+
+ private:
+  bool valid_ = false;
+  LogClock clock_;
+  MsgTime time_ = {0, 0};
+};
+
 }  // namespace wendrake

@@ -10,16 +10,22 @@ namespace wendrake {
 // The text never runs past the block: at most 5119 bytes plus a terminating
 // zero. Column elements are written whole or not at all, and room is always
 // kept for the closing "</content>\n</message>\n" so the envelope can close.
+//
+// Once Reset has run, every byte at or after length() is zero up to the end of
+// the block, after every operation: hosts may read the whole block.
 class XmlText {
  public:
   static constexpr size_t kBlockSize = 5120;
   static constexpr size_t kMaxLength = kBlockSize - 1;
   static constexpr size_t kEnvelopeCloseLength = 22;  // "</content>\n</message>\n"
+  // An element may end no later than this, so the envelope close still fits.
+  static constexpr size_t kElementLimit = kMaxLength - kEnvelopeCloseLength;
 
   explicit XmlText(char* block) : block_(block) {}
 
   // Starts a new line's text: zeroes what earlier text left in the block
-  // (bytes past the length are always zero afterwards), length 0.
+  // (bytes past the length are always zero afterwards), length 0, and lets
+  // elements be written again.
   void Reset();
 
   // Marks `length` leading bytes as written by someone else (binary text of
@@ -30,8 +36,8 @@ class XmlText {
   char* data() { return block_; }
   size_t length() const { return length_; }
 
-  // Appends raw bytes when the text stays within `limit` bytes; returns false
-  // (and appends nothing) otherwise.
+  // Appends raw bytes when the text stays within `limit` bytes (never more
+  // than kMaxLength); returns false (and appends nothing) otherwise.
   bool Append(const char* bytes, size_t count, size_t limit = kMaxLength);
 
   // Once one element of a line is left out for want of room, the later
@@ -48,13 +54,17 @@ class XmlText {
 
 // Appends "<name>" (spaces stripped from both ends, inner spaces turned into
 // underscores, names cut to 253 characters) and then the suffix, if any.
+// Tag and suffix are appended together, and only when both fit in the text.
 void WriteXmlTag(const char* name, const char* suffix, XmlText* out);
 
 // Appends one element: open tag, value formatted by the first matching rule
 // of the format, close tag and newline. `value` points to a string, an integer
-// of `width` bytes (1, 2, else 4) or a double, as the format says. Returns
-// false for an unrecognised format (the element then holds
-// "format error in MakeXml function").
+// of `width` bytes (1, 2, else 4) or a double, as the format says; a string
+// ends at its first zero byte. The close tag repeats what follows the last
+// "<" of the open tag. The element is left out, and so is every later element
+// until the next Reset, when after it the envelope close would no longer fit.
+// Returns false for an unrecognised format (the element then holds
+// "format error in MakeXml function") and for an element left out.
 bool MakeXml(const char* name, const char* format, const void* value, XmlText* out,
              const char* suffix, int width);
 

@@ -1,0 +1,31 @@
+#include "core/msg_time.h"
+
+#include <ctime>
+
+namespace wendrake {
+
+namespace {
+// Eight hours on top of the local-time conversion: on a host whose standard
+// time is UTC+8 the stamp is the clock read as UTC.
+constexpr int64_t kStampOffsetSeconds = 8 * 3600;
+constexpr int64_t kMaxSeconds = 2147483647;
+}  // namespace
+
+MsgTime MakeMsgTime(const LogClock& clock) {
+  std::tm broken = {};
+  broken.tm_year = clock.year - 1900;
+  broken.tm_mon = clock.month - 1;
+  broken.tm_mday = clock.day;
+  broken.tm_hour = clock.hour;
+  broken.tm_min = clock.minute;
+  broken.tm_sec = clock.second;
+  broken.tm_isdst = 0;
+  int64_t seconds = static_cast<int64_t>(std::mktime(&broken));
+  // Hosts read the stamp as a 32-bit count of seconds since 1970: anything
+  // outside it is the conversion failure value.
+  if (seconds < 0 || seconds > kMaxSeconds) seconds = -1;
+  return {static_cast<uint32_t>(seconds + kStampOffsetSeconds),
+          static_cast<uint32_t>(clock.milliseconds) * 1000u};
+}
+
+}  // namespace wendrake

@@ -1,0 +1,104 @@
+#include "core/msg_time.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <string>
+
+namespace wendrake {
+namespace {
+
+// Sets the process time zone for one test and restores it afterwards.
+class MsgTimeTest : public testing::Test {
+ protected:
+  MsgTimeTest() {
+    if (const char* tz = std::getenv("TZ")) saved_ = tz;
+  }
+  ~MsgTimeTest() override {
+    if (saved_) setenv("TZ", saved_->c_str(), 1);
+    else unsetenv("TZ");
+    tzset();
+  }
+
+  static void SetZone(const char* tz) {
+    setenv("TZ", tz, 1);
+    tzset();
+  }
+
+  static LogClock Clock(int year, int month, int day, int hour, int minute, int second,
+                        int milliseconds) {
+    LogClock clock;
+    clock.year = static_cast<uint16_t>(year);
+    clock.month = static_cast<uint16_t>(month);
+    clock.day = static_cast<uint16_t>(day);
+    clock.hour = static_cast<uint16_t>(hour);
+    clock.minute = static_cast<uint16_t>(minute);
+    clock.second = static_cast<uint16_t>(second);
+    clock.milliseconds = static_cast<uint16_t>(milliseconds);
+    return clock;
+  }
+
+ private:
+  std::optional<std::string> saved_;
+};
+
+TEST_F(MsgTimeTest, ClockIsReadAsLocalStandardTime) {
+  const LogClock clock = Clock(2011, 10, 19, 12, 0, 0, 250);
+  SetZone("CST-8");
+  MsgTime time = MakeMsgTime(clock);
+  EXPECT_EQ(time.seconds, 1319025600u);
+  EXPECT_EQ(time.micros, 250000u);
+
+  SetZone("UTC0");
+  EXPECT_EQ(MakeMsgTime(clock).seconds, 1319054400u);
+
+  // Daylight saving is never applied, even in a zone that has it in summer.
+  SetZone("EST5EDT,M3.2.0,M11.1.0");
+  EXPECT_EQ(MakeMsgTime(clock).seconds, 1319054400u + 5 * 3600);
+}
+
+TEST_F(MsgTimeTest, FieldsAreNormalised) {
+  SetZone("UTC0");
+  // Day 0 is the last day of the previous month.
+  EXPECT_EQ(MakeMsgTime(Clock(2011, 11, 0, 12, 0, 0, 0)).seconds,
+            MakeMsgTime(Clock(2011, 10, 31, 12, 0, 0, 0)).seconds);
+  EXPECT_EQ(MakeMsgTime(Clock(2011, 13, 1, 0, 0, 60, 0)).seconds,
+            MakeMsgTime(Clock(2012, 1, 1, 0, 1, 0, 0)).seconds);
+  // Milliseconds are not range-checked.
+  EXPECT_EQ(MakeMsgTime(Clock(2011, 1, 1, 0, 0, 0, 1500)).micros, 1500000u);
+}
+
+TEST_F(MsgTimeTest, OutsideThe32BitRangeCountsAsFailure) {
+  SetZone("UTC0");
+  EXPECT_EQ(MakeMsgTime(LogClock{}).seconds, 28799u);  // no "DAY" record yet
+  EXPECT_EQ(MakeMsgTime(Clock(2040, 1, 1, 0, 0, 0, 0)).seconds, 28799u);
+  EXPECT_EQ(MakeMsgTime(Clock(1969, 12, 31, 23, 59, 59, 0)).seconds, 28799u);
+  EXPECT_EQ(MakeMsgTime(Clock(2038, 1, 19, 3, 14, 7, 0)).seconds, 2147483647u + 28800u);
+  EXPECT_EQ(MakeMsgTime(Clock(2038, 1, 19, 3, 14, 8, 0)).seconds, 28799u);
+  EXPECT_EQ(MakeMsgTime(Clock(1970, 1, 1, 0, 0, 0, 0)).seconds, 28800u);
+}
+
+TEST_F(MsgTimeTest, CacheConvertsOnlyChangedClocks) {
+  SetZone("UTC0");
+  MsgTimeCache cache;
+  LogClock clock = Clock(2011, 10, 19, 12, 0, 0, 250);
+  EXPECT_EQ(cache.Get(clock).seconds, 1319054400u);
+
+  // The zone is read again only when the clock changes.
+  SetZone("CST-8");
+  EXPECT_EQ(cache.Get(clock).seconds, 1319054400u);
+  clock.milliseconds = 500;
+  MsgTime changed = cache.Get(clock);
+  EXPECT_EQ(changed.seconds, 1319025600u);
+  EXPECT_EQ(changed.micros, 500000u);
+  clock.second = 1;
+  EXPECT_EQ(cache.Get(clock).seconds, 1319025601u);
+
+  MsgTimeCache fresh;
+  EXPECT_EQ(fresh.Get(LogClock{}).seconds, 28799u);
+}
+
+}  // namespace
+}  // namespace wendrake
