@@ -1,1 +1,183 @@
+// The 21 functions a host calls. Each checks its handle and pointer arguments
+// and forwards to the object; nothing is ever raised to the host.
+#include <cstdio>
+#include <new>
+
+#include "api/configuration.h"
+#include "api/decoder_object.h"
 #include "wendrake/wendrake.h"
+
+namespace {
+
+// Structured lists are always empty, so every index fails the check after
+// the node check and the payload address is never written.
+StructParam* StructParamAt(DecoderObject* decoder, int nodeIdx, int paramIdx, bool current) {
+  const ReportItem* item = decoder->Item(nodeIdx, "nodeIdx");
+  if (item == nullptr) return nullptr;
+  const int count = current ? item->curStructCount : item->inheritStructCount;
+  if (paramIdx < 0 || paramIdx >= count) {
+    std::printf("Entry parameter 'paramIdx' is bound violation\n");
+    return nullptr;
+  }
+  // Unreachable while no decoder sets a structured parameter.
+  return nullptr;
+}
+
+ParamSlot* ParamAt(DecoderObject* decoder, int nodeIdx, int paramIdx, bool current) {
+  ReportItem* item = decoder->Item(nodeIdx, "nodeIdx");
+  if (item == nullptr) return nullptr;
+  const int count = current ? item->curParamCount : item->inheritParamCount;
+  if (paramIdx < 0 || paramIdx >= count) {
+    std::printf("Entry parameter 'paramIdx' is bound violation\n");
+    return nullptr;
+  }
+  const uint16_t ref = current ? item->curParamList[paramIdx] : item->inheritParamList[paramIdx];
+  return &item->paramSlots[ref / sizeof(ParamSlot)];
+}
+
+}  // namespace
+
+extern "C" {
+
+WENDRAKE_API DecoderObject* WENDRAKE_CALL CreateDecoderObjectProc(int moduleType) {
+  if (!wendrake::IsKnownModuleType(moduleType)) {
+    std::printf("The moduletype is not Qualcomm type chip\n");
+    return nullptr;
+  }
+  DecoderObject* decoder = new (std::nothrow) DecoderObject(moduleType);
+  if (decoder == nullptr) {
+    std::printf("Function CreateDecoderObjectProc allocate heap memory failed\n");
+    return nullptr;
+  }
+  if (!decoder->Init()) {
+    delete decoder;
+    return nullptr;
+  }
+  return decoder;
+}
+
+WENDRAKE_API bool WENDRAKE_CALL FreeDecoderObjectProc(DecoderObject** handle) {
+  if (handle == nullptr || *handle == nullptr) return false;
+  delete *handle;
+  *handle = nullptr;
+  return true;
+}
+
+WENDRAKE_API bool WENDRAKE_CALL SetDecoderConfiguration(DecoderObject* decoder, int type,
+                                                        const uint8_t* buffer, int size) {
+  if (decoder == nullptr || buffer == nullptr) return false;
+  return wendrake::CheckConfiguration(type, buffer, size);
+}
+
+WENDRAKE_API bool WENDRAKE_CALL DecodeMsgProc(DecoderObject* decoder, const char* text, int length,
+                                              ...) {
+  if (decoder == nullptr || text == nullptr || length <= 0) return false;
+  return decoder->Decode(text, length);
+}
+
+WENDRAKE_API int WENDRAKE_CALL GetReportItemCountProc(DecoderObject* decoder) {
+  if (decoder == nullptr) return -1;
+  return decoder->TakeSnapshot();
+}
+
+WENDRAKE_API bool WENDRAKE_CALL ClearReportItemsProc(DecoderObject* decoder) {
+  if (decoder == nullptr) return false;
+  decoder->Clear();
+  return true;
+}
+
+WENDRAKE_API ReportItem* WENDRAKE_CALL GetReportItemProc(DecoderObject* decoder, int i) {
+  if (decoder == nullptr) return nullptr;
+  return decoder->Item(i, "i");
+}
+
+WENDRAKE_API int WENDRAKE_CALL GetReportItemMsgCode(DecoderObject* decoder, int i) {
+  if (decoder == nullptr) return -1;
+  const ReportItem* item = decoder->Item(i, "i");
+  return item == nullptr ? -1 : static_cast<int>(item->msgCode);
+}
+
+WENDRAKE_API int WENDRAKE_CALL GetReportItemMsgDirection(DecoderObject* decoder, int i) {
+  if (decoder == nullptr) return -1;
+  const ReportItem* item = decoder->Item(i, "i");
+  return item == nullptr ? -1 : item->direction;
+}
+
+WENDRAKE_API ReportTime* WENDRAKE_CALL GetReportItemMsgTime(DecoderObject* decoder, int i) {
+  if (decoder == nullptr) return nullptr;
+  ReportItem* item = decoder->Item(i, "i");
+  return item == nullptr ? nullptr : reinterpret_cast<ReportTime*>(&item->timeSeconds);
+}
+
+WENDRAKE_API ReportBlock* WENDRAKE_CALL GetReportItemBinary(DecoderObject* decoder, int i) {
+  if (decoder == nullptr) return nullptr;
+  ReportItem* item = decoder->Item(i, "i");
+  return item == nullptr ? nullptr : reinterpret_cast<ReportBlock*>(&item->textLength);
+}
+
+WENDRAKE_API ReportBlock* WENDRAKE_CALL GetReportItemBinaryToRCUFilter(DecoderObject* decoder,
+                                                                       int i) {
+  if (decoder == nullptr) return nullptr;
+  ReportItem* item = decoder->Item(i, "i");
+  return item == nullptr ? nullptr : reinterpret_cast<ReportBlock*>(&item->rawLength);
+}
+
+WENDRAKE_API ReportBlock* WENDRAKE_CALL GetReportItemBinaryToRCUSimple(DecoderObject* decoder,
+                                                                       int i) {
+  if (decoder == nullptr) return nullptr;
+  ReportItem* item = decoder->Item(i, "i");
+  return item == nullptr ? nullptr : reinterpret_cast<ReportBlock*>(&item->simpleLength);
+}
+
+WENDRAKE_API int WENDRAKE_CALL GetReportItemCurDecodeParamCount(DecoderObject* decoder, int i) {
+  if (decoder == nullptr) return -1;
+  const ReportItem* item = decoder->Item(i, "i");
+  return item == nullptr ? -1 : item->curParamCount;
+}
+
+WENDRAKE_API int WENDRAKE_CALL GetReportItemInheritDecodeParamCount(DecoderObject* decoder, int i) {
+  if (decoder == nullptr) return -1;
+  const ReportItem* item = decoder->Item(i, "i");
+  return item == nullptr ? -1 : item->inheritParamCount;
+}
+
+WENDRAKE_API ParamSlot* WENDRAKE_CALL GetReportItemCurDecodeParamList(DecoderObject* decoder,
+                                                                      int nodeIdx, int paramIdx) {
+  if (decoder == nullptr) return nullptr;
+  return ParamAt(decoder, nodeIdx, paramIdx, true);
+}
+
+WENDRAKE_API ParamSlot* WENDRAKE_CALL GetReportItemInheritDecodeParamList(DecoderObject* decoder,
+                                                                          int nodeIdx,
+                                                                          int paramIdx) {
+  if (decoder == nullptr) return nullptr;
+  return ParamAt(decoder, nodeIdx, paramIdx, false);
+}
+
+WENDRAKE_API int WENDRAKE_CALL GetReportItemCurDecodeStructParamCount(DecoderObject* decoder,
+                                                                      int i) {
+  if (decoder == nullptr) return -1;
+  const ReportItem* item = decoder->Item(i, "i");
+  return item == nullptr ? -1 : item->curStructCount;
+}
+
+WENDRAKE_API int WENDRAKE_CALL GetReportItemInheritDecodeStructParamCount(DecoderObject* decoder,
+                                                                          int i) {
+  if (decoder == nullptr) return -1;
+  const ReportItem* item = decoder->Item(i, "i");
+  return item == nullptr ? -1 : item->inheritStructCount;
+}
+
+WENDRAKE_API StructParam* WENDRAKE_CALL GetReportItemCurDecodeStructParamList(
+    DecoderObject* decoder, int nodeIdx, int paramIdx) {
+  if (decoder == nullptr) return nullptr;
+  return StructParamAt(decoder, nodeIdx, paramIdx, true);
+}
+
+WENDRAKE_API StructParam* WENDRAKE_CALL GetReportItemInheritDecodeStructParamList(
+    DecoderObject* decoder, int nodeIdx, int paramIdx) {
+  if (decoder == nullptr) return nullptr;
+  return StructParamAt(decoder, nodeIdx, paramIdx, false);
+}
+
+}  // extern "C"

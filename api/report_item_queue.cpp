@@ -1,0 +1,102 @@
+#include "api/report_item_queue.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "api/report_item.h"
+
+namespace wendrake {
+namespace {
+
+void* DefaultAllocate(size_t size) { return std::malloc(size); }
+
+// Copies the parts of an item that decoding can change. The simple block and
+// the structured area never change after construction, the raw block and the
+// lists carry meaning only up to their lengths, and the text must read as
+// zeros past its length.
+void CopyItem(const ReportItem& src, ListNode* node) {
+  ReportItem& dst = node->item;
+  std::memcpy(&dst, &src, offsetof(ReportItem, text));
+  std::memcpy(dst.text, src.text, src.textLength);
+  if (node->textDirty > src.textLength) {
+    std::memset(dst.text + src.textLength, 0, node->textDirty - src.textLength);
+  }
+  node->textDirty = src.textLength;
+  dst.rawLength = src.rawLength;
+  std::memcpy(dst.raw, src.raw, src.rawLength);
+  std::memcpy(&dst.direction, &src.direction, offsetof(ReportItem, curParamList) - offsetof(ReportItem, direction));
+  std::memcpy(dst.curParamList, src.curParamList, src.curParamCount * sizeof(uint16_t));
+  std::memcpy(dst.inheritParamList, src.inheritParamList, src.inheritParamCount * sizeof(uint16_t));
+  std::memcpy(dst.paramSlots, src.paramSlots, sizeof dst.paramSlots);
+}
+
+}  // namespace
+
+bool ReportItemQueue::Build(Allocator allocate) {
+  if (allocate == nullptr) allocate = DefaultAllocate;
+  Release();
+  ListNode* last = nullptr;
+  for (int i = 0; i < kCapacity; ++i) {
+    void* memory = allocate(sizeof(ListNode));
+    if (memory == nullptr) {
+      std::printf("Allocate ListNode Failed\n");
+      if (last != nullptr) last->next = nullptr;
+      Release();
+      return false;
+    }
+    ListNode* node = new (memory) ListNode;
+    InitReportItem(&node->item);
+    node->next = nullptr;
+    node->textDirty = WENDRAKE_BLOCK_SIZE;  // a fresh text block is 0xFF
+    if (last == nullptr) {
+      head_ = writeNode_ = readNode_ = node;
+    } else {
+      last->next = node;
+    }
+    last = node;
+  }
+  last->next = head_;
+  count_ = 0;
+  return true;
+}
+
+bool ReportItemQueue::Append(const ReportItem& item) {
+  if (count_ >= kCapacity) {
+    std::printf("Overflow! The decoded node number is greater than the default node number.\n");
+    return false;
+  }
+  ++count_;
+  CopyItem(item, writeNode_);
+  writeNode_ = writeNode_->next;
+  return true;
+}
+
+ListNode* ReportItemQueue::Take() {
+  if (count_ == 0) return nullptr;
+  ListNode* node = readNode_;
+  --count_;
+  readNode_ = readNode_->next;
+  return node;
+}
+
+void ReportItemQueue::Empty() {
+  count_ = 0;
+  readNode_ = writeNode_;
+}
+
+void ReportItemQueue::Release() {
+  // Walks an open chain (a failed build) as well as the closed ring.
+  ListNode* node = head_;
+  for (int i = 0; i < kCapacity && node != nullptr; ++i) {
+    ListNode* next = node->next;
+    node->~ListNode();
+    std::free(node);
+    node = next;
+  }
+  head_ = writeNode_ = readNode_ = nullptr;
+  count_ = 0;
+}
+
+}  // namespace wendrake

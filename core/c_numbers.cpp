@@ -1,0 +1,101 @@
+#include "core/c_numbers.h"
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <locale.h>
+
+namespace wendrake {
+namespace {
+
+// Log numbers always use a decimal point: convert in the "C" locale whatever
+// locale the host process has set.
+#if defined(_WIN32)
+double StrtodC(const char* text) {
+  static const _locale_t c_locale = _create_locale(LC_NUMERIC, "C");
+  return _strtod_l(text, nullptr, c_locale);
+}
+#else
+double StrtodC(const char* text) {
+  static const locale_t c_locale = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr));
+  return strtod_l(text, nullptr, c_locale);
+}
+#endif
+
+bool IsCSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Copies the text up to its first NUL into a zero-terminated buffer. A line
+// holds at most 8191 bytes, so a field always fits.
+class CString {
+ public:
+  explicit CString(std::string_view text) {
+    const size_t nul = text.find('\0');
+    size_t length = nul == std::string_view::npos ? text.size() : nul;
+    if (length > kSize - 1) length = kSize - 1;
+    std::memcpy(buffer_, text.data(), length);
+    buffer_[length] = '\0';
+  }
+  const char* get() const { return buffer_; }
+
+ private:
+  static constexpr size_t kSize = 8192;
+  char buffer_[kSize];
+};
+
+}  // namespace
+
+int32_t CAtoi(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && IsCSpace(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  // Accumulate toward the sign so LONG_MIN stays representable.
+  int64_t value = 0;
+  bool saturated = false;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    if (saturated) continue;
+    const int digit = text[i] - '0';
+    if (negative) {
+      if (value < (INT64_MIN + digit) / 10) {
+        value = INT64_MIN;
+        saturated = true;
+      } else {
+        value = value * 10 - digit;
+      }
+    } else if (value > (INT64_MAX - digit) / 10) {
+      value = INT64_MAX;
+      saturated = true;
+    } else {
+      value = value * 10 + digit;
+    }
+  }
+  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(value)));
+}
+
+double CStrtod(std::string_view text) {
+  const CString copy(text);
+  return StrtodC(copy.get());
+}
+
+int32_t CHexToInt32(std::string_view text) {
+  const CString copy(text);
+  const long value = std::strtol(copy.get(), nullptr, 16);
+  if (value > INT32_MAX) return INT32_MAX;
+  if (value < INT32_MIN) return INT32_MIN;
+  return static_cast<int32_t>(value);
+}
+
+int32_t ScaledValue(std::string_view field, int32_t scale) {
+  const double product = CStrtod(field) * scale;
+  // 2^63 is exactly representable; every double below it in magnitude fits.
+  constexpr double kLimit = 9223372036854775808.0;
+  if (!(product > -kLimit && product < kLimit)) return 0;
+  const int64_t truncated = static_cast<int64_t>(product);
+  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(truncated)));
+}
+
+}  // namespace wendrake

@@ -1,0 +1,158 @@
+#include "core/line_decoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "api/report_item.h"
+#include "core/c_numbers.h"
+#include "core/msg_code.h"
+#include "records/cevs_record.h"
+#include "records/cl3_record.h"
+#include "records/column_record.h"
+
+namespace wendrake {
+namespace {
+
+bool IsWhiteSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Whitespace-delimited words, as the dispatcher's own tokens are read.
+class Words {
+ public:
+  explicit Words(std::string_view text) : rest_(text) {}
+
+  std::string_view Next() {
+    size_t start = 0;
+    while (start < rest_.size() && IsWhiteSpace(rest_[start])) ++start;
+    size_t end = start;
+    while (end < rest_.size() && !IsWhiteSpace(rest_[end])) ++end;
+    const std::string_view word = rest_.substr(start, end - start);
+    rest_.remove_prefix(end);
+    return word;
+  }
+
+ private:
+  std::string_view rest_;
+};
+
+}  // namespace
+
+LineDecoder::LineDecoder(int32_t moduleType) : moduleType(moduleType) {
+  InitReportItem(&current);
+}
+
+const char* LineDecoder::CString(std::string_view field) {
+  const size_t nul = field.find('\0');
+  size_t length = nul == std::string_view::npos ? field.size() : nul;
+  length = std::min(length, sizeof fieldScratch_ - 1);
+  std::memcpy(fieldScratch_, field.data(), length);
+  fieldScratch_[length] = '\0';
+  return fieldScratch_;
+}
+
+void LineDecoder::ClassifyRecordType(std::string_view token) {
+  if (!token.empty()) recordType = RecordTypeOf(token);
+}
+
+void LineDecoder::RegisterColumns(std::string_view lineText, std::string_view recordToken) {
+  // Without a record token there is nothing to register, whatever the
+  // previous line's type was.
+  if (recordToken.empty()) return;
+  ClassifyRecordType(recordToken);
+  if (!HasColumnRegistration(recordType)) return;
+  columnIndex = columns.Register(recordType, lineText);
+}
+
+void LineDecoder::OpenEnvelope() {
+  WriteXmlTag("message", "\n", &text);
+  MakeXml("format", "%s", "Dtlog", &text, nullptr, 4);
+  WriteXmlTag("content", "\n", &text);
+}
+
+void LineDecoder::CloseEnvelope() {
+  WriteXmlTag("/content", "\n", &text);
+  WriteXmlTag("/message", "\n", &text);
+  current.textLength = static_cast<uint32_t>(text.length());
+}
+
+void LineDecoder::SetClock(std::string_view restOfLine) {
+  Words words(restOfLine);
+  auto next = [&words] { return static_cast<uint16_t>(CAtoi(words.Next())); };
+  switch (recordType) {
+    case kRecordDAY:
+      clock.year = next();
+      clock.month = next();
+      clock.day = next();
+      break;
+    case kRecordHOUR:
+      clock.hour = next();
+      break;
+    case kRecordMIN:
+      clock.minute = next();
+      break;
+    case kRecordSEC:
+      clock.second = next();
+      clock.milliseconds = next();
+      break;
+    default:
+      break;
+  }
+}
+
+bool LineDecoder::DecodeRecord(std::string_view lineText) {
+  switch (recordType) {
+    case kRecordDM: case kRecordSC: case kRecordHOP: case kRecordPSM: case kRecordAP:
+    case kRecordPCP: case kRecordUI: case kRecordASFI: case kRecordC1XQI: case kRecordC1XSMI:
+    case kRecordEVT:
+      return DecodeColumnRecord(*this, lineText);
+    case kRecordCL3:
+      return DecodeCl3Record(*this, lineText);
+    case kRecordCEVS:
+      return DecodeCevsRecord(*this, lineText);
+    default:
+      return false;
+  }
+}
+
+bool LineDecoder::Dispatch(const char* line, int n) {
+  const uint32_t rawLength = static_cast<uint32_t>(std::min(n, WENDRAKE_BLOCK_SIZE));
+  current.rawLength = rawLength;
+  std::memcpy(current.raw, line, rawLength);
+  text.Reset();
+  current.textLength = 0;
+  params.ResetLineParams(&current);
+
+  const std::string_view lineText(line, static_cast<size_t>(n - 1));
+  Words words(lineText);
+  const std::string_view first = words.Next();
+  if (first.empty()) return false;
+  if (first == "RegReport") {
+    RegisterColumns(lineText, words.Next());
+    return false;
+  }
+  if (first == "FileInfo") return false;
+
+  columnIndex = 0;
+  ClassifyRecordType(first);
+  const MsgTime time = timeCache_.Get(clock);
+  current.timeSeconds = time.seconds;
+  current.timeMicros = time.micros;
+  const bool isLayer3 = recordType == kRecordCL3;
+  if (!isLayer3) OpenEnvelope();
+
+  bool produced = false;
+  if (recordType >= kRecordDAY && recordType <= kRecordSEC) {
+    // The new clock stamps the lines after this one.
+    SetClock(lineText.substr(static_cast<size_t>(first.data() + first.size() - lineText.data())));
+  } else {
+    produced = DecodeRecord(lineText);
+  }
+
+  current.msgCode = MakeMsgCode(recordType, moduleType, current);
+  current.direction = MakeMsgDirection(current.msgCode);
+  if (!isLayer3) CloseEnvelope();
+  return produced;
+}
+
+}  // namespace wendrake

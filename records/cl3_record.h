@@ -1,0 +1,17 @@
+// Decoder of "CL3" records: one layer-3 signalling message in hexadecimal.
+#pragma once
+
+#include <string_view>
+
+namespace wendrake {
+
+class LineDecoder;
+
+// Turns field 3 into message bytes, puts the record into the raw block and the
+// message body into the text block, and lets the handler of the message's
+// category advance the layer-3 state words. True when field 3 is empty or a
+// handler ran; false when the log code, category (field 2) or length word do
+// not match, so the line yields no item.
+bool DecodeCl3Record(LineDecoder& decoder, std::string_view lineText);
+
+}  // namespace wendrake

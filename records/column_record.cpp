@@ -1,0 +1,35 @@
+#include "records/column_record.h"
+
+#include "api/configuration.h"
+#include "core/c_numbers.h"
+#include "core/line_decoder.h"
+#include "core/tab_fields.h"
+#include "records/column_walk.h"
+
+namespace wendrake {
+
+bool DecodeColumnRecord(LineDecoder& decoder, std::string_view lineText) {
+  const bool isEvent = decoder.recordType == kRecordEVT;
+  ReportItem& current = decoder.current;
+  const uint16_t start = decoder.params.seenCount();
+  decoder.params.MarkLineStart(start);
+  uint8_t k = 0;
+
+  WalkColumns(decoder, lineText, [&](int column, std::string_view field, int32_t slotRef) {
+    if (slotRef != kNoSlot) {
+      const SlotRef ref = static_cast<SlotRef>(slotRef);
+      const int32_t value =
+          isEvent ? CHexToInt32(field)
+                  : ScaledValue(field, ParamScale(current.paramSlots[SlotIndexOf(ref)].paramId));
+      decoder.params.SetParam(&current, ref, value, &k);
+    }
+    MakeXml(decoder.columns.Name(decoder.recordType, column), "%s", decoder.CString(field),
+            &decoder.text, nullptr, 4);
+  });
+
+  current.curParamCount = k;
+  decoder.params.SettleInheritList(&current, start, k);
+  return true;
+}
+
+}  // namespace wendrake
