@@ -1,0 +1,1383 @@
+#!/usr/bin/env python3
+"""Writes the bundled sample drive-test log and the item counts it must decode to.
+
+The log is a deterministic recording of a short drive with a hybrid CDMA 1x /
+EV-DO handset: idle on 1x with overhead messages and a registration, a voice
+call with soft handoffs, an EV-DO connection with a download, the dormant and
+the inactive EV-DO states, and a 1x data call. It carries every record kind the
+decoder knows, plus the quirks of real recordings: a stretch of CRLF line ends,
+a truncated line, an unknown record token, a line of blanks, layer-3 records
+with an odd number of hex digits, a wrong category or a wrong length word.
+
+Usage:
+    python3 examples/make_sample_log.py [-o examples/sample_drive.log]
+                                        [--minutes N] [--seed S] [--table]
+
+Next to the log it writes <name>.expected.json: the number of lines, the
+report items a decoder created for module type 0xB101 must queue, by message
+code, and their total. Those counts come from a small re-implementation of the
+decoder's line rules run over the finished bytes, and are checked against what
+the generator meant each line to be; a mismatch stops the script.
+
+The output depends only on the seed and the length: no wall-clock time, no
+transcendental math, so two runs give byte-identical files.
+"""
+
+import argparse
+import datetime
+import json
+import os
+import random
+import struct
+import sys
+
+MODULE_TYPE = 0xB101
+DEFAULT_MINUTES = 7
+DEFAULT_SEED = 20111019
+DEFAULT_OUTPUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "sample_drive.log")
+
+# The handset clock runs on local time (UTC+8); layer-3 log items carry GPS time
+# in units of 1.25 ms in their upper 48 bits.
+START_TIME = datetime.datetime(2011, 10, 19, 15, 42, 7)
+UTC_OFFSET = datetime.timedelta(hours=8)
+GPS_EPOCH = datetime.datetime(1980, 1, 6)
+GPS_LEAP_SECONDS = 15  # GPS ran 15 s ahead of UTC in 2011
+
+# The library drops lines longer than this (the line buffer is 8192 bytes).
+MAX_LINE_BYTES = 8190
+
+# --------------------------------------------------------------------------
+# Record layouts declared by the RegReport lines. Names the decoder knows feed
+# its parameters; the others only become XML element names.
+
+COLUMNS = {
+    "DM": ["Rxagc", "Txpower", "Txgainadj", "Total_EcIo", "Total_Ec", "ReferenceEcIo",
+           "ReferenceEc", "MaxEcIo", "MaxEc", "Fber", "FFER", "Activesetcount",
+           "Handoffstate", "FingerCount", "RxAGC0", "RxAGC1", "Total_C/I", "Total_SINR",
+           "DRC_Cover", "DRC_Rate", "TxPilotPower"],
+    "SC": ["Band", "Freq", "RefPN", "SID", "NID", "BaseID", "PRev", "EV_Channel",
+           "EV_Sector_User_Served", "EV_Revision"],
+    "HOP": ["PN", "Ec_Io", "Window", "SetType"],
+    "PSM": ["RefPN", "Ref_EcIo", "PilotCount", "PN_1", "EcIo_1", "PN_2", "EcIo_2"],
+    "AP": ["ProbeSeq", "ProbeNum", "TxPower", "Psist", "Result"],
+    "PCP": ["TxOpenLoopPower", "TxClosedloopadjust", "TxAdjustStep", "PowerCtrlRate"],
+    "UI": ["CallState", "ServiceOption", "Network", "Roam"],
+    "ASFI": ["PN", "Fingers", "LockedFingers", "CombinedEcIo"],
+    "C1XQI": ["Rlprx_Rate", "Rlptx_Rate", "Rlperr_Rate", "Rlprtx_Rate", "Physrx_Rate",
+              "Phystx_Rate", "SchRate", "EV_RxRLPThroughput", "EV_TxRLPThroughput",
+              "EV_Duplicate_Rate", "EV_RLPErrorRate", "EV_RLPRtxRate",
+              "EV_RxPacketThroughput", "EV_RxPER", "EV_TxPacketThroughput", "EV_TxPER"],
+    "C1XSMI": ["Band", "Channel", "PilotCount", "BestPN", "BestEcIo", "SearchWindow"],
+    "EVT": ["Event", "EventName", "Payload"],
+    "CEVS": ["Session_State", "AT_State", "ALMP_State", "Init_State", "Idle_State",
+             "Overhead_State", "Connected_State", "Route_Update_State",
+             "HDR_HybridMode_State"],
+}
+
+# Low half of the message code of each record type that yields an item; the
+# module type forms the high half.
+RECORD_CODES = {
+    "DM": 0x2001, "SC": 0x2002, "HOP": 0x2003, "PSM": 0x2004, "AP": 0x2005,
+    "PCP": 0x2006, "UI": 0x2007, "ASFI": 0x2008, "C1XQI": 0x2009, "C1XSMI": 0x200B,
+    "CEVS": 0x200D,
+}
+EVENT_CODE_BASE = 0xEE000000
+
+# Records the decoder reads but turns into no item.
+NO_ITEM_TOKENS = {"GPS", "VOT", "C1XFMI", "LAB", "ENT", "DAY", "HOUR", "MIN", "SEC"}
+
+# Event identifiers written to the "Event" column (hexadecimal).
+EVENTS = {
+    "POWER_UP": 0x0101, "REGISTRATION": 0x010B, "CALL_ORIGINATE": 0x0106,
+    "CALL_CONNECT": 0x0108, "CALL_RELEASE": 0x0109, "HANDOFF_START": 0x0112,
+    "HANDOFF_COMPLETE": 0x0113, "HDR_CONNECTION_ATTEMPT": 0x0200,
+    "HDR_CONNECTION_OPEN": 0x0201, "HDR_CONNECTION_CLOSE": 0x0202,
+    "HDR_DORMANT": 0x0205, "HDR_SESSION_ALIVE": 0x0206, "DATA_CALL_ORIGINATE": 0x0301,
+    "DATA_CALL_CONNECT": 0x0302, "DATA_CALL_END": 0x0303,
+    # A vendor event above 16 bits: only its low 16 bits reach the message code.
+    "VENDOR_ROUTE_MARK": 0x1012A,
+}
+
+# --------------------------------------------------------------------------
+# Layer-3 records: log codes, the category number written in field 2, and the
+# name written in field 1.
+
+LOG_ACCESS, LOG_REVERSE_TRAFFIC, LOG_SYNC, LOG_PAGING, LOG_FORWARD_TRAFFIC = (
+    0x1004, 0x1005, 0x1006, 0x1007, 0x1008)
+LOG_HDR_ACCESS, LOG_HDR_REVERSE, LOG_HDR_CONTROL, LOG_HDR_FORWARD, LOG_HDR_BROADCAST = (
+    0x1076, 0x1077, 0x1078, 0x1079, 0x107C)
+
+CATEGORY = {
+    LOG_ACCESS: 0, LOG_PAGING: 1, LOG_REVERSE_TRAFFIC: 2, LOG_FORWARD_TRAFFIC: 3,
+    LOG_SYNC: 4, LOG_HDR_ACCESS: 5, LOG_HDR_REVERSE: 6, LOG_HDR_FORWARD: 7,
+    LOG_HDR_CONTROL: 8, LOG_HDR_BROADCAST: 9,
+}
+CHANNEL_NAME = {
+    LOG_ACCESS: "ACH", LOG_PAGING: "PCH", LOG_REVERSE_TRAFFIC: "RTCH",
+    LOG_FORWARD_TRAFFIC: "FTCH", LOG_SYNC: "SYNC", LOG_HDR_ACCESS: "HDR_AC",
+    LOG_HDR_REVERSE: "HDR_RTC", LOG_HDR_FORWARD: "HDR_FTC", LOG_HDR_CONTROL: "HDR_CC",
+    LOG_HDR_BROADCAST: "HDR_BC",
+}
+HDR_LOG_CODES = (LOG_HDR_ACCESS, LOG_HDR_REVERSE, LOG_HDR_CONTROL, LOG_HDR_FORWARD,
+                 LOG_HDR_BROADCAST)
+
+# Order sub-codes: (variant 0, variant 1, variant 2) per order code. Table A
+# serves the access and reverse traffic channels, table B the paging and
+# forward traffic channels. None marks a variant that never occurs.
+ORDER_SUBCODE_A = {
+    2: (8, 8, 8), 3: (12, 13, None), 5: (20, 20, 20), 11: (44, 45, 46),
+    16: (64, 64, 64), 19: (76, 76, 76), 20: (80, 80, 80), 21: (84, 84, 84),
+    23: (92, 94, None), 24: (96, 96, 96), 25: (100, 100, 100), 29: (116, 116, 116),
+    30: (120, 120, 120), 31: (124, 124, 124),
+}
+ORDER_SUBCODE_B = {
+    1: (4, 4, 4), 2: (8, 8, 8), 3: (12, 12, 12), 4: (16, 16, 16), 5: (20, 20, 20),
+    6: (24, 24, 24), 9: (36, 36, 36), 10: (40, 40, 40), 16: (64, 64, 64),
+    17: (68, 69, None), 18: (73, 74, None), 19: (76, 76, 76), 20: (80, 80, 80),
+    21: (84, 84, 84), 23: (8, 8, 8), 25: (100, 100, 100), 26: (104, 104, 104),
+    27: (108, 109, 110),
+}
+
+# Message types that carry an order, per log code.
+ORDER_MSG_TYPE = {LOG_ACCESS: 2, LOG_REVERSE_TRAFFIC: 1, LOG_PAGING: 7, LOG_FORWARD_TRAFFIC: 1}
+
+
+def order_variant(log_code, order, add_len, read_qualifier):
+    """Variant of an order (0, 1 or 2) as its qualifier or record length selects.
+
+    read_qualifier is called only where the rule reads the order qualifier,
+    because a decoder reads it from the bits that follow whether or not the
+    message has an additional record.
+    """
+    if log_code in (LOG_ACCESS, LOG_REVERSE_TRAFFIC) and order == 3:
+        return 1 if add_len else 0
+    if log_code == LOG_REVERSE_TRAFFIC and order == 11:
+        if add_len != 1:
+            return 0
+        return {1: 1, 2: 2}.get(read_qualifier(), 0)
+    if log_code == LOG_REVERSE_TRAFFIC and order == 23:
+        if add_len != 1:
+            return 0
+        return 1 if read_qualifier() in (2, 3) else 0
+    if log_code in (LOG_PAGING, LOG_FORWARD_TRAFFIC) and order == 18:
+        qualifier = read_qualifier()
+        if qualifier & 0x10:
+            return 0
+        return 1 if qualifier & 0x20 else 0
+    if log_code == LOG_PAGING and order == 27:
+        if add_len != 1:
+            return 0
+        return {1: 1, 2: 2}.get(read_qualifier(), 0)
+    if log_code == LOG_FORWARD_TRAFFIC and order == 17:
+        return 1 if add_len else 0
+    return 0
+
+
+def order_subcode(log_code, order, add_len, read_qualifier):
+    table = ORDER_SUBCODE_A if log_code in (LOG_ACCESS, LOG_REVERSE_TRAFFIC) else ORDER_SUBCODE_B
+    row = table.get(order)
+    if row is None:
+        return 0
+    subcode = row[order_variant(log_code, order, add_len, read_qualifier)]
+    assert subcode is not None, "variant that the rules never produce"
+    return subcode
+
+
+def hdr_low_half(msg_id, subtype, transaction):
+    """Low half of the code of an EV-DO signalling record from P[11], P[7] >> 5 and P[12]."""
+    m = msg_id & 0x7F
+    if m in (2, 3, 5, 10, 13, 15, 16, 17, 18, 20):
+        return (m << 8) | transaction
+    if m == 4:
+        w = 0 if subtype == 0 else subtype + 1
+        return ((4 + 16 * w) << 8) | transaction
+    if m == 11:
+        return (11 << 8) | (transaction >> 6)
+    if m in (12, 14, 21, 22, 23):
+        return ((m + 16 * subtype) << 8) | transaction
+    return 0
+
+
+def code(log_code, msg_type, subcode):
+    return (log_code << 16) | (msg_type << 8) | subcode
+
+
+# --------------------------------------------------------------------------
+# Bit packing.
+
+class BitWriter:
+    """Packs fields most significant bit first, as the air interface sends them."""
+
+    def __init__(self):
+        self._value = 0
+        self._bits = 0
+
+    def put(self, value, width):
+        if width and (value < 0 or value >> width):
+            raise ValueError(f"{value} does not fit in {width} bits")
+        self._value = (self._value << width) | value
+        self._bits += width
+        return self
+
+    def put_bytes(self, data):
+        for byte in data:
+            self.put(byte, 8)
+        return self
+
+    def pad(self):
+        """Reserved zero bits up to the next octet boundary."""
+        return self.put(0, -self._bits % 8)
+
+    def to_bytes(self):
+        self.pad()
+        return self._value.to_bytes(self._bits // 8, "big")
+
+
+class BitReader:
+    """Reads MSB-first fields the way the decoder does: a field that runs past the
+    end of the data reads as 0 and leaves the reader empty."""
+
+    def __init__(self, data):
+        self._number = int.from_bytes(data, "big")
+        self._total = len(data) * 8
+        self._pos = 0
+        self._left = self._total
+
+    def read(self, width):
+        if self._left < width:
+            self._left = 0
+            return 0
+        if width == 0:
+            return 0
+        shift = self._total - self._pos - width
+        self._pos += width
+        self._left -= width
+        return (self._number >> shift) & ((1 << width) - 1)
+
+
+# --------------------------------------------------------------------------
+# Layer-3 message building. Every builder returns an L3Message: the payload
+# after the 12-byte log item header, a description, and the message code the
+# decoder must derive, worked out from how the message was built.
+
+class L3Message:
+    def __init__(self, log_code, payload, name, expected_code, length_error=0):
+        self.log_code = log_code
+        self.payload = payload
+        self.name = name
+        self.expected_code = expected_code
+        self.length_error = length_error  # added to the length word; nonzero makes it wrong
+
+    def to_bytes(self, gps_ticks):
+        total = 12 + len(self.payload)
+        return struct.pack("<HHQ", total + self.length_error, self.log_code,
+                           gps_ticks << 16) + self.payload
+
+
+def with_length_octet(body):
+    """Prefix the message length in octets (the length octet included)."""
+    return bytes([len(body) + 1]) + body
+
+
+def onex_order_message(log_code, order, ordq=None, extra=b"", *, address=b"", seq=0,
+                       msg_type=None, name=""):
+    """An Order Message on one of the four 1x channels that carry orders.
+
+    ordq and extra form the order-specific fields; the additional record length
+    counts their octets. address is the MSID (access) or ADDRESS (paging).
+    """
+    if msg_type is None:
+        msg_type = ORDER_MSG_TYPE[log_code]
+    specific = (bytes([ordq]) if ordq is not None else b"") + extra
+    add_len = len(specific)
+    w = BitWriter()
+    w.put(msg_type, 8)
+    if log_code == LOG_ACCESS:
+        w.put(seq % 8, 3).put((seq + 1) % 8, 3).put(1, 1).put(1, 1)  # ACK_SEQ MSG_SEQ ACK_REQ VALID_ACK
+        w.put(0, 3)                                                   # ACK_TYPE
+        w.put(1 if address else 2, 3).put(len(address), 4).put_bytes(address)  # MSID_TYPE MSID_LEN MSID
+        w.put(0, 2)                                                   # AUTH_MODE
+    elif log_code == LOG_REVERSE_TRAFFIC:
+        w.put(seq % 8, 3).put((seq + 3) % 8, 3).put(1, 1).put(0, 2)  # ACK_SEQ MSG_SEQ ACK_REQ ENCRYPTION
+    elif log_code == LOG_PAGING:
+        w.put(seq % 8, 3).put((seq + 5) % 8, 3).put(1, 1).put(0, 1)  # ACK_SEQ MSG_SEQ ACK_REQ VALID_ACK
+        w.put(1 if address else 0, 3).put(len(address), 4).put_bytes(address)  # ADDR_TYPE ADDR_LEN ADDRESS
+    elif log_code == LOG_FORWARD_TRAFFIC:
+        w.put(seq % 8, 3).put((seq + 2) % 8, 3).put(1, 1).put(0, 2)  # ACK_SEQ MSG_SEQ ACK_REQ ENCRYPTION
+        w.put(0, 1).put(0, 6)                                         # USE_TIME ACTION_TIME
+    else:
+        raise ValueError(f"log code {log_code:#x} carries no orders")
+    w.put(order, 6).put(add_len, 3).put_bytes(specific)
+    payload = with_length_octet(w.to_bytes())
+
+    t = msg_type & 0x3F if log_code == LOG_ACCESS else msg_type
+    subcode = 0
+    if t == ORDER_MSG_TYPE[log_code]:
+        subcode = order_subcode(log_code, order, add_len, lambda: ordq if ordq is not None else 0)
+    label = name or f"Order {order}" + (f" ORDQ {ordq:#04x}" if ordq is not None else "")
+    return L3Message(log_code, payload, label, code(log_code, t, subcode))
+
+
+def onex_message(log_code, msg_type, fields, name, *, seq=0, esn=b""):
+    """A 1x message other than an order: its header for the channel, then fields,
+    a list of (width, value) pairs."""
+    w = BitWriter()
+    w.put(msg_type, 8)
+    if log_code == LOG_ACCESS:
+        w.put(seq % 8, 3).put((seq + 1) % 8, 3).put(1, 1).put(0, 1).put(0, 3)
+        w.put(1, 3).put(len(esn), 4).put_bytes(esn).put(0, 2)
+    elif log_code in (LOG_REVERSE_TRAFFIC, LOG_FORWARD_TRAFFIC):
+        w.put(seq % 8, 3).put((seq + 4) % 8, 3).put(1, 1).put(0, 2)
+    for width, value in fields:
+        w.put(value, width)
+    payload = with_length_octet(w.to_bytes())
+    t = msg_type & 0x3F if log_code == LOG_ACCESS else msg_type
+    return L3Message(log_code, payload, name, code(log_code, t, 0))
+
+
+def hdr_message(log_code, msg_id, transaction, body=b"", *, subtype=0, protocol=0,
+                sector_pn=0, channel=0, seq=0, name=""):
+    """An EV-DO signalling log item: an 11-byte record header (channel, sector,
+    frequency, band, stream, protocol subtype and type, sequence, length), then
+    the message id, the transaction id and the body."""
+    message = bytes([msg_id, transaction]) + body
+    header = struct.pack("<BHHBB", channel, sector_pn, 75, 0, 1)
+    header += bytes([(subtype << 5) | protocol]) + struct.pack("<HB", seq & 0xFFFF, len(message))
+    low = hdr_low_half(msg_id, subtype, transaction)
+    label = name or f"msg {msg_id & 0x7F} subtype {subtype} transaction {transaction:#04x}"
+    return L3Message(log_code, header + message, label, (log_code << 16) | low)
+
+
+def hdr_header_only(log_code, *, sector_pn=0, seq=0, name="header-only record"):
+    """A 23-byte log item: the record header without a message. The decoder
+    gives such items the bare log code."""
+    header = struct.pack("<BHHBB", 0, sector_pn, 75, 0, 1) + bytes([0]) + struct.pack("<HB", seq, 0)
+    return L3Message(log_code, header, name, log_code << 16)
+
+
+# --------------------------------------------------------------------------
+# Reference decoding of finished lines, used for the expected counts.
+
+C_WHITESPACE = " \t\n\v\f\r"
+
+
+def c_strtol16(text):
+    """strtol(text, NULL, 16) clamped to 32 bits, for ASCII text."""
+    i, n = 0, len(text)
+    while i < n and text[i] in C_WHITESPACE:
+        i += 1
+    sign = 1
+    if i < n and text[i] in "+-":
+        sign = -1 if text[i] == "-" else 1
+        i += 1
+    if text[i:i + 2] in ("0x", "0X") and i + 2 < n and text[i + 2] in "0123456789abcdefABCDEF":
+        i += 2
+    value = 0
+    while i < n and text[i] in "0123456789abcdefABCDEF":
+        value = value * 16 + int(text[i], 16)
+        i += 1
+    return max(-2**31, min(2**31 - 1, sign * value))
+
+
+def c_atoi(text):
+    i, n = 0, len(text)
+    while i < n and text[i] in C_WHITESPACE:
+        i += 1
+    sign = 1
+    if i < n and text[i] in "+-":
+        sign = -1 if text[i] == "-" else 1
+        i += 1
+    value = 0
+    while i < n and text[i].isdigit() and text[i].isascii():
+        value = value * 10 + int(text[i])
+        i += 1
+    return sign * value
+
+
+def tab_fields(text):
+    """Fields split at TABs; a trailing TAB ends the line without an empty field."""
+    if not text:
+        return []
+    fields = text.split("\t")
+    if text.endswith("\t"):
+        fields.pop()
+    return fields
+
+
+def hex_to_bytes(field):
+    """Message bytes of a CL3 field: each pair of characters read as one hex
+    number; a last unpaired character is dropped."""
+    return bytes(c_strtol16(field[i:i + 2]) & 0xFF for i in range(0, len(field) - 1, 2))
+
+
+def decode_order_subcode(log_code, payload):
+    reader = BitReader(payload)
+    if log_code == LOG_ACCESS:
+        for width in (8, 8, 8, 3, 3):
+            reader.read(width)
+        reader.read(reader.read(4) * 8)
+        reader.read(2)
+    elif log_code == LOG_REVERSE_TRAFFIC:
+        for width in (8, 8, 3, 3, 1, 2):
+            reader.read(width)
+    elif log_code == LOG_PAGING:
+        for width in (8, 8, 8, 3):
+            reader.read(width)
+        reader.read(reader.read(4) * 8)
+    else:
+        for width in (8, 8, 8, 8):
+            reader.read(width)
+    order = reader.read(6)
+    add_len = reader.read(3)
+    return order_subcode(log_code, order, add_len, lambda: reader.read(8))
+
+
+def l3_record_code(record, module_type=MODULE_TYPE):
+    """Message code of a layer-3 raw record (0x10 0x00, length copy, message)."""
+    def byte(i):
+        return record[i] if i < len(record) else 0
+
+    if byte(0) != 0x10:
+        return 0
+    log_code = byte(6) | byte(7) << 8
+    payload = record[16:]
+
+    def p(i):
+        return byte(16 + i)
+
+    if log_code in ORDER_MSG_TYPE or log_code == LOG_SYNC:
+        t = p(1) & 0x3F if log_code == LOG_ACCESS else p(1)
+        subcode = 0
+        if log_code in ORDER_MSG_TYPE and t == ORDER_MSG_TYPE[log_code]:
+            subcode = decode_order_subcode(log_code, payload)
+        return code(log_code, t, subcode)
+    if log_code in HDR_LOG_CODES:
+        if (byte(4) | byte(5) << 8) == 23:
+            return log_code << 16
+        return (log_code << 16) | hdr_low_half(p(11), p(7) >> 5, p(12))
+    return (module_type << 16) | log_code
+
+
+def cl3_line_code(fields):
+    """Message code of a CL3 line, or None when it yields no item."""
+    message_field = fields[3] if len(fields) > 3 else ""
+    if not message_field:
+        return 0  # the record is the raw line, which does not start with 0x10
+    msg = hex_to_bytes(message_field)
+    category = c_atoi(fields[2]) if fields[2] else -1
+    if len(msg) < 4:
+        return None
+    log_code = msg[2] | msg[3] << 8
+    length_word = struct.unpack("<h", msg[0:2])[0]
+    if CATEGORY.get(log_code, -1) != category or length_word != len(msg):
+        return None
+    return l3_record_code(bytes([0x10, 0]) + msg[0:2] + msg)
+
+
+def expected_items(data, module_type=MODULE_TYPE):
+    """Replays the decoder's line rules over a finished log: (line count, {code: items})."""
+    counts = {}
+    event_column = None
+    event_value = 0
+    lines = data.split(b"\n")
+    assert lines[-1] == b"", "the log must end with a newline"
+    lines.pop()
+    for raw_line in lines:
+        assert len(raw_line) + 1 <= MAX_LINE_BYTES
+        words = raw_line.split()  # bytes.split() splits at exactly the C white space
+        if not words:
+            continue
+        token = words[0].decode("ascii")
+        text = raw_line.decode("ascii")
+        if token == "RegReport":
+            if len(words) > 1 and words[1] == b"EVT":
+                names = [f for f in tab_fields(text) if f not in ("RegReport", "EVT")]
+                event_column = names.index("Event") if "Event" in names else None
+            continue
+        if token == "FileInfo":
+            continue
+        if token in RECORD_CODES:
+            line_code = (module_type << 16) | RECORD_CODES[token]
+        elif token == "EVT":
+            values = [f for f in tab_fields(text) if f != "EVT"]
+            if event_column is not None and event_column < len(values) and values[event_column]:
+                event_value = c_strtol16(values[event_column])
+            line_code = EVENT_CODE_BASE | (event_value & 0xFFFF)
+        elif token == "CL3":
+            line_code = cl3_line_code(tab_fields(text))
+        elif token in NO_ITEM_TOKENS:
+            line_code = None
+        else:
+            line_code = None  # a token no decoder knows
+        if line_code is not None:
+            counts[line_code] = counts.get(line_code, 0) + 1
+    return len(lines), counts
+
+
+# --------------------------------------------------------------------------
+# Writing lines.
+
+class LogWriter:
+    """Collects log lines and what the generator means each of them to yield."""
+
+    def __init__(self):
+        self.lines = []
+        self.crlf = False
+        self.intended = {}
+        self.cl3_table = {}  # (channel, name, code) -> count, for --table
+
+    def _count(self, line_code):
+        if line_code is not None:
+            self.intended[line_code] = self.intended.get(line_code, 0) + 1
+
+    def raw(self, text, line_code=None):
+        """One line exactly as given, with the current line end."""
+        self.lines.append(text + ("\r\n" if self.crlf else "\n"))
+        self._count(line_code)
+
+    def fields(self, *values, line_code=None):
+        self.raw("\t".join(str(v) for v in values), line_code)
+
+    def record(self, token, values):
+        """A data line of a column record; values follow the declared columns."""
+        assert len(values) == len(COLUMNS[token]), token
+        if token == "EVT":
+            line_code = EVENT_CODE_BASE | (c_strtol16(values[0]) & 0xFFFF)
+        else:
+            line_code = (MODULE_TYPE << 16) | RECORD_CODES[token]
+        self.fields(token, *values, line_code=line_code)
+
+    def cl3(self, message, gps_ticks, *, category=None):
+        """A CL3 line; a category other than the log code's makes it a rejected line."""
+        hex_digits = message.to_bytes(gps_ticks).hex()
+        # The capture tool that writes CRLF line ends also writes lower-case hex.
+        hex_digits = hex_digits if self.crlf else hex_digits.upper()
+        good_category = CATEGORY[message.log_code]
+        if category is None:
+            category = good_category
+        accepted = category == good_category and message.length_error == 0
+        line_code = message.expected_code if accepted else None
+        self.fields("CL3", CHANNEL_NAME[message.log_code], category, hex_digits,
+                    line_code=line_code)
+        name = message.name
+        if message.length_error:
+            name += f" (length word {message.length_error:+d})"
+        if category != good_category:
+            name += f" (filed under category {category})"
+        self.note_cl3(CHANNEL_NAME[message.log_code], name, line_code)
+
+    def note_cl3(self, channel, name, line_code):
+        key = (channel, name, f"{line_code:#010x}" if line_code is not None else "no item")
+        self.cl3_table[key] = self.cl3_table.get(key, 0) + 1
+
+    def to_bytes(self):
+        return "".join(self.lines).encode("ascii")
+
+
+# --------------------------------------------------------------------------
+# The radio environment along the route.
+
+class Walk:
+    """A bounded random walk pulled toward a target that the caller may move."""
+
+    def __init__(self, rng, value, low, high, step, pull=0.15):
+        self.rng, self.value, self.low, self.high = rng, value, low, high
+        self.step_size, self.pull = step, pull
+
+    def step(self, target=None):
+        if target is None:
+            target = self.value
+        noise = (self.rng.random() + self.rng.random() - 1.0) * self.step_size
+        self.value += noise + (target - self.value) * self.pull
+        self.value = min(self.high, max(self.low, self.value))
+        return self.value
+
+
+# Route waypoints (latitude, longitude): an arterial road through a city at
+# about 30.27 N, where one degree of longitude spans about 96.2 km.
+ROUTE = [(30.27410, 120.15510), (30.27415, 120.16930), (30.28120, 120.17710),
+         (30.29350, 120.17760), (30.30040, 120.18990), (30.29980, 120.20480),
+         (30.28650, 120.21020), (30.27410, 120.20150), (30.27410, 120.15510)]
+METERS_PER_DEGREE_LAT = 111_320.0
+METERS_PER_DEGREE_LON = 96_180.0
+
+# Pilot PNs of the sectors passed on the way, in order (offsets of 12).
+SECTOR_PNS = [168, 240, 36, 312, 96, 420, 264, 480, 132, 372]
+
+# EV-DO data rate requested for rising SINR (kbit/s).
+DRC_RATES = [38.4, 76.8, 153.6, 307.2, 614.4, 921.6, 1228.8, 1843.2, 2457.6, 3072.0]
+
+# One drive cycle: phases and their lengths in seconds. Longer logs repeat it.
+PHASES = [("idle", 45), ("voice", 95), ("idle", 25), ("do_setup", 3), ("do_connected", 110),
+          ("do_dormant", 30), ("do_inactive", 35), ("data_1x", 45), ("idle", 32)]
+CYCLE_SECONDS = sum(length for _, length in PHASES)
+
+# Seconds of the cycle written with CRLF line ends (a log pieced together from
+# two capture tools).
+CRLF_SECONDS = range(100, 130)
+
+
+class Drive:
+    def __init__(self, seed):
+        self.rng = random.Random(seed)
+        rng = self.rng
+        self.out = LogWriter()
+        self.coverage = Walk(rng, -74.0, -97.0, -63.0, 2.2, pull=0.01)
+        self.rxagc = Walk(rng, -74.0, -100.0, -60.0, 1.8, pull=0.3)
+        self.ecio = Walk(rng, -6.0, -20.0, 0.0, 0.9)
+        self.closed_loop = Walk(rng, 0.0, -12.0, 12.0, 1.2)
+        self.sinr = Walk(rng, 6.0, -9.0, 12.5, 1.1)
+        self.fer = Walk(rng, 1.0, 0.0, 12.0, 0.6)
+        self.rlp_1x = Walk(rng, 0.0, 0.0, 153.6, 9.0)
+        self.rlp_do = Walk(rng, 0.0, 0.0, 3072.0, 140.0)
+        self.speed = Walk(rng, 38.0, 0.0, 65.0, 3.0)  # km/h
+        self.route_pos = 0.0  # meters along ROUTE
+        self.sector = 0
+        self.next_handoff = 35
+        self.active_set = [SECTOR_PNS[0]]
+        self.seq = 0
+        self.hdr_seq = 0
+        self.probe_seq = 0
+        self.esn = bytes.fromhex("9F3A21C4")
+        self.last_do_state = None  # EV-DO states last written; CEVS is written on change
+        self.hybrid = 1
+        self.drc_rate = 0.0
+
+    # ---- helpers
+
+    def next_seq(self):
+        self.seq = (self.seq + 1) % 8
+        return self.seq
+
+    def next_hdr_seq(self):
+        self.hdr_seq = (self.hdr_seq + 1) & 0xFFFF
+        return self.hdr_seq
+
+    def gps_ticks(self, when, ms):
+        utc = when - UTC_OFFSET
+        elapsed = utc - GPS_EPOCH
+        gps_ms = (elapsed.days * 86400 + elapsed.seconds + GPS_LEAP_SECONDS) * 1000 + ms
+        return gps_ms * 4 // 5  # 1.25 ms units
+
+    @property
+    def ref_pn(self):
+        return SECTOR_PNS[self.sector % len(SECTOR_PNS)]
+
+    # ---- file header and registrations
+
+    def write_header(self):
+        out = self.out
+        out.fields("FileInfo", "Tool", "wendrake sample")
+        out.fields("FileInfo", "Phone", "WX-200 hybrid 1x/EV-DO Rev. A handset")
+        out.fields("FileInfo", "Firmware", "WX200_M6085_1.0.42 (2011-08-30)")
+        out.fields("FileInfo", "Date", START_TIME.strftime("%Y-%m-%d %H:%M:%S"))
+        out.fields("FileInfo", "Route", "city loop, about 12 km")
+        for token, names in COLUMNS.items():
+            out.fields("RegReport", token, *names)
+
+    def write_clock(self, when, ms, first):
+        out = self.out
+        previous = when - datetime.timedelta(seconds=1)
+        if first or when.date() != previous.date():
+            out.fields("DAY", when.year, when.month, when.day)
+        if first or when.hour != previous.hour:
+            out.fields("HOUR", when.hour)
+        if first or when.minute != previous.minute:
+            out.fields("MIN", when.minute)
+        out.fields("SEC", when.second, ms)
+
+    # ---- per-second records
+
+    def write_gps(self):
+        speed = self.speed.step(40.0)
+        self.route_pos += speed / 3.6
+        remaining = self.route_pos
+        while True:
+            for (lat0, lon0), (lat1, lon1) in zip(ROUTE, ROUTE[1:]):
+                dy = (lat1 - lat0) * METERS_PER_DEGREE_LAT
+                dx = (lon1 - lon0) * METERS_PER_DEGREE_LON
+                length = (dx * dx + dy * dy) ** 0.5
+                if remaining <= length:
+                    f = remaining / length
+                    lat, lon = lat0 + (lat1 - lat0) * f, lon0 + (lon1 - lon0) * f
+                    heading = self._heading(dx, dy)
+                    self.out.fields("GPS", f"{lat:.6f}", f"{lon:.6f}",
+                                    f"{12 + self.rng.random() * 3:.1f}", f"{speed:.1f}",
+                                    heading, 8 + self.rng.randrange(4))
+                    return
+                remaining -= length
+            self.route_pos = remaining  # back at the start of the loop
+
+    @staticmethod
+    def _heading(dx, dy):
+        # Compass octant is enough for a sample; avoids trigonometry.
+        if abs(dx) > 2 * abs(dy):
+            return 90 if dx > 0 else 270
+        if abs(dy) > 2 * abs(dx):
+            return 0 if dy > 0 else 180
+        if dx > 0:
+            return 45 if dy > 0 else 135
+        return 315 if dy > 0 else 225
+
+    def write_dm(self, phase):
+        rng = self.rng
+        # Path loss drifts slowly as the car moves between sites; the fast
+        # walk around it is fading.
+        coverage = self.coverage.step(-80.0)
+        rx = self.rxagc.step(coverage)
+        weakness = (-63.0 - coverage) / 34.0  # 0 close to a site, 1 at the cell edge
+        ecio = self.ecio.step(-3.5 - 11.0 * weakness + (1.5 if len(self.active_set) > 1 else 0.0))
+        in_1x_traffic = phase in ("voice", "data_1x")
+        transmitting = in_1x_traffic or phase == "do_connected"
+        open_loop = -76.0 - rx
+        if transmitting:
+            adj = self.closed_loop.step(-1.0 - 4.0 * weakness)
+            tx = min(23.0, max(-40.0, open_loop + adj))
+        else:
+            adj, tx = 0.0, -40.0
+        if in_1x_traffic:
+            fer = self.fer.step(0.5 + 4.0 * weakness)
+            fber = fer * 0.4
+            handoff_state = 1 if len(self.active_set) > 1 else 0
+        else:
+            fer, fber, handoff_state = 0.0, 0.0, 0
+        # The strongest pilot carries all of the energy with one pilot in the
+        # active set, less with two; the reference pilot is at most as strong.
+        max_ecio = ecio if len(self.active_set) == 1 else ecio - 1.5 - rng.random()
+        ref_ecio = max_ecio - rng.random() * 1.0
+        do_values = ["", "", "", "", "", "", ""]
+        if self.hybrid:
+            sinr = self.sinr.step(11.0 - 16.0 * weakness)
+            ci = sinr - 0.5 - rng.random()
+            rate = DRC_RATES[max(0, min(len(DRC_RATES) - 1, int((sinr + 9.0) / 2.2)))]
+            self.drc_rate = rate
+            connected = phase == "do_connected"
+            do_values = [f"{rx + rng.random() * 2 - 1:.2f}", f"{rx + rng.random() * 4 - 3:.2f}",
+                         f"{ci:.2f}", f"{sinr:.2f}",
+                         1 + self.sector % 6 if connected else 0,
+                         f"{rate:.1f}" if connected else "0.0",
+                         f"{tx - 9.0:.2f}" if connected else "-40.00"]
+        self.out.record("DM", [
+            f"{rx:.2f}", f"{tx:.2f}", f"{adj:.1f}", f"{ecio:.1f}", f"{rx + ecio:.2f}",
+            f"{ref_ecio:.2f}", f"{rx + ref_ecio:.2f}", f"{max_ecio:.2f}", f"{rx + max_ecio:.2f}",
+            f"{fber:.2f}", f"{fer:.2f}", len(self.active_set), handoff_state,
+            2 + rng.randrange(4)] + do_values)
+
+    def write_sc(self):
+        self.out.record("SC", [0, 283, self.ref_pn, 13824, 1, 0x2C10 + self.sector, 6,
+                               75 if self.hybrid else "", self.ref_pn if self.hybrid else "",
+                               1 if self.hybrid else ""])
+
+    def write_pcp(self, phase):
+        rx = self.rxagc.value
+        open_loop = -76.0 - rx
+        adj = self.closed_loop.value if phase in ("voice", "data_1x") else 0.0
+        self.out.record("PCP", [f"{open_loop:.2f}", f"{adj:.2f}", "1.0",
+                                800 if phase in ("voice", "data_1x") else 0])
+
+    def write_quality(self, phase):
+        rng = self.rng
+        # Without a traffic channel nothing flows: the rates drop to zero and
+        # ramp up again from there when the next connection opens.
+        if phase == "data_1x":
+            rlp_1x = self.rlp_1x.step(120.0)
+        else:
+            rlp_1x = self.rlp_1x.value = 0.0
+        if phase == "do_connected":
+            rlp_do = self.rlp_do.step(0.85 * self.drc_rate)
+        else:
+            rlp_do = self.rlp_do.value = 0.0
+        tx_1x = rlp_1x * 0.08
+        tx_do = min(rlp_do * 0.06, 1843.2)
+        busy_1x, busy_do = rlp_1x > 0, rlp_do > 0
+        self.out.record("C1XQI", [
+            f"{rlp_1x:.1f}", f"{tx_1x:.1f}", f"{rng.random() * 1.5:.2f}" if busy_1x else "0.00",
+            f"{rng.random() * 2.0:.2f}" if busy_1x else "0.00",
+            f"{rlp_1x * 1.04:.1f}", f"{tx_1x * 1.05:.1f}",
+            "153.6" if phase == "data_1x" else "0.0",
+            f"{rlp_do:.1f}", f"{tx_do:.1f}",
+            f"{rng.random() * 0.3:.2f}" if busy_do else "0.00",
+            f"{rng.random() * 0.8:.2f}" if busy_do else "0.00",
+            f"{rng.random() * 1.2:.2f}" if busy_do else "0.00",
+            f"{rlp_do * 1.03:.1f}", f"{rng.random() * 1.0:.2f}" if busy_do else "0.00",
+            f"{tx_do * 1.04:.1f}", f"{rng.random() * 1.5:.2f}" if busy_do else "0.00"])
+
+    def write_cevs(self, session, at, almp, init, idle, overhead, connected, route_update):
+        self.out.record("CEVS", [session, at, almp, init, idle, overhead, connected,
+                                 route_update, self.hybrid])
+
+    def write_event(self, name, payload=""):
+        value = EVENTS[name]
+        text = f"{value:04X}" if value < 0x10000 else f"{value:X}"
+        if name == "HANDOFF_COMPLETE":
+            text = "0x" + text  # one capture tool prefixes its hex values
+        self.out.record("EVT", [text, name, payload])
+
+    def write_hop(self, pn, ecio, set_type):
+        self.out.record("HOP", [pn, f"{ecio:.1f}", 60, set_type])
+
+    def write_psm(self):
+        pns = SECTOR_PNS[(self.sector + 1) % len(SECTOR_PNS)], SECTOR_PNS[(self.sector + 2) % len(SECTOR_PNS)]
+        self.out.record("PSM", [self.ref_pn, f"{self.ecio.value:.1f}", 3,
+                                pns[0], f"{self.ecio.value - 4 - self.rng.random() * 4:.1f}",
+                                pns[1], f"{self.ecio.value - 8 - self.rng.random() * 5:.1f}"])
+
+    def write_asfi(self):
+        fingers = 2 + self.rng.randrange(4)
+        self.out.record("ASFI", [self.ref_pn, fingers, fingers - self.rng.randrange(2),
+                                 f"{self.ecio.value + 0.5:.1f}"])
+
+    def write_c1xsmi(self):
+        self.out.record("C1XSMI", [0, 283, 4 + self.rng.randrange(6), self.ref_pn,
+                                   f"{self.ecio.value:.1f}", 60])
+
+    def write_access_probes(self, count):
+        open_loop = -76.0 - self.rxagc.value
+        self.probe_seq += 1
+        for probe in range(1, count + 1):
+            result = "ack" if probe == count else "no_ack"
+            self.out.record("AP", [self.probe_seq, probe, f"{open_loop + 3 * (probe - 1):.1f}",
+                                   0, result])
+
+    # ---- layer-3 procedures
+
+    def cl3(self, message, when, ms, **kwargs):
+        self.out.cl3(message, self.gps_ticks(when, ms), **kwargs)
+
+    def paging_overhead(self, when, ms, which):
+        pn = self.ref_pn
+        if which == 0:
+            msg = onex_message(LOG_PAGING, 1, [
+                (9, pn), (6, 3), (15, 13824), (16, 1), (12, 0x2C), (3, 1), (3, 2), (1, 0), (1, 0),
+                (16, 0x2C10 + self.sector), (4, 1), (3, 1), (3, 1), (1, 1), (1, 1), (1, 1),
+                (1, 1), (1, 1), (1, 1), (7, 58), (22, 0x0D46A2), (23, 0x3A1C55), (11, 0),
+                (4, 8), (4, 10), (4, 10), (4, 0), (5, 0), (4, 0), (1, 0), (1, 0), (5, 0),
+                (1, 0), (6, 28), (6, 32), (4, 5), (4, 3), (1, 1)],
+                "System Parameters")
+        elif which == 1:
+            msg = onex_message(LOG_PAGING, 2, [
+                (9, pn), (6, 7), (5, 1), (4, 0), (5, 0), (3, 3), (4, 4), (3, 4), (4, 3),
+                (6, 0), (3, 0), (3, 0), (3, 0), (3, 0), (3, 0), (3, 0), (3, 0), (4, 8), (4, 3)],
+                "Access Parameters")
+        elif which == 2:
+            neighbours = [(0, SECTOR_PNS[(self.sector + k) % len(SECTOR_PNS)]) for k in range(1, 6)]
+            fields = [(9, pn), (6, 3), (4, 4)]
+            for config, neighbour in neighbours:
+                fields += [(3, config), (9, neighbour)]
+            msg = onex_message(LOG_PAGING, 3, fields, "Neighbor List")
+        else:
+            msg = onex_message(LOG_PAGING, 0x11, [(6, 3), (6, 7), (1, 1), (1, 1), (1, 1),
+                                                  (1, 0), (1, 1), (4, 0), (3, 0)],
+                               "General Page")
+        self.cl3(msg, when, ms)
+
+    def sync_channel(self, when, ms):
+        msg = onex_message(LOG_SYNC, 1, [
+            (8, 6), (8, 1), (15, 13824), (16, 1), (9, self.ref_pn), (42, 0x2A5F0C1B3D7),
+            (36, 0x3C4F1A2B0), (8, 15), (6, 32), (1, 0), (2, 1), (11, 283)],
+            "Sync Channel")
+        self.cl3(msg, when, ms)
+
+    def registration(self, when, ms):
+        self.write_event("REGISTRATION", "timer")
+        self.write_access_probes(1)
+        self.cl3(onex_message(LOG_ACCESS, 1, [(4, 2), (3, 1), (8, 6), (8, 0xEA), (1, 1), (4, 0)],
+                              "Registration", seq=self.next_seq(), esn=self.esn), when, ms + 20)
+        self.cl3(onex_order_message(LOG_PAGING, 16, address=self.esn, seq=self.seq,
+                                    name="Base Station Acknowledgement Order"), when, ms + 90)
+        # Registration accepted: ORDQ 1 and 2 select the two accepted variants.
+        self.cl3(onex_order_message(LOG_PAGING, 27, ordq=1 + self.rng.randrange(2),
+                                    address=self.esn, seq=self.next_seq()), when, ms + 140)
+
+    def voice_setup(self, when, ms, step):
+        esn, out = self.esn, self.out
+        if step == 0:
+            out.fields("LAB", "Voice call 1 (MO)")
+            self.write_event("CALL_ORIGINATE", "SO 3")
+            out.record("UI", ["Originating", 3, "1X", 0])
+            self.write_access_probes(2)
+            digits = [5, 5, 5, 10, 1, 2, 3, 4]  # 555 0123 as DTMF codes (10 = 0)
+            fields = [(1, 0), (3, 1), (8, 6), (8, 0xEA), (3, 1), (1, 0), (16, 3), (1, 0),
+                      (1, 0), (1, 0), (8, len(digits))] + [(4, d) for d in digits]
+            self.cl3(onex_message(LOG_ACCESS, 4, fields, "Origination", seq=self.next_seq(),
+                                  esn=esn), when, ms)
+            self.cl3(onex_order_message(LOG_PAGING, 16, address=esn, seq=self.seq,
+                                        name="Base Station Acknowledgement Order"), when, ms + 60)
+            self.cl3(onex_message(LOG_PAGING, 8, [(3, 1), (3, 1), (1, 1), (1, 0), (3, 1), (4, 4),
+                                                  (32, int.from_bytes(esn, "big")), (3, 4),
+                                                  (1, 0), (1, 0), (1, 0), (8, 0),
+                                                  (11, 283)],
+                                  "Channel Assignment"), when, ms + 120)
+        elif step == 1:
+            self.cl3(onex_order_message(LOG_FORWARD_TRAFFIC, 16, seq=self.next_seq(),
+                                        name="Base Station Acknowledgement Order"), when, ms)
+            self.cl3(onex_order_message(LOG_REVERSE_TRAFFIC, 16, seq=self.seq,
+                                        name="Mobile Station Acknowledgement Order"), when, ms + 40)
+            self.cl3(onex_message(LOG_FORWARD_TRAFFIC, 0x13, [(1, 0), (1, 0), (6, 0), (3, 1),
+                                                               (16, 3), (8, 1)],
+                                  "Service Connect", seq=self.next_seq()), when, ms + 200)
+        elif step == 2:
+            self.cl3(onex_message(LOG_REVERSE_TRAFFIC, 14, [(1, 0), (3, 1), (8, 0)],
+                                  "Service Connect Completion", seq=self.next_seq()), when, ms)
+            # Order 17 with and without its one-octet additional record.
+            self.cl3(onex_order_message(LOG_FORWARD_TRAFFIC, 17, extra=b"\x01", seq=self.next_seq()),
+                     when, ms + 60)
+            self.cl3(onex_order_message(LOG_REVERSE_TRAFFIC, 11, ordq=1, seq=self.seq), when, ms + 90)
+            self.write_event("CALL_CONNECT", "SO 3")
+            out.record("UI", ["Conversation", 3, "1X", 0])
+
+    def voice_traffic(self, when, ms, second):
+        """Signalling of an established call: power reports, parameters, orders."""
+        rng = self.rng
+        if second % 3 == 0:
+            strengths = [min(63, max(0, int(-2 * self.ecio.value + rng.randrange(3))))
+                         for _ in self.active_set]
+            fields = [(5, rng.randrange(3)), (10, 50), (2, 1), (4, len(strengths))]
+            fields += [(6, s) for s in strengths]
+            self.cl3(onex_message(LOG_REVERSE_TRAFFIC, 6, fields, "Power Measurement Report",
+                                  seq=self.next_seq()), when, ms + 300)
+        special = {
+            9: lambda: onex_message(LOG_FORWARD_TRAFFIC, 6, [(9, 0), (4, 8), (4, 10), (4, 10),
+                                                             (6, 28), (6, 32), (4, 5), (4, 3)],
+                                    "In-Traffic System Parameters", seq=self.next_seq()),
+            14: lambda: onex_order_message(LOG_FORWARD_TRAFFIC, 18, ordq=0x20, seq=self.next_seq()),
+            19: lambda: onex_order_message(LOG_REVERSE_TRAFFIC, 23, ordq=2, seq=self.seq),
+            23: lambda: onex_order_message(LOG_FORWARD_TRAFFIC, 2, seq=self.next_seq()),
+            27: lambda: onex_message(LOG_FORWARD_TRAFFIC, 9, [(5, 2), (1, 1), (1, 0), (4, 2),
+                                                              (5, 4), (8, 10)],
+                                     "Power Control Parameters", seq=self.next_seq()),
+            31: lambda: onex_order_message(LOG_REVERSE_TRAFFIC, 11, ordq=2, seq=self.seq),
+            37: lambda: onex_order_message(LOG_FORWARD_TRAFFIC, 18, ordq=0x10, seq=self.next_seq()),
+            42: lambda: onex_order_message(LOG_REVERSE_TRAFFIC, 23, ordq=3, seq=self.seq),
+            45: lambda: onex_order_message(LOG_FORWARD_TRAFFIC, 17, seq=self.next_seq()),
+            51: lambda: onex_order_message(LOG_REVERSE_TRAFFIC, 11, seq=self.seq),
+            56: lambda: onex_order_message(LOG_FORWARD_TRAFFIC, 23, seq=self.next_seq(),
+                                           name="Order 23 (same sub-code as order 2)"),
+            61: lambda: onex_order_message(LOG_REVERSE_TRAFFIC, 23, ordq=0, seq=self.seq),
+            66: lambda: onex_order_message(LOG_REVERSE_TRAFFIC, 11, ordq=7, seq=self.seq),
+            70: lambda: onex_message(LOG_FORWARD_TRAFFIC, 7, [(4, 4)] + [
+                (9, SECTOR_PNS[(self.sector + k) % len(SECTOR_PNS)]) for k in range(1, 5)],
+                "Neighbor List Update", seq=self.next_seq()),
+        }
+        if second in special:
+            self.cl3(special[second](), when, ms + 500)
+
+    def soft_handoff(self, when, ms, in_traffic):
+        """The route reaches the next sector: report it, move the active set."""
+        new_pn = SECTOR_PNS[(self.sector + 1) % len(SECTOR_PNS)]
+        if in_traffic:
+            self.write_event("HANDOFF_START", f"PN {new_pn}")
+            fields = [(9, self.ref_pn), (6, 14), (1, 1), (15, new_pn * 64), (6, 18), (1, 1)]
+            self.cl3(onex_message(LOG_REVERSE_TRAFFIC, 5, fields, "Pilot Strength Measurement",
+                                  seq=self.next_seq()), when, ms + 100)
+            self.cl3(onex_message(LOG_FORWARD_TRAFFIC, 0x22, [(1, 0), (2, 1), (1, 0), (9, new_pn),
+                                                              (9, self.ref_pn), (6, 28)],
+                                  "Universal Handoff Direction", seq=self.next_seq()),
+                     when, ms + 220)
+            self.cl3(onex_message(LOG_REVERSE_TRAFFIC, 10, [(2, 1), (9, self.ref_pn), (9, new_pn)],
+                                  "Handoff Completion", seq=self.next_seq()), when, ms + 400)
+            self.active_set = [self.ref_pn, new_pn]
+            self.write_hop(new_pn, self.ecio.value - 2.0, "Active")
+            self.write_event("HANDOFF_COMPLETE", f"PN {new_pn}")
+        else:
+            self.write_hop(new_pn, self.ecio.value - 1.0, "Idle")
+            self.active_set = [new_pn]
+        self.sector += 1
+
+    def drop_old_pilot(self):
+        if len(self.active_set) > 1:
+            old = self.active_set.pop(0)
+            self.write_hop(old, self.ecio.value - 9.0, "Dropped")
+
+    def voice_release(self, when, ms):
+        self.write_event("CALL_RELEASE", "normal")
+        self.cl3(onex_order_message(LOG_REVERSE_TRAFFIC, 21, seq=self.next_seq(),
+                                    name="Release Order (mobile)"), when, ms)
+        self.cl3(onex_order_message(LOG_FORWARD_TRAFFIC, 21, seq=self.next_seq(),
+                                    name="Release Order (base)"), when, ms + 80)
+        self.out.record("UI", ["Idle", 0, "1X", 0])
+        self.active_set = [self.ref_pn]
+        self.out.fields("LAB", "Voice call 1 end")
+
+    def access_orders(self, when, ms):
+        """Mobile-originated orders on the access channel, with and without an
+        address and an additional record."""
+        self.write_access_probes(1)
+        self.cl3(onex_order_message(LOG_ACCESS, 3, address=self.esn, seq=self.next_seq(),
+                                    name="Order 3"), when, ms)
+        self.cl3(onex_order_message(LOG_ACCESS, 3, ordq=0x40, seq=self.next_seq(),
+                                    name="Order 3 with record, no MSID"), when, ms + 150)
+        self.cl3(onex_order_message(LOG_ACCESS, 16, msg_type=0x42, seq=self.next_seq(),
+                                    name="Order 16, type octet 0x42"), when, ms + 300)
+        self.cl3(onex_order_message(LOG_ACCESS, 2, address=self.esn, seq=self.next_seq()),
+                 when, ms + 420)
+
+    def paging_orders(self, when, ms):
+        self.cl3(onex_order_message(LOG_PAGING, 18, ordq=0x20, address=self.esn,
+                                    seq=self.next_seq()), when, ms)
+        self.cl3(onex_order_message(LOG_PAGING, 18, ordq=0x10, address=self.esn,
+                                    seq=self.next_seq()), when, ms + 100)
+        self.cl3(onex_order_message(LOG_PAGING, 18, ordq=0x30, seq=self.next_seq()),
+                 when, ms + 200)
+        self.cl3(onex_order_message(LOG_PAGING, 27, ordq=5, address=self.esn,
+                                    seq=self.next_seq()), when, ms + 300)
+        self.cl3(onex_order_message(LOG_PAGING, 27, seq=self.next_seq()), when, ms + 400)
+
+    def hdr(self, log_code, msg_id, transaction, body=b"", subtype=0, protocol=0, name=""):
+        return hdr_message(log_code, msg_id, transaction, body, subtype=subtype,
+                           protocol=protocol, sector_pn=self.ref_pn, seq=self.next_hdr_seq(),
+                           name=name)
+
+    def hdr_overhead(self, when, ms, which):
+        if which == 0:
+            msg = self.hdr(LOG_HDR_BROADCAST, 2, 0x11, bytes([0x2C, 0x10, 0x00, 0x05]), protocol=3,
+                           name="overhead msg 2")
+        elif which == 1:
+            msg = self.hdr(LOG_HDR_BROADCAST, 3, 0x12, bytes(range(12)), protocol=3,
+                           name="overhead msg 3")
+        elif which == 2:
+            msg = self.hdr(LOG_HDR_CONTROL, 4, 0x10, bytes([0x80, 0x40]), subtype=1, protocol=2,
+                           name="control msg 4, subtype 1")
+        elif which == 3:
+            msg = self.hdr(LOG_HDR_CONTROL, 10, 0x05, bytes([0x00, 0x1E]), protocol=2,
+                           name="control msg 10")
+        elif which == 4:
+            msg = self.hdr(LOG_HDR_BROADCAST, 12, 0x33, bytes([0x07, 0x01]), subtype=7, protocol=3,
+                           name="broadcast msg 12, subtype 7")
+        elif which == 5:
+            msg = self.hdr(LOG_HDR_BROADCAST, 24, 0x00, bytes(6), protocol=3,
+                           name="broadcast msg 24 (unclassified)")
+        else:
+            msg = hdr_header_only(LOG_HDR_BROADCAST, sector_pn=self.ref_pn,
+                                  seq=self.next_hdr_seq())
+        self.cl3(msg, when, ms)
+
+    def hdr_connection_setup(self, when, ms, step):
+        if step == 0:
+            self.out.fields("LAB", "EV-DO download")
+            self.write_event("HDR_CONNECTION_ATTEMPT")
+            self.cl3(self.hdr(LOG_HDR_ACCESS, 5, 0x21, bytes([0x00]), protocol=4,
+                              name="access msg 5"), when, ms)
+            self.cl3(self.hdr(LOG_HDR_ACCESS, 0x80 | 2, 0x22, bytes([0x06, 0x40, 0x1C]),
+                              protocol=5, name="access msg 2, flag bit set"), when, ms + 20)
+        elif step == 1:
+            self.cl3(self.hdr(LOG_HDR_CONTROL, 4, 0x31, bytes([0x01, 0x02]), subtype=2, protocol=2,
+                              name="control msg 4, subtype 2"), when, ms)
+            self.cl3(self.hdr(LOG_HDR_CONTROL, 15, 0x32, bytes([0x03]), protocol=2,
+                              name="control msg 15"), when, ms + 60)
+            self.cl3(self.hdr(LOG_HDR_REVERSE, 4, 0x31, bytes([0x00]), protocol=5,
+                              name="reverse msg 4, subtype 0"), when, ms + 140)
+        else:
+            self.cl3(self.hdr(LOG_HDR_REVERSE, 13, 0x31, name="reverse msg 13"), when, ms)
+            self.cl3(self.hdr(LOG_HDR_FORWARD, 16, 0x31, bytes([0x01]), name="forward msg 16"),
+                     when, ms + 50)
+            self.write_event("HDR_CONNECTION_OPEN")
+
+    def hdr_connected_traffic(self, when, ms, second):
+        schedule = {
+            3: lambda: self.hdr(LOG_HDR_FORWARD, 4, 0x41, bytes([0x10]), subtype=6, protocol=5,
+                                name="forward msg 4, subtype 6"),
+            7: lambda: self.hdr(LOG_HDR_REVERSE, 12, 0x42, bytes([0x02, 0x00]), subtype=1,
+                                protocol=5, name="reverse msg 12, subtype 1"),
+            11: lambda: self.hdr(LOG_HDR_FORWARD, 11, 0xC5, bytes([0x00]),
+                                 name="forward msg 11, transaction 0xC5"),
+            15: lambda: self.hdr(LOG_HDR_REVERSE, 14, 0x43, subtype=0, protocol=5,
+                                 name="reverse msg 14"),
+            19: lambda: self.hdr(LOG_HDR_FORWARD, 17, 0x44, bytes([0x3F]), name="forward msg 17"),
+            23: lambda: hdr_header_only(LOG_HDR_FORWARD, sector_pn=self.ref_pn,
+                                        seq=self.next_hdr_seq()),
+            27: lambda: self.hdr(LOG_HDR_REVERSE, 23, 0x45, bytes([0x01]), subtype=2, protocol=5,
+                                 name="reverse msg 23, subtype 2"),
+            31: lambda: self.hdr(LOG_HDR_FORWARD, 21, 0x46, subtype=3, protocol=5,
+                                 name="forward msg 21, subtype 3"),
+            35: lambda: self.hdr(LOG_HDR_FORWARD, 11, 0x45, name="forward msg 11, transaction 0x45"),
+            39: lambda: self.hdr(LOG_HDR_REVERSE, 20, 0x47, bytes([0x00, 0x10]), protocol=5,
+                                 name="reverse msg 20"),
+            43: lambda: self.hdr(LOG_HDR_FORWARD, 22, 0x48, name="forward msg 22"),
+            47: lambda: self.hdr(LOG_HDR_FORWARD, 19, 0x49, name="forward msg 19 (unclassified)"),
+            51: lambda: self.hdr(LOG_HDR_REVERSE, 4, 0x4A, bytes([0x00]), subtype=1, protocol=5,
+                                 name="reverse msg 4, subtype 1"),
+            55: lambda: self.hdr(LOG_HDR_FORWARD, 18, 0x4B, name="forward msg 18"),
+            59: lambda: hdr_header_only(LOG_HDR_REVERSE, sector_pn=self.ref_pn,
+                                        seq=self.next_hdr_seq()),
+            63: lambda: self.hdr(LOG_HDR_FORWARD, 7, 0x4C, name="forward msg 7 (unclassified)"),
+            67: lambda: self.hdr(LOG_HDR_REVERSE, 3, 0x4D, protocol=5, name="reverse msg 3"),
+            71: lambda: self.hdr(LOG_HDR_FORWARD, 12, 0x4E, bytes([0x00]), subtype=4,
+                                 name="forward msg 12, subtype 4"),
+            75: lambda: self.hdr(LOG_HDR_FORWARD, 4, 0x4F, subtype=0, name="forward msg 4, subtype 0"),
+            79: lambda: self.hdr(LOG_HDR_REVERSE, 22, 0x50, subtype=5, protocol=5,
+                                 name="reverse msg 22, subtype 5"),
+        }
+        if second in schedule:
+            self.cl3(schedule[second](), when, ms + 400)
+        else:
+            # Route updates as pilots rise and fall along the road.
+            self.cl3(self.hdr(LOG_HDR_REVERSE, 0, 0x60 + second % 32, bytes([0x02, self.ref_pn & 0xFF]),
+                              protocol=6, name="route update (msg 0)"), when, ms + 650)
+
+    def hdr_connection_close(self, when, ms):
+        self.cl3(self.hdr(LOG_HDR_REVERSE, 10, 0x51, bytes([0x00]), name="reverse msg 10"), when, ms)
+        self.cl3(self.hdr(LOG_HDR_FORWARD, 20, 0x52, bytes([0x00]), name="forward msg 20"),
+                 when, ms + 40)
+        self.write_event("HDR_CONNECTION_CLOSE")
+        self.write_event("HDR_DORMANT")
+
+    def data_call(self, when, ms, step):
+        if step == 0:
+            self.out.fields("LAB", "1x data call")
+            self.write_event("DATA_CALL_ORIGINATE", "SO 33")
+            self.out.record("UI", ["Originating", 33, "1X", 0])
+            self.write_access_probes(3)
+            fields = [(1, 0), (3, 1), (8, 6), (8, 0xEA), (3, 1), (1, 0), (16, 33), (1, 0),
+                      (1, 0), (1, 0), (8, 0)]
+            self.cl3(onex_message(LOG_ACCESS, 4, fields, "Origination (packet data)",
+                                  seq=self.next_seq(), esn=self.esn), when, ms)
+            self.cl3(onex_order_message(LOG_PAGING, 16, address=self.esn, seq=self.seq,
+                                        name="Base Station Acknowledgement Order"), when, ms + 50)
+            self.cl3(onex_message(LOG_PAGING, 8, [(3, 1), (3, 1), (1, 1), (1, 0), (3, 1), (4, 4),
+                                                  (32, int.from_bytes(self.esn, "big")), (3, 4),
+                                                  (1, 0), (1, 0), (1, 0), (8, 0), (11, 283)],
+                                  "Channel Assignment"), when, ms + 120)
+        elif step == 1:
+            self.cl3(onex_order_message(LOG_FORWARD_TRAFFIC, 16, seq=self.next_seq(),
+                                        name="Base Station Acknowledgement Order"), when, ms)
+            self.cl3(onex_message(LOG_FORWARD_TRAFFIC, 0x13, [(1, 0), (1, 0), (6, 0), (3, 1),
+                                                               (16, 33), (8, 1)],
+                                  "Service Connect", seq=self.next_seq()), when, ms + 80)
+            self.cl3(onex_message(LOG_REVERSE_TRAFFIC, 14, [(1, 0), (3, 1), (8, 0)],
+                                  "Service Connect Completion", seq=self.next_seq()), when, ms + 160)
+            self.cl3(onex_order_message(LOG_REVERSE_TRAFFIC, 3, seq=self.seq), when, ms + 220)
+            self.cl3(onex_order_message(LOG_REVERSE_TRAFFIC, 3, ordq=1, seq=self.seq,
+                                        name="Order 3 with record"), when, ms + 260)
+            self.write_event("DATA_CALL_CONNECT", "SO 33")
+            self.out.record("UI", ["Data", 33, "1X", 0])
+
+    def data_call_end(self, when, ms):
+        self.cl3(onex_order_message(LOG_REVERSE_TRAFFIC, 21, seq=self.next_seq(),
+                                    name="Release Order (mobile)"), when, ms)
+        self.cl3(onex_order_message(LOG_FORWARD_TRAFFIC, 21, seq=self.next_seq(),
+                                    name="Release Order (base)"), when, ms + 70)
+        self.write_event("DATA_CALL_END", "normal")
+        self.out.record("UI", ["Idle", 0, "1X", 0])
+
+    # ---- deliberately malformed lines
+
+    def write_quirk(self, cycle_second, when, ms):
+        out = self.out
+        if cycle_second == 57:
+            out.raw(" " * 12)                                  # blanks only: no token
+            out.raw("")                                        # empty line
+        elif cycle_second == 95:
+            msg = onex_order_message(LOG_FORWARD_TRAFFIC, 2, seq=self.next_seq())
+            msg.length_error = 1                               # length word one too large
+            self.cl3(msg, when, ms + 650)
+        elif cycle_second == 133:
+            # A DM line cut short where a capture buffer ran out; still one item.
+            cut = "DM\t{:.2f}\t{:.2f}\t-1.5\t-8.".format(self.rxagc.value, -76.0 - self.rxagc.value)
+            out.raw(cut, line_code=(MODULE_TYPE << 16) | RECORD_CODES["DM"])
+        elif cycle_second == 150:
+            # The last hex digit lost: one byte short of the length word.
+            msg = self.hdr(LOG_HDR_FORWARD, 16, 0x7A, bytes([0x01, 0x02]), name="forward msg 16")
+            digits = msg.to_bytes(self.gps_ticks(when, ms)).hex().upper()[:-1]
+            out.fields("CL3", CHANNEL_NAME[LOG_HDR_FORWARD], CATEGORY[LOG_HDR_FORWARD], digits)
+            out.note_cl3(CHANNEL_NAME[LOG_HDR_FORWARD], "forward msg 16, last hex digit lost", None)
+        elif cycle_second == 201:
+            out.fields("DBG", "searcher queue overflow", 12)  # a token no decoder knows
+        elif cycle_second == 220:
+            # A paging message filed under the access channel's category.
+            msg = onex_message(LOG_PAGING, 0x11, [(6, 3), (6, 7), (1, 1), (1, 1), (1, 1),
+                                                  (1, 0), (1, 1), (4, 0), (3, 0)], "General Page")
+            self.cl3(msg, when, ms + 300, category=CATEGORY[LOG_ACCESS])
+        elif cycle_second == 262:
+            msg = self.hdr(LOG_HDR_BROADCAST, 2, 0x13, bytes([0x2C]), protocol=3,
+                           name="overhead msg 2")
+            msg.length_error = -2                              # length word two too small
+            self.cl3(msg, when, ms + 10)
+        elif cycle_second == 300:
+            # A layer-3 line whose message column stayed empty: an item with code 0.
+            out.fields("CL3", CHANNEL_NAME[LOG_PAGING], CATEGORY[LOG_PAGING], "", line_code=0)
+            out.note_cl3(CHANNEL_NAME[LOG_PAGING], "empty message column", 0)
+
+    # ---- the drive
+
+    def phase_at(self, cycle_second):
+        start = 0
+        for name, length in PHASES:
+            if cycle_second < start + length:
+                return name, cycle_second - start, length
+            start += length
+        raise AssertionError("cycle second out of range")
+
+    def run(self, seconds):
+        self.write_header()
+        self.out.fields("LAB", "Route start")
+        for t in range(seconds):
+            when = START_TIME + datetime.timedelta(seconds=t)
+            ms = (137 + 7 * t) % 1000
+            cycle_second = t % CYCLE_SECONDS
+            phase, ps, length = self.phase_at(cycle_second)
+            self.out.crlf = cycle_second in CRLF_SECONDS
+            self.write_clock(when, ms, t == 0)
+            self.write_second(t, when, ms, cycle_second, phase, ps, length)
+        self.out.crlf = False
+        self.out.fields("LAB", "Route end")
+
+    def write_second(self, t, when, ms, cycle_second, phase, ps, length):
+        out, rng = self.out, self.rng
+        # Sub-second offsets for the layer-3 time stamps stay below one second.
+        ms = min(ms, 300)
+        self.write_gps()
+        self.write_dm(phase)
+        self.write_sc()
+        self.write_pcp(phase)
+        self.write_quality(phase)
+        if t == 0:
+            self.write_event("POWER_UP")
+            self.sync_channel(when, ms)
+            self.registration(when, ms + 300)
+        if cycle_second == 20:
+            self.write_event("VENDOR_ROUTE_MARK", "waypoint 1")
+            out.fields("ENT", "Waypoint", 1, "Stadium junction")
+
+        # Handoffs as the route reaches the next sector.
+        if t == self.next_handoff:
+            self.soft_handoff(when, ms, phase in ("voice", "data_1x"))
+            self.next_handoff = t + 30 + rng.randrange(25)
+        elif t == self.next_handoff - 22:
+            self.drop_old_pilot()
+
+        in_traffic = phase in ("voice", "data_1x")
+        if phase in ("idle", "do_dormant", "do_inactive"):
+            self.paging_overhead(when, ms + 500, t % 4)
+            if phase != "do_inactive" and t % 6 == 3:
+                self.hdr_overhead(when, ms + 600, (t // 6) % 7)
+            if phase == "idle" and ps == 12:
+                self.access_orders(when, ms + 100)
+            if phase == "idle" and ps == 28:
+                self.paging_orders(when, ms + 100)
+            if phase == "idle" and ps == 5 and t > 0:
+                self.registration(when, ms + 200)
+            if phase == "do_inactive" and ps == length - 3:
+                self.sync_channel(when, ms + 100)  # reacquiring the 1x system
+        elif phase == "voice":
+            if ps < 3:
+                self.voice_setup(when, ms, ps)
+            elif ps == length - 1:
+                self.voice_release(when, ms)
+            else:
+                self.voice_traffic(when, ms, ps)
+            if ps % 10 == 5:
+                out.fields("VOT", f"{3.4 + rng.random() * 0.8:.2f}", "EVRC", 0)
+        elif phase == "do_setup":
+            self.hdr_connection_setup(when, ms, ps)
+        elif phase == "do_connected":
+            if ps == length - 1:
+                self.hdr_connection_close(when, ms)
+            else:
+                self.hdr_connected_traffic(when, ms, ps)
+        elif phase == "data_1x":
+            if ps < 2:
+                self.data_call(when, ms, ps)
+            elif ps == length - 1:
+                self.data_call_end(when, ms)
+            elif ps % 4 == 0:
+                self.cl3(onex_message(LOG_REVERSE_TRAFFIC, 6, [(5, 0), (10, 50), (2, 1), (4, 1),
+                                                               (6, 12)],
+                                      "Power Measurement Report", seq=self.next_seq()),
+                         when, ms + 400)
+
+        self.write_do_state(phase, ps, length)
+        if in_traffic and ps % 3 == 2:
+            self.write_psm()
+        if t % 5 == 4:
+            self.write_asfi()
+        if t % 5 == 2:
+            self.write_c1xsmi()
+        if t % 5 == 0:
+            self.write_hop(self.active_set[-1], self.ecio.value - 0.5, "Active")
+        if in_traffic and ps % 15 == 7:
+            out.fields("C1XFMI", self.ref_pn, 4, "locked", f"{self.ecio.value:.1f}")
+        if phase == "do_connected" and ps % 30 == 20:
+            self.write_event("HDR_SESSION_ALIVE")
+        self.write_quirk(cycle_second, when, ms)
+
+    def write_do_state(self, phase, ps, length):
+        """CEVS lines: every five seconds and whenever the EV-DO state changes."""
+        if phase == "do_inactive":
+            # The hybrid side stops monitoring EV-DO for the second half.
+            self.hybrid = 0 if ps >= length // 2 else 1
+        else:
+            self.hybrid = 1
+        if phase in ("idle", "do_dormant"):
+            state = (3, 3, 2, 0, 3, 1, 0, 1)              # idle, monitoring: word 1
+        elif phase == "voice" or phase == "data_1x":
+            state = (3, 3, 2, 0, 1, 1, 0, 1)              # tuned away to 1x traffic: word 0
+        elif phase == "do_setup":
+            state = (3, 4, 2, 0, 3, 1, 0, 1)              # connection setup
+        elif phase == "do_connected":
+            state = (3, 5, 3, 0, 0, 2, 1, 2)              # connected: word 2
+        else:
+            # Inactive: idle sleep with the route update protocol closed (word 0),
+            # with one report where it is still open, which keeps the word.
+            state = (3, 3, 2, 0, 2, 1, 0, 2 if ps == 1 else 0)
+        key = state + (self.hybrid,)
+        if key != self.last_do_state or ps % 5 == 0:
+            self.write_cevs(*state)
+            self.last_do_state = key
+
+
+def generate(minutes=DEFAULT_MINUTES, seed=DEFAULT_SEED):
+    """The sample log of the given length (minutes of driving) as bytes."""
+    drive = Drive(seed)
+    drive.run(max(1, int(minutes * 60)))
+    return drive.out.to_bytes()
+
+
+def generate_with_expectations(minutes=DEFAULT_MINUTES, seed=DEFAULT_SEED):
+    """(log bytes, expected counts dict, CL3 table) with the two counts cross-checked."""
+    drive = Drive(seed)
+    drive.run(max(1, int(minutes * 60)))
+    data = drive.out.to_bytes()
+    line_count, counts = expected_items(data)
+    if counts != drive.out.intended:
+        diff = {f"{c:#010x}": (counts.get(c, 0), drive.out.intended.get(c, 0))
+                for c in set(counts) | set(drive.out.intended)
+                if counts.get(c, 0) != drive.out.intended.get(c, 0)}
+        raise AssertionError(f"replayed vs intended item counts differ: {diff}")
+    expected = {
+        "lines": line_count,
+        "items_by_code": {f"0x{c:08X}": counts[c] for c in sorted(counts)},
+        "items": sum(counts.values()),
+    }
+    return data, expected, drive.out.cl3_table
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("-o", "--output", default=DEFAULT_OUTPUT,
+                        help="log file to write (default: the bundled sample)")
+    parser.add_argument("--minutes", type=float, default=DEFAULT_MINUTES,
+                        help=f"minutes of driving (default {DEFAULT_MINUTES})")
+    parser.add_argument("--seed", type=int, default=DEFAULT_SEED,
+                        help=f"random seed (default {DEFAULT_SEED})")
+    parser.add_argument("--table", action="store_true",
+                        help="print the CL3 messages written and their message codes")
+    args = parser.parse_args(argv)
+
+    data, expected, cl3_table = generate_with_expectations(args.minutes, args.seed)
+    with open(args.output, "wb") as f:
+        f.write(data)
+    base = args.output[:-4] if args.output.endswith(".log") else args.output
+    with open(base + ".expected.json", "w", encoding="ascii", newline="\n") as f:
+        json.dump(expected, f, indent=2)
+        f.write("\n")
+    if args.table:
+        for (channel, name, line_code), count in sorted(cl3_table.items()):
+            print(f"{channel:8} {line_code:11} x{count:<3} {name}")
+    print(f"{args.output}: {expected['lines']} lines, {len(data)} bytes, "
+          f"{expected['items']} items", file=sys.stderr)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
