@@ -1,6 +1,10 @@
 #include "api/decoder_object.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
+#include <new>
 
 namespace wendrake {
 
@@ -20,21 +24,37 @@ DecoderObject::DecoderObject(int32_t moduleType) : moduleType(moduleType), lineD
 
 bool DecoderObject::Init(wendrake::ReportItemQueue::Allocator allocate) {
   if (!itemQueue.Build(allocate)) return false;
-  snapshot.reserve(wendrake::ReportItemQueue::kCapacity);
+  // Reserved once so that taking a snapshot never allocates; a failure here
+  // must not leave the library as an exception into a C host.
+  try {
+    snapshot.reserve(wendrake::ReportItemQueue::kCapacity);
+  } catch (const std::bad_alloc&) {
+    std::printf("Function CreateDecoderObjectProc allocate heap memory failed\n");
+    return false;
+  }
   return true;
 }
 
 bool DecoderObject::Decode(const char* text, int length) {
-  for (int i = 0; i < length; ++i) {
-    const char byte = text[i];
-    lineBuffer[lineLength++] = byte;
-    if (byte != '\n') {
-      // An over-long line is dropped; what follows starts a new line.
+  const char* end = text + length;
+  while (text < end) {
+    const char* newline = static_cast<const char*>(std::memchr(text, '\n', static_cast<size_t>(end - text)));
+    const char* contentEnd = newline != nullptr ? newline : end;
+    // Bytes before the newline; a line that fills the whole buffer without
+    // a newline is dropped and the bytes after it start a new line.
+    while (text < contentEnd) {
+      const int take = static_cast<int>(std::min<ptrdiff_t>(contentEnd - text, kLineBufferSize - lineLength));
+      std::memcpy(lineBuffer + lineLength, text, static_cast<size_t>(take));
+      lineLength += take;
+      text += take;
       if (lineLength >= kLineBufferSize) lineLength = 0;
-      continue;
     }
+    if (newline == nullptr) break;
+    ++text;
+    lineBuffer[lineLength++] = '\n';
     const int n = lineLength;
     lineLength = 0;
+    // A line whose newline would be its 8192nd byte is dropped.
     if (n >= kLineBufferSize) continue;
     try {
       if (lineDecoder.Dispatch(lineBuffer, n)) itemQueue.Append(lineDecoder.current);

@@ -6,16 +6,55 @@
 #include <new>
 
 #include "api/report_item.h"
+#include "params/column_registry.h"
+#include "params/param_table.h"
 
 namespace wendrake {
 namespace {
 
 void* DefaultAllocate(size_t size) { return std::malloc(size); }
 
-// Copies the parts of an item that decoding can change. The simple block and
-// the structured area never change after construction, the raw block and the
-// lists carry meaning only up to their lengths, and the text must read as
-// zeros past its length.
+struct SlotRun {
+  int first;
+  int count;
+};
+
+// Runs of consecutive slots that decoding can change: those a known column
+// feeds and the two layer-3 state words. Every other slot keeps its
+// constructed value in the item under construction and in every node alike.
+class ChangeableSlots {
+ public:
+  ChangeableSlots() {
+    for (int slot = 0; slot < kParamCount; ++slot) {
+      const bool changes = slot == kFirstStateWordSlot || slot == kSecondStateWordSlot ||
+                           !KnownColumnName(kSlotParamIds[slot]).empty();
+      if (!changes) continue;
+      if (count_ > 0 && runs_[count_ - 1].first + runs_[count_ - 1].count == slot) {
+        ++runs_[count_ - 1].count;
+      } else {
+        runs_[count_++] = SlotRun{slot, 1};
+      }
+    }
+  }
+  const SlotRun* begin() const { return runs_; }
+  const SlotRun* end() const { return runs_ + count_; }
+
+ private:
+  static constexpr int kFirstStateWordSlot = 275;
+  static constexpr int kSecondStateWordSlot = 276;
+  SlotRun runs_[kParamCount];
+  int count_ = 0;
+};
+
+const ChangeableSlots& Changeable() {
+  static const ChangeableSlots slots;
+  return slots;
+}
+
+// Copies the parts of an item that decoding can change. The simple block, the
+// structured area and the slots no decoder sets never change after
+// construction; the raw block and the lists carry meaning only up to their
+// lengths; the text must read as zeros past its length.
 void CopyItem(const ReportItem& src, ListNode* node) {
   ReportItem& dst = node->item;
   std::memcpy(&dst, &src, offsetof(ReportItem, text));
@@ -29,7 +68,9 @@ void CopyItem(const ReportItem& src, ListNode* node) {
   std::memcpy(&dst.direction, &src.direction, offsetof(ReportItem, curParamList) - offsetof(ReportItem, direction));
   std::memcpy(dst.curParamList, src.curParamList, src.curParamCount * sizeof(uint16_t));
   std::memcpy(dst.inheritParamList, src.inheritParamList, src.inheritParamCount * sizeof(uint16_t));
-  std::memcpy(dst.paramSlots, src.paramSlots, sizeof dst.paramSlots);
+  for (const SlotRun& run : Changeable()) {
+    std::memcpy(&dst.paramSlots[run.first], &src.paramSlots[run.first], run.count * sizeof(ParamSlot));
+  }
 }
 
 }  // namespace

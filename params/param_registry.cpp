@@ -42,9 +42,7 @@ void ParamRegistry::MarkLineStart(uint16_t start) {
   for (int i = 0; i < start; ++i) paramMarks_[i] = ParamMark{seenList_[i], 0};
 }
 
-bool ParamRegistry::IsSeen(SlotRef ref) const {
-  return std::find(seenList_, seenList_ + seenCount_, ref) != seenList_ + seenCount_;
-}
+bool ParamRegistry::IsSeen(SlotRef ref) const { return seen_[SlotIndexOf(ref)]; }
 
 void ParamRegistry::SetParam(ReportItem* current, SlotRef ref, int32_t value, uint8_t* k) {
   ParamSlot& slot = current->paramSlots[SlotIndexOf(ref)];
@@ -52,35 +50,38 @@ void ParamRegistry::SetParam(ReportItem* current, SlotRef ref, int32_t value, ui
   slot.state = 1;
   current->curParamList[*k] = ref;
   ++*k;
-  if (!IsSeen(ref)) seenList_[seenCount_++] = ref;
+  if (!IsSeen(ref)) {
+    seen_[SlotIndexOf(ref)] = true;
+    seenList_[seenCount_++] = ref;
+  }
 }
 
 void ParamRegistry::SettleInheritList(ReportItem* current, uint16_t start, uint8_t k) {
-  for (int i = 0; i < k; ++i) {
-    for (int m = 0; m < start; ++m) {
-      if (paramMarks_[m].slotRef == current->curParamList[i]) {
-        paramMarks_[m].mark = 1;
-        break;
-      }
-    }
-  }
+  // Each slot stands at most once among the marks, so a per-slot flag finds
+  // the mark of a current entry without a search.
+  for (int i = 0; i < k; ++i) setThisLine_[SlotIndexOf(current->curParamList[i])] = true;
   uint16_t count = 0;
   for (int m = 0; m < start; ++m) {
-    if (paramMarks_[m].mark != 0) continue;
-    current->paramSlots[SlotIndexOf(paramMarks_[m].slotRef)].state = 0;
-    current->inheritParamList[count++] = paramMarks_[m].slotRef;
+    ParamMark& mark = paramMarks_[m];
+    mark.mark = setThisLine_[SlotIndexOf(mark.slotRef)] ? 1 : 0;
+    if (mark.mark != 0) continue;
+    current->paramSlots[SlotIndexOf(mark.slotRef)].state = 0;
+    current->inheritParamList[count++] = mark.slotRef;
   }
   current->inheritParamCount = count;
+  for (int i = 0; i < k; ++i) setThisLine_[SlotIndexOf(current->curParamList[i])] = false;
 }
 
 namespace {
 
 // Keeps, in order, the entries not in the set; dropped slots lose their state.
-uint16_t DropFromList(ReportItem* current, SlotRef* list, uint16_t count, const ParamSet& set) {
+uint16_t DropFromList(ReportItem* current, SlotRef* list, uint16_t count, const ParamSet& set,
+                      bool* seen) {
   uint16_t kept = 0;
   for (int i = 0; i < count; ++i) {
     if (set.Contains(list[i])) {
       current->paramSlots[SlotIndexOf(list[i])].state = -1;
+      if (seen != nullptr) seen[SlotIndexOf(list[i])] = false;
     } else {
       list[kept++] = list[i];
     }
@@ -92,8 +93,8 @@ uint16_t DropFromList(ReportItem* current, SlotRef* list, uint16_t count, const 
 
 void ParamRegistry::DropParam(ReportItem* current, const ParamSet& set) {
   current->inheritParamCount =
-      DropFromList(current, current->inheritParamList, current->inheritParamCount, set);
-  seenCount_ = DropFromList(current, seenList_, seenCount_, set);
+      DropFromList(current, current->inheritParamList, current->inheritParamCount, set, nullptr);
+  seenCount_ = DropFromList(current, seenList_, seenCount_, set, seen_);
 }
 
 }  // namespace wendrake

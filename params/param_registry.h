@@ -66,6 +66,10 @@ class ParamRegistry {
   // parameter, so it stays empty.
   std::vector<uint16_t> structSeenList_;
   ParamMark paramMarks_[kParamCount] = {};
+  // Per-slot mirrors of seenList and of this line's current list, so lookups
+  // need no search.
+  bool seen_[kParamCount] = {};
+  bool setThisLine_[kParamCount] = {};
 };
 
 }  // namespace wendrake
