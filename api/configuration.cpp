@@ -1,5 +1,9 @@
 #include "api/configuration.h"
 
+#include <array>
+
+#include "params/param_table.h"
+
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -121,6 +125,15 @@ bool CheckConfiguration(int type, const uint8_t* buffer, int size) {
     return false;
   }
   return true;
+}
+
+int32_t SlotScale(int slotIndex) {
+  static const std::array<int32_t, kParamCount> scales = [] {
+    std::array<int32_t, kParamCount> table{};
+    for (int slot = 0; slot < kParamCount; ++slot) table[slot] = ParamScale(kSlotParamIds[slot]);
+    return table;
+  }();
+  return scales[slotIndex];
 }
 
 }  // namespace wendrake

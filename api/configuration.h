@@ -9,6 +9,9 @@ namespace wendrake {
 // multiplied before it is stored in its slot.
 int32_t ParamScale(uint32_t paramId);
 
+// ParamScale of the parameter in a slot, from a table built once.
+int32_t SlotScale(int slotIndex);
+
 enum ConfigurationType : int { kFilterConfiguration = 1, kScaleConfiguration = 2 };
 
 // Checks a configuration buffer (int32 count N, then N entries of 8 bytes,

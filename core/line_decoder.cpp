@@ -42,15 +42,6 @@ LineDecoder::LineDecoder(int32_t moduleType) : moduleType(moduleType) {
   InitReportItem(&current);
 }
 
-const char* LineDecoder::CString(std::string_view field) {
-  const size_t nul = field.find('\0');
-  size_t length = nul == std::string_view::npos ? field.size() : nul;
-  length = std::min(length, sizeof fieldScratch_ - 1);
-  std::memcpy(fieldScratch_, field.data(), length);
-  fieldScratch_[length] = '\0';
-  return fieldScratch_;
-}
-
 void LineDecoder::ClassifyRecordType(std::string_view token) {
   if (!token.empty()) recordType = RecordTypeOf(token);
 }
@@ -64,15 +55,17 @@ void LineDecoder::RegisterColumns(std::string_view lineText, std::string_view re
   columnIndex = columns.Register(recordType, lineText);
 }
 
-void LineDecoder::OpenEnvelope() {
-  WriteXmlTag("message", "\n", &text);
-  MakeXml("format", "%s", "Dtlog", &text, nullptr, 4);
-  WriteXmlTag("content", "\n", &text);
-}
+// The envelope every data line's text opens and closes with: the tags
+// "message" and "content" and the element "format" with the value "Dtlog".
+// They are constant, so they are appended whole instead of formed per line.
+constexpr std::string_view kEnvelopeOpen = "<message>\n<format>Dtlog</format>\n<content>\n";
+constexpr std::string_view kEnvelopeClose = "</content>\n</message>\n";
+static_assert(kEnvelopeClose.size() == XmlText::kEnvelopeCloseLength);
+
+void LineDecoder::OpenEnvelope() { text.Append(kEnvelopeOpen.data(), kEnvelopeOpen.size()); }
 
 void LineDecoder::CloseEnvelope() {
-  WriteXmlTag("/content", "\n", &text);
-  WriteXmlTag("/message", "\n", &text);
+  text.Append(kEnvelopeClose.data(), kEnvelopeClose.size());
   current.textLength = static_cast<uint32_t>(text.length());
 }
 

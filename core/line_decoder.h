@@ -49,10 +49,6 @@ class LineDecoder {
   // Writer bound to current.text.
   XmlText text{current.text};
 
-  // The field up to its first NUL as a zero-terminated string, valid until
-  // the next call.
-  const char* CString(std::string_view field);
-
  private:
   void OpenEnvelope();
   void CloseEnvelope();
@@ -60,7 +56,6 @@ class LineDecoder {
   bool DecodeRecord(std::string_view lineText);
 
   MsgTimeCache timeCache_;
-  char fieldScratch_[8192];
 };
 
 }  // namespace wendrake

@@ -170,6 +170,35 @@ class ValueText {
 
 }  // namespace
 
+void ElementTags::Form(const char* name) {
+  char tag[kTagScratchSize];
+  char cut[kMaxName + 1] = {};
+  std::strncpy(cut, name != nullptr ? name : "", kMaxName);
+  const size_t tagLength = FormOpenTag(cut, tag);
+  const size_t lastOpen = static_cast<size_t>(std::strrchr(tag, '<') - tag);
+  std::memcpy(open_, tag, tagLength);
+  openLength_ = static_cast<uint8_t>(tagLength);
+  const size_t rest = tagLength - lastOpen - 1;
+  std::memcpy(close_, "</", 2);
+  std::memcpy(close_ + 2, tag + lastOpen + 1, rest);
+  close_[2 + rest] = '\n';
+  closeLength_ = static_cast<uint8_t>(3 + rest);
+}
+
+bool AppendElement(const ElementTags& tags, std::string_view value, XmlText* out) {
+  if (out->elementsCut()) return false;
+  const size_t nul = value.find('\0');
+  if (nul != std::string_view::npos) value = value.substr(0, nul);
+  const Piece pieces[3] = {{tags.open().data(), tags.open().size()},
+                           {value.data(), value.size()},
+                           {tags.close().data(), tags.close().size()}};
+  if (!AppendWhole(out, pieces, 3, XmlText::kElementLimit)) {
+    out->CutElements();
+    return false;
+  }
+  return true;
+}
+
 void WriteXmlTag(const char* name, const char* suffix, XmlText* out) {
   if (out == nullptr) return;
   char tag[kTagScratchSize];

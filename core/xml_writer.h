@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace wendrake {
 
@@ -51,6 +52,31 @@ class XmlText {
   size_t dirty_ = kBlockSize;  // bytes that may be non-zero; a fresh block is 0xFF
   bool elementsCut_ = false;
 };
+
+// The open and close tags of one element name ("<name>" and "</name>\n"),
+// formed once when a column is registered rather than for every value.
+// Registered names hold at most 31 bytes.
+class ElementTags {
+ public:
+  static constexpr size_t kMaxName = 31;
+
+  ElementTags() { Form(""); }
+  // Forms the tags exactly as MakeXml does for this name.
+  void Form(const char* name);
+
+  std::string_view open() const { return {open_, openLength_}; }
+  std::string_view close() const { return {close_, closeLength_}; }
+
+ private:
+  char open_[kMaxName + 2];
+  char close_[kMaxName + 4];
+  uint8_t openLength_ = 0;
+  uint8_t closeLength_ = 0;
+};
+
+// Appends the element "<name>value</name>\n" as MakeXml does with the format
+// "%s" and no suffix; the value ends at its first NUL.
+bool AppendElement(const ElementTags& tags, std::string_view value, XmlText* out);
 
 // Appends "<name>" (spaces stripped from both ends, inner spaces turned into
 // underscores, names cut to 253 characters) and then the suffix, if any.

@@ -80,6 +80,13 @@ int32_t KnownColumnSlot(int32_t type, std::string_view name) {
   return kNoSlot;
 }
 
+std::string_view KnownColumnName(uint32_t paramId) {
+  for (const KnownName& known : kKnownNames) {
+    if (known.paramId == paramId) return known.name;
+  }
+  return {};
+}
+
 ColumnRegistry::ColumnRegistry() {
   std::memset(columnNames_, 0, sizeof columnNames_);
   std::memset(columnMap_, 0xFF, sizeof columnMap_);
@@ -99,6 +106,7 @@ int32_t ColumnRegistry::Register(int32_t type, std::string_view lineText) {
       const size_t length = std::min<size_t>(field.size(), kColumnNameSize - 1);
       std::memcpy(name, field.data(), length);
       std::memset(name + length, 0, kColumnNameSize - length);
+      tags_[type][column].Form(name);
     }
     ++column;
   }

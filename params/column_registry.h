@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/xml_writer.h"
 #include "params/param_table.h"
 #include "params/record_type.h"
 
@@ -16,6 +17,10 @@ constexpr int32_t kNoSlot = -1;
 // Slot of a known column name of a record type, or -1. Names match whole
 // and case-sensitively.
 int32_t KnownColumnSlot(int32_t type, std::string_view name);
+
+// The known column name that feeds a parameter, or an empty view when no
+// column does. Decoding never needs it; tools use it to label parameters.
+std::string_view KnownColumnName(uint32_t paramId);
 
 class ColumnRegistry {
  public:
@@ -33,10 +38,13 @@ class ColumnRegistry {
   int32_t Map(int32_t type, int column) const { return columnMap_[type][column]; }
   // Registered name of a column, zero-terminated (empty when never registered).
   const char* Name(int32_t type, int column) const { return columnNames_[type][column]; }
+  // The element tags of a column's values, formed from its registered name.
+  const ElementTags& Tags(int32_t type, int column) const { return tags_[type][column]; }
 
  private:
   int32_t columnMap_[kRecordTypeRows][kColumnCount];
   char columnNames_[kRecordTypeRows][kColumnCount][kColumnNameSize];
+  ElementTags tags_[kRecordTypeRows][kColumnCount];
 };
 
 }  // namespace wendrake

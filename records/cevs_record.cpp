@@ -48,8 +48,7 @@ bool DecodeCevsRecord(LineDecoder& decoder, std::string_view lineText) {
   WalkColumns(decoder, lineText, [&](int, std::string_view field, int32_t slotRef) {
     if (slotRef == kNoSlot) return;
     const SlotRef ref = static_cast<SlotRef>(slotRef);
-    const int32_t scale = ParamScale(current.paramSlots[SlotIndexOf(ref)].paramId);
-    decoder.params.SetParam(&current, ref, ScaledValue(field, scale), &k);
+    decoder.params.SetParam(&current, ref, ScaledValue(field, SlotScale(SlotIndexOf(ref))), &k);
   });
 
   const ParamSlot* slots = current.paramSlots;

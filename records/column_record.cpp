@@ -19,12 +19,10 @@ bool DecodeColumnRecord(LineDecoder& decoder, std::string_view lineText) {
     if (slotRef != kNoSlot) {
       const SlotRef ref = static_cast<SlotRef>(slotRef);
       const int32_t value =
-          isEvent ? CHexToInt32(field)
-                  : ScaledValue(field, ParamScale(current.paramSlots[SlotIndexOf(ref)].paramId));
+          isEvent ? CHexToInt32(field) : ScaledValue(field, SlotScale(SlotIndexOf(ref)));
       decoder.params.SetParam(&current, ref, value, &k);
     }
-    MakeXml(decoder.columns.Name(decoder.recordType, column), "%s", decoder.CString(field),
-            &decoder.text, nullptr, 4);
+    AppendElement(decoder.columns.Tags(decoder.recordType, column), field, &decoder.text);
   });
 
   current.curParamCount = k;
