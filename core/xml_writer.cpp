@@ -32,6 +32,15 @@ bool XmlText::Append(const char* bytes, size_t count, size_t limit) {
   return true;
 }
 
+char* XmlText::Extend(size_t count, size_t limit) {
+  limit = std::min(limit, kMaxLength);
+  if (length_ > limit || count > limit - length_) return nullptr;
+  char* at = block_ + length_;
+  length_ += count;
+  dirty_ = std::max(dirty_, length_);
+  return at;
+}
+
 namespace {
 
 // The open tag is formed in a 256-byte scratch: "<", name, ">" and a zero.
@@ -187,15 +196,16 @@ void ElementTags::Form(const char* name) {
 
 bool AppendElement(const ElementTags& tags, std::string_view value, XmlText* out) {
   if (out->elementsCut()) return false;
-  const size_t nul = value.find('\0');
-  if (nul != std::string_view::npos) value = value.substr(0, nul);
-  const Piece pieces[3] = {{tags.open().data(), tags.open().size()},
-                           {value.data(), value.size()},
-                           {tags.close().data(), tags.close().size()}};
-  if (!AppendWhole(out, pieces, 3, XmlText::kElementLimit)) {
+  value = value.substr(0, value.find('\0'));
+  const std::string_view open = tags.open(), close = tags.close();
+  char* at = out->Extend(open.size() + value.size() + close.size(), XmlText::kElementLimit);
+  if (at == nullptr) {
     out->CutElements();
     return false;
   }
+  std::memcpy(at, open.data(), open.size());
+  std::memcpy(at + open.size(), value.data(), value.size());
+  std::memcpy(at + open.size() + value.size(), close.data(), close.size());
   return true;
 }
 

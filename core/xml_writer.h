@@ -41,6 +41,10 @@ class XmlText {
   // than kMaxLength); returns false (and appends nothing) otherwise.
   bool Append(const char* bytes, size_t count, size_t limit = kMaxLength);
 
+  // Extends the text by `count` bytes and returns where they go, or null
+  // (extending nothing) when the text would pass `limit` bytes.
+  char* Extend(size_t count, size_t limit);
+
   // Once one element of a line is left out for want of room, the later
   // elements of that line are left out too.
   bool elementsCut() const { return elementsCut_; }

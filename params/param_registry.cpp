@@ -38,10 +38,6 @@ void ParamRegistry::ResetLineParams(ReportItem* current) {
   }
 }
 
-void ParamRegistry::MarkLineStart(uint16_t start) {
-  for (int i = 0; i < start; ++i) paramMarks_[i] = ParamMark{seenList_[i], 0};
-}
-
 bool ParamRegistry::IsSeen(SlotRef ref) const { return seen_[SlotIndexOf(ref)]; }
 
 void ParamRegistry::SetParam(ReportItem* current, SlotRef ref, int32_t value, uint8_t* k) {
@@ -57,16 +53,15 @@ void ParamRegistry::SetParam(ReportItem* current, SlotRef ref, int32_t value, ui
 }
 
 void ParamRegistry::SettleInheritList(ReportItem* current, uint16_t start, uint8_t k) {
-  // Each slot stands at most once among the marks, so a per-slot flag finds
-  // the mark of a current entry without a search.
+  // Each slot stands at most once in seenList, so a per-slot flag tells
+  // whether the line set it without a search.
   for (int i = 0; i < k; ++i) setThisLine_[SlotIndexOf(current->curParamList[i])] = true;
   uint16_t count = 0;
   for (int m = 0; m < start; ++m) {
-    ParamMark& mark = paramMarks_[m];
-    mark.mark = setThisLine_[SlotIndexOf(mark.slotRef)] ? 1 : 0;
-    if (mark.mark != 0) continue;
-    current->paramSlots[SlotIndexOf(mark.slotRef)].state = 0;
-    current->inheritParamList[count++] = mark.slotRef;
+    const SlotRef ref = seenList_[m];
+    if (setThisLine_[SlotIndexOf(ref)]) continue;
+    current->paramSlots[SlotIndexOf(ref)].state = 0;
+    current->inheritParamList[count++] = ref;
   }
   current->inheritParamCount = count;
   for (int i = 0; i < k; ++i) setThisLine_[SlotIndexOf(current->curParamList[i])] = false;

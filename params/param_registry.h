@@ -10,11 +10,6 @@
 
 namespace wendrake {
 
-struct ParamMark {
-  SlotRef slotRef;
-  uint16_t mark;
-};
-
 // A set of parameters that lapse together; membership is a per-slot flag so
 // a drop is one pass over the lists.
 class ParamSet {
@@ -39,9 +34,6 @@ class ParamRegistry {
   // parameter that holds a value.
   void ResetLineParams(ReportItem* current);
 
-  // First step of a decoder that sets parameters; `start` is seenCount().
-  void MarkLineStart(uint16_t start);
-
   bool IsSeen(SlotRef ref) const;
 
   // Stores a value with state 1, appends the slot to the current list at
@@ -49,7 +41,10 @@ class ParamRegistry {
   void SetParam(ReportItem* current, SlotRef ref, int32_t value, uint8_t* k);
 
   // Rebuilds the inherited list: the parameters that held a value at the
-  // line's start and were not set by it, in seenList order.
+  // line's start and were not set by it, in seenList order. `start` is
+  // seenCount() as the line's decoder found it; until the line settles,
+  // SetParam only appends to seenList, so its first `start` entries are the
+  // parameters that held a value when the line began.
   void SettleInheritList(ReportItem* current, uint16_t start, uint8_t k);
 
   // Removes the set's parameters from the inherited list and seenList; their
@@ -65,7 +60,6 @@ class ParamRegistry {
   // Structured counterpart of seenList; no decoder sets a structured
   // parameter, so it stays empty.
   std::vector<uint16_t> structSeenList_;
-  ParamMark paramMarks_[kParamCount] = {};
   // Per-slot mirrors of seenList and of this line's current list, so lookups
   // need no search.
   bool seen_[kParamCount] = {};

@@ -30,7 +30,6 @@ class ParamRegistryTest : public testing::Test {
   void Line(std::vector<std::pair<uint32_t, int32_t>> sets) {
     registry_.ResetLineParams(item_.get());
     const uint16_t start = registry_.seenCount();
-    registry_.MarkLineStart(start);
     uint8_t k = 0;
     for (auto [id, value] : sets) registry_.SetParam(item_.get(), Ref(id), value, &k);
     item_->curParamCount = k;

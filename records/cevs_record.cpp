@@ -42,7 +42,6 @@ void DropWithHybrid(LineDecoder& decoder, const ParamSet& set) {
 bool DecodeCevsRecord(LineDecoder& decoder, std::string_view lineText) {
   ReportItem& current = decoder.current;
   const uint16_t start = decoder.params.seenCount();
-  decoder.params.MarkLineStart(start);
   uint8_t k = 0;
 
   WalkColumns(decoder, lineText, [&](int, std::string_view field, int32_t slotRef) {

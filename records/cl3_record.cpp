@@ -61,7 +61,6 @@ void RunHandler(LineDecoder& decoder, int category) {
   ReportItem& current = decoder.current;
   uint16_t* words = decoder.layer3State;
   const uint16_t start = decoder.params.seenCount();
-  decoder.params.MarkLineStart(start);
   uint8_t k = 0;
   bool dropOneX = false;
   switch (category) {

@@ -12,7 +12,6 @@ bool DecodeColumnRecord(LineDecoder& decoder, std::string_view lineText) {
   const bool isEvent = decoder.recordType == kRecordEVT;
   ReportItem& current = decoder.current;
   const uint16_t start = decoder.params.seenCount();
-  decoder.params.MarkLineStart(start);
   uint8_t k = 0;
 
   WalkColumns(decoder, lineText, [&](int column, std::string_view field, int32_t slotRef) {
