@@ -39,25 +39,34 @@ bool DecoderObject::Decode(const char* text, int length) {
   const char* end = text + length;
   while (text < end) {
     const char* newline = static_cast<const char*>(std::memchr(text, '\n', static_cast<size_t>(end - text)));
-    const char* contentEnd = newline != nullptr ? newline : end;
-    // Bytes before the newline; a line that fills the whole buffer without
-    // a newline is dropped and the bytes after it start a new line.
-    while (text < contentEnd) {
-      const int take = static_cast<int>(std::min<ptrdiff_t>(contentEnd - text, kLineBufferSize - lineLength));
-      std::memcpy(lineBuffer + lineLength, text, static_cast<size_t>(take));
-      lineLength += take;
-      text += take;
-      if (lineLength >= kLineBufferSize) lineLength = 0;
+    const char* line = lineBuffer;
+    int n = 0;
+    if (newline != nullptr && lineLength == 0 && newline - text < kLineBufferSize - 1) {
+      // A whole line inside the chunk is decoded where it stands.
+      line = text;
+      n = static_cast<int>(newline - text) + 1;
+      text = newline + 1;
+    } else {
+      const char* contentEnd = newline != nullptr ? newline : end;
+      // Bytes before the newline; a line that fills the whole buffer without
+      // a newline is dropped and the bytes after it start a new line.
+      while (text < contentEnd) {
+        const int take = static_cast<int>(std::min<ptrdiff_t>(contentEnd - text, kLineBufferSize - lineLength));
+        std::memcpy(lineBuffer + lineLength, text, static_cast<size_t>(take));
+        lineLength += take;
+        text += take;
+        if (lineLength >= kLineBufferSize) lineLength = 0;
+      }
+      if (newline == nullptr) break;
+      ++text;
+      lineBuffer[lineLength++] = '\n';
+      n = lineLength;
+      lineLength = 0;
+      // A line whose newline would be its 8192nd byte is dropped.
+      if (n >= kLineBufferSize) continue;
     }
-    if (newline == nullptr) break;
-    ++text;
-    lineBuffer[lineLength++] = '\n';
-    const int n = lineLength;
-    lineLength = 0;
-    // A line whose newline would be its 8192nd byte is dropped.
-    if (n >= kLineBufferSize) continue;
     try {
-      if (lineDecoder.Dispatch(lineBuffer, n)) itemQueue.Append(lineDecoder.current);
+      if (lineDecoder.Dispatch(line, n)) itemQueue.Append(lineDecoder.current);
     } catch (...) {
       // Nothing in decoding throws; should it ever, the host is not taken
       // down and the failed line does not prefix the next one.
