@@ -1,0 +1,20 @@
+// Names and real units of decode parameters, for labelling them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace wendrake_cli {
+
+// The two state words the decoder reports besides logged columns.
+constexpr uint32_t kLayer3StateParam = 0x7F01C102;
+constexpr uint32_t kEvdoStateParam = 0x7F01C103;
+
+// The column name that feeds the parameter ("Rxagc"), the state word's name,
+// or "0x7F01xxxx" for a parameter no column feeds.
+std::string ParamName(uint32_t id);
+
+// The logged value: stored value divided by the parameter's scale.
+double RealValue(uint32_t id, int32_t stored);
+
+}  // namespace wendrake_cli

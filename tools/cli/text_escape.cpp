@@ -1,0 +1,116 @@
+#include "text_escape.h"
+
+#include <fmt/format.h>
+
+namespace wendrake_cli {
+namespace {
+
+bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+void AppendUnicodeEscape(std::string* out, unsigned char byte) {
+  fmt::format_to(std::back_inserter(*out), "\\u{:04x}", byte);
+}
+
+}  // namespace
+
+size_t Utf8SequenceLength(std::string_view bytes) {
+  if (bytes.empty()) return 0;
+  const auto at = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  const unsigned char lead = at(0);
+  if (lead < 0x80) return 1;
+  size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;   // no overlong forms
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;   // no overlong forms
+    if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+  } else {
+    return 0;
+  }
+  if (bytes.size() < length || at(1) < low || at(1) > high) return 0;
+  for (size_t i = 2; i < length; ++i) {
+    if (!IsContinuation(at(i))) return 0;
+  }
+  return length;
+}
+
+void AppendJson(std::string* out, std::string_view bytes) {
+  out->push_back('"');
+  size_t i = 0;
+  while (i < bytes.size()) {
+    const unsigned char byte = static_cast<unsigned char>(bytes[i]);
+    if (byte >= 0x80) {
+      const size_t length = Utf8SequenceLength(bytes.substr(i));
+      if (length == 0) {
+        AppendUnicodeEscape(out, byte);
+        ++i;
+      } else {
+        out->append(bytes.substr(i, length));
+        i += length;
+      }
+      continue;
+    }
+    switch (byte) {
+      case '"': out->append("\\\""); break;
+      case '\\': out->append("\\\\"); break;
+      case '\n': out->append("\\n"); break;
+      case '\r': out->append("\\r"); break;
+      case '\t': out->append("\\t"); break;
+      case '\b': out->append("\\b"); break;
+      case '\f': out->append("\\f"); break;
+      default:
+        if (byte < 0x20 || byte == 0x7F) {
+          AppendUnicodeEscape(out, byte);
+        } else {
+          out->push_back(static_cast<char>(byte));
+        }
+    }
+    ++i;
+  }
+  out->push_back('"');
+}
+
+void AppendPrintable(std::string* out, std::string_view bytes) {
+  size_t i = 0;
+  while (i < bytes.size()) {
+    const unsigned char byte = static_cast<unsigned char>(bytes[i]);
+    size_t length = 1;
+    bool plain = true;
+    if (byte >= 0x80) {
+      length = Utf8SequenceLength(bytes.substr(i));
+      plain = length != 0;
+    } else if (byte < 0x20 || byte == 0x7F) {
+      plain = byte == '\t' || byte == '\n' || byte == '\r';
+    }
+    if (plain) {
+      out->append(bytes.substr(i, length));
+      i += length;
+    } else {
+      fmt::format_to(std::back_inserter(*out), "\\x{:02X}", byte);
+      ++i;
+    }
+  }
+}
+
+void AppendCsv(std::string* out, std::string_view bytes) {
+  std::string field;
+  AppendPrintable(&field, bytes);
+  if (field.find_first_of(",\"\r\n") == std::string::npos) {
+    out->append(field);
+    return;
+  }
+  out->push_back('"');
+  for (char c : field) {
+    if (c == '"') out->push_back('"');
+    out->push_back(c);
+  }
+  out->push_back('"');
+}
+
+}  // namespace wendrake_cli
