@@ -13,8 +13,30 @@ namespace {
 // Log numbers always use a decimal point: convert in the "C" locale whatever
 // locale the host process has set.
 #if defined(_WIN32)
+// The Windows runtime's strtod reads no hexadecimal forms ("0x1A" gives 0).
+// mingw-w64's own C99 strtod does, but takes its radix character from the
+// process locale: hexadecimal text goes to it with '.' put in that place.
+bool IsHexadecimal(const char* text) {
+  while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
+  if (*text == '+' || *text == '-') ++text;
+  return text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+}
+
 double StrtodC(const char* text) {
   static const _locale_t c_locale = _create_locale(LC_NUMERIC, "C");
+#if defined(__MINGW32__)
+  const char radix = *localeconv()->decimal_point;
+  if (IsHexadecimal(text) && radix != '\0') {
+    char copy[8192];
+    size_t i = 0;
+    for (; text[i] != '\0' && i < sizeof copy - 1; ++i) {
+      if (text[i] == radix && radix != '.') break;  // ends a "C" number
+      copy[i] = text[i] == '.' ? radix : text[i];
+    }
+    copy[i] = '\0';
+    return __mingw_strtod(copy, nullptr);
+  }
+#endif
   return _strtod_l(text, nullptr, c_locale);
 }
 #else
