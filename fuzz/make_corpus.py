@@ -141,7 +141,16 @@ def bit_reader_seeds():
     write("bit_reader_fuzz", "edge_bytes", b"\xab\xcd\x00\xff" * 16)
 
 
+def numbers_seeds():
+    samples = [b"-85.5", b"1228", b" -3.7", b"1e3", b"0x1A", b"-0x80000001", b"inf", b"-nan", b"1e400",
+               b"99999999999999999999", b"-9223372036854775809", b"2147483.648", b"-0.0015", b"1.2345",
+               b"000000000000000012.5", b".5", b"5.", b"+.e1", b"0x1p-3", b"12\x0034", b"\t\v 7f", b"1,5"]
+    for i, s in enumerate(samples):
+        write("numbers_fuzz", "n%02d" % i, s)
+
+
 if __name__ == "__main__":
+    numbers_seeds()
     api_seeds()
     sample_seeds()
     l3_seeds()

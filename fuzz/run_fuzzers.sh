@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(api_fuzz l3_fuzz bit_reader_fuzz)
+[ ${#targets[@]} -gt 0 ] || targets=(api_fuzz l3_fuzz bit_reader_fuzz numbers_fuzz)
 
 build=${FUZZ_BUILD_DIR:-build/fuzz}
 cxx=${CXX:-clang++-14}
