@@ -76,12 +76,12 @@ run_test() {
   (cd "$dir" && timeout 900 wine "./$exe" "$@") 2>&1 | tr -d '\r' >"$log" || rc=$?
   ran=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\{0,1\}\.$/\1/p' "$log" | tail -1)
   failures=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) tests\{0,1\}, listed below:$/\1/p' "$log" | tail -1)
-  if [ -z "$ran" ]; then
+  if [ -z "$ran" ] || [ "$ran" -eq 0 ]; then
     tail -20 "$log"
-    fail "$arch $exe printed no pass count (exit $rc)"
+    fail "$arch $exe passed no test (exit $rc)"
     return
   fi
-  if [ "$ran" -gt 0 ]; then pass "$arch $exe: $ran tests" "$ran"; fi
+  pass "$arch $exe: $ran tests" "$ran"
   if [ -n "$failures" ] || [ "$rc" -ne 0 ]; then
     grep '^\[  FAILED  \]' "$log" || tail -20 "$log"
     fail "$arch $exe: exit $rc" "${failures:-1}"
