@@ -1,0 +1,364 @@
+"""Decoder objects over libwendrake, and the items they yield as Python values."""
+
+import codecs
+import ctypes
+import datetime
+import os
+import struct
+import time
+from dataclasses import dataclass
+from typing import Optional
+
+from . import _native, params
+from ._native import ReportItem, WendrakeError
+
+# Line ends and bytes outside UTF-8: a log is bytes, an item's text a str. A
+# byte that is not part of well-formed UTF-8 becomes the code point of the same
+# number (as Latin-1 reads it), which is what the command line tool's JSON
+# shows, so both spell every line alike.
+_ERRORS = "wendrake-bytes"
+
+
+def _bytes_as_code_points(error):
+    return error.object[error.start:error.end].decode("latin-1"), error.end
+
+
+codecs.register_error(_ERRORS, _bytes_as_code_points)
+
+
+def _text(data):
+    return data.decode("utf-8", _ERRORS)
+
+
+# The decoder stamps an item with mktime(log clock, no daylight saving) + 8 h,
+# so the stamp depends on the process's time zone; 28799 marks an item without
+# a clock (before the first date record, or out of range).
+_STAMP_OFFSET = 28800
+_NO_CLOCK = 28799
+_EPOCH = datetime.datetime(1970, 1, 1)
+
+
+def log_clock(seconds, micros=0):
+    """The log's own clock (a naive datetime) behind a stored stamp, or None.
+
+    Inverts the decoder's mktime in the current time zone, so the result is the
+    same whatever TZ the process runs with; under TZ=UTC0 it is simply
+    seconds - 28800 read as UTC.
+    """
+    base = _clock_base(seconds)
+    if base is None:
+        return None
+    return base + datetime.timedelta(microseconds=micros)
+
+
+_clock_cache = {}
+
+
+def _clock_base(seconds):
+    key = (seconds, time.timezone, time.altzone, time.daylight)
+    if key in _clock_cache:
+        return _clock_cache[key]
+    if seconds == _NO_CLOCK or seconds < _STAMP_OFFSET:
+        base = None
+    else:
+        target = seconds - _STAMP_OFFSET
+        # First guess from the standard offset, then correct by what mktime
+        # makes of the guess (offsets that changed over the years, TZ rules).
+        base = _EPOCH + datetime.timedelta(seconds=target - time.timezone)
+        for _ in range(3):
+            try:
+                back = int(time.mktime(base.timetuple()[:8] + (0,)))
+            except (OverflowError, ValueError):
+                break
+            if back == target:
+                break
+            base += datetime.timedelta(seconds=target - back)
+    if len(_clock_cache) > 100_000:
+        _clock_cache.clear()
+    _clock_cache[key] = base
+    return base
+
+
+@dataclass(frozen=True, slots=True)
+class Param:
+    """One decode parameter of an item: `stored` is the library's integer,
+    `real` the logged value (stored / scale). `state` is 1 when the item's own
+    line set it and 0 when it carries over from an earlier line."""
+    id: int
+    name: str
+    state: int
+    stored: int
+    real: float
+
+
+@dataclass(frozen=True, slots=True)
+class Item:
+    """One report item, copied out of the decoder.
+
+    `line` is the 1-based number of the line it came from and `raw` that line
+    without its line end; `record` its record token ("DM", "CL3", ...). `text`
+    is the item's XML, except for "CL3" items, whose `text` is None and whose
+    `body` holds the signalling-message bytes. `seconds`/`micros` are the
+    stored stamp, `time` the log's clock as a naive datetime (None before the
+    log's first date). `current` lists the parameters the line set,
+    `inherited` those holding a value from earlier lines.
+    """
+    line: int
+    record: str
+    code: int
+    direction: int
+    seconds: int
+    micros: int
+    time: Optional[datetime.datetime]
+    text: Optional[str]
+    body: Optional[bytes]
+    raw: str
+    current: tuple
+    inherited: tuple
+
+    @property
+    def is_layer3(self):
+        return self.body is not None
+
+    @property
+    def log_code(self):
+        """High half of the code: module type, layer-3 log code, or 0xEE00 for events."""
+        return self.code >> 16
+
+    @property
+    def message_type(self):
+        return (self.code >> 8) & 0xFF
+
+    @property
+    def sub_code(self):
+        return self.code & 0xFF
+
+    @property
+    def is_event(self):
+        return self.record == "EVT"
+
+    def params(self):
+        """{name: real value} of every parameter holding a value at this item."""
+        values = {p.name: p.real for p in self.inherited}
+        values.update((p.name, p.real) for p in self.current)
+        return values
+
+
+# Offsets into the item, taken from the ctypes mirror of the header.
+_OFF_TEXT_LENGTH = ReportItem.textLength.offset
+_OFF_TEXT = ReportItem.text.offset
+_OFF_PARAMS = ReportItem.direction.offset
+_PARAM_AREA = ReportItem.curStructCount.offset - _OFF_PARAMS
+_HEAD = struct.Struct("<IIII")  # timeSeconds, timeMicros, msgCode, textLength
+_COUNTS = struct.Struct("<HHH")  # direction, curParamCount, inheritParamCount
+_SLOT = struct.Struct("<iIi")
+_CUR_LIST = ReportItem.curParamList.offset - _OFF_PARAMS
+_INHERIT_LIST = ReportItem.inheritParamList.offset - _OFF_PARAMS
+_SLOTS = ReportItem.paramSlots.offset - _OFF_PARAMS
+
+# DecodeMsgProc takes an int length; a longer line goes in pieces, which the
+# library's line assembly joins again.
+_MAX_PIECE = 1 << 20
+
+
+class Decoder:
+    """One decoder object of the library, for one log.
+
+        with Decoder(0xB101) as decoder:
+            for chunk in chunks:
+                for item in decoder.feed(chunk):
+                    ...
+
+    feed() takes bytes split anywhere and returns the items of the lines it
+    completed. It hands the library one complete line per call, so the
+    library's 200-item queue never overflows and every item knows its line,
+    and it copies each item out before the next call overwrites it. Not for
+    use by two threads at once; separate decoders are independent.
+    """
+
+    def __init__(self, module=0xB101, *, library=None):
+        self.module = _native.module_type(module)
+        self._lib = _native.load(library)
+        self._handle = self._lib.CreateDecoderObjectProc(self.module)
+        if not self._handle:
+            raise WendrakeError("the library refused to create a decoder for module type 0x%X" % self.module)
+        self._pending = b""
+        self.lines = 0
+        self.items = 0
+        self._params = {}
+
+    @property
+    def library(self):
+        return self._lib.path
+
+    @property
+    def closed(self):
+        return self._handle is None
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def __del__(self):
+        try:
+            self.close()
+        except Exception:
+            pass
+
+    def close(self):
+        """Frees the decoder object; later feed() calls raise. Idempotent."""
+        handle, self._handle = getattr(self, "_handle", None), None
+        if handle:
+            self._lib.FreeDecoderObjectProc(handle)
+
+    @property
+    def pending(self):
+        """Bytes of an unfinished last line, not yet handed to the library."""
+        return self._pending
+
+    def feed(self, data):
+        """Decodes `data` (bytes) and returns the items of the lines it completed."""
+        if self._handle is None:
+            raise WendrakeError("decoder is closed")
+        if isinstance(data, str):
+            raise TypeError("feed() takes bytes, not str (open the log in binary mode)")
+        data = bytes(data)
+        if self._pending:
+            data = self._pending + data
+        items = []
+        start = 0
+        find = data.find
+        while True:
+            end = find(b"\n", start) + 1
+            if end == 0:
+                break
+            self._decode_line(data[start:end], items)
+            start = end
+        self._pending = data[start:]
+        return items
+
+    def _decode_line(self, line, items):
+        lib = self._lib
+        handle = self._handle
+        self.lines += 1
+        if len(line) <= _MAX_PIECE:
+            lib.DecodeMsgProc(handle, line, len(line))
+        else:
+            for at in range(0, len(line), _MAX_PIECE):
+                piece = line[at:at + _MAX_PIECE]
+                lib.DecodeMsgProc(handle, piece, len(piece))
+        count = lib.GetReportItemCountProc(handle)
+        for i in range(count):
+            items.append(self._read_item(i, line))
+        lib.ClearReportItemsProc(handle)
+        self.items += count
+
+    def _read_item(self, i, line):
+        address = _address_of(self._lib.GetReportItemProc(self._handle, i))
+        seconds, micros, code, text_length = _HEAD.unpack(_string_at(address + 4, 16))
+        text_length = min(text_length, _native.BLOCK_SIZE)
+        text = _string_at(address + _OFF_TEXT, text_length) if text_length else b""
+        area = _string_at(address + _OFF_PARAMS, _PARAM_AREA)
+        direction, n_current, n_inherited = _COUNTS.unpack_from(area)
+        current = self._param_list(area, _CUR_LIST, n_current)
+        inherited = self._param_list(area, _INHERIT_LIST, n_inherited)
+
+        line_text = line[:-1]
+        if line_text.endswith(b"\r"):
+            line_text = line_text[:-1]
+        words = line_text.split(None, 1)
+        record = _text(words[0]) if words else ""
+        layer3 = record == "CL3"
+        return Item(
+            line=self.lines, record=record, code=code, direction=direction,
+            seconds=seconds, micros=micros, time=log_clock(seconds, micros),
+            text=None if layer3 else _text(text), body=text if layer3 else None,
+            raw=_text(line_text), current=current, inherited=inherited)
+
+    def _param_list(self, area, offset, count):
+        count = min(count, _native.PARAM_COUNT)
+        refs = struct.unpack_from("<%dH" % count, area, offset)
+        cache = self._params
+        out = []
+        for ref in refs:
+            if ref % _SLOT.size or ref >= _native.PARAM_COUNT * _SLOT.size:
+                continue  # not a slot reference; the library never lists one
+            at = _SLOTS + ref
+            key = area[at:at + _SLOT.size]
+            param = cache.get(key)
+            if param is None:
+                state, pid, stored = _SLOT.unpack(key)
+                param = Param(pid, params.name(pid), state, stored, params.real(pid, stored))
+                if len(cache) > 200_000:
+                    cache.clear()
+                cache[key] = param
+            out.append(param)
+        return tuple(out)
+
+
+_string_at = ctypes.string_at
+
+
+def _address_of(pointer):
+    if not pointer:
+        raise WendrakeError("the library handed out no item where one was counted")
+    return ctypes.addressof(pointer.contents)
+
+
+class _FileItems:
+    """Iterator over the items of one log file; closes file and decoder at the end."""
+
+    def __init__(self, path, module, library, chunk_size):
+        self.path = os.fspath(path)
+        # Open before creating the decoder: a bad path raises here, at the
+        # call, not at the first next().
+        self._file = open(self.path, "rb")
+        try:
+            self.decoder = Decoder(module, library=library)
+        except BaseException:
+            self._file.close()
+            raise
+        self._chunk_size = chunk_size
+        self._ready = []
+        self._index = 0
+
+    def __iter__(self):
+        return self
+
+    def __next__(self):
+        while self._index >= len(self._ready):
+            if self._file is None:
+                raise StopIteration
+            chunk = self._file.read(self._chunk_size)
+            if not chunk:
+                self.close()
+                raise StopIteration
+            self._ready = self.decoder.feed(chunk)
+            self._index = 0
+        item = self._ready[self._index]
+        self._index += 1
+        return item
+
+    def close(self):
+        if self._file is not None:
+            self._file.close()
+            self._file = None
+        self.decoder.close()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+
+def decode_file(path, module=0xB101, *, library=None, chunk_size=1 << 20):
+    """Iterates the report items of the log at `path`.
+
+    Raises at once (not at the first item) for a missing file, a directory,
+    an unknown module type, or a library that cannot be loaded. A last line
+    without a newline is never complete and yields nothing, as in the library.
+    """
+    return _FileItems(path, module, library, chunk_size)

@@ -1,0 +1,175 @@
+"""Radio KPIs of a drive test over time, as one matplotlib figure.
+
+The figure is built on matplotlib's Agg canvas without pyplot, so it needs no
+display and leaves an interactive session's backend alone.
+"""
+
+import os
+import re
+
+from .dataframe import to_dataframe
+from .decoder import decode_file
+
+# Panels: (title, unit, [(column, label, colour, line width)]).
+PANELS = (
+    ("Rx AGC", "dBm", [("Rxagc", "1x Rx AGC", "#1f77b4", 1.4),
+                       ("RxAGC0", "EV-DO Rx AGC0", "#ff7f0e", 0.9),
+                       ("RxAGC1", "EV-DO Rx AGC1", "#2ca02c", 0.9)]),
+    ("Tx power", "dBm", [("Txpower", "1x Tx power", "#d62728", 1.4),
+                         ("TxPilotPower", "EV-DO Tx pilot power", "#9467bd", 0.9)]),
+    ("Ec/Io", "dB", [("Total_EcIo", "total Ec/Io", "#1f77b4", 1.4),
+                     ("ReferenceEcIo", "reference Ec/Io", "#7f7f7f", 0.8)]),
+    ("C/I and SINR", "dB", [("Total_C/I", "EV-DO C/I", "#ff7f0e", 1.4),
+                            ("Total_SINR", "EV-DO SINR", "#8c564b", 0.9)]),
+    ("RLP throughput", "kbit/s", [("EV_RxRLPThroughput", "EV-DO RLP Rx", "#2ca02c", 1.4),
+                                  ("EV_TxRLPThroughput", "EV-DO RLP Tx", "#98df8a", 1.0),
+                                  ("Rlprx_Rate", "1x RLP Rx", "#1f77b4", 1.2),
+                                  ("Rlptx_Rate", "1x RLP Tx", "#aec7e8", 1.0)]),
+)
+
+# EV-DO access terminal states as the "AT_State" column reports them.
+AT_STATES = {0: ("inactive", "#e0e0e0"), 1: ("acquisition", "#fde0a0"), 2: ("sync", "#fbc870"),
+             3: ("idle", "#a6cee3"), 4: ("access", "#fdae61"), 5: ("connected", "#4daf4a")}
+_CONNECTED = 5
+
+_EVENT_NAME = re.compile(r"<EventName>([^<]*)</EventName>")
+
+
+def event_label(item):
+    """The EventName column of an event item, else its event code."""
+    match = _EVENT_NAME.search(item.text or "")
+    if match and match.group(1).strip():
+        return match.group(1).strip()
+    return "event 0x%04X" % (item.code & 0xFFFF)
+
+
+def plot_kpis(source, output=None, *, module=0xB101, library=None, title=None, dpi=110):
+    """Draws the KPIs of a log (a path, or a list of Items) and returns the Figure;
+    with `output`, also writes it there (PNG, SVG or PDF by the file suffix)."""
+    from matplotlib.figure import Figure
+    import matplotlib.dates as mdates
+
+    if isinstance(source, (str, bytes, os.PathLike)):
+        name = os.path.basename(os.fsdecode(source))
+        with decode_file(source, module, library=library) as items:
+            items = list(items)
+    else:
+        name = None
+        items = list(source)
+    df = to_dataframe(items, carried=False)
+    df = df[df.index.notna()]
+    events = [(item.time, event_label(item)) for item in items if item.is_event and item.time]
+
+    fig = Figure(figsize=(13, 11), dpi=dpi, layout="constrained")
+    grid = fig.add_gridspec(len(PANELS) + 1, 1, height_ratios=[0.45] + [1] * len(PANELS))
+    strip = fig.add_subplot(grid[0])
+    axes = [fig.add_subplot(grid[i + 1], sharex=strip) for i in range(len(PANELS))]
+
+    spans = _state_spans(df)
+    seconds = (df.index.max() - df.index.min()).total_seconds() if len(df) else 0.0
+    _draw_state_strip(strip, spans, events, seconds or 1.0)
+    for ax, (panel, unit, series) in zip(axes, PANELS):
+        drawn = []
+        for column, label, colour, width in series:
+            if column in df and df[column].notna().any():
+                values = df[column].dropna()
+                ax.plot(values.index, values.to_numpy(), color=colour, lw=width, label=label)
+                drawn.append(values)
+        for start, end, state in spans:
+            if state == _CONNECTED:
+                ax.axvspan(start, end, color=AT_STATES[_CONNECTED][1], alpha=0.12, lw=0)
+        for when, _ in events:
+            ax.axvline(when, color="#555555", lw=0.6, ls=(0, (3, 3)), alpha=0.6)
+        if drawn:
+            # Headroom above the curves for the legend, so it hides no data.
+            low = min(v.min() for v in drawn)
+            high = max(v.max() for v in drawn)
+            extent = (high - low) or 1.0
+            ax.set_ylim(low - 0.08 * extent, high + 0.45 * extent)
+        ax.set_ylabel("%s\n(%s)" % (panel, unit))
+        ax.grid(True, color="#dddddd", lw=0.5)
+        if drawn:
+            ax.legend(loc="upper left", fontsize=8, ncol=len(series), framealpha=0.85)
+        else:
+            ax.text(0.5, 0.5, "no %s in this log" % panel, transform=ax.transAxes,
+                    ha="center", va="center", color="#888888")
+        ax.tick_params(labelbottom=False)
+    axes[-1].tick_params(labelbottom=True)
+    axes[-1].xaxis.set_major_formatter(mdates.DateFormatter("%H:%M:%S"))
+    if len(df):
+        axes[-1].set_xlim(df.index.min(), df.index.max())
+        axes[-1].set_xlabel("log clock, %s" % df.index.min().strftime("%Y-%m-%d"))
+
+    if title is None:
+        title = "%sdrive test KPIs: %d items over %d min %02d s; shaded: EV-DO connected, " \
+                "dashed: events" % (name + ": " if name else "", len(items), seconds // 60, seconds % 60)
+    fig.suptitle(title, fontsize=12)
+    if output is not None:
+        fig.savefig(output)
+    return fig
+
+
+def _state_spans(df):
+    """(start, end, AT state) runs of the EV-DO state over the log."""
+    if "AT_State" not in df or not df["AT_State"].notna().any():
+        return []
+    states = df["AT_State"].dropna()
+    times = list(states.index)
+    values = [int(v) & 0xFF for v in states.to_numpy()]  # as the decoder reads it
+    end_of_log = df.index.max()
+    spans = []
+    start, state = times[0], values[0]
+    for when, value in zip(times[1:], values[1:]):
+        if value != state:
+            spans.append((start, when, state))
+            start, state = when, value
+    spans.append((start, end_of_log, state))
+    return spans
+
+
+def _draw_state_strip(ax, spans, events, seconds):
+    for start, end, state in spans:
+        label, colour = AT_STATES.get(state, ("state %d" % state, "#cccccc"))
+        ax.axvspan(start, end, ymin=0, ymax=1, color=colour, lw=0)
+        # Name the state inside its band when the band is wide enough to read.
+        if (end - start).total_seconds() / seconds > 0.035:
+            ax.text(start + (end - start) / 2, 0.5, label, ha="center", va="center",
+                    fontsize=9, color="#222222", transform=ax.get_xaxis_transform())
+    for when, _ in events:
+        ax.axvline(when, color="#333333", lw=0.8)
+    ax.set_yticks([])
+    ax.set_ylabel("EV-DO\nstate")
+    ax.tick_params(labelbottom=False)
+    # Event names above the strip, one row of text per cluster of close events.
+    for when, label in _cluster(events, 0.015 * seconds):
+        ax.annotate(label, xy=(when, 1.0), xycoords=("data", "axes fraction"),
+                    xytext=(0, 3), textcoords="offset points", rotation=90,
+                    ha="center", va="bottom", fontsize=7)
+
+
+def _cluster(events, gap_seconds):
+    """Merges events closer than `gap_seconds` into one label, so names do not
+    overprint each other."""
+    merged = []
+    for when, label in sorted(events, key=lambda e: e[0]):
+        if merged and (when - merged[-1][2]).total_seconds() < gap_seconds:
+            first, labels, _ = merged[-1]
+            if label not in labels:
+                labels.append(label)
+            merged[-1] = (first, labels, when)
+        else:
+            merged.append((when, [label], when))
+    return [(first, _join(labels)) for first, labels, _ in merged]
+
+
+def _join(labels):
+    """Label of a cluster: its names, leading words they share with the first
+    written once (HANDOFF_START and HANDOFF_COMPLETE: HANDOFF_START/COMPLETE)."""
+    text = labels[0]
+    for label in labels[1:]:
+        words, previous = label.split("_"), labels[0].split("_")
+        shared = 0
+        while shared < min(len(words), len(previous)) - 1 and words[shared] == previous[shared]:
+            shared += 1
+        text += "/" + "_".join(words[shared:])
+    return text
