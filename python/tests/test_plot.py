@@ -11,7 +11,7 @@ import pytest
 
 from wendrake.plot import PANELS, _join, plot_kpis
 
-from conftest import SAMPLE, SMALL_HEADER, write_log
+from conftest import SAMPLE, SMALL_HEADER, SOURCE, write_log
 
 
 def png_size(path):
@@ -25,9 +25,14 @@ def png_size(path):
     return struct.unpack(">II", data[16:24])
 
 
+def module_env(library, **extra):
+    path = os.pathsep.join(filter(None, [str(SOURCE / "python"), os.environ.get("PYTHONPATH")]))
+    return dict(os.environ, WENDRAKE_LIBRARY=library, PYTHONPATH=path, **extra)
+
+
 def test_module_command_draws_the_sample(tmp_path, library):
     out = tmp_path / "kpis.png"
-    env = dict(os.environ, WENDRAKE_LIBRARY=library, MPLBACKEND="template")
+    env = module_env(library, MPLBACKEND="template")
     result = subprocess.run([sys.executable, "-m", "wendrake", "plot", str(SAMPLE), "-o", str(out)],
                             capture_output=True, env=env, timeout=300)
     assert result.returncode == 0, result.stderr.decode()
@@ -37,7 +42,7 @@ def test_module_command_draws_the_sample(tmp_path, library):
 
 
 def test_module_command_reports_a_missing_log(tmp_path, library):
-    env = dict(os.environ, WENDRAKE_LIBRARY=library)
+    env = module_env(library)
     result = subprocess.run([sys.executable, "-m", "wendrake", "plot", str(tmp_path / "nope.log"),
                              "-o", str(tmp_path / "x.png")], capture_output=True, env=env, timeout=120)
     assert result.returncode == 2 and b"No such file" in result.stderr

@@ -145,7 +145,7 @@ class Item:
 
 
 # Offsets into the item, taken from the ctypes mirror of the header.
-_OFF_TEXT_LENGTH = ReportItem.textLength.offset
+_OFF_HEAD = ReportItem.timeSeconds.offset
 _OFF_TEXT = ReportItem.text.offset
 _OFF_PARAMS = ReportItem.direction.offset
 _PARAM_AREA = ReportItem.curStructCount.offset - _OFF_PARAMS
@@ -257,7 +257,7 @@ class Decoder:
 
     def _read_item(self, i, line):
         address = _address_of(self._lib.GetReportItemProc(self._handle, i))
-        seconds, micros, code, text_length = _HEAD.unpack(_string_at(address + 4, 16))
+        seconds, micros, code, text_length = _HEAD.unpack(_string_at(address + _OFF_HEAD, _HEAD.size))
         text_length = min(text_length, _native.BLOCK_SIZE)
         text = _string_at(address + _OFF_TEXT, text_length) if text_length else b""
         area = _string_at(address + _OFF_PARAMS, _PARAM_AREA)
