@@ -11,7 +11,7 @@ constexpr int64_t kStampOffsetSeconds = 8 * 3600;
 constexpr int64_t kMaxSeconds = 2147483647;
 }  // namespace
 
-MsgTime MakeMsgTime(const LogClock& clock) {
+int64_t LocalStandardSeconds(const LogClock& clock) {
   std::tm broken = {};
   broken.tm_year = clock.year - 1900;
   broken.tm_mon = clock.month - 1;
@@ -20,12 +20,35 @@ MsgTime MakeMsgTime(const LogClock& clock) {
   broken.tm_min = clock.minute;
   broken.tm_sec = clock.second;
   broken.tm_isdst = 0;
-  int64_t seconds = static_cast<int64_t>(std::mktime(&broken));
-  // Hosts read the stamp as a 32-bit count of seconds since 1970: anything
-  // outside it is the conversion failure value.
+  return static_cast<int64_t>(std::mktime(&broken));
+}
+
+namespace {
+
+// Hosts read the stamp as a 32-bit count of seconds since 1970: anything
+// outside it is the conversion failure value.
+MsgTime Stamp(int64_t seconds, const LogClock& clock) {
   if (seconds < 0 || seconds > kMaxSeconds) seconds = -1;
   return {static_cast<uint32_t>(seconds + kStampOffsetSeconds),
           static_cast<uint32_t>(clock.milliseconds) * 1000u};
+}
+
+}  // namespace
+
+MsgTime MakeMsgTime(const LogClock& clock) { return Stamp(LocalStandardSeconds(clock), clock); }
+
+MsgTime MsgTimeCache::Get(const LogClock& clock) {
+  // A second past 59 rolls into the next minute: convert it whole.
+  if (clock.second > 59) return MakeMsgTime(clock);
+  LogClock minute = clock;
+  minute.second = 0;
+  minute.milliseconds = 0;
+  if (!valid_ || !(minute == minute_)) {
+    minute_ = minute;
+    minuteSeconds_ = LocalStandardSeconds(minute);
+    valid_ = true;
+  }
+  return Stamp(minuteSeconds_ < 0 ? -1 : minuteSeconds_ + clock.second, clock);
 }
 
 }  // namespace wendrake

@@ -29,29 +29,24 @@ struct MsgTime {
 // of seconds counts as -1, giving 28799.
 MsgTime MakeMsgTime(const LogClock& clock);
 
-// Remembers the last conversion: a log sets its clock about once a second
-// but stamps many lines in between, and mktime is costly. The host's time
-// zone is read only when the clock changes, so a time zone change shows from
-// the next clock change on. Keep one cache per decoder object.
+// Seconds since 1970 of the clock read as local standard time (mktime with
+// no daylight saving), or -1 when the conversion fails.
+int64_t LocalStandardSeconds(const LogClock& clock);
+
+// Remembers the conversion of the clock's current minute: a log sets its
+// clock about once a second and stamps many lines in between, and mktime is
+// costly (with TZ unset, glibc re-reads the zone file and allocates on every
+// call). Within one minute the seconds simply add, since zone offsets change
+// only on whole minutes. The host's time zone is therefore read when the
+// clock's minute changes. Keep one cache per decoder object.
 class MsgTimeCache {
  public:
-  MsgTime Get(const LogClock& clock) {
-    // Milliseconds only feed the microseconds: a log that reports several
-    // times a second converts once per second.
-    LogClock key = clock;
-    key.milliseconds = 0;
-    if (!valid_ || !(key == clock_)) {
-      clock_ = key;
-      time_ = MakeMsgTime(key);
-      valid_ = true;
-    }
-    return MsgTime{time_.seconds, static_cast<uint32_t>(clock.milliseconds * 1000u)};
-  }
+  MsgTime Get(const LogClock& clock);
 
  private:
   bool valid_ = false;
-  LogClock clock_;
-  MsgTime time_ = {0, 0};
+  LogClock minute_;             // the clock with second and milliseconds 0
+  int64_t minuteSeconds_ = -1;  // its conversion
 };
 
 }  // namespace wendrake

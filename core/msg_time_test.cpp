@@ -86,16 +86,31 @@ TEST_F(MsgTimeTest, CacheConvertsOnlyChangedClocks) {
   LogClock clock = Clock(2011, 10, 19, 12, 0, 0, 250);
   EXPECT_EQ(cache.Get(clock).seconds, 1319054400u);
 
-  // The zone is read again only when the clock changes.
+  // The zone is read again only when the clock's minute changes.
   SetZone("CST-8");
   EXPECT_EQ(cache.Get(clock).seconds, 1319054400u);
-  // Milliseconds alone reach only the microseconds.
+  // Milliseconds reach only the microseconds; seconds add to the minute.
   clock.milliseconds = 500;
   MsgTime changed = cache.Get(clock);
   EXPECT_EQ(changed.seconds, 1319054400u);
   EXPECT_EQ(changed.micros, 500000u);
+  clock.second = 59;
+  EXPECT_EQ(cache.Get(clock).seconds, 1319054459u);
+  clock.minute = 1;
   clock.second = 1;
-  EXPECT_EQ(cache.Get(clock).seconds, 1319025601u);
+  EXPECT_EQ(cache.Get(clock).seconds, 1319025661u);
+  // A second past 59 is normalised into the next minute.
+  clock.second = 61;
+  EXPECT_EQ(cache.Get(clock).seconds, 1319025721u);
+
+  // Every second of a minute at the edge of the 32-bit range agrees with a
+  // whole conversion, including the first one past it.
+  SetZone("UTC0");
+  MsgTimeCache edge;
+  for (uint16_t second = 0; second < 60; ++second) {
+    const LogClock late = Clock(2038, 1, 19, 3, 14, second, 0);
+    EXPECT_EQ(edge.Get(late).seconds, MakeMsgTime(late).seconds) << second;
+  }
 
   MsgTimeCache fresh;
   EXPECT_EQ(fresh.Get(LogClock{}).seconds, 28799u);
