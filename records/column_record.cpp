@@ -21,7 +21,8 @@ bool DecodeColumnRecord(LineDecoder& decoder, std::string_view lineText) {
           isEvent ? CHexToInt32(field) : ScaledValue(field, SlotScale(SlotIndexOf(ref)));
       decoder.params.SetParam(&current, ref, value, &k);
     }
-    AppendElement(decoder.columns.Tags(decoder.recordType, column), field, &decoder.text);
+    const std::string_view value = decoder.lineHasNul ? ValueUpToNul(field) : field;
+    AppendElement(decoder.columns.Tags(decoder.recordType, column), value, &decoder.text);
   });
 
   current.curParamCount = k;
