@@ -127,13 +127,17 @@ bool CheckConfiguration(int type, const uint8_t* buffer, int size) {
   return true;
 }
 
-int32_t SlotScale(int slotIndex) {
-  static const std::array<int32_t, kParamCount> scales = [] {
-    std::array<int32_t, kParamCount> table{};
-    for (int slot = 0; slot < kParamCount; ++slot) table[slot] = ParamScale(kSlotParamIds[slot]);
-    return table;
-  }();
-  return scales[slotIndex];
-}
+namespace {
+
+// Built when the library loads, so the per-value lookup needs no guard.
+const std::array<int32_t, kParamCount> kSlotScales = [] {
+  std::array<int32_t, kParamCount> table{};
+  for (int slot = 0; slot < kParamCount; ++slot) table[slot] = ParamScale(kSlotParamIds[slot]);
+  return table;
+}();
+
+}  // namespace
+
+int32_t SlotScale(int slotIndex) { return kSlotScales[slotIndex]; }
 
 }  // namespace wendrake

@@ -112,29 +112,27 @@ constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7
 // exponents, hexadecimal, inf/nan, long digit strings, no digits) is left to
 // strtod.
 bool FastDecimal(std::string_view text, double* value) {
-  size_t i = 0;
-  const bool negative = i < text.size() && text[i] == '-';
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
-  uint64_t digits = 0;
-  int count = 0, fraction = 0;
-  bool point = false;
-  for (; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c >= '0' && c <= '9') {
-      if (++count > 15) return false;
-      digits = digits * 10 + static_cast<uint64_t>(c - '0');
-      if (point) ++fraction;
-    } else if (c == '.' && !point) {
-      point = true;
-    } else {
-      break;
-    }
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  const bool negative = p < end && *p == '-';
+  if (p < end && (*p == '-' || *p == '+')) ++p;
+  auto isDigit = [](char c) { return static_cast<unsigned char>(c - '0') < 10; };
+  uint64_t digits = 0;  // wraps harmlessly past 19 digits: those are refused
+  const char* const first = p;
+  while (p < end && isDigit(*p)) digits = digits * 10 + static_cast<uint64_t>(*p++ - '0');
+  const int whole = static_cast<int>(p - first);
+  int fraction = 0;
+  const bool point = p < end && *p == '.';
+  if (point) {
+    const char* const afterPoint = ++p;
+    while (p < end && isDigit(*p)) digits = digits * 10 + static_cast<uint64_t>(*p++ - '0');
+    fraction = static_cast<int>(p - afterPoint);
   }
-  if (count == 0) return false;
-  if (i < text.size()) {
-    const char next = text[i];
-    if (next == 'e' || next == 'E') return false;
-    if ((next == 'x' || next == 'X') && count == 1 && !point) return false;
+  const int count = whole + fraction;
+  if (count == 0 || count > 15) return false;
+  if (p < end) {
+    if (*p == 'e' || *p == 'E') return false;
+    if ((*p == 'x' || *p == 'X') && whole == 1 && !point) return false;
   }
   const double magnitude = static_cast<double>(digits) / kPowersOfTen[fraction];
   *value = negative ? -magnitude : magnitude;
