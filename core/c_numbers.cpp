@@ -134,9 +134,21 @@ bool FastDecimal(std::string_view text, double* value) {
     if (*p == 'e' || *p == 'E') return false;
     if ((*p == 'x' || *p == 'X') && whole == 1 && !point) return false;
   }
-  const double magnitude = static_cast<double>(digits) / kPowersOfTen[fraction];
+  double magnitude = static_cast<double>(digits);
+  if (fraction > 0) magnitude /= kPowersOfTen[fraction];
   *value = negative ? -magnitude : magnitude;
   return true;
+}
+
+}  // namespace
+
+namespace {
+
+// Kept out of line: its 8 KB buffer would otherwise enlarge (and probe) the
+// stack frame of every fast conversion.
+[[gnu::noinline]] double SlowStrtod(std::string_view text) {
+  const CString copy(text);
+  return StrtodC(copy.get());
 }
 
 }  // namespace
@@ -144,8 +156,7 @@ bool FastDecimal(std::string_view text, double* value) {
 double CStrtod(std::string_view text) {
   double value;
   if (FastDecimal(text, &value)) return value;
-  const CString copy(text);
-  return StrtodC(copy.get());
+  return SlowStrtod(text);
 }
 
 int32_t CHexToInt32(std::string_view text) {
