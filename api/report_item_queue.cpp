@@ -29,8 +29,10 @@ class ChangeableSlots {
       const bool changes = slot == kFirstStateWordSlot || slot == kSecondStateWordSlot ||
                            !KnownColumnName(kSlotParamIds[slot]).empty();
       if (!changes) continue;
-      if (count_ > 0 && runs_[count_ - 1].first + runs_[count_ - 1].count == slot) {
-        ++runs_[count_ - 1].count;
+      // Slots between two changeable ones never change either, so copying
+      // them along is harmless; one longer copy beats several short ones.
+      if (count_ > 0 && slot - (runs_[count_ - 1].first + runs_[count_ - 1].count) <= kMaxGap) {
+        runs_[count_ - 1].count = slot - runs_[count_ - 1].first + 1;
       } else {
         runs_[count_++] = SlotRun{slot, 1};
       }
@@ -40,6 +42,7 @@ class ChangeableSlots {
   const SlotRun* end() const { return runs_ + count_; }
 
  private:
+  static constexpr int kMaxGap = 16;
   static constexpr int kFirstStateWordSlot = 275;
   static constexpr int kSecondStateWordSlot = 276;
   SlotRun runs_[kParamCount];
