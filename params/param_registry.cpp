@@ -55,17 +55,17 @@ void ParamRegistry::SetParam(ReportItem* current, SlotRef ref, int32_t value, ui
 void ParamRegistry::SettleInheritList(ReportItem* current, uint16_t start, uint8_t k) {
   // Each slot stands at most once in seenList, so a per-slot flag tells
   // whether the line set it without a search.
-  for (int i = 0; i < k; ++i) setThisLine_[SlotIndexOf(current->curParamList[i])] = true;
+  for (int i = 0; i < k; ++i) setThisLine_[current->curParamList[i]] = true;
   // The slots kept here already read state 0: ResetLineParams moved the
   // previous line's values there, and dropped slots have left seenList.
   uint16_t count = 0;
   for (int m = 0; m < start; ++m) {
     const SlotRef ref = seenList_[m];
     current->inheritParamList[count] = ref;
-    count += setThisLine_[SlotIndexOf(ref)] ? 0 : 1;
+    count += setThisLine_[ref] ? 0 : 1;
   }
   current->inheritParamCount = count;
-  for (int i = 0; i < k; ++i) setThisLine_[SlotIndexOf(current->curParamList[i])] = false;
+  for (int i = 0; i < k; ++i) setThisLine_[current->curParamList[i]] = false;
 }
 
 namespace {

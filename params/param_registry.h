@@ -63,7 +63,9 @@ class ParamRegistry {
   // Per-slot mirrors of seenList and of this line's current list, so lookups
   // need no search.
   bool seen_[kParamCount] = {};
-  bool setThisLine_[kParamCount] = {};
+  // Indexed by slot reference (not slot index) to spare the division in the
+  // loop that runs over seenList on every line.
+  bool setThisLine_[kParamCount * kSlotSize] = {};
 };
 
 }  // namespace wendrake
