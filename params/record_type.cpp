@@ -25,11 +25,10 @@ constexpr std::array<TokenType, 22> kTokens = {{
 }  // namespace
 
 int32_t RecordTypeOf(std::string_view token) {
-  // Every line is classified: compare only with the tokens of the same
-  // length and first letter.
+  // Every line is classified: refuse what cannot be a token at once.
   if (token.size() < 2 || token.size() > 6) return kRecordUnknown;
   for (const TokenType& entry : kTokens) {
-    if (entry.token.size() == token.size() && entry.token[0] == token[0] && entry.token == token) {
+    if (IsToken(token, entry.token)) {
       return entry.type;
     }
   }

@@ -35,6 +35,16 @@ enum RecordType : int32_t {
 // Rows of the column tables; more than the types in use.
 constexpr int kRecordTypeRows = 25;
 
+// Whether a field is exactly a record token. Tokens have at most six bytes,
+// so an inline loop beats a library compare on this per-field path.
+inline bool IsToken(std::string_view field, std::string_view token) {
+  if (field.size() != token.size()) return false;
+  for (size_t i = 0; i < token.size(); ++i) {
+    if (field[i] != token[i]) return false;
+  }
+  return true;
+}
+
 // Type of a non-empty token: exact, case-sensitive match, -1 when unknown.
 int32_t RecordTypeOf(std::string_view token);
 

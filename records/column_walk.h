@@ -21,7 +21,7 @@ void WalkColumns(LineDecoder& decoder, std::string_view lineText, Visit&& visit)
   TabFields fields(lineText);
   std::string_view field;
   while (fields.Next(&field)) {
-    if (field == token) continue;
+    if (IsToken(field, token)) continue;
     const int column = decoder.columnIndex++;
     if (field.empty() || column >= kColumnCount) continue;
     visit(column, field, decoder.columns.Map(type, column));
