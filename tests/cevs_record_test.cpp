@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host.h"
+#include "random_text.h"
 
 namespace wendrake_test {
 namespace {
@@ -215,19 +216,13 @@ TEST(CevsRecordTest, RandomLinesStayInBounds) {
   static const char* kNames[] = {"Session_State", "AT_State", "ALMP_State", "Init_State",
                                  "Idle_State", "Overhead_State", "Connected_State",
                                  "Route_Update_State", "HDR_HybridMode_State", "Foo", ""};
-  std::mt19937 rng(19102011);
-  auto below = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-  auto garbage = [&](int maxLength) {
-    std::string s(static_cast<size_t>(below(maxLength + 1)), ' ');
-    for (char& ch : s) {
-      do ch = static_cast<char>(below(256)); while (ch == '\n');
-    }
-    return s;
-  };
+  RandomText random(19102011);
+  auto below = [&random](int n) { return random.Below(n); };
+  auto garbage = [&random](int maxLength) { return random.Garbage(maxLength); };
   auto field = [&]() -> std::string {
     switch (below(6)) {
       case 0: return std::to_string(below(8));
-      case 1: return std::to_string(static_cast<int32_t>(rng()));
+      case 1: return std::to_string(static_cast<int32_t>(random.Next()));
       case 2: return std::to_string(below(600) - 300) + "." + std::to_string(below(1000));
       case 3: return "";
       case 4: return "CEVS";

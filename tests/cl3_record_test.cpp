@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host.h"
+#include "random_text.h"
 
 namespace wendrake_test {
 namespace {
@@ -287,19 +288,11 @@ TEST(Cl3RecordTest, DropsTheOneXSet) {
 TEST(Cl3RecordTest, RandomLinesStayInBounds) {
   static const uint16_t kLogCodes[] = {0x1004, 0x1007, 0x1005, 0x1008, 0x1006,
                                        0x1076, 0x1077, 0x1079, 0x1078, 0x107C};
-  std::mt19937 rng(20111019);
-  auto below = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-  auto garbage = [&](int maxLength) {
-    std::string s(static_cast<size_t>(below(maxLength + 1)), ' ');
-    for (char& ch : s) {
-      do ch = static_cast<char>(below(256)); while (ch == '\n');
-    }
-    return s;
-  };
-  auto hexDigits = [&](int maxLength) {
-    std::string s(static_cast<size_t>(below(maxLength + 1)), ' ');
-    for (char& ch : s) ch = "0123456789abcdefABCDEF"[below(22)];
-    return s;
+  RandomText random(20111019);
+  auto below = [&random](int n) { return random.Below(n); };
+  auto garbage = [&random](int maxLength) { return random.Garbage(maxLength); };
+  auto hexDigits = [&random](int maxLength) {
+    return random.From("0123456789abcdefABCDEF", maxLength);
   };
 
   Host host;
