@@ -43,6 +43,7 @@ max_len() {
 }
 
 status=0
+passed=0
 summary=()
 for target in "${targets[@]}"; do
   corpus="$build/corpus/$target"      # grows; the seeds in the tree stay as they are
@@ -58,8 +59,9 @@ for target in "${targets[@]}"; do
     -artifact_prefix="$artifacts/" ${FUZZ_ARGS:-} >"$log" 2>&1
   rc=$?
   set -e
-  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-  cov=$(grep -E '^#[0-9]+[[:space:]]+(DONE|INITED)' "$log" | tail -1 | sed -n 's/.*cov: \([0-9]*\).*ft: \([0-9]*\).*/\1 edges, \2 features/p')
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1 || true)
+  cov=$({ grep -E '^#[0-9]+[[:space:]]+(DONE|INITED|NEW|REDUCE|pulse)' "$log" || true; } | tail -1 |
+        sed -n 's/.*cov: \([0-9]*\).*ft: \([0-9]*\).*/\1 edges, \2 features/p')
   size=$(find "$corpus" "fuzz/corpus/$target" -type f | wc -l)
   line="$target: ${runs:-?} executions, corpus $size files, coverage ${cov:-?}, exit $rc"
   summary+=("$line")
@@ -70,8 +72,10 @@ for target in "${targets[@]}"; do
     status=1
     break
   fi
+  passed=$((passed + 1))
 done
 
 echo "== summary"
 printf '%s\n' "${summary[@]}"
+echo "fuzz: $passed passed, $status failed"
 exit $status
