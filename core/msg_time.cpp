@@ -48,6 +48,10 @@ MsgTime MsgTimeCache::Get(const LogClock& clock) {
     minuteSeconds_ = LocalStandardSeconds(minute);
     valid_ = true;
   }
+  // A minute whose start does not exist on the local clock (a zone change
+  // part way into it, as in Monrovia in 1972) fails to convert while its
+  // later seconds exist: convert those whole.
+  if (minuteSeconds_ == -1) return MakeMsgTime(clock);
   return Stamp(minuteSeconds_ < 0 ? -1 : minuteSeconds_ + clock.second, clock);
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -124,6 +125,40 @@ TEST(FuzzRegressions, FindingsStayFixed) {
   testing::internal::CaptureStdout();
   for (const fs::path& input : InputsOf("fuzz/regressions/api_fuzz")) Replay(input);
   testing::internal::GetCapturedStdout();
+}
+
+// The stamp converts each clock minute once and adds the seconds. In
+// Monrovia the clock went from 00:00 (UTC-0:44:30) to 00:44:30 (UTC) on
+// 1972-01-07, so the minute 00:44 starts in a gap and fails to convert while
+// its seconds from 30 on exist: they must be stamped as the clock itself
+// converts, not as a failure.
+TEST(FuzzRegressions, SecondsAfterAZoneChangeInsideTheMinute) {
+  if (!fs::exists("/usr/share/zoneinfo/Africa/Monrovia")) GTEST_SKIP() << "no time zone data";
+  const char* zone = std::getenv("TZ");
+  const std::string saved = zone != nullptr ? zone : "";
+  setenv("TZ", "Africa/Monrovia", 1);
+  tzset();
+  std::tm clock = {};
+  clock.tm_year = 72;
+  clock.tm_mday = 7;
+  clock.tm_min = 44;
+  clock.tm_sec = 40;
+  const time_t expected = std::mktime(&clock);
+  std::vector<Item> items;
+  {
+    Host host;
+    items = host.Cycle("DAY\t1972\t1\t7\nHOUR\t0\nMIN\t44\nSEC\t40\t0\nDM\t1\n");
+  }
+  if (zone != nullptr) {
+    setenv("TZ", saved.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
+
+  ASSERT_NE(expected, -1);
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0].seconds, static_cast<uint32_t>(expected + 8 * 3600));
 }
 
 }  // namespace
