@@ -58,18 +58,23 @@ const ChangeableSlots& Changeable() {
 // structured area and the slots no decoder sets never change after
 // construction; the raw block and the lists carry meaning only up to their
 // lengths; the text must read as zeros past its length.
+// Copies bytes [from, to) of an item.
+inline void CopyRange(const ReportItem& src, ReportItem* dst, size_t from, size_t to) {
+  std::memcpy(reinterpret_cast<char*>(dst) + from, reinterpret_cast<const char*>(&src) + from, to - from);
+}
+
 void CopyItem(const ReportItem& src, ListNode* node) {
   ReportItem& dst = node->item;
-  std::memcpy(&dst, &src, offsetof(ReportItem, text));
-  std::memcpy(dst.text, src.text, src.textLength);
+  // Each range below is contiguous in the item: header with text, raw length
+  // with raw line, direction and counts with the current list.
+  CopyRange(src, &dst, 0, offsetof(ReportItem, text) + src.textLength);
   if (node->textDirty > src.textLength) {
     std::memset(dst.text + src.textLength, 0, node->textDirty - src.textLength);
   }
   node->textDirty = src.textLength;
-  dst.rawLength = src.rawLength;
-  std::memcpy(dst.raw, src.raw, src.rawLength);
-  std::memcpy(&dst.direction, &src.direction, offsetof(ReportItem, curParamList) - offsetof(ReportItem, direction));
-  std::memcpy(dst.curParamList, src.curParamList, src.curParamCount * sizeof(uint16_t));
+  CopyRange(src, &dst, offsetof(ReportItem, rawLength), offsetof(ReportItem, raw) + src.rawLength);
+  CopyRange(src, &dst, offsetof(ReportItem, direction),
+            offsetof(ReportItem, curParamList) + src.curParamCount * sizeof(uint16_t));
   std::memcpy(dst.inheritParamList, src.inheritParamList, src.inheritParamCount * sizeof(uint16_t));
   for (const SlotRun& run : Changeable()) {
     std::memcpy(&dst.paramSlots[run.first], &src.paramSlots[run.first], run.count * sizeof(ParamSlot));
