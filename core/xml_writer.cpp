@@ -79,40 +79,30 @@ size_t FormOpenTag(const char* name, char* tag) {
   return n + 2;
 }
 
-// Integer of `width` bytes (1, 2, else 4); read byte-wise since the value
-// may sit anywhere in a record.
-int64_t ReadSigned(const void* value, int width) {
-  if (value == nullptr) return 0;
-  if (width == 1) {
-    int8_t v;
-    std::memcpy(&v, value, sizeof v);
-    return v;
-  }
-  if (width == 2) {
-    int16_t v;
-    std::memcpy(&v, value, sizeof v);
-    return v;
-  }
-  int32_t v;
+// One value of type T, read byte-wise since it may sit anywhere in a record.
+template <typename T>
+T ReadAs(const void* value) {
+  T v;
   std::memcpy(&v, value, sizeof v);
   return v;
 }
 
-uint64_t ReadUnsigned(const void* value, int width) {
+// Integer of `width` bytes (1, 2, else 4), sign-extended when Int8 is signed
+// and zero-extended otherwise.
+template <typename Int8, typename Int16, typename Int32>
+auto ReadInteger(const void* value, int width) -> decltype(Int32{} + int64_t{}) {
   if (value == nullptr) return 0;
-  if (width == 1) {
-    uint8_t v;
-    std::memcpy(&v, value, sizeof v);
-    return v;
-  }
-  if (width == 2) {
-    uint16_t v;
-    std::memcpy(&v, value, sizeof v);
-    return v;
-  }
-  uint32_t v;
-  std::memcpy(&v, value, sizeof v);
-  return v;
+  if (width == 1) return ReadAs<Int8>(value);
+  if (width == 2) return ReadAs<Int16>(value);
+  return ReadAs<Int32>(value);
+}
+
+int64_t ReadSigned(const void* value, int width) {
+  return ReadInteger<int8_t, int16_t, int32_t>(value, width);
+}
+
+uint64_t ReadUnsigned(const void* value, int width) {
+  return static_cast<uint64_t>(ReadInteger<uint8_t, uint16_t, uint32_t>(value, width));
 }
 
 double ReadDouble(const void* value) {
