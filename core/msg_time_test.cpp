@@ -7,25 +7,15 @@
 #include <optional>
 #include <string>
 
+#include "time_zone.h"
+
 namespace wendrake {
 namespace {
 
-// Sets the process time zone for one test and restores it afterwards.
+// Each test may set the process time zone; it is restored afterwards.
 class MsgTimeTest : public testing::Test {
  protected:
-  MsgTimeTest() {
-    if (const char* tz = std::getenv("TZ")) saved_ = tz;
-  }
-  ~MsgTimeTest() override {
-    if (saved_) setenv("TZ", saved_->c_str(), 1);
-    else unsetenv("TZ");
-    tzset();
-  }
-
-  static void SetZone(const char* tz) {
-    setenv("TZ", tz, 1);
-    tzset();
-  }
+  static void SetZone(const char* tz) { wendrake_test::ScopedTimeZone::Set(tz); }
 
   static LogClock Clock(int year, int month, int day, int hour, int minute, int second,
                         int milliseconds) {
@@ -41,7 +31,7 @@ class MsgTimeTest : public testing::Test {
   }
 
  private:
-  std::optional<std::string> saved_;
+  wendrake_test::ScopedTimeZone zone_;
 };
 
 TEST_F(MsgTimeTest, ClockIsReadAsLocalStandardTime) {

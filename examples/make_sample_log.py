@@ -361,8 +361,8 @@ def hdr_header_only(log_code, *, sector_pn=0, seq=0, name="header-only record"):
 C_WHITESPACE = " \t\n\v\f\r"
 
 
-def c_strtol16(text):
-    """strtol(text, NULL, 16) clamped to 32 bits, for ASCII text."""
+def c_sign(text):
+    """Skips C white space and an optional sign: (sign, index of the digits)."""
     i, n = 0, len(text)
     while i < n and text[i] in C_WHITESPACE:
         i += 1
@@ -370,6 +370,13 @@ def c_strtol16(text):
     if i < n and text[i] in "+-":
         sign = -1 if text[i] == "-" else 1
         i += 1
+    return sign, i
+
+
+def c_strtol16(text):
+    """strtol(text, NULL, 16) clamped to 32 bits, for ASCII text."""
+    sign, i = c_sign(text)
+    n = len(text)
     if text[i:i + 2] in ("0x", "0X") and i + 2 < n and text[i + 2] in "0123456789abcdefABCDEF":
         i += 2
     value = 0
@@ -380,13 +387,8 @@ def c_strtol16(text):
 
 
 def c_atoi(text):
-    i, n = 0, len(text)
-    while i < n and text[i] in C_WHITESPACE:
-        i += 1
-    sign = 1
-    if i < n and text[i] in "+-":
-        sign = -1 if text[i] == "-" else 1
-        i += 1
+    sign, i = c_sign(text)
+    n = len(text)
     value = 0
     while i < n and text[i].isdigit() and text[i].isascii():
         value = value * 10 + int(text[i])

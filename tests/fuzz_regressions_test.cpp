@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "host.h"
+#include "time_zone.h"
 #include "wendrake/wendrake.h"
 
 namespace wendrake_test {
@@ -134,10 +135,7 @@ TEST(FuzzRegressions, FindingsStayFixed) {
 // converts, not as a failure.
 TEST(FuzzRegressions, SecondsAfterAZoneChangeInsideTheMinute) {
   if (!fs::exists("/usr/share/zoneinfo/Africa/Monrovia")) GTEST_SKIP() << "no time zone data";
-  const char* zone = std::getenv("TZ");
-  const std::string saved = zone != nullptr ? zone : "";
-  setenv("TZ", "Africa/Monrovia", 1);
-  tzset();
+  const ScopedTimeZone zone("Africa/Monrovia");
   std::tm clock = {};
   clock.tm_year = 72;
   clock.tm_mday = 7;
@@ -149,12 +147,6 @@ TEST(FuzzRegressions, SecondsAfterAZoneChangeInsideTheMinute) {
     Host host;
     items = host.Cycle("DAY\t1972\t1\t7\nHOUR\t0\nMIN\t44\nSEC\t40\t0\nDM\t1\n");
   }
-  if (zone != nullptr) {
-    setenv("TZ", saved.c_str(), 1);
-  } else {
-    unsetenv("TZ");
-  }
-  tzset();
 
   ASSERT_NE(expected, -1);
   ASSERT_EQ(items.size(), 1u);

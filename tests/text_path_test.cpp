@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "host.h"
+#include "time_zone.h"
 
 namespace {
 
@@ -21,6 +22,7 @@ using namespace std::string_literals;
 using wendrake_test::Host;
 using wendrake_test::Item;
 using wendrake_test::Param;
+using wendrake_test::ScopedTimeZone;
 
 constexpr uint32_t kRxagc = 0x7F010001;    // DM "Rxagc", scale 1000
 constexpr uint32_t kTxpower = 0x7F010003;  // DM "Txpower", scale 1000
@@ -206,28 +208,17 @@ TEST(TextPathTest, MessageCodesOnEveryModuleType) {
   }
 }
 
-// Sets the process time zone for one test and restores it afterwards.
+// Each test starts in UTC and may set another time zone; the process's own
+// is restored afterwards.
 class ClockTest : public testing::Test {
  protected:
-  ClockTest() {
-    if (const char* tz = std::getenv("TZ")) saved_ = tz;
-    Zone("UTC0");
-  }
-  ~ClockTest() override {
-    if (saved_) setenv("TZ", saved_->c_str(), 1);
-    else unsetenv("TZ");
-    tzset();
-  }
-  static void Zone(const char* tz) {
-    setenv("TZ", tz, 1);
-    tzset();
-  }
+  static void Zone(const char* tz) { ScopedTimeZone::Set(tz); }
 
   static constexpr const char* kNoon = "DAY 2011 10 19\nHOUR 12\nMIN 0\nSEC 0 250\n";
   static constexpr uint32_t kNoonUtc = 1319025600;  // 2011-10-19 12:00:00 UTC
 
  private:
-  std::optional<std::string> saved_;
+  ScopedTimeZone zone_{"UTC0"};
 };
 
 TEST_F(ClockTest, StampIsTheClockReadAsLocalStandardTimePlusEightHours) {
