@@ -1,6 +1,7 @@
 #include "params/param_registry.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace wendrake {
@@ -41,44 +42,67 @@ void ParamRegistry::ResetLineParams(ReportItem* current) {
 bool ParamRegistry::IsSeen(SlotRef ref) const { return seen_[SlotIndexOf(ref)]; }
 
 void ParamRegistry::SetParam(ReportItem* current, SlotRef ref, int32_t value, uint8_t* k) {
-  ParamSlot& slot = current->paramSlots[SlotIndexOf(ref)];
+  const int index = SlotIndexOf(ref);
+  ParamSlot& slot = current->paramSlots[index];
   slot.value = value;
   slot.state = 1;
   current->curParamList[*k] = ref;
   ++*k;
-  if (!IsSeen(ref)) {
-    seen_[SlotIndexOf(ref)] = true;
+  if (!seen_[index]) {
+    seen_[index] = true;
+    seenPosition_[index] = seenCount_;
     seenList_[seenCount_++] = ref;
   }
 }
 
 void ParamRegistry::SettleInheritList(ReportItem* current, uint16_t start, uint8_t k) {
-  // Each slot stands at most once in seenList, so a per-slot flag tells
-  // whether the line set it without a search.
-  for (int i = 0; i < k; ++i) setThisLine_[current->curParamList[i]] = true;
-  // The slots kept here already read state 0: ResetLineParams moved the
-  // previous line's values there, and dropped slots have left seenList.
-  uint16_t count = 0;
-  for (int m = 0; m < start; ++m) {
-    const SlotRef ref = seenList_[m];
-    current->inheritParamList[count] = ref;
-    count += setThisLine_[ref] ? 0 : 1;
+  // Marks, by position in seenList, the parameters the line set that already
+  // held a value (a slot fed by two columns is simply marked twice).
+  constexpr int kWords = (kParamCount + 63) / 64;
+  uint64_t removed[kWords] = {};
+  for (int i = 0; i < k; ++i) {
+    const uint16_t position = seenPosition_[SlotIndexOf(current->curParamList[i])];
+    if (position < start) removed[position / 64] |= uint64_t{1} << (position % 64);
   }
+  // ResetLineParams copied seenList[0, start) into the inherited list and the
+  // line leaves that part of seenList alone, so only the runs after the first
+  // marked position move up. The slots kept already read state 0
+  // (ResetLineParams moved the previous line's values there, and dropped
+  // slots have left seenList).
+  SlotRef* list = current->inheritParamList;
+  uint16_t count = 0;
+  uint16_t from = 0;  // next seenList position to keep
+  auto keepUpTo = [&](uint16_t end) {
+    if (end <= from) return;
+    if (count != from) {
+      std::memcpy(list + count, seenList_ + from, static_cast<size_t>(end - from) * sizeof(SlotRef));
+    }
+    count = static_cast<uint16_t>(count + end - from);
+  };
+  for (int w = 0; w < kWords; ++w) {
+    for (uint64_t bits = removed[w]; bits != 0; bits &= bits - 1) {
+      const auto position = static_cast<uint16_t>(w * 64 + std::countr_zero(bits));
+      keepUpTo(position);
+      from = static_cast<uint16_t>(position + 1);
+    }
+  }
+  keepUpTo(start);
   current->inheritParamCount = count;
-  for (int i = 0; i < k; ++i) setThisLine_[current->curParamList[i]] = false;
 }
 
 namespace {
 
-// Keeps, in order, the entries not in the set; dropped slots lose their state.
+// Keeps, in order, the entries not in the set; dropped slots lose their
+// state. With `seen`, the list is seenList: its flags and positions follow.
 uint16_t DropFromList(ReportItem* current, SlotRef* list, uint16_t count, const ParamSet& set,
-                      bool* seen) {
+                      bool* seen, uint16_t* positions) {
   uint16_t kept = 0;
   for (int i = 0; i < count; ++i) {
     if (set.Contains(list[i])) {
       current->paramSlots[SlotIndexOf(list[i])].state = -1;
       if (seen != nullptr) seen[SlotIndexOf(list[i])] = false;
     } else {
+      if (positions != nullptr) positions[SlotIndexOf(list[i])] = kept;
       list[kept++] = list[i];
     }
   }
@@ -89,8 +113,8 @@ uint16_t DropFromList(ReportItem* current, SlotRef* list, uint16_t count, const 
 
 void ParamRegistry::DropParam(ReportItem* current, const ParamSet& set) {
   current->inheritParamCount =
-      DropFromList(current, current->inheritParamList, current->inheritParamCount, set, nullptr);
-  seenCount_ = DropFromList(current, seenList_, seenCount_, set, seen_);
+      DropFromList(current, current->inheritParamList, current->inheritParamCount, set, nullptr, nullptr);
+  seenCount_ = DropFromList(current, seenList_, seenCount_, set, seen_, seenPosition_);
 }
 
 }  // namespace wendrake

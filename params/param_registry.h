@@ -60,12 +60,10 @@ class ParamRegistry {
   // Structured counterpart of seenList; no decoder sets a structured
   // parameter, so it stays empty.
   std::vector<uint16_t> structSeenList_;
-  // Per-slot mirrors of seenList and of this line's current list, so lookups
-  // need no search.
+  // Per-slot mirror of seenList: whether the slot is in it, and where, so
+  // lookups need no search.
   bool seen_[kParamCount] = {};
-  // Indexed by slot reference (not slot index) to spare the division in the
-  // loop that runs over seenList on every line.
-  bool setThisLine_[kParamCount * kSlotSize] = {};
+  uint16_t seenPosition_[kParamCount] = {};
 };
 
 }  // namespace wendrake

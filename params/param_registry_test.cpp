@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <algorithm>
 #include <memory>
+#include <random>
 #include <set>
 #include <utility>
 #include <vector>
@@ -131,6 +133,53 @@ TEST_F(ParamRegistryTest, UnfedSlotIsNeverListed) {
   EXPECT_FALSE(registry_.IsSeen(unfed));
   EXPECT_EQ(Slot(kUnfed).state, -1);
   EXPECT_EQ(Slot(kUnfed).value, 0);
+}
+
+// Long random runs against a plain model of the lists: seenList is the order
+// in which parameters first got a value (since their last drop), and a line's
+// inherited list is the part of it the line found and did not set.
+TEST_F(ParamRegistryTest, RandomLinesAndDropsMatchAPlainModel) {
+  std::vector<uint32_t> pool;
+  for (uint32_t id = 0x7F010001; pool.size() < 40; ++id) {
+    if (SlotOfParam(id) >= 0 && id != kUnfed) pool.push_back(id);
+  }
+  std::mt19937 rng(7);
+  Ids seen;
+  for (int line = 0; line < 20000; ++line) {
+    // Lines set a few parameters, in an order that usually follows the
+    // first-seen order and sometimes does not, now and then one twice.
+    std::vector<std::pair<uint32_t, int32_t>> sets;
+    const size_t n = rng() % 12;
+    size_t at = rng() % pool.size();
+    for (size_t i = 0; i < n; ++i) {
+      at = rng() % 4 == 0 ? rng() % pool.size() : (at + 1 + rng() % 2) % pool.size();
+      sets.push_back({pool[at], static_cast<int32_t>(rng())});
+    }
+    const Ids found = seen;
+    Line(sets);
+    std::set<uint32_t> setNow;
+    for (auto [id, value] : sets) {
+      setNow.insert(id);
+      if (std::find(seen.begin(), seen.end(), id) == seen.end()) seen.push_back(id);
+    }
+    Ids inherited;
+    for (uint32_t id : found) {
+      if (!setNow.count(id)) inherited.push_back(id);
+    }
+    ASSERT_EQ(Inherited(), inherited) << "line " << line;
+    ASSERT_EQ(Seen(), seen) << "line " << line;
+
+    if (rng() % 16 == 0) {
+      const uint32_t first = pool[rng() % pool.size()];
+      ParamSet drop;
+      drop.AddRange(first, first + rng() % 8);
+      registry_.DropParam(item_.get(), drop);
+      std::erase_if(seen, [&](uint32_t id) { return drop.Contains(Ref(id)); });
+      std::erase_if(inherited, [&](uint32_t id) { return drop.Contains(Ref(id)); });
+      ASSERT_EQ(Inherited(), inherited) << "drop after line " << line;
+      ASSERT_EQ(Seen(), seen) << "drop after line " << line;
+    }
+  }
 }
 
 TEST(ParamTableTest, IdentifiersStandInTheirSlots) {
