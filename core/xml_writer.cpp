@@ -41,6 +41,16 @@ char* XmlText::Extend(size_t count, size_t limit) {
   return at;
 }
 
+char* XmlText::ExtendWithSlack(size_t count, size_t limit, size_t slack) {
+  // length_ never passes kMaxLength, so the sum cannot wrap; requiring the
+  // scratch to fit within the limit as well keeps the test to one comparison.
+  if (length_ + count + slack > std::min(limit, kMaxLength)) return nullptr;
+  char* at = block_ + length_;
+  length_ += count;
+  dirty_ = std::max(dirty_, length_ + slack);
+  return at;
+}
+
 namespace {
 
 // The open tag is formed in a 256-byte scratch: "<", name, ">" and a zero.
@@ -175,6 +185,8 @@ void ElementTags::Form(const char* name) {
   std::strncpy(cut, name != nullptr ? name : "", kMaxName);
   const size_t tagLength = FormOpenTag(cut, tag);
   const size_t lastOpen = static_cast<size_t>(std::strrchr(tag, '<') - tag);
+  std::memset(open_, 0, sizeof open_);
+  std::memset(close_, 0, sizeof close_);
   std::memcpy(open_, tag, tagLength);
   openLength_ = static_cast<uint8_t>(tagLength);
   const size_t rest = tagLength - lastOpen - 1;
@@ -198,7 +210,12 @@ inline void CopyShort(char* to, const char* from, size_t n) {
   } else if (n >= 4 && n < 8) {
     std::memcpy(to, from, 4);
     std::memcpy(to + n - 4, from + n - 4, 4);
-  } else {
+  } else if (n >= 2 && n < 4) {
+    std::memcpy(to, from, 2);
+    std::memcpy(to + n - 2, from + n - 2, 2);
+  } else if (n == 1) {
+    *to = *from;
+  } else if (n > 32) {
     std::memcpy(to, from, n);
   }
 }
@@ -208,7 +225,18 @@ inline void CopyShort(char* to, const char* from, size_t n) {
 bool AppendElement(const ElementTags& tags, std::string_view value, XmlText* out) {
   if (out->elementsCut()) return false;
   const std::string_view open = tags.open(), close = tags.close();
-  char* at = out->Extend(open.size() + value.size() + close.size(), XmlText::kElementLimit);
+  const size_t count = open.size() + value.size() + close.size();
+  constexpr size_t kPadded = ElementTags::kPadded;
+  if (char* at = out->ExtendWithSlack(count, XmlText::kElementLimit, kPadded)) {
+    // Tags go in as whole padded blocks: the close tag overwrites what the
+    // open tag's padding left after the value, and its own padding lands in
+    // the slack.
+    std::memcpy(at, tags.paddedOpen(), kPadded);
+    CopyShort(at + open.size(), value.data(), value.size());
+    std::memcpy(at + open.size() + value.size(), tags.paddedClose(), kPadded);
+    return true;
+  }
+  char* at = out->Extend(count, XmlText::kElementLimit);
   if (at == nullptr) {
     out->CutElements();
     return false;

@@ -45,6 +45,12 @@ class XmlText {
   // (extending nothing) when the text would pass `limit` bytes.
   char* Extend(size_t count, size_t limit);
 
+  // Extend for writers that store fixed-size blocks: the caller may also
+  // write up to `slack` bytes past the extension, scratch that later text
+  // overwrites or the next Reset clears. Null when the extension and the
+  // scratch together would pass `limit`.
+  char* ExtendWithSlack(size_t count, size_t limit, size_t slack);
+
   // Once one element of a line is left out for want of room, the later
   // elements of that line are left out too.
   bool elementsCut() const { return elementsCut_; }
@@ -68,12 +74,19 @@ class ElementTags {
   // Forms the tags exactly as MakeXml does for this name.
   void Form(const char* name);
 
+  // Each tag is kept zero-padded to kPadded bytes, so it can be written as
+  // one fixed-size block (see XmlText::ExtendWithSlack).
+  static constexpr size_t kPadded = 48;
+
   std::string_view open() const { return {open_, openLength_}; }
   std::string_view close() const { return {close_, closeLength_}; }
+  const char* paddedOpen() const { return open_; }
+  const char* paddedClose() const { return close_; }
 
  private:
-  char open_[kMaxName + 2];
-  char close_[kMaxName + 4];
+  static_assert(kPadded >= kMaxName + 4);
+  char open_[kPadded] = {};
+  char close_[kPadded] = {};
   uint8_t openLength_ = 0;
   uint8_t closeLength_ = 0;
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 
 namespace wendrake {
@@ -161,6 +162,30 @@ TEST_F(XmlWriterTest, ValueLongerThanTheBlockIsLeftOut) {
   Close();
   EXPECT_EQ(Text(), "<message>\n<format>Dtlog</format>\n<content>\n</content>\n</message>\n");
   EXPECT_TRUE(ZeroTail());
+}
+
+// Column values take a faster writer than MakeXml; it must write the same
+// text and make the same cuts, near the end of the block too.
+TEST(AppendElementTest, WritesWhatMakeXmlWrites) {
+  std::mt19937 rng(11);
+  for (int round = 0; round < 300; ++round) {
+    char fast[XmlText::kBlockSize], slow[XmlText::kBlockSize];
+    XmlText fastText(fast), slowText(slow);
+    fastText.Reset();
+    slowText.Reset();
+    for (int column = 0; column < 60; ++column) {
+      const std::string name(rng() % 32, static_cast<char>('a' + column % 26));
+      const size_t length = rng() % 4 == 0 ? rng() % 400 : rng() % 40;
+      std::string value(length, static_cast<char>('0' + rng() % 10));
+      ElementTags tags;
+      tags.Form(name.c_str());
+      const bool fastWritten = AppendElement(tags, value, &fastText);
+      ASSERT_EQ(fastWritten, MakeXml(name.c_str(), "%s", value.c_str(), &slowText, nullptr, 0));
+      ASSERT_EQ(std::string_view(fast, fastText.length()), std::string_view(slow, slowText.length()));
+    }
+    ASSERT_EQ(fastText.elementsCut(), slowText.elementsCut());
+    ASSERT_LE(fastText.length(), XmlText::kElementLimit);
+  }
 }
 
 TEST_F(XmlWriterTest, ResetClearsBytesWrittenDirectly) {
