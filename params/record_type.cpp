@@ -10,7 +10,7 @@ struct TokenType {
   int32_t type;
 };
 
-// In matching order; "VOT" shares the "GPS" type.
+// "VOT" shares the "GPS" type.
 constexpr std::array<TokenType, 22> kTokens = {{
     {"DM", kRecordDM},       {"SC", kRecordSC},         {"HOP", kRecordHOP},
     {"PSM", kRecordPSM},     {"AP", kRecordAP},         {"PCP", kRecordPCP},
@@ -21,25 +21,66 @@ constexpr std::array<TokenType, 22> kTokens = {{
     {"LAB", kRecordLAB},     {"ENT", kRecordENT},       {"VOT", kRecordGPS},
     {"CEVS", kRecordCEVS},
 }};
+static_assert(kTokens.size() == 22);
+
+// Tokens have two to six bytes. Packed little-endian with their length into
+// one integer, they hash into a table of 64 entries without collisions, so a
+// token is found with one probe instead of a string compare per token.
+constexpr uint64_t PackToken(std::string_view token) {
+  uint64_t key = uint64_t{token.size()} << 56;
+  for (size_t i = 0; i < token.size(); ++i) key |= uint64_t{static_cast<uint8_t>(token[i])} << (8 * i);
+  return key;
+}
+
+constexpr int kBucketBits = 6;
+
+constexpr size_t Bucket(uint64_t key, uint64_t multiplier) { return (key * multiplier) >> (64 - kBucketBits); }
+
+struct TokenTable {
+  uint64_t multiplier = 0;
+  uint64_t keys[1 << kBucketBits] = {};  // 0: empty (no token packs to 0)
+  int32_t types[1 << kBucketBits] = {};
+};
+
+// The first odd multiple of the golden-ratio constant that gives every token
+// a bucket of its own, found at compile time.
+constexpr TokenTable kTokenTable = [] {
+  for (uint64_t i = 1;; ++i) {
+    TokenTable table;
+    table.multiplier = (0x9E3779B97F4A7C15u * i) | 1;
+    bool collision = false;
+    for (const TokenType& entry : kTokens) {
+      const uint64_t key = PackToken(entry.token);
+      const size_t bucket = Bucket(key, table.multiplier);
+      collision = collision || table.keys[bucket] != 0;
+      table.keys[bucket] = key;
+      table.types[bucket] = entry.type;
+    }
+    if (!collision) return table;
+  }
+}();
+
+// The token of each type, indexed by type (20 has none).
+constexpr auto kTokenOfType = [] {
+  std::array<std::string_view, kRecordCEVS + 1> table{};
+  // "VOT" shares the "GPS" type; the type's own token is the first listed.
+  for (auto it = kTokens.rbegin(); it != kTokens.rend(); ++it) table[it->type] = it->token;
+  return table;
+}();
 
 }  // namespace
 
 int32_t RecordTypeOf(std::string_view token) {
   // Every line is classified: refuse what cannot be a token at once.
   if (token.size() < 2 || token.size() > 6) return kRecordUnknown;
-  for (const TokenType& entry : kTokens) {
-    if (IsToken(token, entry.token)) {
-      return entry.type;
-    }
-  }
-  return kRecordUnknown;
+  const uint64_t key = PackToken(token);
+  const size_t bucket = Bucket(key, kTokenTable.multiplier);
+  return kTokenTable.keys[bucket] == key ? kTokenTable.types[bucket] : kRecordUnknown;
 }
 
 std::string_view RecordToken(int32_t type) {
-  for (const TokenType& entry : kTokens) {
-    if (entry.type == type) return entry.token;
-  }
-  return {};
+  if (type < 0 || type >= static_cast<int32_t>(kTokenOfType.size())) return {};
+  return kTokenOfType[static_cast<size_t>(type)];
 }
 
 bool HasColumnRegistration(int32_t type) {
