@@ -106,37 +106,35 @@ constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7
                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 // Reads the plain decimals that make up almost every log field ("-85.5",
-// "1228") without the C library. With at most 15 digits the digits form an
-// exact integer and the power of ten is exact, so the one division rounds
-// correctly and gives strtod's result bit for bit. Anything else (blanks,
-// exponents, hexadecimal, inf/nan, long digit strings, no digits) is left to
-// strtod.
+// "1228") without the C library: an optional sign, digits and at most one
+// point, nothing else, at most 15 digits. Those digits form an exact integer
+// and the power of ten is exact, so the one division rounds correctly and
+// gives strtod's result bit for bit. Anything else (blanks, exponents,
+// hexadecimal, inf/nan, trailing text, long digit strings, no digits) is left
+// to strtod.
 bool FastDecimal(std::string_view text, double* value) {
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  const bool negative = p < end && *p == '-';
-  if (p < end && (*p == '-' || *p == '+')) ++p;
-  auto isDigit = [](char c) { return static_cast<unsigned char>(c - '0') < 10; };
-  uint64_t digits = 0;  // wraps harmlessly past 19 digits: those are refused
-  const char* const first = p;
-  while (p < end && isDigit(*p)) digits = digits * 10 + static_cast<uint64_t>(*p++ - '0');
-  const int whole = static_cast<int>(p - first);
-  int fraction = 0;
-  const bool point = p < end && *p == '.';
-  if (point) {
-    const char* const afterPoint = ++p;
-    while (p < end && isDigit(*p)) digits = digits * 10 + static_cast<uint64_t>(*p++ - '0');
-    fraction = static_cast<int>(p - afterPoint);
+  constexpr size_t kMaxDigits = 15;
+  const char* const p = text.data();
+  const size_t n = text.size();
+  if (n == 0 || n > kMaxDigits + 2) return false;  // sign, digits and point
+  const bool signed_ = p[0] == '-' || p[0] == '+';
+  size_t point = n;  // where the point stands, n without one
+  int64_t digits = 0;  // at most 17 digits are read: no overflow
+  for (size_t i = signed_ ? 1 : 0; i < n; ++i) {
+    const unsigned digit = static_cast<unsigned char>(p[i]) - unsigned{'0'};
+    if (digit < 10) {
+      digits = digits * 10 + digit;
+    } else if (p[i] == '.' && point == n) {
+      point = i;
+    } else {
+      return false;
+    }
   }
-  const int count = whole + fraction;
-  if (count == 0 || count > 15) return false;
-  if (p < end) {
-    if (*p == 'e' || *p == 'E') return false;
-    if ((*p == 'x' || *p == 'X') && whole == 1 && !point) return false;
-  }
+  const size_t count = n - (signed_ ? 1 : 0) - (point < n ? 1 : 0);
+  if (count == 0 || count > kMaxDigits) return false;
   double magnitude = static_cast<double>(digits);
-  if (fraction > 0) magnitude /= kPowersOfTen[fraction];
-  *value = negative ? -magnitude : magnitude;
+  if (point < n - 1) magnitude /= kPowersOfTen[n - 1 - point];
+  *value = p[0] == '-' ? -magnitude : magnitude;
   return true;
 }
 
