@@ -39,14 +39,36 @@ int64_t LocalStandardSeconds(const LogClock& clock);
 // call). Within one minute the seconds simply add, since zone offsets change
 // only on whole minutes. The host's time zone is therefore read when the
 // clock's minute changes. Keep one cache per decoder object.
+//
+// With glibc, a new minute is first tried with the offset from UTC of the
+// last mktime result: when localtime_r confirms it is that minute in
+// standard time, with the same offset a day either side, it is what mktime
+// would return, and no allocation happens. Anything else (a change of TZ,
+// daylight saving, a zone change nearby, odd fields) goes to mktime.
 class MsgTimeCache {
  public:
   MsgTime Get(const LogClock& clock);
 
  private:
+  // The TZ variable as the last mktime call found it.
+  class ZoneText {
+   public:
+    bool Matches(const char* tz) const;
+    void Remember(const char* tz);
+
+   private:
+    bool set_ = false;
+    char text_[256] = {};
+  };
+
+  int64_t ConvertMinute(const LogClock& minute);
+
   bool valid_ = false;
   LogClock minute_;             // the clock with second and milliseconds 0
   int64_t minuteSeconds_ = -1;  // its conversion
+  bool offsetKnown_ = false;
+  int64_t utcOffset_ = 0;  // local standard time minus UTC, in seconds
+  ZoneText zone_;
 };
 
 }  // namespace wendrake

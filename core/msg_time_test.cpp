@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <filesystem>
+#include <random>
 #include <optional>
 #include <string>
 
@@ -104,6 +107,52 @@ TEST_F(MsgTimeTest, CacheConvertsOnlyChangedClocks) {
 
   MsgTimeCache fresh;
   EXPECT_EQ(fresh.Get(LogClock{}).seconds, 28799u);
+}
+
+// The cache takes a shortcut past mktime when it can prove the answer; it
+// must agree with a whole conversion everywhere, across zone changes,
+// daylight saving (negative in Dublin), half-hour and 45-minute offsets,
+// skipped days and odd fields, whether the clock steps a minute at a time or
+// jumps.
+TEST_F(MsgTimeTest, CacheAgreesWithWholeConversionInEveryZone) {
+  const char* zones[] = {"UTC0", "CST-8", "EST5EDT,M3.2.0,M11.1.0", "Europe/Dublin",
+                         "Australia/Lord_Howe", "America/Sao_Paulo", "Africa/Monrovia",
+                         "Pacific/Apia", "Asia/Kathmandu", "America/St_Johns", "Europe/Moscow",
+                         "Antarctica/Troll", "Pacific/Kiritimati", "America/Caracas"};
+  std::mt19937 rng(5);
+  for (const char* zone : zones) {
+    SCOPED_TRACE(zone);
+    if (std::strchr(zone, '/') != nullptr && !std::filesystem::exists(std::string("/usr/share/zoneinfo/") + zone)) {
+      continue;  // no time zone data on this machine
+    }
+    SetZone(zone);
+    MsgTimeCache cache;
+    std::tm walk = {};
+    for (int step = 0; step < 6000; ++step) {
+      if (step % 500 == 0) {
+        // A fresh start somewhere between 1970 and 2038.
+        walk = {};
+        walk.tm_year = 70 + static_cast<int>(rng() % 69);
+        walk.tm_mday = 1 + static_cast<int>(rng() % 365);
+      }
+      // Mostly the next minute, sometimes hours or days on (across
+      // changes of offset), now and then a field out of its range.
+      const int jump = rng() % 8 == 0 ? static_cast<int>(rng() % 5000) : 1;
+      walk.tm_min += jump;
+      walk.tm_isdst = 0;
+      timegm(&walk);  // normalise the walk itself
+      LogClock clock = Clock(walk.tm_year + 1900, walk.tm_mon + 1, walk.tm_mday, walk.tm_hour, walk.tm_min,
+                             static_cast<int>(rng() % 60), static_cast<int>(rng() % 1000));
+      if (rng() % 50 == 0) clock.day = static_cast<uint16_t>(clock.day + 30);
+      if (rng() % 50 == 0) clock.hour = static_cast<uint16_t>(clock.hour + 24);
+      const MsgTime whole = MakeMsgTime(clock);
+      const MsgTime cached = cache.Get(clock);
+      ASSERT_EQ(cached.seconds, whole.seconds)
+          << clock.year << "-" << clock.month << "-" << clock.day << " " << clock.hour << ":" << clock.minute
+          << ":" << clock.second;
+      ASSERT_EQ(cached.micros, whole.micros);
+    }
+  }
 }
 
 }  // namespace
