@@ -58,14 +58,14 @@ void LineDecoder::RegisterColumns(std::string_view lineText, std::string_view re
 // The envelope every data line's text opens and closes with: the tags
 // "message" and "content" and the element "format" with the value "Dtlog".
 // They are constant, so they are appended whole instead of formed per line.
-constexpr std::string_view kEnvelopeOpen = "<message>\n<format>Dtlog</format>\n<content>\n";
-constexpr std::string_view kEnvelopeClose = "</content>\n</message>\n";
-static_assert(kEnvelopeClose.size() == XmlText::kEnvelopeCloseLength);
+constexpr char kEnvelopeOpen[] = "<message>\n<format>Dtlog</format>\n<content>\n";
+constexpr char kEnvelopeClose[] = "</content>\n</message>\n";
+static_assert(sizeof kEnvelopeClose - 1 == XmlText::kEnvelopeCloseLength);
 
-void LineDecoder::OpenEnvelope() { text.Append(kEnvelopeOpen.data(), kEnvelopeOpen.size()); }
+void LineDecoder::OpenEnvelope() { text.AppendConstant(kEnvelopeOpen); }
 
 void LineDecoder::CloseEnvelope() {
-  text.Append(kEnvelopeClose.data(), kEnvelopeClose.size());
+  text.AppendConstant(kEnvelopeClose);
   current.textLength = static_cast<uint32_t>(text.length());
 }
 
@@ -117,7 +117,6 @@ bool LineDecoder::Dispatch(const char* line, int n) {
   params.ResetLineParams(&current);
 
   const std::string_view lineText(line, static_cast<size_t>(n - 1));
-  lineHasNul = std::memchr(line, '\0', static_cast<size_t>(n)) != nullptr;
   Words words(lineText);
   const std::string_view first = words.Next();
   if (first.empty()) return false;

@@ -48,9 +48,6 @@ class LineDecoder {
 
   // Writer bound to current.text.
   XmlText text{current.text};
-  // Whether the line holds a NUL byte: values written into the text end at
-  // their first NUL, and most lines hold none, so fields need no search.
-  bool lineHasNul = false;
 
  private:
   void OpenEnvelope();

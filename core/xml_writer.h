@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace wendrake {
@@ -40,6 +41,17 @@ class XmlText {
   // Appends raw bytes when the text stays within `limit` bytes (never more
   // than kMaxLength); returns false (and appends nothing) otherwise.
   bool Append(const char* bytes, size_t count, size_t limit = kMaxLength);
+
+  // Append of a constant: its size is known here, so the copy is inlined.
+  template <size_t N>
+  bool AppendConstant(const char (&bytes)[N]) {
+    constexpr size_t count = N - 1;  // without the terminating zero
+    if (length_ > kMaxLength || count > kMaxLength - length_) return false;
+    std::memcpy(block_ + length_, bytes, count);
+    length_ += count;
+    if (dirty_ < length_) dirty_ = length_;
+    return true;
+  }
 
   // Extends the text by `count` bytes and returns where they go, or null
   // (extending nothing) when the text would pass `limit` bytes.

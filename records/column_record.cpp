@@ -13,6 +13,9 @@ bool DecodeColumnRecord(LineDecoder& decoder, std::string_view lineText) {
   ReportItem& current = decoder.current;
   const uint16_t start = decoder.params.seenCount();
   uint8_t k = 0;
+  // Values written into the text end at their first NUL; most lines hold
+  // none, so fields need no search.
+  const bool lineHasNul = lineText.find('\0') != std::string_view::npos;
 
   WalkColumns(decoder, lineText, [&](int column, std::string_view field, int32_t slotRef) {
     if (slotRef != kNoSlot) {
@@ -21,7 +24,7 @@ bool DecodeColumnRecord(LineDecoder& decoder, std::string_view lineText) {
           isEvent ? CHexToInt32(field) : ScaledValue(field, SlotScale(SlotIndexOf(ref)));
       decoder.params.SetParam(&current, ref, value, &k);
     }
-    const std::string_view value = decoder.lineHasNul ? ValueUpToNul(field) : field;
+    const std::string_view value = lineHasNul ? ValueUpToNul(field) : field;
     AppendElement(decoder.columns.Tags(decoder.recordType, column), value, &decoder.text);
   });
 
