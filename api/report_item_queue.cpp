@@ -6,7 +6,6 @@
 #include <new>
 
 #include "api/report_item.h"
-#include "params/column_registry.h"
 #include "params/param_table.h"
 
 namespace wendrake {
@@ -14,56 +13,16 @@ namespace {
 
 void* DefaultAllocate(size_t size) { return std::malloc(size); }
 
-struct SlotRun {
-  int first;
-  int count;
-};
-
-// Runs of consecutive slots that decoding can change: those a known column
-// feeds and the two layer-3 state words. Every other slot keeps its
-// constructed value in the item under construction and in every node alike.
-class ChangeableSlots {
- public:
-  ChangeableSlots() {
-    for (int slot = 0; slot < kParamCount; ++slot) {
-      const bool changes = slot == kFirstStateWordSlot || slot == kSecondStateWordSlot ||
-                           !KnownColumnName(kSlotParamIds[slot]).empty();
-      if (!changes) continue;
-      // Slots between two changeable ones never change either, so copying
-      // them along is harmless; one longer copy beats several short ones.
-      if (count_ > 0 && slot - (runs_[count_ - 1].first + runs_[count_ - 1].count) <= kMaxGap) {
-        runs_[count_ - 1].count = slot - runs_[count_ - 1].first + 1;
-      } else {
-        runs_[count_++] = SlotRun{slot, 1};
-      }
-    }
-  }
-  const SlotRun* begin() const { return runs_; }
-  const SlotRun* end() const { return runs_ + count_; }
-
- private:
-  static constexpr int kMaxGap = 16;
-  static constexpr int kFirstStateWordSlot = 275;
-  static constexpr int kSecondStateWordSlot = 276;
-  SlotRun runs_[kParamCount];
-  int count_ = 0;
-};
-
-const ChangeableSlots& Changeable() {
-  static const ChangeableSlots slots;
-  return slots;
-}
-
-// Copies the parts of an item that decoding can change. The simple block, the
-// structured area and the slots no decoder sets never change after
-// construction; the raw block and the lists carry meaning only up to their
-// lengths; the text must read as zeros past its length.
 // Copies bytes [from, to) of an item.
 inline void CopyRange(const ReportItem& src, ReportItem* dst, size_t from, size_t to) {
   std::memcpy(reinterpret_cast<char*>(dst) + from, reinterpret_cast<const char*>(&src) + from, to - from);
 }
 
-void CopyItem(const ReportItem& src, ListNode* node) {
+// Copies the parts of an item that decoding can change. The simple block, the
+// structured area and the slots outside `slots` never change after
+// construction; the raw block and the lists carry meaning only up to their
+// lengths; the text must read as zeros past its length.
+void CopyItem(const ReportItem& src, ListNode* node, std::span<const SlotRun> slots) {
   ReportItem& dst = node->item;
   // Each range below is contiguous in the item: header with text, raw length
   // with raw line, direction and counts with the current list.
@@ -76,7 +35,7 @@ void CopyItem(const ReportItem& src, ListNode* node) {
   CopyRange(src, &dst, offsetof(ReportItem, direction),
             offsetof(ReportItem, curParamList) + src.curParamCount * sizeof(uint16_t));
   std::memcpy(dst.inheritParamList, src.inheritParamList, src.inheritParamCount * sizeof(uint16_t));
-  for (const SlotRun& run : Changeable()) {
+  for (const SlotRun& run : slots) {
     std::memcpy(&dst.paramSlots[run.first], &src.paramSlots[run.first], run.count * sizeof(ParamSlot));
   }
 }
@@ -111,13 +70,13 @@ bool ReportItemQueue::Build(Allocator allocate) {
   return true;
 }
 
-bool ReportItemQueue::Append(const ReportItem& item) {
+bool ReportItemQueue::Append(const ReportItem& item, std::span<const SlotRun> slots) {
   if (count_ >= kCapacity) {
     std::printf("Overflow! The decoded node number is greater than the default node number.\n");
     return false;
   }
   ++count_;
-  CopyItem(item, writeNode_);
+  CopyItem(item, writeNode_, slots);
   writeNode_ = writeNode_->next;
   return true;
 }

@@ -3,6 +3,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
+
+#include "params/param_registry.h"
 
 #include "wendrake/wendrake.h"
 
@@ -31,10 +34,11 @@ class ReportItemQueue {
   // allocated and returns false: an incomplete ring is never used.
   bool Build(Allocator allocate = nullptr);
 
-  // Copies an item into the next node. When 200 items are queued and not yet
-  // taken, prints the overflow message and drops the item; the queued items
-  // keep their order.
-  bool Append(const ReportItem& item);
+  // Copies an item into the next node; of its parameter slots only those in
+  // `slots` (every other slot of the item must hold its constructed value).
+  // When 200 items are queued and not yet taken, prints the overflow message
+  // and drops the item; the queued items keep their order.
+  bool Append(const ReportItem& item, std::span<const SlotRun> slots);
 
   // The oldest queued node, or null when the queue is empty.
   ListNode* Take();

@@ -78,7 +78,8 @@ class QueueTest : public testing::Test {
   // Appends an item told apart by its message code.
   bool Append(uint32_t code) {
     item_->msgCode = code;
-    return queue_.Append(*item_);
+    const SlotRun everySlot[] = {{0, kParamCount}};
+    return queue_.Append(*item_, everySlot);
   }
 
   uint32_t TakeCode() {

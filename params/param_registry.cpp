@@ -49,9 +49,27 @@ void ParamRegistry::SetParam(ReportItem* current, SlotRef ref, int32_t value, ui
   current->curParamList[*k] = ref;
   ++*k;
   if (!seen_[index]) {
+    if (!touched_[index]) Touch(index);
     seen_[index] = true;
     seenPosition_[index] = seenCount_;
     seenList_[seenCount_++] = ref;
+  }
+}
+
+void ParamRegistry::Touch(int index) {
+  // Untouched slots between two touched ones never change either: copying a
+  // few of them along is cheaper than starting another copy.
+  constexpr int kMaxGap = 16;
+  touched_[index] = true;
+  touchedRunCount_ = 0;
+  for (int slot = 0; slot < kParamCount; ++slot) {
+    if (!touched_[slot]) continue;
+    SlotRun* last = touchedRunCount_ > 0 ? &touchedRuns_[touchedRunCount_ - 1] : nullptr;
+    if (last != nullptr && slot - (last->first + last->count) <= kMaxGap) {
+      last->count = static_cast<uint16_t>(slot - last->first + 1);
+    } else {
+      touchedRuns_[touchedRunCount_++] = SlotRun{static_cast<uint16_t>(slot), 1};
+    }
   }
 }
 

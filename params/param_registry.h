@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <vector>
 
 #include "params/param_table.h"
@@ -21,6 +22,12 @@ class ParamSet {
 
  private:
   bool member_[kParamCount] = {};
+};
+
+// A run of consecutive parameter slots.
+struct SlotRun {
+  uint16_t first;
+  uint16_t count;
 };
 
 // The parameter state of one decoder object. The operations work on the item
@@ -51,6 +58,11 @@ class ParamRegistry {
   // slots keep the old value with state -1.
   void DropParam(ReportItem* current, const ParamSet& set);
 
+  // Runs that cover every slot the registry has ever written. Every other
+  // slot holds its constructed value in the current item and in every queue
+  // node alike, so copying an item needs only these.
+  std::span<const SlotRun> touchedRuns() const { return {touchedRuns_, touchedRunCount_}; }
+
   uint16_t seenCount() const { return seenCount_; }
   const SlotRef* seenList() const { return seenList_; }
 
@@ -64,6 +76,13 @@ class ParamRegistry {
   // lookups need no search.
   bool seen_[kParamCount] = {};
   uint16_t seenPosition_[kParamCount] = {};
+
+  // Marks a slot as written and rebuilds the runs; a slot is touched once in
+  // the life of the object.
+  void Touch(int index);
+  bool touched_[kParamCount] = {};
+  SlotRun touchedRuns_[kParamCount] = {};
+  size_t touchedRunCount_ = 0;
 };
 
 }  // namespace wendrake

@@ -182,6 +182,38 @@ TEST_F(ParamRegistryTest, RandomLinesAndDropsMatchAPlainModel) {
   }
 }
 
+// Items are queued by copying only the touched runs of slots: whatever the
+// decoders did, that copy into a fresh item must give the whole slot array.
+TEST_F(ParamRegistryTest, TouchedRunsCarryEveryChangedSlot) {
+  std::mt19937 rng(3);
+  std::vector<uint32_t> ids;
+  for (uint32_t id = 0x7F010001; id < 0x7F020000; ++id) {
+    if (SlotOfParam(id) >= 0) ids.push_back(id);
+  }
+  for (int line = 0; line < 3000; ++line) {
+    std::vector<std::pair<uint32_t, int32_t>> sets;
+    for (int i = static_cast<int>(rng() % 4); i > 0; --i) {
+      // A few slots often, the rest of the table now and then.
+      const size_t pick = rng() % 8 == 0 ? rng() % ids.size() : rng() % 12 * 7;
+      sets.push_back({ids[pick % ids.size()], static_cast<int32_t>(rng())});
+    }
+    Line(sets);
+    if (rng() % 20 == 0) {
+      ParamSet drop;
+      const uint32_t first = ids[rng() % ids.size()];
+      drop.AddRange(first, first + 40);
+      registry_.DropParam(item_.get(), drop);
+    }
+    if (line % 100 != 0) continue;
+    auto copy = std::make_unique<ReportItem>();
+    InitReportItem(copy.get());
+    for (const SlotRun& run : registry_.touchedRuns()) {
+      std::memcpy(&copy->paramSlots[run.first], &item_->paramSlots[run.first], run.count * sizeof(ParamSlot));
+    }
+    ASSERT_EQ(std::memcmp(copy->paramSlots, item_->paramSlots, sizeof copy->paramSlots), 0) << "line " << line;
+  }
+}
+
 TEST(ParamTableTest, IdentifiersStandInTheirSlots) {
   ASSERT_EQ(kSlotParamIds.size(), 278u);
   std::set<uint32_t> unique(kSlotParamIds.begin(), kSlotParamIds.end());
