@@ -7,20 +7,7 @@
 
 namespace wendrake {
 
-void XmlText::Reset() {
-  // Only bytes that text has reached since the last Reset can be non-zero;
-  // clearing the whole block for every line would double the cost of short
-  // lines.
-  std::memset(block_, 0, dirty_);
-  dirty_ = 0;
-  length_ = 0;
-  elementsCut_ = false;
-}
-
-void XmlText::MarkWritten(size_t length) {
-  length_ = std::min(length, kBlockSize);
-  dirty_ = std::max(dirty_, length_);
-}
+void XmlText::MarkWritten(size_t length) { length_ = std::min(length, kBlockSize); }
 
 bool XmlText::Append(const char* bytes, size_t count, size_t limit) {
   limit = std::min(limit, kMaxLength);
@@ -28,7 +15,6 @@ bool XmlText::Append(const char* bytes, size_t count, size_t limit) {
   if (count == 0) return true;
   std::memcpy(block_ + length_, bytes, count);
   length_ += count;
-  dirty_ = std::max(dirty_, length_);
   return true;
 }
 
@@ -37,7 +23,6 @@ char* XmlText::Extend(size_t count, size_t limit) {
   if (length_ > limit || count > limit - length_) return nullptr;
   char* at = block_ + length_;
   length_ += count;
-  dirty_ = std::max(dirty_, length_);
   return at;
 }
 
@@ -47,7 +32,6 @@ char* XmlText::ExtendWithSlack(size_t count, size_t limit, size_t slack) {
   if (length_ + count + slack > std::min(limit, kMaxLength)) return nullptr;
   char* at = block_ + length_;
   length_ += count;
-  dirty_ = std::max(dirty_, length_ + slack);
   return at;
 }
 

@@ -9,12 +9,14 @@
 namespace wendrake {
 
 // The text of the item under construction, bound to its 5120-byte text block.
-// The text never runs past the block: at most 5119 bytes plus a terminating
-// zero. Column elements are written whole or not at all, and room is always
-// kept for the closing "</content>\n</message>\n" so the envelope can close.
+// The text never runs past the block: at most 5119 bytes, leaving room for a
+// terminating zero. Column elements are written whole or not at all, and room
+// is always kept for the closing "</content>\n</message>\n" so the envelope
+// can close.
 //
-// Once Reset has run, every byte at or after length() is zero up to the end of
-// the block, after every operation: hosts may read the whole block.
+// Only the first length() bytes are the text; what lies past them is left
+// over from earlier lines. Hosts never see this block: the queue copies the
+// text into a node and clears what the node's previous text left behind.
 class XmlText {
  public:
   static constexpr size_t kBlockSize = 5120;
@@ -25,13 +27,14 @@ class XmlText {
 
   explicit XmlText(char* block) : block_(block) {}
 
-  // Starts a new line's text: zeroes what earlier text left in the block
-  // (bytes past the length are always zero afterwards), length 0, and lets
-  // elements be written again.
-  void Reset();
+  // Starts a new line's text: length 0, and elements may be written again.
+  void Reset() {
+    length_ = 0;
+    elementsCut_ = false;
+  }
 
   // Marks `length` leading bytes as written by someone else (binary text of
-  // layer-3 items); they are cleared by the next Reset.
+  // layer-3 items).
   void MarkWritten(size_t length);
 
   const char* data() const { return block_; }
@@ -49,7 +52,6 @@ class XmlText {
     if (length_ > kMaxLength || count > kMaxLength - length_) return false;
     std::memcpy(block_ + length_, bytes, count);
     length_ += count;
-    if (dirty_ < length_) dirty_ = length_;
     return true;
   }
 
@@ -58,9 +60,8 @@ class XmlText {
   char* Extend(size_t count, size_t limit);
 
   // Extend for writers that store fixed-size blocks: the caller may also
-  // write up to `slack` bytes past the extension, scratch that later text
-  // overwrites or the next Reset clears. Null when the extension and the
-  // scratch together would pass `limit`.
+  // write up to `slack` bytes of scratch past the extension. Null when the
+  // extension and the scratch together would pass `limit`.
   char* ExtendWithSlack(size_t count, size_t limit, size_t slack);
 
   // Once one element of a line is left out for want of room, the later
@@ -71,7 +72,6 @@ class XmlText {
  private:
   char* block_;
   size_t length_ = 0;
-  size_t dirty_ = kBlockSize;  // bytes that may be non-zero; a fresh block is 0xFF
   bool elementsCut_ = false;
 };
 
