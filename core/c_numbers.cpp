@@ -112,7 +112,7 @@ constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7
 // gives strtod's result bit for bit. Anything else (blanks, exponents,
 // hexadecimal, inf/nan, trailing text, long digit strings, no digits) is left
 // to strtod.
-bool FastDecimal(std::string_view text, double* value) {
+[[gnu::always_inline]] inline bool FastDecimal(std::string_view text, double* value) {
   constexpr size_t kMaxDigits = 15;
   const char* const p = text.data();
   const size_t n = text.size();
