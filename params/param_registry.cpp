@@ -97,11 +97,16 @@ void ParamRegistry::SettleInheritList(ReportItem* current, uint16_t start, uint8
     }
     count = static_cast<uint16_t>(count + end - from);
   };
+  // Marked positions come in runs (a record sets its columns together), so
+  // each run of marks is skipped at once.
   for (int w = 0; w < kWords; ++w) {
-    for (uint64_t bits = removed[w]; bits != 0; bits &= bits - 1) {
-      const auto position = static_cast<uint16_t>(w * 64 + std::countr_zero(bits));
-      keepUpTo(position);
-      from = static_cast<uint16_t>(position + 1);
+    uint64_t bits = removed[w];
+    while (bits != 0) {
+      const int first = std::countr_zero(bits);
+      const int length = std::countr_one(bits >> first);
+      keepUpTo(static_cast<uint16_t>(w * 64 + first));
+      from = static_cast<uint16_t>(w * 64 + first + length);
+      bits = first + length >= 64 ? 0 : bits & (~uint64_t{0} << (first + length));
     }
   }
   keepUpTo(start);
