@@ -62,10 +62,10 @@ constexpr char kEnvelopeOpen[] = "<message>\n<format>Dtlog</format>\n<content>\n
 constexpr char kEnvelopeClose[] = "</content>\n</message>\n";
 static_assert(sizeof kEnvelopeClose - 1 == XmlText::kEnvelopeCloseLength);
 
-void LineDecoder::OpenEnvelope() { text.AppendConstant(kEnvelopeOpen); }
+void LineDecoder::OpenEnvelope() { text.Append(kEnvelopeOpen, sizeof kEnvelopeOpen - 1); }
 
 void LineDecoder::CloseEnvelope() {
-  text.AppendConstant(kEnvelopeClose);
+  text.Append(kEnvelopeClose, sizeof kEnvelopeClose - 1);
   current.textLength = static_cast<uint32_t>(text.length());
 }
 

@@ -9,32 +9,6 @@ namespace wendrake {
 
 void XmlText::MarkWritten(size_t length) { length_ = std::min(length, kBlockSize); }
 
-bool XmlText::Append(const char* bytes, size_t count, size_t limit) {
-  limit = std::min(limit, kMaxLength);
-  if (length_ > limit || count > limit - length_) return false;
-  if (count == 0) return true;
-  std::memcpy(block_ + length_, bytes, count);
-  length_ += count;
-  return true;
-}
-
-char* XmlText::Extend(size_t count, size_t limit) {
-  limit = std::min(limit, kMaxLength);
-  if (length_ > limit || count > limit - length_) return nullptr;
-  char* at = block_ + length_;
-  length_ += count;
-  return at;
-}
-
-char* XmlText::ExtendWithSlack(size_t count, size_t limit, size_t slack) {
-  // length_ never passes kMaxLength, so the sum cannot wrap; requiring the
-  // scratch to fit within the limit as well keeps the test to one comparison.
-  if (length_ + count + slack > std::min(limit, kMaxLength)) return nullptr;
-  char* at = block_ + length_;
-  length_ += count;
-  return at;
-}
-
 namespace {
 
 // The open tag is formed in a 256-byte scratch: "<", name, ">" and a zero.
@@ -211,7 +185,7 @@ bool AppendElement(const ElementTags& tags, std::string_view value, XmlText* out
   const std::string_view open = tags.open(), close = tags.close();
   const size_t count = open.size() + value.size() + close.size();
   constexpr size_t kPadded = ElementTags::kPadded;
-  if (char* at = out->ExtendWithSlack(count, XmlText::kElementLimit, kPadded)) {
+  if (char* at = out->Extend(count, XmlText::kElementLimit, kPadded)) {
     // Tags go in as whole padded blocks: the close tag overwrites what the
     // open tag's padding left after the value, and its own padding lands in
     // the slack.

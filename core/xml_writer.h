@@ -42,27 +42,27 @@ class XmlText {
   size_t length() const { return length_; }
 
   // Appends raw bytes when the text stays within `limit` bytes (never more
-  // than kMaxLength); returns false (and appends nothing) otherwise.
-  bool Append(const char* bytes, size_t count, size_t limit = kMaxLength);
-
-  // Append of a constant: its size is known here, so the copy is inlined.
-  template <size_t N>
-  bool AppendConstant(const char (&bytes)[N]) {
-    constexpr size_t count = N - 1;  // without the terminating zero
-    if (length_ > kMaxLength || count > kMaxLength - length_) return false;
-    std::memcpy(block_ + length_, bytes, count);
-    length_ += count;
-    return true;
+  // than kMaxLength); returns false (and appends nothing) otherwise. Inline,
+  // so appending a constant copies it without a library call.
+  bool Append(const char* bytes, size_t count, size_t limit = kMaxLength) {
+    char* at = Extend(count, limit);
+    if (at != nullptr && count > 0) std::memcpy(at, bytes, count);
+    return at != nullptr;
   }
 
   // Extends the text by `count` bytes and returns where they go, or null
-  // (extending nothing) when the text would pass `limit` bytes.
-  char* Extend(size_t count, size_t limit);
-
-  // Extend for writers that store fixed-size blocks: the caller may also
-  // write up to `slack` bytes of scratch past the extension. Null when the
-  // extension and the scratch together would pass `limit`.
-  char* ExtendWithSlack(size_t count, size_t limit, size_t slack);
+  // (extending nothing) when the text would pass `limit` bytes (never more
+  // than kMaxLength). Writers that store fixed-size blocks may also write up
+  // to `slack` bytes of scratch past the extension; the extension and the
+  // scratch together must then fit within the limit.
+  char* Extend(size_t count, size_t limit, size_t slack = 0) {
+    // length_ never passes kMaxLength and counts are line-sized, so the sum
+    // cannot wrap.
+    if (length_ + count + slack > (limit < kMaxLength ? limit : kMaxLength)) return nullptr;
+    char* at = block_ + length_;
+    length_ += count;
+    return at;
+  }
 
   // Once one element of a line is left out for want of room, the later
   // elements of that line are left out too.
@@ -87,7 +87,7 @@ class ElementTags {
   void Form(const char* name);
 
   // Each tag is kept zero-padded to kPadded bytes, so it can be written as
-  // one fixed-size block (see XmlText::ExtendWithSlack).
+  // one fixed-size block (see XmlText::Extend).
   static constexpr size_t kPadded = 48;
 
   std::string_view open() const { return {open_, openLength_}; }
