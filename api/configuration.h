@@ -1,16 +1,9 @@
-// Configuration tables a host may hand over, and the fixed parameter scales.
+// Configuration tables a host may hand over.
 #pragma once
 
 #include <cstdint>
 
 namespace wendrake {
-
-// Factor (1, 100 or 1000) by which a logged decimal value of the parameter is
-// multiplied before it is stored in its slot.
-int32_t ParamScale(uint32_t paramId);
-
-// ParamScale of the parameter in a slot, from a table built once.
-int32_t SlotScale(int slotIndex);
 
 enum ConfigurationType : int { kFilterConfiguration = 1, kScaleConfiguration = 2 };
 

@@ -66,7 +66,7 @@ bool DecoderObject::Decode(const char* text, int length) {
       if (n >= kLineBufferSize) continue;
     }
     try {
-      if (lineDecoder.Dispatch(line, n)) itemQueue.Append(lineDecoder.current, lineDecoder.params.touchedRuns());
+      if (lineDecoder.Dispatch(line, n)) itemQueue.Append(lineDecoder.item(), lineDecoder.touchedRuns());
     } catch (...) {
       // Nothing in decoding throws; should it ever, the host is not taken
       // down and the failed line does not prefix the next one.

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "api/report_item_queue.h"
-#include "core/line_decoder.h"
+#include "decode/line_decoder.h"
 #include "wendrake/wendrake.h"
 
 struct DecoderObject {

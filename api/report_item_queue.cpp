@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "api/report_item.h"
+#include "params/report_item.h"
 #include "params/param_table.h"
 
 namespace wendrake {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "api/decoder_object.h"
-#include "api/report_item.h"
+#include "params/report_item.h"
 
 namespace wendrake {
 namespace {

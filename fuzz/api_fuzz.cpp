@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "api/report_item.h"
+#include "params/report_item.h"
 #include "fuzz/fuzz_check.h"
 #include "params/param_table.h"
 #include "wendrake/wendrake.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/c_numbers.h"
+#include "text/c_numbers.h"
 #include "fuzz/fuzz_check.h"
 
 namespace {

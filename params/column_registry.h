@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "core/xml_writer.h"
+#include "text/element_writer.h"
 #include "params/param_table.h"
 #include "params/record_type.h"
 
@@ -18,10 +18,6 @@ constexpr int32_t kNoSlot = -1;
 // and case-sensitively.
 int32_t KnownColumnSlot(int32_t type, std::string_view name);
 
-// The known column name that feeds a parameter, or an empty view when no
-// column does. Decoding never needs it; tools use it to label parameters.
-std::string_view KnownColumnName(uint32_t paramId);
-
 class ColumnRegistry {
  public:
   ColumnRegistry();
@@ -30,9 +26,8 @@ class ColumnRegistry {
   // newline) for `type`, which has a registration. Fields equal to
   // "RegReport" or the type's token are not counted. Each counted column's
   // entry is replaced whole: its name (cut to 31 bytes), and its slot, or -1
-  // when the name is not known. Names past column 59 are ignored. Returns the
-  // number of counted columns.
-  int32_t Register(int32_t type, std::string_view lineText);
+  // when the name is not known. Names past column 59 are ignored.
+  void Register(int32_t type, std::string_view lineText);
 
   // Slot reference a column feeds, or -1.
   int32_t Map(int32_t type, int column) const { return columnMap_[type][column]; }

@@ -1,6 +1,5 @@
 #include "params/param_registry.h"
 
-#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -14,40 +13,25 @@ ParamSet& ParamSet::AddRange(uint32_t first, uint32_t last) {
   return *this;
 }
 
-void ParamRegistry::ResetLineParams(ReportItem* current) {
-  for (int i = 0; i < current->curParamCount; ++i) {
-    current->paramSlots[SlotIndexOf(current->curParamList[i])].state = 0;
+void ParamRegistry::BeginLine() {
+  ReportItem* item = item_;
+  for (int i = 0; i < item->curParamCount; ++i) {
+    item->paramSlots[SlotIndexOf(item->curParamList[i])].state = 0;
   }
-  current->curParamCount = 0;
-  current->inheritParamCount = seenCount_;
+  item->curParamCount = 0;
+  item->inheritParamCount = seenCount_;
   // Only the first seenCount entries carry meaning; the rest of the list
   // never reaches a host.
-  std::memcpy(current->inheritParamList, seenList_, seenCount_ * sizeof(SlotRef));
-
-  uint8_t* records = current->structParams;
-  for (int i = 0; i < current->curStructCount; ++i) {
-    StructParam header;
-    std::memcpy(&header, records + current->curStructList[i], sizeof header);
-    header.state = 0;
-    std::memcpy(records + current->curStructList[i], &header, sizeof header);
-  }
-  current->curStructCount = 0;
-  if (!structSeenList_.empty()) {
-    const size_t count = std::min<size_t>(structSeenList_.size(), WENDRAKE_STRUCT_LIST_CAPACITY);
-    std::copy_n(structSeenList_.begin(), count, current->inheritStructList);
-    current->inheritStructCount = static_cast<uint16_t>(count);
-  }
+  std::memcpy(item->inheritParamList, seenList_, seenCount_ * sizeof(SlotRef));
+  lineStart_ = seenCount_;
 }
 
-bool ParamRegistry::IsSeen(SlotRef ref) const { return seen_[SlotIndexOf(ref)]; }
-
-void ParamRegistry::SetParam(ReportItem* current, SlotRef ref, int32_t value, uint8_t* k) {
+void ParamRegistry::Set(SlotRef ref, int32_t value) {
   const int index = SlotIndexOf(ref);
-  ParamSlot& slot = current->paramSlots[index];
+  ParamSlot& slot = item_->paramSlots[index];
   slot.value = value;
   slot.state = 1;
-  current->curParamList[*k] = ref;
-  ++*k;
+  item_->curParamList[item_->curParamCount++] = ref;
   if (!seen_[index]) {
     if (!touched_[index]) Touch(index);
     seen_[index] = true;
@@ -73,7 +57,10 @@ void ParamRegistry::Touch(int index) {
   }
 }
 
-void ParamRegistry::SettleInheritList(ReportItem* current, uint16_t start, uint8_t k) {
+void ParamRegistry::Settle() {
+  ReportItem* current = item_;
+  const uint16_t start = lineStart_;
+  const int k = current->curParamCount;
   // Marks, by position in seenList, the parameters the line set that already
   // held a value (a slot fed by two columns is simply marked twice).
   constexpr int kWords = (kParamCount + 63) / 64;
@@ -82,10 +69,10 @@ void ParamRegistry::SettleInheritList(ReportItem* current, uint16_t start, uint8
     const uint16_t position = seenPosition_[SlotIndexOf(current->curParamList[i])];
     if (position < start) removed[position / 64] |= uint64_t{1} << (position % 64);
   }
-  // ResetLineParams copied seenList[0, start) into the inherited list and the
+  // BeginLine copied seenList[0, start) into the inherited list and the
   // line leaves that part of seenList alone, so only the runs after the first
   // marked position move up. The slots kept already read state 0
-  // (ResetLineParams moved the previous line's values there, and dropped
+  // (BeginLine moved the previous line's values there, and dropped
   // slots have left seenList).
   SlotRef* list = current->inheritParamList;
   uint16_t count = 0;
@@ -134,7 +121,8 @@ uint16_t DropFromList(ReportItem* current, SlotRef* list, uint16_t count, const 
 
 }  // namespace
 
-void ParamRegistry::DropParam(ReportItem* current, const ParamSet& set) {
+void ParamRegistry::Drop(const ParamSet& set) {
+  ReportItem* current = item_;
   current->inheritParamCount =
       DropFromList(current, current->inheritParamList, current->inheritParamCount, set, nullptr, nullptr);
   seenCount_ = DropFromList(current, seenList_, seenCount_, set, seen_, seenPosition_);

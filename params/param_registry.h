@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <initializer_list>
 #include <span>
-#include <vector>
 
 #include "params/param_table.h"
 
@@ -30,56 +29,61 @@ struct SlotRun {
   uint16_t count;
 };
 
-// The parameter state of one decoder object. The operations work on the item
-// under construction (`current`), whose lists and slots the host receives.
+// The parameter lists of the item under construction, and what they need to
+// remember from line to line. A record decoder begins nothing itself: the
+// dispatcher begins every line, the decoder sets the line's parameters and
+// settles the lists once, and may then drop sets that lapse.
 class ParamRegistry {
  public:
-  ParamRegistry() = default;
+  // Binds the registry to the item it fills (the object's item under
+  // construction, whose lists and slots the queue copies to hosts).
+  explicit ParamRegistry(ReportItem* item) : item_(item) {}
+  ParamRegistry(const ParamRegistry&) = delete;
+  ParamRegistry& operator=(const ParamRegistry&) = delete;
 
   // Start of every line: what the previous line set now counts as carried
   // over, the current list empties, and the inherited list names every
   // parameter that holds a value.
-  void ResetLineParams(ReportItem* current);
+  void BeginLine();
 
-  bool IsSeen(SlotRef ref) const;
+  // Stores a value with state 1 and appends the slot to the current list
+  // (and, when it held no value before, to the parameters seen).
+  void Set(SlotRef ref, int32_t value);
 
-  // Stores a value with state 1, appends the slot to the current list at
-  // position k (k then grows by one) and, when new, to seenList.
-  void SetParam(ReportItem* current, SlotRef ref, int32_t value, uint8_t* k);
+  // The value a slot holds now.
+  int32_t Value(SlotRef ref) const { return item_->paramSlots[SlotIndexOf(ref)].value; }
 
-  // Rebuilds the inherited list: the parameters that held a value at the
-  // line's start and were not set by it, in seenList order. `start` is
-  // seenCount() as the line's decoder found it; until the line settles,
-  // SetParam only appends to seenList, so its first `start` entries are the
-  // parameters that held a value when the line began.
-  void SettleInheritList(ReportItem* current, uint16_t start, uint8_t k);
+  // Rebuilds the inherited list after the line's parameters are set: the
+  // parameters that held a value at the line's start and were not set by it,
+  // in the order they were first seen.
+  void Settle();
 
-  // Removes the set's parameters from the inherited list and seenList; their
-  // slots keep the old value with state -1.
-  void DropParam(ReportItem* current, const ParamSet& set);
+  // Removes the set's parameters from the inherited list and from the
+  // parameters seen; their slots keep the old value with state -1.
+  void Drop(const ParamSet& set);
 
   // Runs that cover every slot the registry has ever written. Every other
   // slot holds its constructed value in the current item and in every queue
   // node alike, so copying an item needs only these.
   std::span<const SlotRun> touchedRuns() const { return {touchedRuns_, touchedRunCount_}; }
 
-  uint16_t seenCount() const { return seenCount_; }
-  const SlotRef* seenList() const { return seenList_; }
-
  private:
+  // Marks a slot as written and rebuilds the runs; a slot is touched once in
+  // the life of the object.
+  void Touch(int index);
+
+  ReportItem* item_;
+  // Parameters that hold a value, in the order they were first set. Until a
+  // line settles, Set only appends to it, so its first lineStart_ entries are
+  // the parameters that held a value when the line began.
   SlotRef seenList_[kParamCount] = {};
   uint16_t seenCount_ = 0;
-  // Structured counterpart of seenList; no decoder sets a structured
-  // parameter, so it stays empty.
-  std::vector<uint16_t> structSeenList_;
+  uint16_t lineStart_ = 0;
   // Per-slot mirror of seenList: whether the slot is in it, and where, so
   // lookups need no search.
   bool seen_[kParamCount] = {};
   uint16_t seenPosition_[kParamCount] = {};
 
-  // Marks a slot as written and rebuilds the runs; a slot is touched once in
-  // the life of the object.
-  void Touch(int index);
   bool touched_[kParamCount] = {};
   SlotRun touchedRuns_[kParamCount] = {};
   size_t touchedRunCount_ = 0;

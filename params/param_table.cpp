@@ -5,22 +5,6 @@
 namespace wendrake {
 namespace {
 
-struct IdBlock {
-  uint32_t first;
-  int count;
-};
-
-// Consecutive identifiers in slot order. The 0x7F010191 block follows the
-// 0x7F0102xx block, not the 0x7F0101xx one.
-constexpr IdBlock kIdBlocks[] = {
-    {0x7F010001, 25}, {0x7F010101, 12}, {0x7F010201, 6},  {0x7F010191, 11}, {0x7F018001, 16},
-    {0x7F018101, 7},  {0x7F018201, 7},  {0x7F018301, 12}, {0x7F018401, 8},  {0x7F018501, 15},
-    {0x7F019101, 14}, {0x7F019201, 7},  {0x7F019301, 7},  {0x7F019401, 9},  {0x7F019501, 15},
-    {0x7F01A101, 14}, {0x7F01A201, 7},  {0x7F01A301, 7},  {0x7F01A401, 9},  {0x7F01A501, 15},
-    {0x7F01B101, 14}, {0x7F01B201, 7},  {0x7F01B301, 7},  {0x7F01B401, 9},  {0x7F01B501, 15},
-    {0x7F01C102, 3},
-};
-
 constexpr std::array<uint32_t, kParamCount> BuildSlotIds() {
   std::array<uint32_t, kParamCount> ids{};
   int slot = 0;
@@ -61,17 +45,6 @@ constexpr std::array<StructParamInfo, kStructParamCount> kStructParams = {{
     {0x7F0107F1, 2484}, {0x7F0107F2, 167},  {0x7F0107F3, 174},  {0x7F0107F4, 478},
 }};
 static_assert(StructAreaSize() == WENDRAKE_STRUCT_AREA_SIZE);
-
-int SlotOfParam(uint32_t paramId) {
-  int slot = 0;
-  for (const IdBlock& block : kIdBlocks) {
-    if (paramId >= block.first && paramId < block.first + static_cast<uint32_t>(block.count)) {
-      return slot + static_cast<int>(paramId - block.first);
-    }
-    slot += block.count;
-  }
-  return -1;
-}
 
 void InitParamArea(ReportItem* item) {
   item->curParamCount = 0;

@@ -1,19 +1,23 @@
 #include "records/cevs_record.h"
 
-#include "api/configuration.h"
-#include "core/c_numbers.h"
-#include "core/line_decoder.h"
+#include "params/known_columns.h"
+#include "params/param_scales.h"
 #include "records/column_walk.h"
 #include "records/drop_sets.h"
+#include "text/c_numbers.h"
 
 namespace wendrake {
 namespace {
 
-constexpr int kAtStateSlot = 85;        // 0x7F018302 "AT_State"
-constexpr int kIdleStateSlot = 88;      // 0x7F018305 "Idle_State"
-constexpr int kRouteUpdateSlot = 91;    // 0x7F018308 "Route_Update_State"
-constexpr int kHybridModeSlot = 92;     // 0x7F018309 "HDR_HybridMode_State"
-constexpr SlotRef kStateWordSlot = SlotRefOf(276);  // 0x7F01C103
+// The state columns the state word follows.
+constexpr SlotRef StateColumn(std::string_view name) {
+  return SlotRefOfParam(KnownColumnParam(kRecordCEVS, name));
+}
+constexpr SlotRef kAtState = StateColumn("AT_State");
+constexpr SlotRef kIdleState = StateColumn("Idle_State");
+constexpr SlotRef kRouteUpdateState = StateColumn("Route_Update_State");
+constexpr SlotRef kHybridModeState = StateColumn("HDR_HybridMode_State");
+constexpr SlotRef kStateWord = SlotRefOfParam(WENDRAKE_PARAM_EVDO_STATE);
 
 // The state word after a line with access-terminal state `at` and idle state
 // `idle`: 0 inactive, 1 idle or connection setup, 2 connected.
@@ -32,36 +36,31 @@ uint16_t NextStateWord(uint16_t word, uint8_t at, uint8_t idle, int32_t routeUpd
 }
 
 // Ec/Io lapses too when the handset is not in hybrid mode.
-void DropWithHybrid(LineDecoder& decoder, const ParamSet& set) {
-  if (decoder.cevsState == 0) decoder.params.DropParam(&decoder.current, HybridSet());
-  decoder.params.DropParam(&decoder.current, set);
+void DropWithHybrid(const RecordContext& line, const SignallingState& state, const ParamSet& set) {
+  if (state.hybridMode == 0) line.params.Drop(HybridSet());
+  line.params.Drop(set);
 }
 
 }  // namespace
 
-bool DecodeCevsRecord(LineDecoder& decoder, std::string_view lineText) {
-  ReportItem& current = decoder.current;
-  const uint16_t start = decoder.params.seenCount();
-  uint8_t k = 0;
-
-  WalkColumns(decoder, lineText, [&](int, std::string_view field, int32_t slotRef) {
+bool DecodeCevsRecord(const RecordContext& line, std::string_view lineText,
+                      SignallingState& state) {
+  ParamRegistry& params = line.params;
+  WalkColumns(line, lineText, [&](int, std::string_view field, int32_t slotRef) {
     if (slotRef == kNoSlot) return;
     const SlotRef ref = static_cast<SlotRef>(slotRef);
-    decoder.params.SetParam(&current, ref, ScaledValue(field, SlotScale(SlotIndexOf(ref))), &k);
+    params.Set(ref, ScaledValue(field, SlotScale(SlotIndexOf(ref))));
   });
 
-  const ParamSlot* slots = current.paramSlots;
-  decoder.cevsState = slots[kHybridModeSlot].value;
-  const uint8_t at = static_cast<uint8_t>(slots[kAtStateSlot].value);
-  const uint8_t idle = static_cast<uint8_t>(slots[kIdleStateSlot].value);
-  uint16_t& word = decoder.layer3State[1];
-  word = NextStateWord(word, at, idle, slots[kRouteUpdateSlot].value);
-  decoder.params.SetParam(&current, kStateWordSlot, word, &k);
+  state.hybridMode = params.Value(kHybridModeState);
+  const uint8_t at = static_cast<uint8_t>(params.Value(kAtState));
+  const uint8_t idle = static_cast<uint8_t>(params.Value(kIdleState));
+  state.evdo = NextStateWord(state.evdo, at, idle, params.Value(kRouteUpdateState));
+  params.Set(kStateWord, state.evdo);
 
-  current.curParamCount = k;
-  decoder.params.SettleInheritList(&current, start, k);
-  if (at == 5) DropWithHybrid(decoder, OneXTrafficSet());
-  if (word == 0) DropWithHybrid(decoder, EvdoSet());
+  params.Settle();
+  if (at == 5) DropWithHybrid(line, state, OneXTrafficSet());
+  if (state.evdo == 0) DropWithHybrid(line, state, EvdoSet());
   return true;
 }
 

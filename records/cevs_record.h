@@ -3,13 +3,14 @@
 
 #include <string_view>
 
+#include "records/record_context.h"
+
 namespace wendrake {
 
-class LineDecoder;
-
 // Stores the state columns into their parameters (no XML elements), derives
-// the EV-DO state word from them, reports it as 0x7F01C103 and drops the
-// parameter sets that lapse in the new state. Always true.
-bool DecodeCevsRecord(LineDecoder& decoder, std::string_view lineText);
+// the EV-DO state word from them, reports it as WENDRAKE_PARAM_EVDO_STATE
+// and drops the parameter sets that lapse in the new state. Always true.
+bool DecodeCevsRecord(const RecordContext& line, std::string_view lineText,
+                      SignallingState& state);
 
 }  // namespace wendrake

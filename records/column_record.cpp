@@ -1,35 +1,29 @@
 #include "records/column_record.h"
 
-#include "api/configuration.h"
-#include "core/c_numbers.h"
-#include "core/line_decoder.h"
-#include "core/tab_fields.h"
+#include "params/param_scales.h"
 #include "records/column_walk.h"
+#include "text/c_numbers.h"
 
 namespace wendrake {
 
-bool DecodeColumnRecord(LineDecoder& decoder, std::string_view lineText) {
-  const bool isEvent = decoder.recordType == kRecordEVT;
-  ReportItem& current = decoder.current;
-  const uint16_t start = decoder.params.seenCount();
-  uint8_t k = 0;
+bool DecodeColumnRecord(const RecordContext& line, std::string_view lineText) {
+  const bool isEvent = line.type == kRecordEVT;
   // Values written into the text end at their first NUL; most lines hold
   // none, so fields need no search.
   const bool lineHasNul = lineText.find('\0') != std::string_view::npos;
 
-  WalkColumns(decoder, lineText, [&](int column, std::string_view field, int32_t slotRef) {
+  WalkColumns(line, lineText, [&](int column, std::string_view field, int32_t slotRef) {
     if (slotRef != kNoSlot) {
       const SlotRef ref = static_cast<SlotRef>(slotRef);
       const int32_t value =
           isEvent ? CHexToInt32(field) : ScaledValue(field, SlotScale(SlotIndexOf(ref)));
-      decoder.params.SetParam(&current, ref, value, &k);
+      line.params.Set(ref, value);
     }
     const std::string_view value = lineHasNul ? ValueUpToNul(field) : field;
-    AppendElement(decoder.columns.Tags(decoder.recordType, column), value, &decoder.text);
+    AppendElement(line.columns.Tags(line.type, column), value, &line.text);
   });
 
-  current.curParamCount = k;
-  decoder.params.SettleInheritList(&current, start, k);
+  line.params.Settle();
   return true;
 }
 

@@ -74,6 +74,35 @@ enum {
 #define WENDRAKE_STRUCT_AREA_SIZE 32505
 #define WENDRAKE_REPORT_ITEM_SIZE 52479
 
+/* Parameters the decoder reports besides logged columns: the layer-3 state
+ * word (0 idle, 1 access, 2 traffic) and the EV-DO state word (0 inactive,
+ * 1 idle or connection setup, 2 connected). */
+#define WENDRAKE_PARAM_L3_STATE 0x7F01C102u
+#define WENDRAKE_PARAM_EVDO_STATE 0x7F01C103u
+/* The event value of an "EVT" line (its "Event" column, hexadecimal). */
+#define WENDRAKE_PARAM_EVENT 0x7F01C104u
+
+/* ParamSlot.state values. */
+enum {
+  WENDRAKE_STATE_NO_VALUE = -1,  /* never set, or dropped with its state */
+  WENDRAKE_STATE_INHERITED = 0,  /* value carried over from an earlier line */
+  WENDRAKE_STATE_CURRENT = 1     /* set by this item's line */
+};
+
+/* ReportItem.direction values. */
+enum {
+  WENDRAKE_DIRECTION_DOWNLINK = 0,
+  WENDRAKE_DIRECTION_UPLINK = 1,
+  WENDRAKE_DIRECTION_NONE = 2  /* not a signalling message */
+};
+
+/* Time stamps: timeSeconds is mktime of the log's clock read as the host's
+ * local standard time, plus WENDRAKE_STAMP_OFFSET seconds. A line before any
+ * clock record, or a clock mktime cannot convert, stamps
+ * WENDRAKE_STAMP_FAILED (the offset plus mktime's -1). */
+#define WENDRAKE_STAMP_OFFSET 28800u
+#define WENDRAKE_STAMP_FAILED 28799u
+
 typedef struct DecoderObject DecoderObject;
 
 #pragma pack(push, 1)
@@ -234,6 +263,42 @@ WENDRAKE_API int WENDRAKE_CALL GetReportItemInheritDecodeStructParamCount(Decode
 WENDRAKE_API StructParam* WENDRAKE_CALL GetReportItemCurDecodeStructParamList(
     DecoderObject* decoder, int nodeIdx, int paramIdx);
 WENDRAKE_API StructParam* WENDRAKE_CALL GetReportItemInheritDecodeStructParamList(
+    DecoderObject* decoder, int nodeIdx, int paramIdx);
+
+/* ---- Function-pointer types, for hosts that load the library at run time
+ * (dlsym / GetProcAddress). One per export, in the order above. */
+
+typedef DecoderObject*(WENDRAKE_CALL* CreateDecoderObjectProcFn)(int moduleType);
+typedef bool(WENDRAKE_CALL* FreeDecoderObjectProcFn)(DecoderObject** handle);
+typedef bool(WENDRAKE_CALL* SetDecoderConfigurationFn)(DecoderObject* decoder, int type,
+                                                       const uint8_t* buffer, int size);
+typedef bool(WENDRAKE_CALL* DecodeMsgProcFn)(DecoderObject* decoder, const char* text, int length,
+                                             ...);
+typedef int(WENDRAKE_CALL* GetReportItemCountProcFn)(DecoderObject* decoder);
+typedef bool(WENDRAKE_CALL* ClearReportItemsProcFn)(DecoderObject* decoder);
+typedef ReportItem*(WENDRAKE_CALL* GetReportItemProcFn)(DecoderObject* decoder, int i);
+typedef int(WENDRAKE_CALL* GetReportItemMsgCodeFn)(DecoderObject* decoder, int i);
+typedef int(WENDRAKE_CALL* GetReportItemMsgDirectionFn)(DecoderObject* decoder, int i);
+typedef ReportTime*(WENDRAKE_CALL* GetReportItemMsgTimeFn)(DecoderObject* decoder, int i);
+typedef ReportBlock*(WENDRAKE_CALL* GetReportItemBinaryFn)(DecoderObject* decoder, int i);
+typedef ReportBlock*(WENDRAKE_CALL* GetReportItemBinaryToRCUFilterFn)(DecoderObject* decoder,
+                                                                      int i);
+typedef ReportBlock*(WENDRAKE_CALL* GetReportItemBinaryToRCUSimpleFn)(DecoderObject* decoder,
+                                                                      int i);
+typedef int(WENDRAKE_CALL* GetReportItemCurDecodeParamCountFn)(DecoderObject* decoder, int i);
+typedef int(WENDRAKE_CALL* GetReportItemInheritDecodeParamCountFn)(DecoderObject* decoder, int i);
+typedef ParamSlot*(WENDRAKE_CALL* GetReportItemCurDecodeParamListFn)(DecoderObject* decoder,
+                                                                     int nodeIdx, int paramIdx);
+typedef ParamSlot*(WENDRAKE_CALL* GetReportItemInheritDecodeParamListFn)(DecoderObject* decoder,
+                                                                         int nodeIdx,
+                                                                         int paramIdx);
+typedef int(WENDRAKE_CALL* GetReportItemCurDecodeStructParamCountFn)(DecoderObject* decoder,
+                                                                     int i);
+typedef int(WENDRAKE_CALL* GetReportItemInheritDecodeStructParamCountFn)(DecoderObject* decoder,
+                                                                         int i);
+typedef StructParam*(WENDRAKE_CALL* GetReportItemCurDecodeStructParamListFn)(
+    DecoderObject* decoder, int nodeIdx, int paramIdx);
+typedef StructParam*(WENDRAKE_CALL* GetReportItemInheritDecodeStructParamListFn)(
     DecoderObject* decoder, int nodeIdx, int paramIdx);
 
 #ifdef __cplusplus

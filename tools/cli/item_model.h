@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "wendrake/wendrake.h"
+
 namespace wendrake_cli {
 
 struct ParamValue {
@@ -44,13 +46,15 @@ std::string_view WithoutLineEnd(std::string_view line);
 // First whitespace-delimited word of a line, as the decoder dispatches on it.
 std::string_view RecordTokenOf(std::string_view lineText);
 
-// Stamps: the decoder stores mktime(log clock) + 28800. The tool runs with
-// TZ=UTC0, so stored - 28800 is the log's own clock read as UTC. 28799 is
-// the stamp of a line before any clock record (or an out-of-range clock).
-constexpr uint32_t kNoClockStamp = 28799;
-constexpr uint32_t kStampOffset = 28800;
+// Stamps: the decoder stores mktime(log clock) + WENDRAKE_STAMP_OFFSET. The
+// tool runs with TZ=UTC0, so stored - offset is the log's own clock read as
+// UTC; WENDRAKE_STAMP_FAILED marks a line before any clock record (or an
+// out-of-range clock).
+constexpr uint32_t kStampOffset = WENDRAKE_STAMP_OFFSET;
 
-inline bool HasClock(uint32_t seconds) { return seconds != kNoClockStamp && seconds >= kStampOffset; }
+inline bool HasClock(uint32_t seconds) {
+  return seconds != WENDRAKE_STAMP_FAILED && seconds >= kStampOffset;
+}
 
 // ISO 8601 local date-time of the log clock ("2011-10-19T15:42:07.137"),
 // or an empty string for an item without a clock.

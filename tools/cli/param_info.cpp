@@ -2,21 +2,39 @@
 
 #include <fmt/format.h>
 
-#include "api/configuration.h"
-#include "params/column_registry.h"
+#include <vector>
+
+#include "wendrake/table.h"
 
 namespace wendrake_cli {
+namespace {
+
+// The catalogue, by slot, read once from the table library.
+const std::vector<WendrakeParamInfo>& Catalogue() {
+  static const std::vector<WendrakeParamInfo> catalogue = [] {
+    std::vector<WendrakeParamInfo> all(static_cast<size_t>(wendrake_param_count()));
+    for (int slot = 0; slot < wendrake_param_count(); ++slot) wendrake_param_info(slot, &all[slot]);
+    return all;
+  }();
+  return catalogue;
+}
+
+const WendrakeParamInfo* Info(uint32_t id) {
+  const int slot = wendrake_param_slot(id);
+  return slot < 0 ? nullptr : &Catalogue()[static_cast<size_t>(slot)];
+}
+
+}  // namespace
 
 std::string ParamName(uint32_t id) {
-  if (id == kLayer3StateParam) return "L3State";
-  if (id == kEvdoStateParam) return "EvdoState";
-  const std::string_view column = wendrake::KnownColumnName(id);
-  if (!column.empty()) return std::string(column);
+  const WendrakeParamInfo* info = Info(id);
+  if (info != nullptr && info->name != nullptr) return info->name;
   return fmt::format("0x{:08X}", id);
 }
 
 double RealValue(uint32_t id, int32_t stored) {
-  return static_cast<double>(stored) / wendrake::ParamScale(id);
+  const WendrakeParamInfo* info = Info(id);
+  return static_cast<double>(stored) / (info != nullptr ? info->scale : 1);
 }
 
 }  // namespace wendrake_cli

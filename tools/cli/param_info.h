@@ -6,10 +6,6 @@
 
 namespace wendrake_cli {
 
-// The two state words the decoder reports besides logged columns.
-constexpr uint32_t kLayer3StateParam = 0x7F01C102;
-constexpr uint32_t kEvdoStateParam = 0x7F01C103;
-
 // The column name that feeds the parameter ("Rxagc"), the state word's name,
 // or "0x7F01xxxx" for a parameter no column feeds.
 std::string ParamName(uint32_t id);

@@ -60,7 +60,7 @@ void Stats::OnItem(const Item& item) {
     if (s.count == 0 || real > s.max) s.max = real;
     s.sum += real;
     ++s.count;
-    if (p.id == kEvdoStateParam && p.stored != evdoState_) {
+    if (p.id == WENDRAKE_PARAM_EVDO_STATE && p.stored != evdoState_) {
       evdoChanges_.push_back(StateChange{item.line, item.seconds, item.micros, evdoState_, p.stored});
       evdoState_ = p.stored;
     }
@@ -109,7 +109,7 @@ std::string Stats::Text(const std::string& logName, std::string_view module) con
                    s.min, s.sum / static_cast<double>(s.count), s.max);
   }
 
-  fmt::format_to(o, "\nEV-DO state changes (0x{:08X} {}): {}\n", kEvdoStateParam, ParamName(kEvdoStateParam),
+  fmt::format_to(o, "\nEV-DO state changes (0x{:08X} {}): {}\n", WENDRAKE_PARAM_EVDO_STATE, ParamName(WENDRAKE_PARAM_EVDO_STATE),
                  evdoChanges_.size());
   for (const StateChange& c : evdoChanges_) {
     const std::string iso = IsoTime(c.seconds, c.micros);

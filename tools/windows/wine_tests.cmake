@@ -4,8 +4,6 @@
 # and run under wine, one ctest entry per executable: wine takes about a
 # second to start a process, so tests are not discovered case by case.
 
-set(WENDRAKE_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH
-    "GoogleTest sources to build for the target (Debian package googletest)")
 if(NOT EXISTS ${WENDRAKE_GTEST_SOURCE_DIR}/CMakeLists.txt)
   message(FATAL_ERROR "No GoogleTest sources at ${WENDRAKE_GTEST_SOURCE_DIR}: "
                       "install the googletest package or set WENDRAKE_GTEST_SOURCE_DIR")
@@ -16,8 +14,6 @@ add_subdirectory(${WENDRAKE_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXC
 # Test cases that need a POSIX tool, excluded with a GoogleTest filter.
 set(WENDRAKE_WINE_TEST_FILTER_api_test
     -ApiAbiTest.LibraryDefinesExactlyTheTwentyOneFunctions)  # runs nm through popen
-# Whole files left out of the Windows build (none at present).
-set(WENDRAKE_WINE_EXCLUDED_TESTS "" CACHE STRING "End-to-end tests left out of the Windows build")
 
 # Each executable carries its own C++ runtime, as the DLL does, so nothing
 # but system DLLs must be found at run time.
@@ -29,9 +25,8 @@ endfunction()
 
 enable_testing()
 set(wine_manifest "")
-file(GLOB wine_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*_test.cpp)
-foreach(test IN LISTS wine_tests)
-  get_filename_component(name ${test} NAME_WE)
+foreach(name IN LISTS WENDRAKE_HOST_TESTS)
+  set(test ${CMAKE_SOURCE_DIR}/tests/${name}.cpp)
   if(name IN_LIST WENDRAKE_WINE_EXCLUDED_TESTS)
     continue()
   endif()

@@ -1,4 +1,4 @@
-#include "core/msg_time.h"
+#include "decode/msg_time.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/c_numbers.h"
+#include "text/c_numbers.h"
 
 #include <cerrno>
 #include <climits>

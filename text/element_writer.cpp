@@ -1,4 +1,4 @@
-#include "core/xml_writer.h"
+#include "text/element_writer.h"
 
 #include <algorithm>
 #include <charconv>

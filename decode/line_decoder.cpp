@@ -1,14 +1,14 @@
-#include "core/line_decoder.h"
+#include "decode/line_decoder.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "api/report_item.h"
-#include "core/c_numbers.h"
-#include "core/msg_code.h"
+#include "decode/msg_code.h"
+#include "params/report_item.h"
 #include "records/cevs_record.h"
 #include "records/cl3_record.h"
 #include "records/column_record.h"
+#include "text/c_numbers.h"
 
 namespace wendrake {
 namespace {
@@ -38,21 +38,16 @@ class Words {
 
 }  // namespace
 
-LineDecoder::LineDecoder(int32_t moduleType) : moduleType(moduleType) {
-  InitReportItem(&current);
-}
-
-void LineDecoder::ClassifyRecordType(std::string_view token) {
-  if (!token.empty()) recordType = RecordTypeOf(token);
+LineDecoder::LineDecoder(int32_t moduleType) : moduleType_(moduleType) {
+  InitReportItem(&current_);
 }
 
 void LineDecoder::RegisterColumns(std::string_view lineText, std::string_view recordToken) {
   // Without a record token there is nothing to register, whatever the
   // previous line's type was.
   if (recordToken.empty()) return;
-  ClassifyRecordType(recordToken);
-  if (!HasColumnRegistration(recordType)) return;
-  columnIndex = columns.Register(recordType, lineText);
+  recordType_ = RecordTypeOf(recordToken);
+  if (HasColumnRegistration(recordType_)) columns_.Register(recordType_, lineText);
 }
 
 // The envelope every data line's text opens and closes with: the tags
@@ -62,31 +57,31 @@ constexpr char kEnvelopeOpen[] = "<message>\n<format>Dtlog</format>\n<content>\n
 constexpr char kEnvelopeClose[] = "</content>\n</message>\n";
 static_assert(sizeof kEnvelopeClose - 1 == XmlText::kEnvelopeCloseLength);
 
-void LineDecoder::OpenEnvelope() { text.Append(kEnvelopeOpen, sizeof kEnvelopeOpen - 1); }
+void LineDecoder::OpenEnvelope() { text_.Append(kEnvelopeOpen, sizeof kEnvelopeOpen - 1); }
 
 void LineDecoder::CloseEnvelope() {
-  text.Append(kEnvelopeClose, sizeof kEnvelopeClose - 1);
-  current.textLength = static_cast<uint32_t>(text.length());
+  text_.Append(kEnvelopeClose, sizeof kEnvelopeClose - 1);
+  current_.textLength = static_cast<uint32_t>(text_.length());
 }
 
 void LineDecoder::SetClock(std::string_view restOfLine) {
   Words words(restOfLine);
   auto next = [&words] { return static_cast<uint16_t>(CAtoi(words.Next())); };
-  switch (recordType) {
+  switch (recordType_) {
     case kRecordDAY:
-      clock.year = next();
-      clock.month = next();
-      clock.day = next();
+      clock_.year = next();
+      clock_.month = next();
+      clock_.day = next();
       break;
     case kRecordHOUR:
-      clock.hour = next();
+      clock_.hour = next();
       break;
     case kRecordMIN:
-      clock.minute = next();
+      clock_.minute = next();
       break;
     case kRecordSEC:
-      clock.second = next();
-      clock.milliseconds = next();
+      clock_.second = next();
+      clock_.milliseconds = next();
       break;
     default:
       break;
@@ -94,15 +89,16 @@ void LineDecoder::SetClock(std::string_view restOfLine) {
 }
 
 bool LineDecoder::DecodeRecord(std::string_view lineText) {
-  switch (recordType) {
+  const RecordContext line{recordType_, columns_, current_, text_, params_};
+  switch (recordType_) {
     case kRecordDM: case kRecordSC: case kRecordHOP: case kRecordPSM: case kRecordAP:
     case kRecordPCP: case kRecordUI: case kRecordASFI: case kRecordC1XQI: case kRecordC1XSMI:
     case kRecordEVT:
-      return DecodeColumnRecord(*this, lineText);
+      return DecodeColumnRecord(line, lineText);
     case kRecordCL3:
-      return DecodeCl3Record(*this, lineText);
+      return DecodeCl3Record(line, lineText, signalling_);
     case kRecordCEVS:
-      return DecodeCevsRecord(*this, lineText);
+      return DecodeCevsRecord(line, lineText, signalling_);
     default:
       return false;
   }
@@ -110,11 +106,11 @@ bool LineDecoder::DecodeRecord(std::string_view lineText) {
 
 bool LineDecoder::Dispatch(const char* line, int n) {
   const uint32_t rawLength = static_cast<uint32_t>(std::min(n, WENDRAKE_BLOCK_SIZE));
-  current.rawLength = rawLength;
-  std::memcpy(current.raw, line, rawLength);
-  text.Reset();
-  current.textLength = 0;
-  params.ResetLineParams(&current);
+  current_.rawLength = rawLength;
+  std::memcpy(current_.raw, line, rawLength);
+  text_.Reset();
+  current_.textLength = 0;
+  params_.BeginLine();
 
   const std::string_view lineText(line, static_cast<size_t>(n - 1));
   Words words(lineText);
@@ -126,24 +122,23 @@ bool LineDecoder::Dispatch(const char* line, int n) {
   }
   if (first == "FileInfo") return false;
 
-  columnIndex = 0;
-  ClassifyRecordType(first);
-  const MsgTime time = timeCache_.Get(clock);
-  current.timeSeconds = time.seconds;
-  current.timeMicros = time.micros;
-  const bool isLayer3 = recordType == kRecordCL3;
+  recordType_ = RecordTypeOf(first);
+  const MsgTime time = timeCache_.Get(clock_);
+  current_.timeSeconds = time.seconds;
+  current_.timeMicros = time.micros;
+  const bool isLayer3 = recordType_ == kRecordCL3;
   if (!isLayer3) OpenEnvelope();
 
   bool produced = false;
-  if (recordType >= kRecordDAY && recordType <= kRecordSEC) {
+  if (recordType_ >= kRecordDAY && recordType_ <= kRecordSEC) {
     // The new clock stamps the lines after this one.
     SetClock(lineText.substr(static_cast<size_t>(first.data() + first.size() - lineText.data())));
   } else {
     produced = DecodeRecord(lineText);
   }
 
-  current.msgCode = MakeMsgCode(recordType, moduleType, current);
-  current.direction = MakeMsgDirection(current.msgCode);
+  current_.msgCode = MakeMsgCode(recordType_, moduleType_, current_);
+  current_.direction = MakeMsgDirection(current_.msgCode);
   if (!isLayer3) CloseEnvelope();
   return produced;
 }

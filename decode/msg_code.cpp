@@ -1,13 +1,15 @@
-#include "core/msg_code.h"
+#include "decode/msg_code.h"
 
 #include "l3/l3_msg_code.h"
+#include "l3/log_codes.h"
 #include "params/param_table.h"
 #include "params/record_type.h"
 
 namespace wendrake {
 namespace {
 
-constexpr int kEventSlot = kParamCount - 1;  // 0x7F01C104, the "Event" column
+constexpr int kEventSlot = SlotOfParam(WENDRAKE_PARAM_EVENT);
+static_assert(kEventSlot >= 0);
 
 // Low half of the code of each record type; 0 where the line yields no item.
 constexpr uint16_t kRecordCodes[22] = {
@@ -31,14 +33,8 @@ uint32_t MakeMsgCode(int32_t recordType, int32_t moduleType, const ReportItem& c
 }
 
 uint16_t MakeMsgDirection(uint32_t msgCode) {
-  switch (msgCode >> 16) {
-    case 0x1004: case 0x1005: case 0x1076: case 0x1077:
-      return 1;
-    case 0x1006: case 0x1007: case 0x1008: case 0x1078: case 0x1079: case 0x107C:
-      return 0;
-    default:
-      return 2;
-  }
+  const LogCodeInfo* logCode = FindLogCode(static_cast<uint16_t>(msgCode >> 16));
+  return logCode != nullptr ? logCode->direction : uint16_t{WENDRAKE_DIRECTION_NONE};
 }
 
 }  // namespace wendrake

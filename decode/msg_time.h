@@ -9,7 +9,6 @@ namespace wendrake {
 struct LogClock {
   uint16_t year = 0;
   uint16_t month = 0;
-  uint16_t dayOfWeek = 0;  // never set nor read
   uint16_t day = 0;
   uint16_t hour = 0;
   uint16_t minute = 0;

@@ -1,4 +1,4 @@
-#include "api/report_item.h"
+#include "params/report_item.h"
 
 #include <cstring>
 

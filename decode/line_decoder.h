@@ -1,0 +1,50 @@
+// Per-object decoding state and the dispatch of one complete log line.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "decode/msg_time.h"
+#include "params/column_registry.h"
+#include "params/param_registry.h"
+#include "records/record_context.h"
+#include "text/element_writer.h"
+#include "wendrake/wendrake.h"
+
+namespace wendrake {
+
+class LineDecoder {
+ public:
+  explicit LineDecoder(int32_t moduleType);
+  LineDecoder(const LineDecoder&) = delete;
+  LineDecoder& operator=(const LineDecoder&) = delete;
+
+  // Decodes one line of n bytes (its newline included). Returns true when the
+  // line yielded a report item, which is then item().
+  bool Dispatch(const char* line, int n);
+
+  // The item under construction, and the parameter slots it has ever had
+  // written (the only ones a copy of it needs).
+  const ReportItem& item() const { return current_; }
+  std::span<const SlotRun> touchedRuns() const { return params_.touchedRuns(); }
+
+ private:
+  void RegisterColumns(std::string_view lineText, std::string_view recordToken);
+  void OpenEnvelope();
+  void CloseEnvelope();
+  void SetClock(std::string_view restOfLine);
+  bool DecodeRecord(std::string_view lineText);
+
+  const int32_t moduleType_;
+  ReportItem current_;
+  XmlText text_{current_.text};
+  ParamRegistry params_{&current_};
+  ColumnRegistry columns_;
+  SignallingState signalling_;
+  int32_t recordType_ = kRecordUnknown;
+  LogClock clock_;
+  MsgTimeCache timeCache_;
+};
+
+}  // namespace wendrake
