@@ -1,4 +1,4 @@
-// Appenders of a report item's XML text.
+// The writer of a report item's XML text: column elements and the envelope.
 #pragma once
 
 #include <cstddef>
@@ -83,7 +83,9 @@ class ElementTags {
   static constexpr size_t kMaxName = 31;
 
   ElementTags() { Form(""); }
-  // Forms the tags exactly as MakeXml does for this name.
+  // Forms the tags of a name: spaces stripped from both ends, inner spaces
+  // turned into underscores; the close tag repeats what follows the open
+  // tag's last "<" (a name may itself hold one).
   void Form(const char* name);
 
   // Each tag is kept zero-padded to kPadded bytes, so it can be written as
@@ -103,30 +105,15 @@ class ElementTags {
   uint8_t closeLength_ = 0;
 };
 
-// Appends the element "<name>value</name>\n" as MakeXml does with the format
-// "%s" and no suffix. A C-string value ends at its first NUL: the caller cuts
-// the value there (ValueUpToNul) before handing it in.
+// Appends the element "<name>value</name>\n" whole, or nothing (and nothing
+// more until the next Reset) when after it the envelope close would no longer
+// fit. A C-string value ends at its first NUL: the caller cuts the value
+// there (ValueUpToNul) before handing it in.
 bool AppendElement(const ElementTags& tags, std::string_view value, XmlText* out);
 
 // The part of a field a C string would hold: up to its first NUL.
 inline std::string_view ValueUpToNul(std::string_view field) {
   return field.substr(0, field.find('\0'));
 }
-
-// Appends "<name>" (spaces stripped from both ends, inner spaces turned into
-// underscores, names cut to 253 characters) and then the suffix, if any.
-// Tag and suffix are appended together, and only when both fit in the text.
-void WriteXmlTag(const char* name, const char* suffix, XmlText* out);
-
-// Appends one element: open tag, value formatted by the first matching rule
-// of the format, close tag and newline. `value` points to a string, an integer
-// of `width` bytes (1, 2, else 4) or a double, as the format says; a string
-// ends at its first zero byte. The close tag repeats what follows the last
-// "<" of the open tag. The element is left out, and so is every later element
-// until the next Reset, when after it the envelope close would no longer fit.
-// Returns false for an unrecognised format (the element then holds
-// "format error in MakeXml function") and for an element left out.
-bool MakeXml(const char* name, const char* format, const void* value, XmlText* out,
-             const char* suffix, int width);
 
 }  // namespace wendrake
