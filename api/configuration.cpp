@@ -1,23 +1,20 @@
 #include "api/configuration.h"
 
-#include <cstdio>
 #include <cstring>
 #include <iterator>
+
+#include "api/diagnostics.h"
 
 namespace wendrake {
 namespace {
 
 struct Messages {
-  const char* buffer;
-  const char* count;
+  Diagnostic buffer;
+  Diagnostic count;
 };
 
-constexpr Messages kFilterMessages = {
-    "The buffer that filter parameters need is set error.\n",
-    "The filtering message number is greater than the default maximum value\n"};
-constexpr Messages kScaleMessages = {
-    "The buffer that scale parameters need is set error.\n",
-    "The needed scale Parameter number is greater than the default maximum value\n"};
+constexpr Messages kFilterMessages = {Diagnostic::kFilterBuffer, Diagnostic::kFilterCount};
+constexpr Messages kScaleMessages = {Diagnostic::kScaleBuffer, Diagnostic::kScaleCount};
 
 constexpr int32_t kMaxEntries = 100;
 constexpr int64_t kEntrySize = 8;
@@ -36,7 +33,7 @@ bool CheckConfiguration(int type, const uint8_t* buffer, int size) {
   }
 
   if (size < static_cast<int>(kCountSize)) {
-    std::printf("%s", messages->buffer);
+    Print(messages->buffer);
     return false;
   }
   // Little-endian, byte by byte: hosts pass buffers of any alignment.
@@ -46,7 +43,7 @@ bool CheckConfiguration(int type, const uint8_t* buffer, int size) {
                                        static_cast<uint32_t>(buffer[3]) << 24);
   // 64 bits, so no count can wrap around to a matching size.
   if (count < 0 || count * kEntrySize + kCountSize != size) {
-    std::printf("%s", messages->buffer);
+    Print(messages->buffer);
     return false;
   }
 
@@ -57,7 +54,7 @@ bool CheckConfiguration(int type, const uint8_t* buffer, int size) {
   int64_t taken = accepted ? count : kMaxEntries;
   std::memcpy(entries, buffer + kCountSize, static_cast<size_t>(taken * kEntrySize));
   if (!accepted) {
-    std::printf("%s", messages->count);
+    Print(messages->count);
     return false;
   }
   return true;

@@ -1,5 +1,7 @@
 #include "api/configuration.h"
 
+#include "api/diagnostics.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -28,12 +30,10 @@ Outcome Check(int type, const std::vector<uint8_t>& buffer, int size) {
   return {result, testing::internal::GetCapturedStdout()};
 }
 
-const char kFilterBuffer[] = "The buffer that filter parameters need is set error.\n";
-const char kFilterCount[] =
-    "The filtering message number is greater than the default maximum value\n";
-const char kScaleBuffer[] = "The buffer that scale parameters need is set error.\n";
-const char kScaleCount[] =
-    "The needed scale Parameter number is greater than the default maximum value\n";
+const std::string kFilterBuffer(Message(Diagnostic::kFilterBuffer));
+const std::string kFilterCount(Message(Diagnostic::kFilterCount));
+const std::string kScaleBuffer(Message(Diagnostic::kScaleBuffer));
+const std::string kScaleCount(Message(Diagnostic::kScaleCount));
 
 TEST(ConfigurationTest, AcceptsWellFormedTables) {
   for (int type : {1, 2}) {

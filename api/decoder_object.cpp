@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdio>
+#include "api/diagnostics.h"
 #include <cstring>
 #include <new>
 
@@ -29,7 +29,7 @@ bool DecoderObject::Init(wendrake::ReportItemQueue::Allocator allocate) {
   try {
     snapshot.reserve(wendrake::ReportItemQueue::kCapacity);
   } catch (const std::bad_alloc&) {
-    std::printf("Function CreateDecoderObjectProc allocate heap memory failed\n");
+    wendrake::Print(wendrake::Diagnostic::kCreateFailed);
     return false;
   }
   return true;
@@ -86,7 +86,7 @@ int DecoderObject::TakeSnapshot() {
 
 ReportItem* DecoderObject::Item(int i, const char* argument) {
   if (i < 0 || i >= snapshotCount) {
-    std::printf("Entry parameter '%s' is bound violation\n", argument);
+    wendrake::PrintBoundViolation(argument);
     return nullptr;
   }
   return &snapshot[static_cast<size_t>(i)]->item;

@@ -1,10 +1,10 @@
 // The 21 functions a host calls. Each checks its handle and pointer arguments
 // and forwards to the object; nothing is ever raised to the host.
-#include <cstdio>
 #include <new>
 
 #include "api/configuration.h"
 #include "api/decoder_object.h"
+#include "api/diagnostics.h"
 #include "wendrake/wendrake.h"
 
 namespace {
@@ -16,7 +16,7 @@ StructParam* StructParamAt(DecoderObject* decoder, int nodeIdx, int paramIdx, bo
   if (item == nullptr) return nullptr;
   const int count = current ? item->curStructCount : item->inheritStructCount;
   if (paramIdx < 0 || paramIdx >= count) {
-    std::printf("Entry parameter 'paramIdx' is bound violation\n");
+    wendrake::PrintBoundViolation("paramIdx");
     return nullptr;
   }
   // Unreachable while no decoder sets a structured parameter.
@@ -28,7 +28,7 @@ ParamSlot* ParamAt(DecoderObject* decoder, int nodeIdx, int paramIdx, bool curre
   if (item == nullptr) return nullptr;
   const int count = current ? item->curParamCount : item->inheritParamCount;
   if (paramIdx < 0 || paramIdx >= count) {
-    std::printf("Entry parameter 'paramIdx' is bound violation\n");
+    wendrake::PrintBoundViolation("paramIdx");
     return nullptr;
   }
   const uint16_t ref = current ? item->curParamList[paramIdx] : item->inheritParamList[paramIdx];
@@ -41,12 +41,12 @@ extern "C" {
 
 WENDRAKE_API DecoderObject* WENDRAKE_CALL CreateDecoderObjectProc(int moduleType) {
   if (!wendrake::IsKnownModuleType(moduleType)) {
-    std::printf("The moduletype is not Qualcomm type chip\n");
+    wendrake::Print(wendrake::Diagnostic::kUnknownModuleType);
     return nullptr;
   }
   DecoderObject* decoder = new (std::nothrow) DecoderObject(moduleType);
   if (decoder == nullptr) {
-    std::printf("Function CreateDecoderObjectProc allocate heap memory failed\n");
+    wendrake::Print(wendrake::Diagnostic::kCreateFailed);
     return nullptr;
   }
   if (!decoder->Init()) {

@@ -1,12 +1,12 @@
 #include "api/report_item_queue.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
-#include "params/report_item.h"
+#include "api/diagnostics.h"
 #include "params/param_table.h"
+#include "params/report_item.h"
 
 namespace wendrake {
 namespace {
@@ -49,7 +49,7 @@ bool ReportItemQueue::Build(Allocator allocate) {
   for (int i = 0; i < kCapacity; ++i) {
     void* memory = allocate(sizeof(ListNode));
     if (memory == nullptr) {
-      std::printf("Allocate ListNode Failed\n");
+      Print(Diagnostic::kNodeAllocationFailed);
       if (last != nullptr) last->next = nullptr;
       Release();
       return false;
@@ -72,7 +72,7 @@ bool ReportItemQueue::Build(Allocator allocate) {
 
 bool ReportItemQueue::Append(const ReportItem& item, std::span<const SlotRun> slots) {
   if (count_ >= kCapacity) {
-    std::printf("Overflow! The decoded node number is greater than the default node number.\n");
+    Print(Diagnostic::kQueueOverflow);
     return false;
   }
   ++count_;

@@ -1,5 +1,7 @@
 #include "api/report_item_queue.h"
 
+#include "api/diagnostics.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -13,9 +15,8 @@
 namespace wendrake {
 namespace {
 
-const std::string kAllocFailed = "Allocate ListNode Failed\n";
-const std::string kOverflow =
-    "Overflow! The decoded node number is greater than the default node number.\n";
+const std::string kAllocFailed(Message(Diagnostic::kNodeAllocationFailed));
+const std::string kOverflow(Message(Diagnostic::kQueueOverflow));
 
 // An allocator that fails on call number gFailAt (counted from 1).
 int gCalls = 0;

@@ -10,18 +10,19 @@
 #include <string>
 #include <vector>
 
+#include "api/diagnostics.h"
 #include "host.h"
 #include "wendrake/wendrake.h"
 
 namespace wendrake_test {
 namespace {
 
-const std::string kBadI = "Entry parameter 'i' is bound violation\n";
-const std::string kBadNode = "Entry parameter 'nodeIdx' is bound violation\n";
-const std::string kBadParam = "Entry parameter 'paramIdx' is bound violation\n";
-const std::string kBadModule = "The moduletype is not Qualcomm type chip\n";
-const std::string kOverflow =
-    "Overflow! The decoded node number is greater than the default node number.\n";
+using wendrake::Diagnostic;
+const std::string kBadI = wendrake::BoundViolationMessage("i");
+const std::string kBadNode = wendrake::BoundViolationMessage("nodeIdx");
+const std::string kBadParam = wendrake::BoundViolationMessage("paramIdx");
+const std::string kBadModule(wendrake::Message(Diagnostic::kUnknownModuleType));
+const std::string kOverflow(wendrake::Message(Diagnostic::kQueueOverflow));
 
 // Runs f and returns what it printed.
 template <typename F>

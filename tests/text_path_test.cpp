@@ -13,12 +13,15 @@
 #include <utility>
 #include <vector>
 
+#include "api/diagnostics.h"
 #include "host.h"
 #include "time_zone.h"
 
 namespace {
 
 using namespace std::string_literals;
+using wendrake::Diagnostic;
+using wendrake::Message;
 using wendrake_test::Host;
 using wendrake_test::Item;
 using wendrake_test::Param;
@@ -274,16 +277,16 @@ TEST(ConfigurationTest, BuffersAreCheckedAndChangeNoResult) {
   };
   EXPECT_EQ(configure(1, {0}, 4), std::make_pair(true, ""s));
   EXPECT_EQ(configure(2, {2, 1, 2, 3, 4}, 19),
-            std::make_pair(false, "The buffer that scale parameters need is set error.\n"s));
+            std::make_pair(false, std::string(Message(Diagnostic::kScaleBuffer))));
   std::vector<int32_t> many(1 + 101 * 2, 7);
   many[0] = 101;
   EXPECT_EQ(configure(1, many, 812),
-            std::make_pair(false, "The filtering message number is greater than the default maximum value\n"s));
+            std::make_pair(false, std::string(Message(Diagnostic::kFilterCount))));
   EXPECT_EQ(configure(7, {-5}, 1), std::make_pair(true, ""s));
   EXPECT_EQ(configure(1, {-1}, -4),
-            std::make_pair(false, "The buffer that filter parameters need is set error.\n"s));
+            std::make_pair(false, std::string(Message(Diagnostic::kFilterBuffer))));
   EXPECT_EQ(configure(2, {-1}, -4),
-            std::make_pair(false, "The buffer that scale parameters need is set error.\n"s));
+            std::make_pair(false, std::string(Message(Diagnostic::kScaleBuffer))));
 
   // A filter naming the DM code and a scale table for Rxagc change nothing.
   const std::string log = "RegReport\tDM\tRxagc\tTxpower\nDM\t-85.5\t10.25\nEVT\t5\nHOP\t1\n";
