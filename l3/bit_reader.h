@@ -8,7 +8,6 @@ namespace wendrake {
 class BitReader {
  public:
   BitReader() = default;
-  virtual ~BitReader() = default;
 
   // Starts reading `byteCount` bytes at `bytes` (not owned). A count of zero
   // or less makes every read fail.
