@@ -1,6 +1,5 @@
 #include "api/decoder_object.h"
 
-#include <algorithm>
 #include <cstddef>
 #include "api/diagnostics.h"
 #include <cstring>
@@ -39,6 +38,13 @@ bool DecoderObject::Decode(const char* text, int length) {
   const char* end = text + length;
   while (text < end) {
     const char* newline = static_cast<const char*>(std::memchr(text, '\n', static_cast<size_t>(end - text)));
+    if (discardingLine) {
+      // The rest of an over-long line, up to and including its newline.
+      if (newline == nullptr) break;
+      text = newline + 1;
+      discardingLine = false;
+      continue;
+    }
     const char* line = lineBuffer;
     int n = 0;
     if (newline != nullptr && lineLength == 0 && newline - text < kLineBufferSize - 1) {
@@ -48,15 +54,18 @@ bool DecoderObject::Decode(const char* text, int length) {
       text = newline + 1;
     } else {
       const char* contentEnd = newline != nullptr ? newline : end;
-      // Bytes before the newline; a line that fills the whole buffer without
-      // a newline is dropped and the bytes after it start a new line.
-      while (text < contentEnd) {
-        const int take = static_cast<int>(std::min<ptrdiff_t>(contentEnd - text, kLineBufferSize - lineLength));
-        std::memcpy(lineBuffer + lineLength, text, static_cast<size_t>(take));
-        lineLength += take;
-        text += take;
-        if (lineLength >= kLineBufferSize) lineLength = 0;
+      const ptrdiff_t room = kLineBufferSize - lineLength;
+      if (contentEnd - text >= room) {
+        // 8192 bytes without a newline: the whole line is dropped, however
+        // many chunks it spans, so none of its text is taken for a line.
+        lineLength = 0;
+        discardingLine = true;
+        text += room;
+        continue;
       }
+      std::memcpy(lineBuffer + lineLength, text, static_cast<size_t>(contentEnd - text));
+      lineLength += static_cast<int32_t>(contentEnd - text);
+      text = contentEnd;
       if (newline == nullptr) break;
       ++text;
       lineBuffer[lineLength++] = '\n';

@@ -31,6 +31,8 @@ struct DecoderObject {
 
   int32_t lineLength = 0;
   char lineBuffer[kLineBufferSize];
+  // Set while the bytes of an over-long line are skipped up to its newline.
+  bool discardingLine = false;
   wendrake::ReportItemQueue itemQueue;
   std::vector<wendrake::ListNode*> snapshot;
   int32_t snapshotCount = 0;

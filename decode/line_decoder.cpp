@@ -112,7 +112,11 @@ bool LineDecoder::Dispatch(const char* line, int n) {
   current_.textLength = 0;
   params_.BeginLine();
 
-  const std::string_view lineText(line, static_cast<size_t>(n - 1));
+  // The line text ends before its newline, and before a carriage return
+  // directly in front of it (a CR LF line end); the raw block keeps both.
+  size_t textLength = static_cast<size_t>(n - 1);
+  if (textLength > 0 && line[textLength - 1] == '\r') --textLength;
+  const std::string_view lineText(line, textLength);
   Words words(lineText);
   const std::string_view first = words.Next();
   if (first.empty()) return false;

@@ -486,6 +486,9 @@ def expected_items(data, module_type=MODULE_TYPE):
     lines.pop()
     for raw_line in lines:
         assert len(raw_line) + 1 <= MAX_LINE_BYTES
+        # A CR directly before the newline belongs to the line end.
+        if raw_line.endswith(b"\r"):
+            raw_line = raw_line[:-1]
         words = raw_line.split()  # bytes.split() splits at exactly the C white space
         if not words:
             continue
@@ -615,7 +618,7 @@ PHASES = [("idle", 45), ("voice", 95), ("idle", 25), ("do_setup", 3), ("do_conne
 CYCLE_SECONDS = sum(length for _, length in PHASES)
 
 # Seconds of the cycle written with CRLF line ends (a log pieced together from
-# two capture tools).
+# two capture tools; the second one declares its record layouts again).
 CRLF_SECONDS = range(100, 130)
 
 
@@ -674,8 +677,11 @@ class Drive:
         out.fields("FileInfo", "Firmware", "WX200_M6085_1.0.42 (2011-08-30)")
         out.fields("FileInfo", "Date", START_TIME.strftime("%Y-%m-%d %H:%M:%S"))
         out.fields("FileInfo", "Route", "city loop, about 12 km")
+        self.write_registrations()
+
+    def write_registrations(self):
         for token, names in COLUMNS.items():
-            out.fields("RegReport", token, *names)
+            self.out.fields("RegReport", token, *names)
 
     def write_clock(self, when, ms, first):
         out = self.out
@@ -1219,6 +1225,8 @@ class Drive:
             cycle_second = t % CYCLE_SECONDS
             phase, ps, length = self.phase_at(cycle_second)
             self.out.crlf = cycle_second in CRLF_SECONDS
+            if cycle_second == CRLF_SECONDS.start:
+                self.write_registrations()
             self.write_clock(when, ms, t == 0)
             self.write_second(t, when, ms, cycle_second, phase, ps, length)
         self.out.crlf = False

@@ -212,11 +212,30 @@ TEST(ApiLineAssemblyTest, LongestLineIsHandledOneMoreByteIsDropped) {
   EXPECT_EQ(printed, "");
 }
 
-TEST(ApiLineAssemblyTest, BytesAfterAFullBufferStartANewLine) {
+// A line that fills the 8192-byte buffer without a newline is dropped up to
+// its newline, whichever chunks carry it: text inside it never becomes a
+// record of its own.
+TEST(ApiLineAssemblyTest, OverLongLineIsDroppedUpToItsNewline) {
+  const std::string longLine = "LAB\t" + std::string(8200, 'x') + "\tDM\t-50.5\tDM\t-51\n";
+  const std::string log = longLine + "DM\ttail\n";
+  for (size_t chunk : {log.size(), size_t{1}, size_t{100}, size_t{8191}, size_t{8192}, size_t{8193}}) {
+    SCOPED_TRACE(chunk);
+    Host host;
+    std::vector<Item> items;
+    for (size_t at = 0; at < log.size(); at += chunk) {
+      const std::vector<Item> got = host.Cycle(log.substr(at, chunk));
+      items.insert(items.end(), got.begin(), got.end());
+    }
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].raw, "DM\ttail\n");
+  }
+  // Exactly 8192 bytes before the newline, and a line that ends the chunk.
   Host host;
-  const std::vector<Item> items = host.Cycle(DmLineOf(8192) + "DM\ttail\n");
-  ASSERT_EQ(items.size(), 1u);
-  EXPECT_EQ(items[0].raw, "DM\ttail\n");
+  EXPECT_TRUE(host.Cycle(DmLineOf(8192)).empty());
+  EXPECT_TRUE(host.Cycle("\tDM\t-9\n").empty());
+  const std::vector<Item> next = host.Cycle("DM\t2\n");
+  ASSERT_EQ(next.size(), 1u);
+  EXPECT_EQ(next[0].raw, "DM\t2\n");
 }
 
 // --- Queue and snapshot ----------------------------------------------------

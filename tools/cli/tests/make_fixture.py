@@ -43,8 +43,8 @@ add("garbage that is no record\n")
 add("\n")
 add("   \t \n")
 add("DM\t-60.125\t" + "9" * 6000 + "\tlong line\n")
-# Longer than 8191 bytes: the decoder drops the first 8192 and decodes the
-# rest as a line of its own.
+# Longer than 8191 bytes: the decoder drops the whole line, and the record
+# token inside it is never read as a line of its own.
 add("LAB\t" + "x" * (8192 - 4) + "DM\t-61\t2\n")
 add("DM\t-99\t1")  # no newline: never complete
 
