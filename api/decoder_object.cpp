@@ -1,23 +1,8 @@
 #include "api/decoder_object.h"
 
-#include <cstddef>
-#include "api/diagnostics.h"
-#include <cstring>
 #include <new>
 
-namespace wendrake {
-
-bool IsKnownModuleType(int moduleType) {
-  switch (moduleType) {
-    case WENDRAKE_MODULE_B101: case WENDRAKE_MODULE_B200: case WENDRAKE_MODULE_B20A:
-    case WENDRAKE_MODULE_B20B: case WENDRAKE_MODULE_BD00:
-      return true;
-    default:
-      return false;
-  }
-}
-
-}  // namespace wendrake
+#include "api/diagnostics.h"
 
 DecoderObject::DecoderObject(int32_t moduleType) : lineDecoder_(moduleType) {}
 

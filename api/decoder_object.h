@@ -36,10 +36,3 @@ struct DecoderObject {
   int32_t snapshotCount_ = 0;
   wendrake::LineDecoder lineDecoder_;
 };
-
-namespace wendrake {
-
-// Whether a module type is one of the five Qualcomm chip types.
-bool IsKnownModuleType(int moduleType);
-
-}  // namespace wendrake

@@ -5,6 +5,7 @@
 #include "api/configuration.h"
 #include "api/decoder_object.h"
 #include "api/diagnostics.h"
+#include "params/module_types.h"
 #include "wendrake/wendrake.h"
 
 namespace {

@@ -29,6 +29,13 @@ class LineDecoder {
   const ReportItem& item() const { return current_; }
   std::span<const SlotRun> touchedRuns() const { return params_.touchedRuns(); }
 
+  // What tools that read items straight from the decoder also need: the
+  // record type of the last line, the log's clock that stamped it, and the
+  // registered columns.
+  int32_t recordType() const { return recordType_; }
+  const LogClock& clock() const { return clock_; }
+  const ColumnRegistry& columns() const { return columns_; }
+
  private:
   void RegisterColumns(std::string_view lineText, std::string_view recordToken);
   void OpenEnvelope();

@@ -1,17 +1,20 @@
 /*
- * wendrake table library: what the decoder knows about its parameters, for
- * tools and bindings that label and scale them.
+ * wendrake table library: whole logs decoded into columns, and what the
+ * decoder knows about its parameters, for tools and bindings.
  *
  * Conventions:
- *  1. Everything here is constant data of the decoder; the functions may be
- *     called from any thread.
- *  2. Strings returned are static and zero-terminated; never free them.
- *  3. Functions that can fail return a negative value (or NULL) and print
- *     nothing.
+ *  1. A table is built by one call and released by one call; its columns are
+ *     read-only arrays owned by it. Separate tables may be used on separate
+ *     threads; the catalogue functions may be called from any thread.
+ *  2. Strings returned are zero-terminated and owned by the library; never
+ *     free them.
+ *  3. Functions that can fail return a negative result code (or NULL) and
+ *     print nothing.
  */
 #ifndef WENDRAKE_TABLE_H
 #define WENDRAKE_TABLE_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #include "wendrake/wendrake.h"
@@ -40,6 +43,91 @@ typedef struct WendrakeParamInfo {
   const char* name;    /* NULL when no column feeds the parameter */
   const char* record;  /* record token of that column ("DM"), or NULL */
 } WendrakeParamInfo;
+
+/* ---- Decoding a log into a table ---------------------------------------- */
+
+/* Result codes. On WENDRAKE_ERROR_OPEN and _READ, errno says why. */
+enum {
+  WENDRAKE_OK = 0,
+  WENDRAKE_ERROR_ARGUMENT = -1,  /* a NULL pointer or a bad flag */
+  WENDRAKE_ERROR_MODULE = -2,    /* not one of the five module types */
+  WENDRAKE_ERROR_OPEN = -3,      /* the file cannot be opened */
+  WENDRAKE_ERROR_READ = -4,      /* reading the file failed */
+  WENDRAKE_ERROR_MEMORY = -5     /* the table does not fit in memory */
+};
+
+/* The text of a result code (static; "unknown error" for other values). */
+WENDRAKE_TABLE_API const char* wendrake_error_message(int code);
+
+/* Flags of the decoding functions. */
+#define WENDRAKE_TABLE_CURRENT_ONLY 1u /* parameter cells only where the item's own line set
+                                          them; by default a cell holds every value the
+                                          parameter has at the item, carried over or set */
+
+/* A log decoded into columns: one row per report item, in log order, with the
+ * same items, codes, stamps and values the 21 decoder functions give. */
+typedef struct WendrakeTable WendrakeTable;
+
+/* Decodes a whole log file, or a buffer holding a whole log, into *table. The
+ * end of the input ends its last line (see wendrake_table_unterminated). */
+WENDRAKE_TABLE_API int wendrake_table_from_file(const char* path, int moduleType, unsigned flags,
+                                                WendrakeTable** table);
+WENDRAKE_TABLE_API int wendrake_table_from_buffer(const void* data, size_t length, int moduleType,
+                                                  unsigned flags, WendrakeTable** table);
+
+/* Releases a table and every column it handed out. NULL is ignored. */
+WENDRAKE_TABLE_API void wendrake_table_free(WendrakeTable* table);
+
+/* Rows (items), physical lines of the log, and whether its last line had no
+ * newline (1) or did (0). */
+WENDRAKE_TABLE_API int64_t wendrake_table_rows(const WendrakeTable* table);
+WENDRAKE_TABLE_API int64_t wendrake_table_lines(const WendrakeTable* table);
+WENDRAKE_TABLE_API int wendrake_table_unterminated(const WendrakeTable* table);
+
+/* Column types: the element type of `data`. A category column holds int32
+ * codes into `categories` (-1: no value). */
+enum {
+  WENDRAKE_COLUMN_INT64 = 1,
+  WENDRAKE_COLUMN_UINT32 = 2,
+  WENDRAKE_COLUMN_INT32 = 3,
+  WENDRAKE_COLUMN_INT16 = 4,
+  WENDRAKE_COLUMN_FLOAT64 = 5,
+  WENDRAKE_COLUMN_CATEGORY = 6
+};
+
+/* One column. The columns, in order:
+ *   "line"         int64    physical line number of the item, from 1
+ *   "record"       category record token ("DM", "CL3", ...)
+ *   "code"         uint32   message code
+ *   "direction"    int16    WENDRAKE_DIRECTION_*
+ *   "stamp"        uint32   stored stamp seconds (depends on the time zone)
+ *   "stamp_us"     uint32   stored stamp microseconds
+ *   "clock_ms"     int64    the log's own clock as milliseconds since 1970 read
+ *                           as UTC; INT64_MIN before the first clock
+ *   "log_code", "message_type", "sub_code"
+ *                  int32    the fields of a "CL3" item's code; -1 on other rows
+ *   "event"        float64  an "EVT" item's event value; NaN on other rows
+ *   "event_name"   category an "EVT" item's "EventName" column
+ *   then one float64 column per parameter that has a value in some item, in
+ *   slot order, named as wendrake_param_info names it (or "0x7F01xxxx"): the
+ *   value in real units (stored / scale), NaN where the item has none.
+ * Pointers stay valid until wendrake_table_free. */
+typedef struct WendrakeColumn {
+  const char* name;
+  int32_t type;
+  uint32_t paramId;  /* parameter columns; 0 for the others */
+  const void* data;  /* `length` elements of the type */
+  int64_t length;
+  const char* const* categories; /* category columns: code -> name */
+  int32_t categoryCount;
+} WendrakeColumn;
+
+WENDRAKE_TABLE_API int wendrake_table_column_count(const WendrakeTable* table);
+/* Fills *column for index 0..count-1; WENDRAKE_OK, or WENDRAKE_ERROR_ARGUMENT. */
+WENDRAKE_TABLE_API int wendrake_table_column(const WendrakeTable* table, int index,
+                                             WendrakeColumn* column);
+
+/* ---- The parameter catalogue --------------------------------------------- */
 
 /* The library's version, "MAJOR.MINOR.PATCH". */
 WENDRAKE_TABLE_API const char* wendrake_version(void);

@@ -1,0 +1,45 @@
+// A log decoded into columns: one row per report item.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace wendrake {
+
+struct ItemTable {
+  static constexpr int64_t kNoClock = std::numeric_limits<int64_t>::min();
+
+  // One float64 column per parameter that got a value somewhere in the log.
+  struct ParamColumn {
+    uint32_t id = 0;
+    int slot = 0;
+    std::string name;  // the column name tools show ("Rxagc", "0x7F010191")
+    std::vector<double> values;  // real units; NaN where the item has none
+  };
+
+  std::vector<int64_t> line;          // physical line number, from 1
+  std::vector<int32_t> record;        // record type (a category of recordNames)
+  std::vector<uint32_t> code;         // message code
+  std::vector<int16_t> direction;
+  std::vector<uint32_t> stampSeconds; // the stored stamp, as hosts read it
+  std::vector<uint32_t> stampMicros;
+  std::vector<int64_t> clockMs;       // the log's clock as UTC milliseconds, or kNoClock
+  std::vector<int32_t> logCode;       // "CL3" items: fields of the code; -1 on other rows
+  std::vector<int32_t> messageType;
+  std::vector<int32_t> subCode;
+  std::vector<double> event;          // "EVT" items: the event value; NaN on other rows
+  std::vector<int32_t> eventName;     // "EVT" items: a category of eventNames, else -1
+  std::vector<ParamColumn> params;    // in slot order
+
+  std::vector<std::string> recordNames;  // by record type
+  std::vector<std::string> eventNames;
+
+  uint64_t lines = 0;         // physical lines of the log
+  bool unterminated = false;  // its last line had no newline (decoded all the same)
+
+  size_t rows() const { return line.size(); }
+};
+
+}  // namespace wendrake

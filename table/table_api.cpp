@@ -1,0 +1,154 @@
+// The C functions of the table library that decode logs into tables.
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "params/module_types.h"
+#include "table/table_builder.h"
+#include "wendrake/table.h"
+
+struct WendrakeTable {
+  wendrake::ItemTable items;
+  std::vector<WendrakeColumn> columns;
+  // C views of the category names.
+  std::vector<const char*> recordNames;
+  std::vector<const char*> eventNames;
+};
+
+namespace {
+
+template <typename T>
+WendrakeColumn Column(const char* name, int32_t type, const std::vector<T>& values) {
+  return WendrakeColumn{name, type, 0, values.data(), static_cast<int64_t>(values.size()), nullptr, 0};
+}
+
+WendrakeColumn Category(const char* name, const std::vector<int32_t>& codes,
+                        const std::vector<const char*>& names) {
+  WendrakeColumn column = Column(name, WENDRAKE_COLUMN_CATEGORY, codes);
+  column.categories = names.data();
+  column.categoryCount = static_cast<int32_t>(names.size());
+  return column;
+}
+
+// Lays out the column descriptors of a finished table.
+void Describe(WendrakeTable* table) {
+  const wendrake::ItemTable& t = table->items;
+  for (const std::string& name : t.recordNames) table->recordNames.push_back(name.c_str());
+  for (const std::string& name : t.eventNames) table->eventNames.push_back(name.c_str());
+  std::vector<WendrakeColumn>& c = table->columns;
+  c.push_back(Column("line", WENDRAKE_COLUMN_INT64, t.line));
+  c.push_back(Category("record", t.record, table->recordNames));
+  c.push_back(Column("code", WENDRAKE_COLUMN_UINT32, t.code));
+  c.push_back(Column("direction", WENDRAKE_COLUMN_INT16, t.direction));
+  c.push_back(Column("stamp", WENDRAKE_COLUMN_UINT32, t.stampSeconds));
+  c.push_back(Column("stamp_us", WENDRAKE_COLUMN_UINT32, t.stampMicros));
+  c.push_back(Column("clock_ms", WENDRAKE_COLUMN_INT64, t.clockMs));
+  c.push_back(Column("log_code", WENDRAKE_COLUMN_INT32, t.logCode));
+  c.push_back(Column("message_type", WENDRAKE_COLUMN_INT32, t.messageType));
+  c.push_back(Column("sub_code", WENDRAKE_COLUMN_INT32, t.subCode));
+  c.push_back(Column("event", WENDRAKE_COLUMN_FLOAT64, t.event));
+  c.push_back(Category("event_name", t.eventName, table->eventNames));
+  for (const wendrake::ItemTable::ParamColumn& param : t.params) {
+    WendrakeColumn column = Column(param.name.c_str(), WENDRAKE_COLUMN_FLOAT64, param.values);
+    column.paramId = param.id;
+    c.push_back(column);
+  }
+}
+
+// Runs `feed` with a fresh builder and hands the finished table over.
+template <typename Feed>
+int Build(int moduleType, unsigned flags, WendrakeTable** out, Feed&& feed) {
+  if (out == nullptr || (flags & ~WENDRAKE_TABLE_CURRENT_ONLY) != 0) return WENDRAKE_ERROR_ARGUMENT;
+  *out = nullptr;
+  if (!wendrake::IsKnownModuleType(moduleType)) return WENDRAKE_ERROR_MODULE;
+  try {
+    wendrake::TableBuilder builder(moduleType, (flags & WENDRAKE_TABLE_CURRENT_ONLY) == 0);
+    const int result = feed(builder);
+    if (result != WENDRAKE_OK) return result;
+    auto table = std::make_unique<WendrakeTable>();
+    table->items = builder.Finish();
+    Describe(table.get());
+    *out = table.release();
+    return WENDRAKE_OK;
+  } catch (const std::bad_alloc&) {
+    return WENDRAKE_ERROR_MEMORY;
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+WENDRAKE_TABLE_API const char* wendrake_error_message(int code) {
+  switch (code) {
+    case WENDRAKE_OK: return "success";
+    case WENDRAKE_ERROR_ARGUMENT: return "invalid argument";
+    case WENDRAKE_ERROR_MODULE: return "the module type is not one of B101, B200, B20A, B20B, BD00";
+    case WENDRAKE_ERROR_OPEN: return "cannot open the log";
+    case WENDRAKE_ERROR_READ: return "cannot read the log";
+    case WENDRAKE_ERROR_MEMORY: return "out of memory";
+    default: return "unknown error";
+  }
+}
+
+WENDRAKE_TABLE_API int wendrake_table_from_buffer(const void* data, size_t length, int moduleType,
+                                                  unsigned flags, WendrakeTable** table) {
+  if (data == nullptr && length > 0) return WENDRAKE_ERROR_ARGUMENT;
+  return Build(moduleType, flags, table, [&](wendrake::TableBuilder& builder) {
+    builder.Feed(static_cast<const char*>(data), length);
+    return WENDRAKE_OK;
+  });
+}
+
+WENDRAKE_TABLE_API int wendrake_table_from_file(const char* path, int moduleType, unsigned flags,
+                                                WendrakeTable** table) {
+  if (path == nullptr) return WENDRAKE_ERROR_ARGUMENT;
+  return Build(moduleType, flags, table, [&](wendrake::TableBuilder& builder) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return WENDRAKE_ERROR_OPEN;
+    std::vector<char> chunk(1 << 20);
+    size_t n;
+    while ((n = std::fread(chunk.data(), 1, chunk.size(), file)) > 0) builder.Feed(chunk.data(), n);
+    const bool failed = std::ferror(file) != 0;
+    const int error = errno;
+    std::fclose(file);
+    if (failed) {
+      errno = error;
+      return WENDRAKE_ERROR_READ;
+    }
+    return WENDRAKE_OK;
+  });
+}
+
+WENDRAKE_TABLE_API void wendrake_table_free(WendrakeTable* table) { delete table; }
+
+WENDRAKE_TABLE_API int64_t wendrake_table_rows(const WendrakeTable* table) {
+  return table == nullptr ? 0 : static_cast<int64_t>(table->items.rows());
+}
+
+WENDRAKE_TABLE_API int64_t wendrake_table_lines(const WendrakeTable* table) {
+  return table == nullptr ? 0 : static_cast<int64_t>(table->items.lines);
+}
+
+WENDRAKE_TABLE_API int wendrake_table_unterminated(const WendrakeTable* table) {
+  return table != nullptr && table->items.unterminated ? 1 : 0;
+}
+
+WENDRAKE_TABLE_API int wendrake_table_column_count(const WendrakeTable* table) {
+  return table == nullptr ? 0 : static_cast<int>(table->columns.size());
+}
+
+WENDRAKE_TABLE_API int wendrake_table_column(const WendrakeTable* table, int index,
+                                             WendrakeColumn* column) {
+  if (table == nullptr || column == nullptr || index < 0 ||
+      index >= static_cast<int>(table->columns.size())) {
+    return WENDRAKE_ERROR_ARGUMENT;
+  }
+  *column = table->columns[static_cast<size_t>(index)];
+  return WENDRAKE_OK;
+}
+
+}  // extern "C"

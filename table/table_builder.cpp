@@ -1,0 +1,168 @@
+#include "table/table_builder.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "params/param_names.h"
+#include "params/param_scales.h"
+#include "params/param_table.h"
+#include "params/record_type.h"
+#include "text/tab_fields.h"
+
+namespace wendrake {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Days from 1970-01-01 to a proleptic Gregorian date (month 1..12).
+constexpr int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day) {
+  year -= month <= 2;
+  const int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const int64_t yearOfEra = year - era * 400;
+  const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + dayOfEra - 719468;
+}
+static_assert(DaysFromCivil(1970, 1, 1) == 0 && DaysFromCivil(2000, 3, 1) == 11017);
+
+// The clock's fields read as UTC, carried over as mktime carries fields that
+// run past their range (month 13, second 75, 1500 milliseconds).
+int64_t ClockAsUtcMs(const LogClock& clock) {
+  int64_t month = clock.month - 1;
+  const int64_t year = clock.year + (month >= 0 ? month / 12 : (month - 11) / 12);
+  month -= (year - clock.year) * 12;
+  const int64_t days = DaysFromCivil(year, month + 1, 1) + clock.day - 1;
+  const int64_t seconds = days * 86400 + clock.hour * 3600 + clock.minute * 60 + clock.second;
+  return seconds * 1000 + clock.milliseconds;
+}
+
+std::string ColumnName(uint32_t id) {
+  const std::string_view name = ParamName(id);
+  if (!name.empty()) return std::string(name);
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string hex = "0x00000000";
+  for (int i = 0; i < 8; ++i) hex[9 - i] = kHex[(id >> (4 * i)) & 0xF];
+  return hex;
+}
+
+}  // namespace
+
+TableBuilder::TableBuilder(int32_t moduleType, bool carried)
+    : carried_(carried), decoder_(std::make_unique<LineDecoder>(moduleType)) {
+  for (int& column : columnOfSlot_) column = -1;
+  for (int32_t type = 0; type < kRecordTypeRows; ++type) {
+    table_.recordNames.emplace_back(RecordToken(type));
+  }
+}
+
+void TableBuilder::Feed(const char* text, size_t length) {
+  lines_.Feed(text, length, [this](const char* line, int n) {
+    if (decoder_->Dispatch(line, n)) {
+      size_t textLength = static_cast<size_t>(n - 1);
+      if (textLength > 0 && line[textLength - 1] == '\r') --textLength;
+      AddRow(std::string_view(line, textLength));
+    }
+    return true;
+  });
+}
+
+ItemTable TableBuilder::Finish() {
+  if (lines_.pending()) {
+    // The end of the input ends its last line.
+    table_.unterminated = true;
+    Feed("\n", 1);
+  }
+  table_.lines = lines_.lineCount();
+  const size_t rows = table_.rows();
+  for (ItemTable::ParamColumn& column : table_.params) column.values.resize(rows, kNaN);
+  std::sort(table_.params.begin(), table_.params.end(),
+            [](const auto& a, const auto& b) { return a.slot < b.slot; });
+  for (int& column : columnOfSlot_) column = -1;
+  return std::move(table_);
+}
+
+void TableBuilder::AddRow(std::string_view lineText) {
+  const ReportItem& item = decoder_->item();
+  const int32_t type = decoder_->recordType();
+  ItemTable& t = table_;
+  t.line.push_back(static_cast<int64_t>(lines_.lineCount()));
+  t.record.push_back(type);
+  t.code.push_back(item.msgCode);
+  t.direction.push_back(static_cast<int16_t>(item.direction));
+  t.stampSeconds.push_back(item.timeSeconds);
+  t.stampMicros.push_back(item.timeMicros);
+  t.clockMs.push_back(ClockMs(item));
+  const bool isLayer3 = type == kRecordCL3;
+  t.logCode.push_back(isLayer3 ? static_cast<int32_t>(item.msgCode >> 16) : -1);
+  t.messageType.push_back(isLayer3 ? static_cast<int32_t>((item.msgCode >> 8) & 0xFF) : -1);
+  t.subCode.push_back(isLayer3 ? static_cast<int32_t>(item.msgCode & 0xFF) : -1);
+  const bool isEvent = type == kRecordEVT;
+  constexpr int kEventSlot = SlotOfParam(WENDRAKE_PARAM_EVENT);
+  t.event.push_back(isEvent ? item.paramSlots[kEventSlot].value : kNaN);
+  t.eventName.push_back(isEvent ? EventName(lineText) : -1);
+  AddParams(item);
+}
+
+void TableBuilder::AddParams(const ReportItem& item) {
+  const size_t row = table_.rows() - 1;
+  auto put = [&](SlotRef ref) {
+    const int slot = SlotIndexOf(ref);
+    int& index = columnOfSlot_[slot];
+    if (index < 0) {
+      index = static_cast<int>(table_.params.size());
+      const uint32_t id = kSlotParamIds[static_cast<size_t>(slot)];
+      table_.params.push_back({id, slot, ColumnName(id), {}});
+    }
+    std::vector<double>& values = table_.params[static_cast<size_t>(index)].values;
+    values.resize(row, kNaN);
+    const double real = static_cast<double>(item.paramSlots[slot].value) / SlotScale(slot);
+    if (values.size() == row) {
+      values.push_back(real);
+    } else {
+      values[row] = real;  // a slot fed by two columns of the line
+    }
+  };
+  if (carried_) {
+    for (int i = 0; i < item.inheritParamCount; ++i) put(item.inheritParamList[i]);
+  }
+  for (int i = 0; i < item.curParamCount; ++i) put(item.curParamList[i]);
+}
+
+int64_t TableBuilder::ClockMs(const ReportItem& item) {
+  if (item.timeSeconds == WENDRAKE_STAMP_FAILED || item.timeSeconds < WENDRAKE_STAMP_OFFSET) {
+    return ItemTable::kNoClock;
+  }
+  const LogClock& clock = decoder_->clock();
+  if (!clockValid_ || !(clock == lastClock_)) {
+    lastClock_ = clock;
+    lastClockMs_ = ClockAsUtcMs(clock);
+    clockValid_ = true;
+  }
+  return lastClockMs_;
+}
+
+int32_t TableBuilder::EventName(std::string_view lineText) {
+  // The column the log registered as "EventName" for its events.
+  const ColumnRegistry& columns = decoder_->columns();
+  int wanted = -1;
+  for (int column = 0; column < kColumnCount && wanted < 0; ++column) {
+    if (std::string_view(columns.Name(kRecordEVT, column)) == "EventName") wanted = column;
+  }
+  if (wanted < 0) return -1;
+  const std::string_view token = RecordToken(kRecordEVT);
+  TabFields fields(lineText);
+  std::string_view field;
+  int column = 0;
+  while (fields.Next(&field)) {
+    if (IsToken(field, token)) continue;
+    if (column++ != wanted) continue;
+    if (field.empty()) return -1;
+    const auto [at, added] =
+        eventNameIndex_.try_emplace(std::string(field), static_cast<int32_t>(table_.eventNames.size()));
+    if (added) table_.eventNames.emplace_back(field);
+    return at->second;
+  }
+  return -1;
+}
+
+}  // namespace wendrake

@@ -1,0 +1,247 @@
+// The table is a view of the same items a host reads through the 21
+// functions: every cell is checked against the per-item path.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host.h"
+#include "time_zone.h"
+#include "wendrake/table.h"
+
+namespace wendrake_test {
+namespace {
+
+using TablePtr = std::unique_ptr<WendrakeTable, decltype(&wendrake_table_free)>;
+
+TablePtr FromBuffer(const std::string& log, unsigned flags = 0) {
+  WendrakeTable* table = nullptr;
+  EXPECT_EQ(wendrake_table_from_buffer(log.data(), log.size(), WENDRAKE_MODULE_B101, flags, &table),
+            WENDRAKE_OK);
+  return TablePtr(table, wendrake_table_free);
+}
+
+std::map<std::string, WendrakeColumn> Columns(const WendrakeTable* table) {
+  std::map<std::string, WendrakeColumn> columns;
+  for (int i = 0; i < wendrake_table_column_count(table); ++i) {
+    WendrakeColumn column{};
+    EXPECT_EQ(wendrake_table_column(table, i, &column), WENDRAKE_OK);
+    EXPECT_EQ(column.length, wendrake_table_rows(table));
+    columns[column.name] = column;
+  }
+  return columns;
+}
+
+template <typename T>
+T At(const WendrakeColumn& column, size_t row) {
+  return static_cast<const T*>(column.data)[row];
+}
+
+std::string Category(const WendrakeColumn& column, size_t row) {
+  const int32_t code = At<int32_t>(column, row);
+  return code < 0 ? "" : column.categories[code];
+}
+
+double Scale(uint32_t id) {
+  WendrakeParamInfo info{};
+  EXPECT_EQ(wendrake_param_info(wendrake_param_slot(id), &info), 0);
+  return info.scale;
+}
+
+// The text between <name> and </name> in an item's XML, or "".
+std::string Element(const std::string& text, const std::string& name) {
+  const size_t open = text.find("<" + name + ">");
+  if (open == std::string::npos) return "";
+  const size_t start = open + name.size() + 2;
+  return text.substr(start, text.find("</" + name + ">", start) - start);
+}
+
+struct Reference {
+  std::vector<Item> items;
+  std::vector<int64_t> lines;
+  std::vector<std::string> records;
+};
+
+// The per-item path: one line per call, so each item knows its line; the
+// end of the input ends the last line.
+Reference PerItem(const std::string& log) {
+  Reference ref;
+  Host host;
+  size_t start = 0;
+  int64_t number = 0;
+  while (start < log.size()) {
+    size_t end = log.find('\n', start);
+    std::string line = log.substr(start, end == std::string::npos ? std::string::npos : end + 1 - start);
+    if (end == std::string::npos) line += '\n';
+    start = end == std::string::npos ? log.size() : end + 1;
+    ++number;
+    for (Item& item : host.Cycle(line)) {
+      ref.items.push_back(std::move(item));
+      ref.lines.push_back(number);
+      ref.records.push_back(line.substr(0, line.find_first_of(" \t\r\n\v\f")));
+    }
+  }
+  return ref;
+}
+
+void ExpectTableMatchesItems(const std::string& log, bool carried) {
+  ScopedTimeZone utc("UTC0");
+  const Reference ref = PerItem(log);
+  const TablePtr table = FromBuffer(log, carried ? 0 : WENDRAKE_TABLE_CURRENT_ONLY);
+  ASSERT_NE(table, nullptr);
+  ASSERT_EQ(wendrake_table_rows(table.get()), static_cast<int64_t>(ref.items.size()));
+  auto columns = Columns(table.get());
+  for (size_t row = 0; row < ref.items.size(); ++row) {
+    SCOPED_TRACE("row " + std::to_string(row));
+    const Item& item = ref.items[row];
+    ASSERT_EQ(At<int64_t>(columns["line"], row), ref.lines[row]);
+    ASSERT_EQ(Category(columns["record"], row), ref.records[row]);
+    ASSERT_EQ(At<uint32_t>(columns["code"], row), item.code);
+    ASSERT_EQ(At<int16_t>(columns["direction"], row), item.direction);
+    ASSERT_EQ(At<uint32_t>(columns["stamp"], row), item.seconds);
+    ASSERT_EQ(At<uint32_t>(columns["stamp_us"], row), item.micros);
+    const bool hasClock = item.seconds != WENDRAKE_STAMP_FAILED && item.seconds >= WENDRAKE_STAMP_OFFSET;
+    // Under UTC0 the stamp less its offset is the log's clock.
+    const int64_t clock = (int64_t{item.seconds} - WENDRAKE_STAMP_OFFSET) * 1000 + item.micros / 1000;
+    ASSERT_EQ(At<int64_t>(columns["clock_ms"], row), hasClock ? clock : INT64_MIN);
+    const bool isLayer3 = ref.records[row] == "CL3";
+    ASSERT_EQ(At<int32_t>(columns["log_code"], row), isLayer3 ? int32_t(item.code >> 16) : -1);
+    ASSERT_EQ(At<int32_t>(columns["message_type"], row), isLayer3 ? int32_t(item.code >> 8 & 0xFF) : -1);
+    ASSERT_EQ(At<int32_t>(columns["sub_code"], row), isLayer3 ? int32_t(item.code & 0xFF) : -1);
+    const bool isEvent = ref.records[row] == "EVT";
+    if (isEvent) {
+      ASSERT_EQ(At<double>(columns["event"], row), Find(item.current, WENDRAKE_PARAM_EVENT)->value);
+      ASSERT_EQ(Category(columns["event_name"], row), Element(item.text, "EventName"));
+    } else {
+      ASSERT_TRUE(std::isnan(At<double>(columns["event"], row)));
+      ASSERT_EQ(At<int32_t>(columns["event_name"], row), -1);
+    }
+    // Every parameter column: the item's value in real units, or NaN.
+    std::map<uint32_t, int32_t> values;
+    if (carried) {
+      for (const Param& p : item.inherited) values[p.id] = p.value;
+    }
+    for (const Param& p : item.current) values[p.id] = p.value;
+    size_t found = 0;
+    for (const auto& [name, column] : columns) {
+      if (column.paramId == 0) continue;
+      const double cell = At<double>(column, row);
+      const auto value = values.find(column.paramId);
+      if (value == values.end()) {
+        ASSERT_TRUE(std::isnan(cell)) << name;
+      } else {
+        ASSERT_EQ(cell, value->second / Scale(column.paramId)) << name;
+        ++found;
+      }
+    }
+    ASSERT_EQ(found, values.size());
+  }
+}
+
+std::string SampleLog() {
+  const char* dir = std::getenv("WENDRAKE_SOURCE_DIR");
+  std::ifstream in(std::string(dir != nullptr ? dir : ".") + "/examples/sample_drive.log", std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+TEST(TableTest, SampleLogMatchesThePerItemPath) {
+  const std::string sample = SampleLog();
+  ASSERT_GT(sample.size(), 100000u);
+  ExpectTableMatchesItems(sample, true);
+  ExpectTableMatchesItems(sample, false);
+}
+
+// The rough edges of real logs: CR LF ends, over-long lines, columns
+// registered again with other names, every record type, clock gaps and
+// clocks out of range, events with and without names, a last line without
+// newline.
+TEST(TableTest, RoughLogsMatchThePerItemPath) {
+  const std::string log =
+      "DM\t-1\n"  // before any registration or clock
+      "RegReport\tDM\tRxagc\tTxpower\tTotal_EcIo\r\n"
+      "RegReport\tEVT\tEvent\tEventName\n"
+      "RegReport\tCEVS\tSession_State\tAT_State\tALMP_State\tInit_State\tIdle_State\n"
+      "DAY\t2011\t10\t19\nHOUR\t15\nMIN\t42\nSEC\t7\t137\n"
+      "DM\t-85.5\t10.25\t-6\r\n"
+      "LAB\t" + std::string(9000, 'x') + "\tDM\t-50.5\n"
+      "EVT\t1A\tCALL_SETUP\n"
+      "EVT\t2B\t\n"
+      "SEC\t75\t1500\n"  // carried over as the C library carries it
+      "SC\t1\t2\nPCP\t3\nC1XQI\t4\nHOP\t5\nPSM\t6\nAP\t7\nUI\t8\nASFI\t9\nC1XSMI\t10\n"
+      "CL3\tACH\t0\t0F0004100000000000000000020203\n"
+      "CL3\tPCH\t1\t\n"
+      "CEVS\t1\t3\t1\t0\t3\n"
+      "RegReport\tDM\tTotal_EcIo\tFoo\n"
+      "DM\t-7\t1\n"
+      "DAY\t2011\t13\t0\nDM\t-8\n"
+      "GPS\t30.2\t120.1\nVOT\t1\nENT\t2\nUNKNOWN\t3\n\n"
+      "EVT\t3C\tDROP";
+  ExpectTableMatchesItems(log, true);
+  ExpectTableMatchesItems(log, false);
+  const TablePtr table = FromBuffer(log);
+  EXPECT_EQ(wendrake_table_rows(table.get()), 19);
+  EXPECT_EQ(wendrake_table_unterminated(table.get()), 1);
+  EXPECT_EQ(wendrake_table_lines(table.get()), std::count(log.begin(), log.end(), '\n') + 1);
+}
+
+TEST(TableTest, FileAndBufferGiveTheSameTable) {
+  const std::string sample = SampleLog();
+  const std::string path = testing::TempDir() + "table_test.log";
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << sample;
+  }
+  WendrakeTable* raw = nullptr;
+  ASSERT_EQ(wendrake_table_from_file(path.c_str(), WENDRAKE_MODULE_B101, 0, &raw), WENDRAKE_OK);
+  const TablePtr fromFile(raw, wendrake_table_free);
+  const TablePtr fromBuffer = FromBuffer(sample);
+  ASSERT_EQ(wendrake_table_column_count(fromFile.get()), wendrake_table_column_count(fromBuffer.get()));
+  for (int i = 0; i < wendrake_table_column_count(fromFile.get()); ++i) {
+    WendrakeColumn a{}, b{};
+    wendrake_table_column(fromFile.get(), i, &a);
+    wendrake_table_column(fromBuffer.get(), i, &b);
+    EXPECT_STREQ(a.name, b.name);
+    const size_t width = a.type == WENDRAKE_COLUMN_INT64 || a.type == WENDRAKE_COLUMN_FLOAT64 ? 8
+                         : a.type == WENDRAKE_COLUMN_INT16                                  ? 2
+                                                                                            : 4;
+    EXPECT_EQ(std::memcmp(a.data, b.data, width * static_cast<size_t>(a.length)), 0) << a.name;
+  }
+  std::remove(path.c_str());
+}
+
+TEST(TableTest, FailuresAreResultCodes) {
+  WendrakeTable* table = reinterpret_cast<WendrakeTable*>(1);
+  EXPECT_EQ(wendrake_table_from_file("/nonexistent/log", WENDRAKE_MODULE_B101, 0, &table),
+            WENDRAKE_ERROR_OPEN);
+  EXPECT_EQ(table, nullptr);
+  EXPECT_EQ(wendrake_table_from_file("/", WENDRAKE_MODULE_B101, 0, &table), WENDRAKE_ERROR_READ);
+  EXPECT_EQ(wendrake_table_from_buffer("", 0, 0x1234, 0, &table), WENDRAKE_ERROR_MODULE);
+  EXPECT_EQ(wendrake_table_from_buffer("", 0, WENDRAKE_MODULE_B101, 8, &table), WENDRAKE_ERROR_ARGUMENT);
+  EXPECT_EQ(wendrake_table_from_buffer(nullptr, 1, WENDRAKE_MODULE_B101, 0, &table), WENDRAKE_ERROR_ARGUMENT);
+  EXPECT_EQ(wendrake_table_from_buffer("", 0, WENDRAKE_MODULE_B101, 0, nullptr), WENDRAKE_ERROR_ARGUMENT);
+  EXPECT_STREQ(wendrake_error_message(WENDRAKE_ERROR_OPEN), "cannot open the log");
+  EXPECT_STREQ(wendrake_error_message(42), "unknown error");
+  WendrakeColumn column{};
+  EXPECT_EQ(wendrake_table_column(nullptr, 0, &column), WENDRAKE_ERROR_ARGUMENT);
+
+  // An empty log is an empty table with its fixed columns.
+  const TablePtr empty = FromBuffer("");
+  EXPECT_EQ(wendrake_table_rows(empty.get()), 0);
+  EXPECT_EQ(wendrake_table_lines(empty.get()), 0);
+  EXPECT_EQ(wendrake_table_column_count(empty.get()), 12);
+  EXPECT_EQ(wendrake_table_unterminated(empty.get()), 0);
+}
+
+}  // namespace
+}  // namespace wendrake_test
