@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "table/column_buffer.h"
+
 namespace wendrake {
 
 struct ItemTable {
@@ -16,21 +18,22 @@ struct ItemTable {
     uint32_t id = 0;
     int slot = 0;
     std::string name;  // the column name tools show ("Rxagc", "0x7F010191")
-    std::vector<double> values;  // real units; NaN where the item has none
+    double scale = 1;  // stored value / scale = real value
+    ColumnBuffer<double> values;  // real units; NaN where the item has none
   };
 
-  std::vector<int64_t> line;          // physical line number, from 1
-  std::vector<int32_t> record;        // record type (a category of recordNames)
-  std::vector<uint32_t> code;         // message code
-  std::vector<int16_t> direction;
-  std::vector<uint32_t> stampSeconds; // the stored stamp, as hosts read it
-  std::vector<uint32_t> stampMicros;
-  std::vector<int64_t> clockMs;       // the log's clock as UTC milliseconds, or kNoClock
-  std::vector<int32_t> logCode;       // "CL3" items: fields of the code; -1 on other rows
-  std::vector<int32_t> messageType;
-  std::vector<int32_t> subCode;
-  std::vector<double> event;          // "EVT" items: the event value; NaN on other rows
-  std::vector<int32_t> eventName;     // "EVT" items: a category of eventNames, else -1
+  ColumnBuffer<int64_t> line;          // physical line number, from 1
+  ColumnBuffer<int32_t> record;        // record type (a category of recordNames)
+  ColumnBuffer<uint32_t> code;         // message code
+  ColumnBuffer<int16_t> direction;
+  ColumnBuffer<uint32_t> stampSeconds; // the stored stamp, as hosts read it
+  ColumnBuffer<uint32_t> stampMicros;
+  ColumnBuffer<int64_t> clockMs;       // the log's clock as UTC milliseconds, or kNoClock
+  ColumnBuffer<int32_t> logCode;       // "CL3" items: fields of the code; -1 on other rows
+  ColumnBuffer<int32_t> messageType;
+  ColumnBuffer<int32_t> subCode;
+  ColumnBuffer<double> event;          // "EVT" items: the event value; NaN on other rows
+  ColumnBuffer<int32_t> eventName;     // "EVT" items: a category of eventNames, else -1
   std::vector<ParamColumn> params;    // in slot order
 
   std::vector<std::string> recordNames;  // by record type

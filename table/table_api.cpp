@@ -1,12 +1,12 @@
 // The C functions of the table library that decode logs into tables.
-#include <cerrno>
-#include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "params/module_types.h"
+#include "table/mapped_file.h"
 #include "table/table_builder.h"
 #include "wendrake/table.h"
 
@@ -21,11 +21,11 @@ struct WendrakeTable {
 namespace {
 
 template <typename T>
-WendrakeColumn Column(const char* name, int32_t type, const std::vector<T>& values) {
+WendrakeColumn Column(const char* name, int32_t type, const wendrake::ColumnBuffer<T>& values) {
   return WendrakeColumn{name, type, 0, values.data(), static_cast<int64_t>(values.size()), nullptr, 0};
 }
 
-WendrakeColumn Category(const char* name, const std::vector<int32_t>& codes,
+WendrakeColumn Category(const char* name, const wendrake::ColumnBuffer<int32_t>& codes,
                         const std::vector<const char*>& names) {
   WendrakeColumn column = Column(name, WENDRAKE_COLUMN_CATEGORY, codes);
   column.categories = names.data();
@@ -56,6 +56,19 @@ void Describe(WendrakeTable* table) {
     column.paramId = param.id;
     c.push_back(column);
   }
+}
+
+// A log has at most one item per line, the last one without newline counted.
+size_t CountLines(const char* text, size_t length) {
+  size_t lines = 1;
+  const char* end = text + length;
+  while (text < end) {
+    const char* newline = static_cast<const char*>(std::memchr(text, '\n', static_cast<size_t>(end - text)));
+    if (newline == nullptr) break;
+    ++lines;
+    text = newline + 1;
+  }
+  return lines;
 }
 
 // Runs `feed` with a fresh builder and hands the finished table over.
@@ -98,7 +111,9 @@ WENDRAKE_TABLE_API int wendrake_table_from_buffer(const void* data, size_t lengt
                                                   unsigned flags, WendrakeTable** table) {
   if (data == nullptr && length > 0) return WENDRAKE_ERROR_ARGUMENT;
   return Build(moduleType, flags, table, [&](wendrake::TableBuilder& builder) {
-    builder.Feed(static_cast<const char*>(data), length);
+    const char* text = static_cast<const char*>(data);
+    builder.ReserveRows(CountLines(text, length));
+    builder.Feed(text, length);
     return WENDRAKE_OK;
   });
 }
@@ -107,19 +122,15 @@ WENDRAKE_TABLE_API int wendrake_table_from_file(const char* path, int moduleType
                                                 WendrakeTable** table) {
   if (path == nullptr) return WENDRAKE_ERROR_ARGUMENT;
   return Build(moduleType, flags, table, [&](wendrake::TableBuilder& builder) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return WENDRAKE_ERROR_OPEN;
-    std::vector<char> chunk(1 << 20);
-    size_t n;
-    while ((n = std::fread(chunk.data(), 1, chunk.size(), file)) > 0) builder.Feed(chunk.data(), n);
-    const bool failed = std::ferror(file) != 0;
-    const int error = errno;
-    std::fclose(file);
-    if (failed) {
-      errno = error;
-      return WENDRAKE_ERROR_READ;
+    wendrake::MappedFile file;
+    const int result = file.Open(path);
+    if (result != WENDRAKE_OK) return result;
+    if (file.mapped()) {
+      builder.ReserveRows(CountLines(file.data(), file.size()));
+      builder.Feed(file.data(), file.size());
+      return static_cast<int>(WENDRAKE_OK);
     }
-    return WENDRAKE_OK;
+    return file.ReadAll([&](const char* chunk, size_t n) { builder.Feed(chunk, n); });
   });
 }
 

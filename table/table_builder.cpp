@@ -49,10 +49,47 @@ std::string ColumnName(uint32_t id) {
 
 TableBuilder::TableBuilder(int32_t moduleType, bool carried)
     : carried_(carried), decoder_(std::make_unique<LineDecoder>(moduleType)) {
-  for (int& column : columnOfSlot_) column = -1;
   for (int32_t type = 0; type < kRecordTypeRows; ++type) {
     table_.recordNames.emplace_back(RecordToken(type));
   }
+}
+
+void TableBuilder::ReserveRows(size_t rows) {
+  ItemTable& t = table_;
+  t.line.Reserve(rows);
+  t.record.Reserve(rows);
+  t.code.Reserve(rows);
+  t.direction.Reserve(rows);
+  t.stampSeconds.Reserve(rows);
+  t.stampMicros.Reserve(rows);
+  t.clockMs.Reserve(rows);
+  t.logCode.Reserve(rows);
+  t.messageType.Reserve(rows);
+  t.subCode.Reserve(rows);
+  t.event.Reserve(rows);
+  t.eventName.Reserve(rows);
+  GrowParamColumns(rows);
+}
+
+void TableBuilder::GrowParamColumns(size_t rows) {
+  if (rows <= rowCapacity_) return;
+  rowCapacity_ = rows;
+  for (ItemTable::ParamColumn& column : table_.params) {
+    column.values.Reserve(rows);
+    cells_[column.slot] = column.values.data();
+  }
+}
+
+void TableBuilder::AddParamColumn(int slot) {
+  ItemTable::ParamColumn& column = table_.params.emplace_back();
+  column.id = kSlotParamIds[static_cast<size_t>(slot)];
+  column.slot = slot;
+  column.name = ColumnName(column.id);
+  column.scale = SlotScale(slot);
+  column.values.Reserve(rowCapacity_);
+  // The vector of columns may have moved: every column's cells are looked up again.
+  for (ItemTable::ParamColumn& each : table_.params) cells_[each.slot] = each.values.data();
+  scale_[slot] = column.scale;
 }
 
 void TableBuilder::Feed(const char* text, size_t length) {
@@ -74,10 +111,12 @@ ItemTable TableBuilder::Finish() {
   }
   table_.lines = lines_.lineCount();
   const size_t rows = table_.rows();
-  for (ItemTable::ParamColumn& column : table_.params) column.values.resize(rows, kNaN);
+  for (ItemTable::ParamColumn& column : table_.params) {
+    column.values.SetSize(filled_[column.slot]);
+    column.values.Resize(rows, kNaN);
+  }
   std::sort(table_.params.begin(), table_.params.end(),
             [](const auto& a, const auto& b) { return a.slot < b.slot; });
-  for (int& column : columnOfSlot_) column = -1;
   return std::move(table_);
 }
 
@@ -105,22 +144,16 @@ void TableBuilder::AddRow(std::string_view lineText) {
 
 void TableBuilder::AddParams(const ReportItem& item) {
   const size_t row = table_.rows() - 1;
+  if (row >= rowCapacity_) GrowParamColumns(rowCapacity_ < 1024 ? 1024 : rowCapacity_ * 2);
   auto put = [&](SlotRef ref) {
     const int slot = SlotIndexOf(ref);
-    int& index = columnOfSlot_[slot];
-    if (index < 0) {
-      index = static_cast<int>(table_.params.size());
-      const uint32_t id = kSlotParamIds[static_cast<size_t>(slot)];
-      table_.params.push_back({id, slot, ColumnName(id), {}});
-    }
-    std::vector<double>& values = table_.params[static_cast<size_t>(index)].values;
-    values.resize(row, kNaN);
-    const double real = static_cast<double>(item.paramSlots[slot].value) / SlotScale(slot);
-    if (values.size() == row) {
-      values.push_back(real);
-    } else {
-      values[row] = real;  // a slot fed by two columns of the line
-    }
+    if (cells_[slot] == nullptr) AddParamColumn(slot);
+    double* cells = cells_[slot];
+    // Rows since the parameter's last value hold none.
+    for (size_t i = filled_[slot]; i < row; ++i) cells[i] = kNaN;
+    // A slot fed by two columns of a line is simply written twice.
+    cells[row] = static_cast<double>(item.paramSlots[slot].value) / scale_[slot];
+    filled_[slot] = row + 1;
   };
   if (carried_) {
     for (int i = 0; i < item.inheritParamCount; ++i) put(item.inheritParamList[i]);

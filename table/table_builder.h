@@ -21,6 +21,10 @@ class TableBuilder {
   // otherwise only the values the item's own line set.
   TableBuilder(int32_t moduleType, bool carried);
 
+  // Sizes every column for `rows` rows (a log of n lines has at most n
+  // items), so columns never move while they fill.
+  void ReserveRows(size_t rows);
+
   // Feeds log text split anywhere.
   void Feed(const char* text, size_t length);
 
@@ -38,7 +42,17 @@ class TableBuilder {
   LineAssembler lines_;
   std::unique_ptr<LineDecoder> decoder_;  // 70 KB: on the heap
   ItemTable table_;
-  int columnOfSlot_[WENDRAKE_PARAM_COUNT];  // index into table_.params, or -1
+  void AddParamColumn(int slot);
+  void GrowParamColumns(size_t rows);
+
+  // Per slot: the column's cells (null until the parameter first has a
+  // value), how many rows of it are written, and the parameter's scale.
+  // Cells of rows without a value are filled with NaN when the next value
+  // comes, or at the end.
+  double* cells_[WENDRAKE_PARAM_COUNT] = {};
+  size_t filled_[WENDRAKE_PARAM_COUNT] = {};
+  double scale_[WENDRAKE_PARAM_COUNT] = {};
+  size_t rowCapacity_ = 0;  // rows every parameter column has room for
   std::unordered_map<std::string, int32_t> eventNameIndex_;
   bool clockValid_ = false;
   LogClock lastClock_;

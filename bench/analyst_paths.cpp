@@ -1,0 +1,190 @@
+// The paths analysts take from a log to numbers, against the core's own
+// speed, on one generated log in one run: the host cycle through the 21
+// functions, the native table, the command line tool and the Python package.
+// Prints each path's MB/s of log and its ratio to the host cycle's MB/s
+// (medians of several runs; the host cycle is measured before every path, so
+// drift of a shared machine shows in both).
+//
+//   wendrake_paths_bench [MB] [--python PYTHON] [--skip-python] [--skip-dask]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "bench/log_generator.h"
+#include "wendrake/table.h"
+#include "wendrake/wendrake.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kRuns = 3;
+
+double Seconds(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+// The host cycle: at most 200 lines per call, every item read, then cleared.
+double HostCycle(const std::string& log) {
+  const Clock::time_point start = Clock::now();
+  DecoderObject* decoder = CreateDecoderObjectProc(WENDRAKE_MODULE_B101);
+  uint64_t checksum = 0;
+  size_t begin = 0;
+  while (begin < log.size()) {
+    size_t end = begin;
+    for (int lines = 0; lines < 200 && end < log.size(); ++lines) {
+      const char* newline = static_cast<const char*>(std::memchr(log.data() + end, '\n', log.size() - end));
+      end = newline == nullptr ? log.size() : static_cast<size_t>(newline - log.data()) + 1;
+    }
+    DecodeMsgProc(decoder, log.data() + begin, static_cast<int>(end - begin));
+    const int n = GetReportItemCountProc(decoder);
+    for (int i = 0; i < n; ++i) checksum += GetReportItemProc(decoder, i)->msgCode;
+    ClearReportItemsProc(decoder);
+    begin = end;
+  }
+  FreeDecoderObjectProc(&decoder);
+  const double seconds = Seconds(start);
+  if (checksum == 0) std::fprintf(stderr, "no items decoded\n");
+  return seconds;
+}
+
+double TableBuild(const std::string& path) {
+  const Clock::time_point start = Clock::now();
+  WendrakeTable* table = nullptr;
+  const int result = wendrake_table_from_file(path.c_str(), WENDRAKE_MODULE_B101, 0, &table);
+  const double seconds = Seconds(start);
+  if (result != WENDRAKE_OK) {
+    std::fprintf(stderr, "table: %s\n", wendrake_error_message(result));
+    std::exit(1);
+  }
+  wendrake_table_free(table);
+  return seconds;
+}
+
+// Runs a shell command and returns its wall time; a command that prints a
+// number of seconds on its last line is timed by that number instead (the
+// Python paths time themselves, without the interpreter's start).
+double Command(const std::string& command) {
+  const Clock::time_point start = Clock::now();
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) {
+    std::perror("popen");
+    std::exit(1);
+  }
+  std::string output;
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+  const int status = pclose(pipe);
+  const double wall = Seconds(start);
+  if (status != 0) {
+    std::fprintf(stderr, "failed (%d): %s\n", status, command.c_str());
+    std::exit(1);
+  }
+  while (!output.empty() && (output.back() == '\n' || output.back() == ' ')) output.pop_back();
+  const size_t lastLine = output.rfind('\n');
+  const char* last = output.c_str() + (lastLine == std::string::npos ? 0 : lastLine + 1);
+  char* end = nullptr;
+  const double reported = std::strtod(last, &end);
+  return end != last && *end == '\0' ? reported : wall;
+}
+
+std::string PythonTimed(const std::string& python, const std::string& setup, const std::string& body) {
+  return "PYTHONPATH=" WENDRAKE_SOURCE_DIR "/python WENDRAKE_LIBRARY=" WENDRAKE_LIBRARY_FILE " " +
+         python + " -c 'import time\n" + setup + "\nt = time.perf_counter()\n" + body +
+         "\nprint(time.perf_counter() - t)'";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  double megabytes = 16;
+  std::string python = "python3";
+  bool skipPython = false, skipDask = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--python" && i + 1 < argc) {
+      python = argv[++i];
+    } else if (arg == "--skip-python") {
+      skipPython = true;
+    } else if (arg == "--skip-dask") {
+      skipDask = true;
+    } else {
+      megabytes = std::atof(argv[i]);
+    }
+  }
+  const std::string log = wendrake_bench::GenerateLog(static_cast<size_t>(megabytes * 1e6));
+  char dir[] = "/tmp/wendrake-paths-XXXXXX";
+  if (mkdtemp(dir) == nullptr) {
+    std::perror("mkdtemp");
+    return 1;
+  }
+  const std::string path = std::string(dir) + "/bench.log";
+  std::ofstream(path, std::ios::binary) << log;
+  const double mb = static_cast<double>(log.size()) / 1e6;
+  const std::string cli = WENDRAKE_CLI_FILE;
+  setenv("TZ", "UTC0", 1);
+
+  struct Path {
+    std::string name;
+    std::function<double()> time;
+    double logs = 1;  // logs of this size the path handles per run
+  };
+  std::vector<Path> paths = {
+      {"table build (C++)", [&] { return TableBuild(path); }},
+      {"stats", [&] { return Command(cli + " stats " + path + " > /dev/null"); }},
+      {"params --csv", [&] { return Command(cli + " params --csv " + path + " > /dev/null"); }},
+      {"decode --format jsonl", [&] { return Command(cli + " decode --format jsonl " + path + " > /dev/null"); }},
+  };
+  if (!skipPython) {
+    paths.push_back({"Python to_dataframe", [&] {
+                       return Command(PythonTimed(python, "import wendrake", "wendrake.to_dataframe(\"" + path + "\")"));
+                     }});
+    paths.push_back({"Python decode_file", [&] {
+                       return Command(PythonTimed(python, "import wendrake",
+                                                  "with wendrake.decode_file(\"" + path +
+                                                      "\") as items:\n    n = sum(1 for _ in items)"));
+                     }});
+  }
+  if (!skipPython && !skipDask) {
+    for (int workers : {1, 2}) {
+      const std::string body = "decode_many([\"" + path + "\"] * 8, n_workers=" + std::to_string(workers) + ")";
+      paths.push_back({"decode_many 8 logs, " + std::to_string(workers) + " worker" + (workers > 1 ? "s" : ""),
+                       [&, body] {
+                         return Command(PythonTimed(python, "from wendrake.dask import decode_many\nif __name__ == \"__main__\":\n    pass", body));
+                       },
+                       8});
+    }
+  }
+
+  std::printf("log: %.1f MB, medians of %d runs, each path timed right after the host cycle\n\n", mb, kRuns);
+  std::printf("%-30s %10s %10s\n", "path", "MB/s", "vs core");
+  std::vector<double> core;
+  for (int run = 0; run < kRuns; ++run) core.push_back(mb / HostCycle(log));
+  std::printf("%-30s %10.1f %9.2fx\n", "host cycle (21 functions)", Median(core), 1.0);
+  for (const Path& p : paths) {
+    std::vector<double> ratios, speeds;
+    for (int run = 0; run < kRuns; ++run) {
+      const double coreSpeed = mb / HostCycle(log);
+      const double speed = mb * p.logs / p.time();
+      speeds.push_back(speed);
+      ratios.push_back(speed / coreSpeed);
+    }
+    std::printf("%-30s %10.1f %9.2fx\n", p.name.c_str(), Median(speeds), Median(ratios));
+    std::fflush(stdout);
+  }
+  std::remove(path.c_str());
+  rmdir(dir);
+  return 0;
+}

@@ -1,0 +1,78 @@
+// Storage of one table column: a plain array that grows in place where the
+// allocator can (realloc of a large block remaps pages instead of copying),
+// with transparent huge pages asked for on large blocks, since a wide table
+// otherwise spends much of its time in page faults.
+#pragma once
+
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <type_traits>
+#include <utility>
+
+namespace wendrake {
+
+void AdviseHugePages(void* data, size_t bytes);
+
+template <typename T>
+class ColumnBuffer {
+  static_assert(std::is_trivially_copyable_v<T>);
+
+ public:
+  ColumnBuffer() = default;
+  ColumnBuffer(const ColumnBuffer&) = delete;
+  ColumnBuffer& operator=(const ColumnBuffer&) = delete;
+  ColumnBuffer(ColumnBuffer&& other) noexcept { *this = std::move(other); }
+  ColumnBuffer& operator=(ColumnBuffer&& other) noexcept {
+    if (this != &other) {
+      std::free(data_);
+      data_ = other.data_;
+      size_ = other.size_;
+      capacity_ = other.capacity_;
+      other.data_ = nullptr;
+      other.size_ = other.capacity_ = 0;
+    }
+    return *this;
+  }
+  ~ColumnBuffer() { std::free(data_); }
+
+  // Room for at least n elements; throws std::bad_alloc.
+  void Reserve(size_t n) {
+    if (n <= capacity_) return;
+    void* grown = std::realloc(data_, n * sizeof(T));
+    if (grown == nullptr) throw std::bad_alloc();
+    data_ = static_cast<T*>(grown);
+    capacity_ = n;
+    AdviseHugePages(data_, n * sizeof(T));
+  }
+
+  void push_back(T value) {
+    if (size_ == capacity_) Reserve(capacity_ < 1024 ? 1024 : capacity_ * 2);
+    data_[size_++] = value;
+  }
+
+  // Extends (or cuts) to n elements, new ones set to `fill`.
+  void Resize(size_t n, T fill) {
+    Reserve(n);
+    for (size_t i = size_; i < n; ++i) data_[i] = fill;
+    size_ = n;
+  }
+
+  // Takes the first n elements as written directly through data().
+  void SetSize(size_t n) { size_ = n; }
+
+  T* data() { return data_; }
+  const T* data() const { return data_; }
+  size_t size() const { return size_; }
+  size_t capacity() const { return capacity_; }
+  T& operator[](size_t i) { return data_[i]; }
+  const T& operator[](size_t i) const { return data_[i]; }
+
+ private:
+  T* data_ = nullptr;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
+};
+
+}  // namespace wendrake
