@@ -35,15 +35,9 @@ namespace {
 
 constexpr int kExitUsage = 2;
 
-struct ModuleName {
-  const char* name;
-  int type;
-};
-constexpr ModuleName kModules[] = {{"B101", WENDRAKE_MODULE_B101},
-                                   {"B200", WENDRAKE_MODULE_B200},
-                                   {"B20A", WENDRAKE_MODULE_B20A},
-                                   {"B20B", WENDRAKE_MODULE_B20B},
-                                   {"BD00", WENDRAKE_MODULE_BD00}};
+// A module type's name is its number in four hexadecimal digits.
+constexpr int kModuleTypes[] = {WENDRAKE_MODULE_B101, WENDRAKE_MODULE_B200, WENDRAKE_MODULE_B20A,
+                                WENDRAKE_MODULE_B20B, WENDRAKE_MODULE_BD00};
 
 struct Options {
   std::string log;
@@ -74,10 +68,10 @@ int ModuleType(const std::string& given, std::string* name) {
   std::string upper = given;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   if (upper.rfind("0X", 0) == 0) upper.erase(0, 2);
-  for (const ModuleName& m : kModules) {
-    if (upper == m.name) {
-      *name = m.name;
-      return m.type;
+  for (int type : kModuleTypes) {
+    if (upper == fmt::format("{:04X}", type)) {
+      *name = upper;
+      return type;
     }
   }
   return 0;
