@@ -448,9 +448,12 @@ class FailedWrites(unittest.TestCase):
             while written < total:
                 tool.stdin.write(chunk)
                 written += len(chunk)
+            tool.stdin.close()
         except BrokenPipeError:
             pass
-        err = tool.communicate()[1] if written >= total else (tool.wait(timeout=30), tool.stderr.read())[1]
+        err = tool.stderr.read()
+        tool.wait(timeout=30)
+        tool.stderr.close()
         self.assertEqual(tool.returncode, 2)
         self.assertIn(b"No space left on device", err)
         self.assertLess(written, total // 4)
