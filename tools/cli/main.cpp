@@ -44,18 +44,19 @@ struct Options {
   std::string module = "B101";
   std::string format = "jsonl";
   std::string output = "-";
+  int moduleType = 0;  // set from `module` by Prepare
   bool csv = false;
   bool json = false;
 };
 
 // Messages quote file names and option values as given: escaped, so that
 // control bytes in them cannot rewrite the terminal or split the line.
+void Notice(const std::string& message) { std::fprintf(stderr, "wendrake: %s\n", OneLine(message).c_str()); }
+
 int Fail(int status, const std::string& message) {
-  std::fprintf(stderr, "wendrake: %s\n", OneLine(message).c_str());
+  Notice(message);
   return status;
 }
-
-void Notice(const std::string& message) { std::fprintf(stderr, "wendrake: %s\n", OneLine(message).c_str()); }
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -80,7 +81,8 @@ int ModuleType(const std::string& given, std::string* name) {
 // Opens the log, then the output (never before the input is known, so the
 // output cannot truncate it).
 int Prepare(Options* options, LogReader* reader, bool rewindable, Output* out) {
-  if (ModuleType(options->module, &options->module) == 0) {
+  options->moduleType = ModuleType(options->module, &options->module);
+  if (options->moduleType == 0) {
     return Fail(kExitUsage, "unknown module type '" + options->module +
                                 "' (expected B101, B200, B20A, B20B or BD00, or 0xB101 and so on)");
   }
@@ -92,10 +94,8 @@ int Prepare(Options* options, LogReader* reader, bool rewindable, Output* out) {
 
 int Decode(const Options& options, LogReader& reader, const Output& out, ItemSink& sink,
            DecodeSummary* summary) {
-  std::string name;
   std::string error;
-  if (!DecodeLog(reader, ModuleType(options.module, &name), !out.SharesTerminalWithStderr(), sink, summary,
-                 &error)) {
+  if (!DecodeLog(reader, options.moduleType, !out.SharesTerminalWithStderr(), sink, summary, &error)) {
     return Fail(kExitUsage, error);
   }
   return 0;
