@@ -1,6 +1,7 @@
 // The 21 functions a host calls. Each checks its handle and pointer arguments
 // and forwards to the object; nothing is ever raised to the host.
 #include <new>
+#include <type_traits>
 
 #include "api/configuration.h"
 #include "api/decoder_object.h"
@@ -182,3 +183,31 @@ WENDRAKE_API StructParam* WENDRAKE_CALL GetReportItemInheritDecodeStructParamLis
 }
 
 }  // extern "C"
+
+// Hosts that load the library at run time call the exports through the
+// header's function-pointer types; each must match its export exactly, or a
+// host would call it with a wrong signature or calling convention.
+#define WENDRAKE_CHECK_EXPORT_TYPE(name) \
+  static_assert(std::is_same_v<decltype(&name), name##Fn>, #name " differs from " #name "Fn")
+WENDRAKE_CHECK_EXPORT_TYPE(CreateDecoderObjectProc);
+WENDRAKE_CHECK_EXPORT_TYPE(FreeDecoderObjectProc);
+WENDRAKE_CHECK_EXPORT_TYPE(SetDecoderConfiguration);
+WENDRAKE_CHECK_EXPORT_TYPE(DecodeMsgProc);
+WENDRAKE_CHECK_EXPORT_TYPE(GetReportItemCountProc);
+WENDRAKE_CHECK_EXPORT_TYPE(ClearReportItemsProc);
+WENDRAKE_CHECK_EXPORT_TYPE(GetReportItemProc);
+WENDRAKE_CHECK_EXPORT_TYPE(GetReportItemMsgCode);
+WENDRAKE_CHECK_EXPORT_TYPE(GetReportItemMsgDirection);
+WENDRAKE_CHECK_EXPORT_TYPE(GetReportItemMsgTime);
+WENDRAKE_CHECK_EXPORT_TYPE(GetReportItemBinary);
+WENDRAKE_CHECK_EXPORT_TYPE(GetReportItemBinaryToRCUFilter);
+WENDRAKE_CHECK_EXPORT_TYPE(GetReportItemBinaryToRCUSimple);
+WENDRAKE_CHECK_EXPORT_TYPE(GetReportItemCurDecodeParamCount);
+WENDRAKE_CHECK_EXPORT_TYPE(GetReportItemInheritDecodeParamCount);
+WENDRAKE_CHECK_EXPORT_TYPE(GetReportItemCurDecodeParamList);
+WENDRAKE_CHECK_EXPORT_TYPE(GetReportItemInheritDecodeParamList);
+WENDRAKE_CHECK_EXPORT_TYPE(GetReportItemCurDecodeStructParamCount);
+WENDRAKE_CHECK_EXPORT_TYPE(GetReportItemInheritDecodeStructParamCount);
+WENDRAKE_CHECK_EXPORT_TYPE(GetReportItemCurDecodeStructParamList);
+WENDRAKE_CHECK_EXPORT_TYPE(GetReportItemInheritDecodeStructParamList);
+#undef WENDRAKE_CHECK_EXPORT_TYPE

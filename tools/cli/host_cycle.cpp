@@ -9,10 +9,6 @@
 namespace wendrake_cli {
 namespace {
 
-// DecodeMsgProc takes an int length; a longer line goes in pieces, which
-// the line assembly joins again.
-constexpr size_t kMaxPiece = 1u << 20;
-
 struct DecoderDeleter {
   void operator()(DecoderObject* decoder) const { FreeDecoderObjectProc(&decoder); }
 };
@@ -47,40 +43,50 @@ void ReadItem(DecoderObject* decoder, int i, Item* item) {
   ReadParams(decoder, i, false, &item->inherited);
 }
 
+void Feed(DecoderObject* decoder, std::string_view bytes) {
+  if (!bytes.empty()) DecodeMsgProc(decoder, bytes.data(), static_cast<int>(bytes.size()));
+}
+
 }  // namespace
 
-bool DecodeLog(LogReader& reader, int moduleType, ItemSink& sink, std::string* error) {
+bool DecodeLog(LogReader& reader, int moduleType, bool showProgress, ItemSink& sink,
+               DecodeSummary* summary, std::string* error) {
   Decoder decoder(CreateDecoderObjectProc(moduleType));
   if (!decoder) {
     *error = "cannot create a decoder for module type " + std::to_string(moduleType);
     return false;
   }
-  Progress progress(reader.totalBytes());
+  *summary = DecodeSummary{};
+  Progress progress(reader.totalBytes(), showProgress);
   Item item;
   LogLine line;
   while (reader.Next(&line)) {
-    int count = 0;
-    // One complete line per DecodeMsgProc call: the items of a call then all
-    // belong to that line, so every item gets its exact line number, and a
-    // call can never queue more than the 200 items the queue holds. A last
-    // line without a newline is never complete, so it is not fed.
-    if (line.terminated) {
-      for (size_t at = 0; at < line.bytes.size(); at += kMaxPiece) {
-        const size_t piece = std::min(kMaxPiece, line.bytes.size() - at);
-        DecodeMsgProc(decoder.get(), line.bytes.data() + at, static_cast<int>(piece));
-      }
-      count = GetReportItemCountProc(decoder.get());
-      if (count > 0) {
-        item.line = line.number;
-        item.lineText = WithoutLineEnd(line.bytes);
-        item.token = RecordTokenOf(item.lineText);
-      }
-      for (int i = 0; i < count; ++i) {
-        ReadItem(decoder.get(), i, &item);
-        sink.OnItem(item);
-      }
-      ClearReportItemsProc(decoder.get());
+    // One line per DecodeMsgProc cycle: the items of a cycle then all belong
+    // to that line, so every item gets its exact line number, and a cycle
+    // can never queue more than the 200 items the queue holds. The bytes of
+    // a long line beyond the kept part go to the decoder as they are read,
+    // so the decoder, not this host, decides what such a line yields.
+    Feed(decoder.get(), line.bytes);
+    std::string_view piece;
+    if (!line.complete) ++summary->longLines;
+    while (reader.MoreOfLine(&line, &piece)) Feed(decoder.get(), piece);
+    if (!line.terminated) {
+      Feed(decoder.get(), "\n");
+      summary->unterminatedLast = true;
     }
+    const int count = GetReportItemCountProc(decoder.get());
+    if (count > 0) {
+      item.line = line.number;
+      item.lineText = WithoutLineEnd(line.bytes);
+      item.token = RecordTokenOf(item.lineText);
+    }
+    for (int i = 0; i < count; ++i) {
+      ReadItem(decoder.get(), i, &item);
+      sink.OnItem(item);
+    }
+    ClearReportItemsProc(decoder.get());
+    ++summary->lines;
+    summary->items += static_cast<uint64_t>(std::max(count, 0));
     sink.OnLine(line, count);
     progress.Update(reader.bytesRead());
   }

@@ -2,6 +2,7 @@
 // does, and hands each report item to a sink together with its line.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "item_model.h"
@@ -20,9 +21,21 @@ class ItemSink {
   }
 };
 
-// Decodes every line of `reader` with a decoder of `moduleType`. Returns
-// false with a one-line `error` when the decoder cannot be created or the
-// input cannot be read.
-bool DecodeLog(LogReader& reader, int moduleType, ItemSink& sink, std::string* error);
+// What a pass over the log found besides its items.
+struct DecodeSummary {
+  uint64_t lines = 0;
+  uint64_t items = 0;
+  uint64_t longLines = 0;          // longer than kKeptLineBytes
+  bool unterminatedLast = false;  // fed with a newline after it
+};
+
+// Decodes every line of `reader` with a decoder of `moduleType`, one line
+// per call. The end of the input ends its last line: a last line without a
+// newline is fed with one. Returns false with a one-line `error` when the
+// decoder cannot be created or the input cannot be read; a failed write
+// in a sink throws WriteError out of it. With `showProgress`, a progress bar
+// may appear on standard error.
+bool DecodeLog(LogReader& reader, int moduleType, bool showProgress, ItemSink& sink,
+               DecodeSummary* summary, std::string* error);
 
 }  // namespace wendrake_cli

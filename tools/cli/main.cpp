@@ -4,83 +4,113 @@
 //   wendrake stats  LOG|- [--module M] [--json] [-o FILE]
 //   wendrake params LOG|- --csv [--module M] [-o FILE]
 //
-// Exit status: 0 success, 2 usage or file error (one line on standard
-// error), 1 anything unexpected. Nothing escapes main.
+// Exit status: 0 success, 2 usage, file or write error (one line on
+// standard error), 1 anything unexpected. Nothing escapes main.
 #include <CLI/CLI.hpp>
 #include <fmt/format.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <exception>
+#include <iostream>
 #include <string>
 
+#include "empty_input.h"
 #include "formatters.h"
 #include "host_cycle.h"
 #include "log_reader.h"
 #include "output.h"
 #include "params_table.h"
+#include "signal_cleanup.h"
 #include "stats.h"
+#include "text_escape.h"
 #include "wendrake/wendrake.h"
 
 namespace wendrake_cli {
 namespace {
 
-constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-struct ModuleName {
-  const char* name;
-  int type;
-};
-constexpr ModuleName kModules[] = {{"B101", WENDRAKE_MODULE_B101},
-                                   {"B200", WENDRAKE_MODULE_B200},
-                                   {"B20A", WENDRAKE_MODULE_B20A},
-                                   {"B20B", WENDRAKE_MODULE_B20B},
-                                   {"BD00", WENDRAKE_MODULE_BD00}};
+// A module type's name is its number in four hexadecimal digits.
+constexpr int kModuleTypes[] = {WENDRAKE_MODULE_B101, WENDRAKE_MODULE_B200, WENDRAKE_MODULE_B20A,
+                                WENDRAKE_MODULE_B20B, WENDRAKE_MODULE_BD00};
 
 struct Options {
   std::string log;
   std::string module = "B101";
   std::string format = "jsonl";
-  std::string output;
+  std::string output = "-";
+  int moduleType = 0;  // set from `module` by Prepare
   bool csv = false;
   bool json = false;
 };
 
+// Messages quote file names and option values as given: escaped, so that
+// control bytes in them cannot rewrite the terminal or split the line.
+void Notice(const std::string& message) { std::fprintf(stderr, "wendrake: %s\n", OneLine(message).c_str()); }
+
 int Fail(int status, const std::string& message) {
-  std::fprintf(stderr, "wendrake: %s\n", message.c_str());
+  Notice(message);
   return status;
 }
 
-// Module type of a name such as "B101" or "b101"; 0 when unknown.
-int ModuleType(std::string* name) {
-  for (char& c : *name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  for (const ModuleName& m : kModules) {
-    if (*name == m.name) return m.type;
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Module type of "B101", "b101" or "0xB101" (hexadecimal, any case), with
+// its canonical name; 0 when unknown.
+int ModuleType(const std::string& given, std::string* name) {
+  std::string upper = given;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (upper.rfind("0X", 0) == 0) upper.erase(0, 2);
+  for (int type : kModuleTypes) {
+    if (upper == fmt::format("{:04X}", type)) {
+      *name = upper;
+      return type;
+    }
   }
   return 0;
 }
 
-// Opens the log and the output, then decodes with `sink`. 0 or an exit status.
-int Decode(const Options& options, LogReader& reader, ItemSink& sink) {
-  std::string module = options.module;
-  const int moduleType = ModuleType(&module);
-  std::string error;
-  if (!DecodeLog(reader, moduleType, sink, &error)) return Fail(kExitUsage, error);
-  return 0;
-}
-
+// Opens the log, then the output (never before the input is known, so the
+// output cannot truncate it).
 int Prepare(Options* options, LogReader* reader, bool rewindable, Output* out) {
-  if (ModuleType(&options->module) == 0) {
+  options->moduleType = ModuleType(options->module, &options->module);
+  if (options->moduleType == 0) {
     return Fail(kExitUsage, "unknown module type '" + options->module +
-                                "' (expected B101, B200, B20A, B20B or BD00)");
+                                "' (expected B101, B200, B20A, B20B or BD00, or 0xB101 and so on)");
   }
   std::string error;
   if (!reader->Open(options->log, rewindable, &error)) return Fail(kExitUsage, error);
-  if (!out->Open(options->output, &error)) return Fail(kExitUsage, error);
+  if (!out->Open(options->output, reader->identity(), &error)) return Fail(kExitUsage, error);
   return 0;
+}
+
+int Decode(const Options& options, LogReader& reader, const Output& out, ItemSink& sink,
+           DecodeSummary* summary) {
+  std::string error;
+  if (!DecodeLog(reader, options.moduleType, !out.SharesTerminalWithStderr(), sink, summary, &error)) {
+    return Fail(kExitUsage, error);
+  }
+  return 0;
+}
+
+// Says on standard error what the output alone would not show.
+void Explain(const LogReader& reader, const DecodeSummary& summary) {
+  if (summary.unterminatedLast) {
+    Notice(fmt::format("the last line of {} (line {}) has no newline; decoded it as if it had one",
+                       reader.name(), summary.lines));
+  }
+  if (summary.items == 0) {
+    const std::string why = WhyNoItems(reader.profile(), summary.lines);
+    if (!why.empty()) Notice("no report item in " + reader.name() + ": " + why);
+  }
 }
 
 int Finish(Output* out) {
@@ -89,6 +119,7 @@ int Finish(Output* out) {
 }
 
 int RunDecode(Options options) {
+  options.format = Lower(options.format);
   bool known = false;
   for (std::string_view format : kFormats) known = known || format == options.format;
   if (!known) {
@@ -98,7 +129,9 @@ int RunDecode(Options options) {
   Output out;
   if (int status = Prepare(&options, &reader, false, &out)) return status;
   std::unique_ptr<ItemSink> formatter = MakeFormatter(options.format, &out);
-  if (int status = Decode(options, reader, *formatter)) return status;
+  DecodeSummary summary;
+  if (int status = Decode(options, reader, out, *formatter, &summary)) return status;
+  Explain(reader, summary);
   return Finish(&out);
 }
 
@@ -107,7 +140,9 @@ int RunStats(Options options) {
   Output out;
   if (int status = Prepare(&options, &reader, false, &out)) return status;
   Stats stats;
-  if (int status = Decode(options, reader, stats)) return status;
+  DecodeSummary summary;
+  if (int status = Decode(options, reader, out, stats, &summary)) return status;
+  Explain(reader, summary);
   out.Write(options.json ? stats.Json() : stats.Text(reader.name(), options.module));
   return Finish(&out);
 }
@@ -119,11 +154,13 @@ int RunParams(Options options) {
   // and keeping every row in memory would not scale to long drives.
   if (int status = Prepare(&options, &reader, true, &out)) return status;
   ParamColumns columns;
-  if (int status = Decode(options, reader, columns)) return status;
+  DecodeSummary summary;
+  if (int status = Decode(options, reader, out, columns, &summary)) return status;
+  Explain(reader, summary);
   std::string error;
   if (!reader.Rewind(&error)) return Fail(kExitUsage, error);
   ParamRows rows(columns.Ids(), &out);
-  if (int status = Decode(options, reader, rows)) return status;
+  if (int status = Decode(options, reader, out, rows, &summary)) return status;
   return Finish(&out);
 }
 
@@ -132,61 +169,96 @@ std::string Version() {
                      WENDRAKE_VERSION_PATCH);
 }
 
+// Help and version go to standard output through iostreams; a failed write
+// there is an error like any other. errno is cleared before the printing,
+// whose failed write sets it.
+template <typename Print>
+int PrintToStdout(Print print) {
+  errno = 0;
+  const int status = print();
+  std::cout.flush();
+  if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    return Fail(kExitUsage, std::string("cannot write standard output: ") + std::strerror(errno != 0 ? errno : EIO));
+  }
+  return status;
+}
+
 void AddCommon(CLI::App* command, Options* options) {
   command->add_option("LOG", options->log, "log file to read, or - for standard input")->required();
-  command->add_option("-m,--module", options->module, "chip module type: B101, B200, B20A, B20B or BD00")
+  command->add_option("-m,--module", options->module,
+                      "chip module type: B101, B200, B20A, B20B or BD00 (any case, 0x prefix allowed)")
       ->capture_default_str();
   command->add_option("-o,--output", options->output, "write to FILE instead of standard output")
       ->option_text("FILE");
 }
 
 int Run(int argc, char** argv) {
-  // The decoder stamps items with mktime(log clock) + 28800, so stamps follow
-  // the host's time zone. Fixing it to UTC makes the output the same on every
-  // machine: stored seconds - 28800 is then the log's own clock.
+  // The decoder stamps items with mktime(log clock) + WENDRAKE_STAMP_OFFSET,
+  // so stamps follow the host's time zone. Fixing it to UTC makes the output
+  // the same on every machine: stored seconds - offset is then the log's own clock.
   setenv("TZ", "UTC0", 1);
   tzset();
+  InstallSignalCleanup();
 
   CLI::App app("Decodes CDMA 1x / EV-DO drive-test text logs into report items.", "wendrake");
   app.set_version_flag("--version", Version());
   app.require_subcommand(1);
-  app.footer(
-      "Time stamps: the tool runs with TZ=UTC0, so a stored stamp minus 28800 s is the log's own\n"
-      "clock; ISO times show that clock. Exit status: 0 success, 2 usage or file error.");
+  app.footer(fmt::format(
+      "Time stamps: the tool runs with TZ=UTC0, so a stored stamp minus {} s is the log's own\n"
+      "clock; ISO times show that clock. A last line without a newline is decoded as if it had\n"
+      "one (said on standard error). Exit status: 0 success, 2 usage, file or write error.",
+      WENDRAKE_STAMP_OFFSET));
 
   Options options;
   CLI::App* decode = app.add_subcommand("decode", "print every report item with its line");
   AddCommon(decode, &options);
-  decode->add_option("-f,--format", options.format, "jsonl, csv, text, or summary (one line per item)")
+  decode->add_option("-f,--format", options.format, "jsonl, csv, text, or summary (one line per item; any case)")
       ->capture_default_str();
   CLI::App* stats = app.add_subcommand("stats", "summarise a log: items, codes, time span, parameters");
   AddCommon(stats, &options);
   stats->add_flag("--json", options.json, "print the numbers as one JSON object");
+  stats->footer(fmt::format(
+      "The time span runs from the earliest to the latest clock of any item; times the clock goes\n"
+      "back are counted. An EV-DO state change is an item whose current parameters set 0x{:08X}\n"
+      "to a value other than the last value set before it; the first value set is no change. Line\n"
+      "numbers count every physical line from 1, a last line without newline included.",
+      WENDRAKE_PARAM_EVDO_STATE));
   CLI::App* params = app.add_subcommand("params", "table of parameter values, one row per item");
   AddCommon(params, &options);
   params->add_flag("--csv", options.csv, "write CSV (the only table format, and the default)");
 
-  // CLI11 reports any unknown first word as a missing subcommand; name it.
+  // CLI11 reports an unknown first word, or an option before the
+  // subcommand, as a missing subcommand; name it instead.
   const std::string first = argc > 1 ? argv[1] : "";
   if (!first.empty() && first[0] != '-' && first != "decode" && first != "stats" && first != "params") {
     return Fail(kExitUsage, fmt::format("unknown subcommand '{}' (expected decode, stats or params)", first));
+  }
+  if (!first.empty() && first[0] == '-' && first != "-h" && first != "--help" && first != "--version") {
+    return Fail(kExitUsage, fmt::format("unknown option '{}' (options follow the subcommand: wendrake decode LOG {})",
+                                        first, first));
   }
 
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
+    return PrintToStdout([&] { return app.exit(e); });
   } catch (const CLI::CallForAllHelp& e) {
-    return app.exit(e);
+    return PrintToStdout([&] { return app.exit(e); });
   } catch (const CLI::CallForVersion& e) {
-    return app.exit(e);
+    return PrintToStdout([&] { return app.exit(e); });
   } catch (const CLI::ParseError& e) {
     return Fail(kExitUsage, e.what());
   }
 
-  if (decode->parsed()) return RunDecode(options);
-  if (stats->parsed()) return RunStats(options);
-  return RunParams(options);
+  try {
+    if (decode->parsed()) return RunDecode(options);
+    if (stats->parsed()) return RunStats(options);
+    return RunParams(options);
+  } catch (const WriteError& e) {
+    // Thrown at the first failed write; the output's destructor has removed
+    // its temporary file on the way here.
+    return Fail(kExitUsage, e.what());
+  }
 }
 
 }  // namespace

@@ -4,10 +4,12 @@
 
 #include <cstdio>
 
+#include "signal_cleanup.h"
+
 namespace wendrake_cli {
 
-Progress::Progress(uint64_t totalBytes)
-    : total_(totalBytes), enabled_(totalBytes > kMinimumBytes && isatty(STDERR_FILENO) == 1) {}
+Progress::Progress(uint64_t totalBytes, bool allowed)
+    : total_(totalBytes), enabled_(allowed && totalBytes > kMinimumBytes && isatty(STDERR_FILENO) == 1) {}
 
 Progress::~Progress() { Finish(); }
 
@@ -24,12 +26,14 @@ void Progress::Update(uint64_t doneBytes) {
   bar[kWidth] = '\0';
   std::fprintf(stderr, "\r[%s] %3d%%  %.1f / %.1f MB", bar, percent, doneBytes / 1e6, total_ / 1e6);
   std::fflush(stderr);
+  SetProgressBarShown(true);
 }
 
 void Progress::Finish() {
   if (!enabled_ || shown_ < 0) return;
   std::fprintf(stderr, "\r\033[K");
   std::fflush(stderr);
+  SetProgressBarShown(false);
   shown_ = -1;
 }
 

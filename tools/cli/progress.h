@@ -7,9 +7,11 @@ namespace wendrake_cli {
 
 class Progress {
  public:
-  // Shown only for inputs larger than 4 MB, and only when standard error is
-  // a terminal, so redirected output and tests never see it.
-  explicit Progress(uint64_t totalBytes);
+  // Shown only for inputs larger than 4 MB, only when standard error is a
+  // terminal (so redirected output and tests never see it) and only when
+  // `allowed` (false when the output goes to the same terminal, where the
+  // bar would mix with it).
+  Progress(uint64_t totalBytes, bool allowed);
   ~Progress();
   Progress(const Progress&) = delete;
   Progress& operator=(const Progress&) = delete;

@@ -12,11 +12,7 @@ namespace {
 
 using Appender = std::back_insert_iterator<std::string>;
 
-std::string Printable(std::string_view bytes) {
-  std::string out;
-  AppendPrintable(&out, bytes);
-  return out;
-}
+constexpr const char* kOtherTokens = "(other tokens)";
 
 std::string Duration(double seconds) {
   const auto whole = static_cast<uint64_t>(seconds);
@@ -42,16 +38,18 @@ std::string DescribeCode(uint32_t code, const std::string& record) {
 
 void Stats::OnItem(const Item& item) {
   ++items_;
-  ++byRecord_[std::string(item.token)];
-  if (++byCode_[item.code] == 1) codeRecord_[item.code] = std::string(item.token);
+  byRecord_.Add(std::string(item.token));
+  if (byCode_.Add(item.code)) codeRecord_[item.code] = std::string(item.token);
   if (HasClock(item.seconds)) {
+    const Stamp stamp{item.seconds, item.micros};
     if (!haveClock_) {
-      firstSeconds_ = item.seconds;
-      firstMicros_ = item.micros;
+      first_ = earliest_ = latest_ = stamp;
       haveClock_ = true;
     }
-    lastSeconds_ = item.seconds;
-    lastMicros_ = item.micros;
+    if (stamp.Micros() < last_.Micros()) ++backwardJumps_;
+    if (stamp.Micros() < earliest_.Micros()) earliest_ = stamp;
+    if (stamp.Micros() > latest_.Micros()) latest_ = stamp;
+    last_ = stamp;
   }
   for (const ParamValue& p : item.current) {
     const double real = RealValue(p.id, p.stored);
@@ -60,47 +58,67 @@ void Stats::OnItem(const Item& item) {
     if (s.count == 0 || real > s.max) s.max = real;
     s.sum += real;
     ++s.count;
-    if (p.id == WENDRAKE_PARAM_EVDO_STATE && p.stored != evdoState_) {
-      evdoChanges_.push_back(StateChange{item.line, item.seconds, item.micros, evdoState_, p.stored});
+    // An EV-DO state change: this item sets the state word to a value other
+    // than the last one set before it; the first value set is no change.
+    if (p.id == WENDRAKE_PARAM_EVDO_STATE) {
+      if (haveEvdoState_ && p.stored != evdoState_) {
+        if (evdoChanges_.size() < kTableRows) {
+          evdoChanges_.push_back(StateChange{item.line, item.seconds, item.micros, evdoState_, p.stored});
+        }
+        ++evdoChangeCount_;
+      }
       evdoState_ = p.stored;
+      haveEvdoState_ = true;
     }
   }
 }
 
 void Stats::OnLine(const LogLine& line, int items) {
   ++lines_;
+  if (line.length > kKeptLineBytes) ++longLines_;
+  if (!line.terminated) unterminatedLast_ = true;
   if (items > 0) {
     ++itemLines_;
     return;
   }
-  if (!line.terminated) unterminatedLast_ = true;
   const std::string_view token = RecordTokenOf(WithoutLineEnd(line.bytes));
-  ++emptyByRecord_[token.empty() ? std::string("(blank)") : std::string(token)];
+  emptyByRecord_.Add(token.empty() ? std::string("(blank)") : std::string(token));
 }
 
 std::string Stats::Text(const std::string& logName, std::string_view module) const {
   std::string out;
   Appender o(out);
   fmt::format_to(o, "log        {} (module {})\n", Printable(logName), module);
-  fmt::format_to(o, "lines      {} ({} yielded an item, {} yielded none)\n", lines_, itemLines_,
-                 lines_ - itemLines_);
+  fmt::format_to(o, "lines      {} ({} yielded an item, {} yielded none", lines_, itemLines_, lines_ - itemLines_);
+  if (longLines_ > 0) fmt::format_to(o, ", {} longer than {} bytes", longLines_, kKeptLineBytes);
+  out += ")\n";
   fmt::format_to(o, "items      {}\n", items_);
   if (haveClock_) {
-    fmt::format_to(o, "time span  {} .. {} ({})\n", IsoTime(firstSeconds_, firstMicros_),
-                   IsoTime(lastSeconds_, lastMicros_),
-                   Duration(std::max(0.0, ClockSeconds(lastSeconds_, lastMicros_) -
-                                              ClockSeconds(firstSeconds_, firstMicros_))));
+    fmt::format_to(o, "time span  {} .. {} ({})\n", IsoTime(earliest_.seconds, earliest_.micros),
+                   IsoTime(latest_.seconds, latest_.micros),
+                   Duration(static_cast<double>(latest_.Micros() - earliest_.Micros()) / 1e6));
+    if (backwardJumps_ > 0) {
+      fmt::format_to(o, "           the clock goes back {} times (first item {}, last item {})\n",
+                     backwardJumps_, IsoTime(first_.seconds, first_.micros), IsoTime(last_.seconds, last_.micros));
+    }
   } else {
     out += "time span  no item carries a clock\n";
   }
 
+  const auto appendCounts = [&](const CappedCounts<std::string>& counts, int width) {
+    for (const auto& [record, count] : counts.rows()) {
+      fmt::format_to(o, "  {:<{}} {:>8}\n", Printable(record), width, count);
+    }
+    if (counts.others() > 0) fmt::format_to(o, "  {:<{}} {:>8}\n", kOtherTokens, width, counts.others());
+  };
   out += "\nitems by record type\n";
-  for (const auto& [record, count] : byRecord_) fmt::format_to(o, "  {:<8} {:>8}\n", Printable(record), count);
+  appendCounts(byRecord_, 8);
 
   out += "\nitems by message code\n";
-  for (const auto& [code, count] : byCode_) {
+  for (const auto& [code, count] : byCode_.rows()) {
     fmt::format_to(o, "  0x{:08X} {:>8}  {}\n", code, count, DescribeCode(code, codeRecord_.at(code)));
   }
+  if (byCode_.others() > 0) fmt::format_to(o, "  {:<10} {:>8}\n", "(other)", byCode_.others());
 
   out += "\nparameters set by their lines, in real units\n";
   fmt::format_to(o, "  {:<10}  {:<22} {:>8} {:>12} {:>12} {:>12}\n", "id", "name", "count", "min", "mean", "max");
@@ -109,52 +127,60 @@ std::string Stats::Text(const std::string& logName, std::string_view module) con
                    s.min, s.sum / static_cast<double>(s.count), s.max);
   }
 
-  fmt::format_to(o, "\nEV-DO state changes (0x{:08X} {}): {}\n", WENDRAKE_PARAM_EVDO_STATE, ParamName(WENDRAKE_PARAM_EVDO_STATE),
-                 evdoChanges_.size());
+  fmt::format_to(o, "\nEV-DO state changes (0x{:08X} {}): {}\n", WENDRAKE_PARAM_EVDO_STATE,
+                 ParamName(WENDRAKE_PARAM_EVDO_STATE), evdoChangeCount_);
   for (const StateChange& c : evdoChanges_) {
     const std::string iso = IsoTime(c.seconds, c.micros);
-    fmt::format_to(o, "  line {:<7} {:<23}  {} -> {}\n", c.line, iso.empty() ? "no clock" : iso,
-                   c.from < 0 ? std::string("none") : std::to_string(c.from), c.to);
+    fmt::format_to(o, "  line {:<7} {:<23}  {} -> {}\n", c.line, iso.empty() ? "no clock" : iso, c.from, c.to);
+  }
+  if (evdoChangeCount_ > evdoChanges_.size()) {
+    fmt::format_to(o, "  ... {} more\n", evdoChangeCount_ - evdoChanges_.size());
   }
 
   fmt::format_to(o, "\nlines that yielded no item: {}\n", lines_ - itemLines_);
-  for (const auto& [record, count] : emptyByRecord_) {
-    fmt::format_to(o, "  {:<10} {:>8}\n", Printable(record), count);
-  }
-  if (unterminatedLast_) out += "  (the last line has no newline and was not decoded)\n";
+  appendCounts(emptyByRecord_, 10);
+  if (unterminatedLast_) out += "  (the last line has no newline; it was decoded as if it had one)\n";
   return out;
 }
 
 std::string Stats::Json() const {
   std::string out;
   Appender o(out);
-  fmt::format_to(o, "{{\"lines\":{},\"item_lines\":{},\"items\":{},", lines_, itemLines_, items_);
+  fmt::format_to(o, "{{\"lines\":{},\"item_lines\":{},\"items\":{},\"long_lines\":{},", lines_, itemLines_,
+                 items_, longLines_);
   if (haveClock_) {
-    fmt::format_to(o, "\"time_span\":{{\"first\":\"{}\",\"last\":\"{}\",\"seconds\":{}}},",
-                   IsoTime(firstSeconds_, firstMicros_), IsoTime(lastSeconds_, lastMicros_),
-                   ClockSeconds(lastSeconds_, lastMicros_) - ClockSeconds(firstSeconds_, firstMicros_));
+    // Seconds to the millisecond: the clock has no finer resolution, and
+    // the difference of two doubles would print binary noise.
+    fmt::format_to(o,
+                   "\"time_span\":{{\"first\":\"{}\",\"last\":\"{}\",\"earliest\":\"{}\",\"latest\":\"{}\","
+                   "\"seconds\":{:.3f},\"backward_jumps\":{}}},",
+                   IsoTime(first_.seconds, first_.micros), IsoTime(last_.seconds, last_.micros),
+                   IsoTime(earliest_.seconds, earliest_.micros), IsoTime(latest_.seconds, latest_.micros),
+                   static_cast<double>(latest_.Micros() - earliest_.Micros()) / 1e6, backwardJumps_);
   } else {
     out += "\"time_span\":null,";
   }
-  const auto appendCounts = [&](const std::map<std::string, uint64_t>& counts) {
+  const auto appendCounts = [&](const CappedCounts<std::string>& counts) {
     out += '{';
     bool first = true;
-    for (const auto& [key, count] : counts) {
+    for (const auto& [key, count] : counts.rows()) {
       if (!first) out += ',';
       first = false;
       AppendJson(&out, key);
       fmt::format_to(o, ":{}", count);
     }
+    if (counts.others() > 0) fmt::format_to(o, "{}\"{}\":{}", first ? "" : ",", kOtherTokens, counts.others());
     out += '}';
   };
   out += "\"items_by_record\":";
   appendCounts(byRecord_);
   out += ",\"items_by_code\":{";
   bool first = true;
-  for (const auto& [code, count] : byCode_) {
+  for (const auto& [code, count] : byCode_.rows()) {
     fmt::format_to(o, "{}\"0x{:08X}\":{}", first ? "" : ",", code, count);
     first = false;
   }
+  if (byCode_.others() > 0) fmt::format_to(o, "{}\"other\":{}", first ? "" : ",", byCode_.others());
   out += "},\"params\":[";
   first = true;
   for (const auto& [id, s] : params_) {
@@ -164,11 +190,10 @@ std::string Stats::Json() const {
                    s.sum / static_cast<double>(s.count), s.max);
     first = false;
   }
-  out += "],\"evdo_state_changes\":[";
+  fmt::format_to(o, "],\"evdo_state_change_count\":{},\"evdo_state_changes\":[", evdoChangeCount_);
   first = true;
   for (const StateChange& c : evdoChanges_) {
-    fmt::format_to(o, "{}{{\"line\":{},\"from\":{},\"to\":{}}}", first ? "" : ",", c.line,
-                   c.from < 0 ? std::string("null") : std::to_string(c.from), c.to);
+    fmt::format_to(o, "{}{{\"line\":{},\"from\":{},\"to\":{}}}", first ? "" : ",", c.line, c.from, c.to);
     first = false;
   }
   fmt::format_to(o, "],\"lines_without_item\":{},\"lines_without_item_by_record\":", lines_ - itemLines_);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "capped_counts.h"
 #include "host_cycle.h"
 
 namespace wendrake_cli {
@@ -19,6 +20,9 @@ class Stats : public ItemSink {
   std::string Text(const std::string& logName, std::string_view module) const;
   std::string Json() const;
 
+  // Rows of each per-token or per-code table; the rest share one row.
+  static constexpr size_t kTableRows = 1000;
+
  private:
   struct Summary {  // one parameter, in real units, over the items that set it
     uint64_t count = 0;
@@ -30,23 +34,32 @@ class Stats : public ItemSink {
     uint64_t line;
     uint32_t seconds;
     uint32_t micros;
-    int32_t from;  // -1 before the first report
+    int32_t from;
     int32_t to;
+  };
+  struct Stamp {
+    uint32_t seconds = 0, micros = 0;
+    // Comparable clock value; micros are not range-checked by the decoder.
+    int64_t Micros() const { return int64_t{seconds} * 1000000 + micros; }
   };
 
   uint64_t lines_ = 0;
   uint64_t items_ = 0;
   uint64_t itemLines_ = 0;
+  uint64_t longLines_ = 0;
   bool unterminatedLast_ = false;
-  std::map<std::string, uint64_t> byRecord_;
-  std::map<uint32_t, uint64_t> byCode_;
+  CappedCounts<std::string> byRecord_{kTableRows};
+  CappedCounts<uint32_t> byCode_{kTableRows};
   std::map<uint32_t, std::string> codeRecord_;  // record token of a code's first item
-  std::map<std::string, uint64_t> emptyByRecord_;  // lines that yielded no item
+  CappedCounts<std::string> emptyByRecord_{kTableRows};  // lines that yielded no item
   std::map<uint32_t, Summary> params_;
-  std::vector<StateChange> evdoChanges_;
-  int32_t evdoState_ = -1;
+  std::vector<StateChange> evdoChanges_;  // the first kTableRows changes
+  uint64_t evdoChangeCount_ = 0;
+  bool haveEvdoState_ = false;
+  int32_t evdoState_ = 0;
   bool haveClock_ = false;
-  uint32_t firstSeconds_ = 0, firstMicros_ = 0, lastSeconds_ = 0, lastMicros_ = 0;
+  Stamp first_, last_, earliest_, latest_;
+  uint64_t backwardJumps_ = 0;
 };
 
 }  // namespace wendrake_cli

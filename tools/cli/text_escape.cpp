@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+
 namespace wendrake_cli {
 namespace {
 
@@ -84,16 +86,21 @@ void AppendPrintable(std::string* out, std::string_view bytes) {
     bool plain = true;
     if (byte >= 0x80) {
       length = Utf8SequenceLength(bytes.substr(i));
-      plain = length != 0;
+      // C1 controls (U+0080..U+009F) steer terminals as C0 controls do.
+      const bool c1 = length == 2 && byte == 0xC2 && static_cast<unsigned char>(bytes[i + 1]) < 0xA0;
+      plain = length != 0 && !c1;
     } else if (byte < 0x20 || byte == 0x7F) {
-      plain = byte == '\t' || byte == '\n' || byte == '\r';
+      // A bare CR would overwrite the line on a terminal: only tab and
+      // newline stay as they are.
+      plain = byte == '\t' || byte == '\n';
     }
     if (plain) {
       out->append(bytes.substr(i, length));
       i += length;
     } else {
-      fmt::format_to(std::back_inserter(*out), "\\x{:02X}", byte);
-      ++i;
+      for (size_t end = i + std::max<size_t>(length, 1); i < end; ++i) {
+        fmt::format_to(std::back_inserter(*out), "\\x{:02X}", static_cast<unsigned char>(bytes[i]));
+      }
     }
   }
 }
@@ -101,7 +108,7 @@ void AppendPrintable(std::string* out, std::string_view bytes) {
 void AppendCsv(std::string* out, std::string_view bytes) {
   std::string field;
   AppendPrintable(&field, bytes);
-  if (field.find_first_of(",\"\r\n") == std::string::npos) {
+  if (field.find_first_of(",\"\n") == std::string::npos) {
     out->append(field);
     return;
   }
@@ -111,6 +118,24 @@ void AppendCsv(std::string* out, std::string_view bytes) {
     out->push_back(c);
   }
   out->push_back('"');
+}
+
+std::string Printable(std::string_view bytes) {
+  std::string out;
+  AppendPrintable(&out, bytes);
+  return out;
+}
+
+std::string OneLine(std::string_view bytes) {
+  std::string line;
+  for (char c : Printable(bytes)) {
+    if (c == '\n') {
+      line += "\\x0A";
+    } else {
+      line += c;
+    }
+  }
+  return line;
 }
 
 }  // namespace wendrake_cli

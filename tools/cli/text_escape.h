@@ -17,12 +17,17 @@ size_t Utf8SequenceLength(std::string_view bytes);
 // becomes \u00XX as well, that is the code point of the same number.
 void AppendJson(std::string* out, std::string_view bytes);
 
-// Appends `bytes` as readable text: tabs and line ends stay, other control
-// bytes and bytes outside well-formed UTF-8 become \xNN.
+// Appends `bytes` as text safe to show on a terminal: tabs and newlines
+// stay; every other control byte (a bare CR included), the two bytes of a
+// C1 control and bytes outside well-formed UTF-8 become \xNN.
 void AppendPrintable(std::string* out, std::string_view bytes);
+std::string Printable(std::string_view bytes);
+
+// Printable, with newlines escaped too: for one-line messages.
+std::string OneLine(std::string_view bytes);
 
 // Appends one CSV field (RFC 4180): the printable form of `bytes`, quoted
-// when it holds a comma, a quote or a line end.
+// when it holds a comma, a quote or a newline.
 void AppendCsv(std::string* out, std::string_view bytes);
 
 }  // namespace wendrake_cli

@@ -16,12 +16,6 @@ std::string Json(std::string_view bytes) {
   return out;
 }
 
-std::string Printable(std::string_view bytes) {
-  std::string out;
-  AppendPrintable(&out, bytes);
-  return out;
-}
-
 std::string Csv(std::string_view bytes) {
   std::string out;
   AppendCsv(&out, bytes);
@@ -52,8 +46,12 @@ TEST(AppendJson, EscapesQuotesControlsAndInvalidBytes) {
   EXPECT_EQ(Json("\xE2\x82x"), R"("\u00e2\u0082x")");
 }
 
-TEST(AppendPrintable, KeepsLineStructureAndMarksOtherBytes) {
-  EXPECT_EQ(Printable("a\tb\r\n"), "a\tb\r\n");
+TEST(AppendPrintable, KeepsTabsAndNewlinesAndMarksEveryOtherControl) {
+  // A bare CR or an escape sequence would rewrite a terminal's line.
+  EXPECT_EQ(Printable("a\tb\r\n"), "a\tb\\x0D\n");
+  EXPECT_EQ(Printable("ok\rfake"), "ok\\x0Dfake");
+  EXPECT_EQ(Printable("\xC2\x9B" "2J\xC2\xA0"), "\\xC2\\x9B2J\xC2\xA0");  // C1 CSI; NBSP stays
+  EXPECT_EQ(OneLine("a\nb\r"), "a\\x0Ab\\x0D");
   EXPECT_EQ(Printable("\0x\x1B\xFE"s), "\\x00x\\x1B\\xFE");
   EXPECT_EQ(Printable("\xE2\x82\xAC"), "\xE2\x82\xAC");
 }
@@ -63,6 +61,7 @@ TEST(AppendCsv, QuotesOnlyWhenNeeded) {
   EXPECT_EQ(Csv("a,b"), "\"a,b\"");
   EXPECT_EQ(Csv("say \"hi\""), "\"say \"\"hi\"\"\"");
   EXPECT_EQ(Csv("<a>\n</a>"), "\"<a>\n</a>\"");
+  EXPECT_EQ(Csv("a\rb"), "a\\x0Db");
   EXPECT_EQ(Csv(""), "");
 }
 

@@ -47,42 +47,29 @@ static AnyFunction FindFunction(Library library, const char* name) {
 }
 #endif
 
-/* The exports, typed as the header declares them. */
-typedef DecoderObject*(WENDRAKE_CALL* CreateFn)(int);
-typedef bool(WENDRAKE_CALL* FreeFn)(DecoderObject**);
-typedef bool(WENDRAKE_CALL* ConfigureFn)(DecoderObject*, int, const uint8_t*, int);
-typedef bool(WENDRAKE_CALL* DecodeFn)(DecoderObject*, const char*, int, ...);
-typedef int(WENDRAKE_CALL* CountFn)(DecoderObject*);
-typedef bool(WENDRAKE_CALL* ClearFn)(DecoderObject*);
-typedef ReportItem*(WENDRAKE_CALL* ItemFn)(DecoderObject*, int);
-typedef int(WENDRAKE_CALL* IntAtFn)(DecoderObject*, int);
-typedef ReportTime*(WENDRAKE_CALL* TimeFn)(DecoderObject*, int);
-typedef ReportBlock*(WENDRAKE_CALL* BlockFn)(DecoderObject*, int);
-typedef ParamSlot*(WENDRAKE_CALL* ParamFn)(DecoderObject*, int, int);
-typedef StructParam*(WENDRAKE_CALL* StructFn)(DecoderObject*, int, int);
-
+/* The exports, typed by the header's function-pointer types. */
 static struct {
-  CreateFn create;
-  FreeFn free;
-  ConfigureFn configure;
-  DecodeFn decode;
-  CountFn count;
-  ClearFn clear;
-  ItemFn item;
-  IntAtFn code;
-  IntAtFn direction;
-  TimeFn time;
-  BlockFn text;
-  BlockFn raw;
-  BlockFn simple;
-  IntAtFn curCount;
-  IntAtFn inheritCount;
-  ParamFn curList;
-  ParamFn inheritList;
-  IntAtFn curStructCount;
-  IntAtFn inheritStructCount;
-  StructFn curStructList;
-  StructFn inheritStructList;
+  CreateDecoderObjectProcFn create;
+  FreeDecoderObjectProcFn free;
+  SetDecoderConfigurationFn configure;
+  DecodeMsgProcFn decode;
+  GetReportItemCountProcFn count;
+  ClearReportItemsProcFn clear;
+  GetReportItemProcFn item;
+  GetReportItemMsgCodeFn code;
+  GetReportItemMsgDirectionFn direction;
+  GetReportItemMsgTimeFn time;
+  GetReportItemBinaryFn text;
+  GetReportItemBinaryToRCUFilterFn raw;
+  GetReportItemBinaryToRCUSimpleFn simple;
+  GetReportItemCurDecodeParamCountFn curCount;
+  GetReportItemInheritDecodeParamCountFn inheritCount;
+  GetReportItemCurDecodeParamListFn curList;
+  GetReportItemInheritDecodeParamListFn inheritList;
+  GetReportItemCurDecodeStructParamCountFn curStructCount;
+  GetReportItemInheritDecodeStructParamCountFn inheritStructCount;
+  GetReportItemCurDecodeStructParamListFn curStructList;
+  GetReportItemInheritDecodeStructParamListFn inheritStructList;
 } api;
 
 /* Export names in the order of the header. */
@@ -122,27 +109,27 @@ static bool LoadExports(Library library) {
       return false;
     }
   }
-  api.create = (CreateFn)found[0];
-  api.free = (FreeFn)found[1];
-  api.configure = (ConfigureFn)found[2];
-  api.decode = (DecodeFn)found[3];
-  api.count = (CountFn)found[4];
-  api.clear = (ClearFn)found[5];
-  api.item = (ItemFn)found[6];
-  api.code = (IntAtFn)found[7];
-  api.direction = (IntAtFn)found[8];
-  api.time = (TimeFn)found[9];
-  api.text = (BlockFn)found[10];
-  api.raw = (BlockFn)found[11];
-  api.simple = (BlockFn)found[12];
-  api.curCount = (IntAtFn)found[13];
-  api.inheritCount = (IntAtFn)found[14];
-  api.curList = (ParamFn)found[15];
-  api.inheritList = (ParamFn)found[16];
-  api.curStructCount = (IntAtFn)found[17];
-  api.inheritStructCount = (IntAtFn)found[18];
-  api.curStructList = (StructFn)found[19];
-  api.inheritStructList = (StructFn)found[20];
+  api.create = (CreateDecoderObjectProcFn)found[0];
+  api.free = (FreeDecoderObjectProcFn)found[1];
+  api.configure = (SetDecoderConfigurationFn)found[2];
+  api.decode = (DecodeMsgProcFn)found[3];
+  api.count = (GetReportItemCountProcFn)found[4];
+  api.clear = (ClearReportItemsProcFn)found[5];
+  api.item = (GetReportItemProcFn)found[6];
+  api.code = (GetReportItemMsgCodeFn)found[7];
+  api.direction = (GetReportItemMsgDirectionFn)found[8];
+  api.time = (GetReportItemMsgTimeFn)found[9];
+  api.text = (GetReportItemBinaryFn)found[10];
+  api.raw = (GetReportItemBinaryToRCUFilterFn)found[11];
+  api.simple = (GetReportItemBinaryToRCUSimpleFn)found[12];
+  api.curCount = (GetReportItemCurDecodeParamCountFn)found[13];
+  api.inheritCount = (GetReportItemInheritDecodeParamCountFn)found[14];
+  api.curList = (GetReportItemCurDecodeParamListFn)found[15];
+  api.inheritList = (GetReportItemInheritDecodeParamListFn)found[16];
+  api.curStructCount = (GetReportItemCurDecodeStructParamCountFn)found[17];
+  api.inheritStructCount = (GetReportItemInheritDecodeStructParamCountFn)found[18];
+  api.curStructList = (GetReportItemCurDecodeStructParamListFn)found[19];
+  api.inheritStructList = (GetReportItemInheritDecodeStructParamListFn)found[20];
   return true;
 }
 
@@ -178,8 +165,9 @@ static uint32_t Fnv(uint32_t hash, const void* data, size_t size) {
   return hash;
 }
 
-static uint32_t HashParams(DecoderObject* decoder, ParamFn list, const ReportItem* item,
-                           const uint16_t* refs, int index, int count) {
+static uint32_t HashParams(DecoderObject* decoder, GetReportItemCurDecodeParamListFn list,
+                           const ReportItem* item, const uint16_t* refs, int index,
+                           int count) {
   uint32_t hash = 2166136261u;
   int p;
   for (p = 0; p < count; ++p) {

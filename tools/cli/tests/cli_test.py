@@ -10,9 +10,17 @@ import csv
 import datetime
 import io
 import json
+import gzip
 import os
+import pty
+import random
+import re
+import signal
 import subprocess
+import sys
 import tempfile
+import threading
+import time
 import unittest
 
 CLI = os.environ["WENDRAKE_CLI"]
@@ -35,6 +43,32 @@ def check(*args, stdin=None):
 
 def decode_jsonl(log, *extra):
     return [json.loads(line) for line in check("decode", log, *extra).decode("utf-8").splitlines()]
+
+
+CLOCK = "RegReport\tDM\tRxagc\tTxpower\nDAY\t2011\t10\t19\nHOUR\t12\nMIN\t0\n"
+
+
+def write_log(folder, text, name="drive.log"):
+    """A scripted log in `folder`; `text` is str or bytes."""
+    path = os.path.join(folder, name)
+    with open(path, "wb") as f:
+        f.write(text.encode() if isinstance(text, str) else text)
+    return path
+
+
+def big_log(folder, megabytes=5):
+    """A log larger than the size above which a progress bar is shown."""
+    line = b"DM\t-50.5\t1\tfiller to make the log long\n"
+    return write_log(folder, CLOCK.encode() + b"SEC\t1\t0\n" + line * (megabytes * 2**20 // len(line)))
+
+
+def one_line_error(test, result, *fragments):
+    """Exit 2 and exactly one line on standard error that holds `fragments`."""
+    err = result.stderr.decode(errors="replace")
+    test.assertEqual(result.returncode, 2, err)
+    test.assertEqual(err.count("\n"), 1, err)
+    for fragment in fragments:
+        test.assertIn(fragment, err)
 
 
 def file_lines(log):
@@ -130,14 +164,18 @@ class SampleLog(unittest.TestCase):
             self.assertAlmostEqual(p["max"], max(got))
             self.assertAlmostEqual(p["mean"], sum(got) / len(got), places=6)
 
+        # An EV-DO state change: an item setting the state word to a value
+        # other than the last one set; the first value set is no change.
         changes = []
         state = None
         for item in self.items:
             for p in item["current"]:
-                if p["id"] == "0x7F01C103" and p["stored"] != state:
-                    changes.append({"line": item["line"], "from": state, "to": p["stored"]})
+                if p["id"] == "0x7F01C103":
+                    if state is not None and p["stored"] != state:
+                        changes.append({"line": item["line"], "from": state, "to": p["stored"]})
                     state = p["stored"]
         self.assertEqual(stats["evdo_state_changes"], changes)
+        self.assertEqual(stats["evdo_state_change_count"], len(changes))
         self.assertGreater(len(changes), 2, "the sample walks through the EV-DO states")
         self.assertEqual(stats["time_span"]["first"], self.items[0]["time"]["iso"])
         self.assertEqual(stats["time_span"]["last"], self.items[-1]["time"]["iso"])
@@ -237,7 +275,7 @@ class FixtureLog(unittest.TestCase):
     def test_state_changes_and_lines_without_items(self):
         stats = json.loads(check("stats", "--json", FIXTURE))
         self.assertEqual([(c["from"], c["to"]) for c in stats["evdo_state_changes"]],
-                         [(None, 1), (1, 2), (2, 0)])
+                         [(1, 2), (2, 0)])
         self.assertTrue(stats["unterminated_last_line"])
         self.assertEqual(stats["lines"], len(self.lines))
         self.assertEqual(stats["items"], len(self.items))
@@ -245,7 +283,7 @@ class FixtureLog(unittest.TestCase):
         self.assertEqual(empty["(blank)"], 2)
         self.assertEqual(empty["CL3"], 1)
         self.assertEqual(empty["garbage"], 1)
-        self.assertIn("the last line has no newline", check("stats", FIXTURE).decode())
+        self.assertIn("the last line has no newline; it was decoded", check("stats", FIXTURE).decode())
 
     def test_long_lines(self):
         long_dm = self.by_line[self.line_of(b"DM\t-60.125")]
@@ -304,6 +342,261 @@ class Errors(unittest.TestCase):
                         parts[part] = line.split()[2]
         self.assertEqual(check("--version").decode().strip(),
                          f"wendrake {parts['MAJOR']}.{parts['MINOR']}.{parts['PATCH']}")
+
+
+class LastLine(unittest.TestCase):
+    """A complete last line without a newline is decoded, and said so."""
+
+    def test_every_command_decodes_the_unterminated_last_line(self):
+        with tempfile.TemporaryDirectory() as work:
+            log = write_log(work, CLOCK + "SEC\t1\t0\nDM\t-50.5\t1\nDM\t-60\t2")
+            result = run("decode", log)
+            self.assertEqual(result.returncode, 0)
+            items = [json.loads(line) for line in result.stdout.decode().splitlines()]
+            self.assertEqual([(i["line"], i["current"][0]["real"]) for i in items], [(6, -50.5), (7, -60)])
+            err = result.stderr.decode()
+            self.assertEqual(err.count("\n"), 1, err)
+            self.assertIn("(line 7) has no newline", err)
+            rows = list(csv.reader(io.StringIO(check("params", log).decode())))
+            self.assertEqual([row[0] for row in rows[1:]], ["6", "7"])
+            stats = json.loads(check("stats", "--json", log))
+            self.assertEqual((stats["lines"], stats["items"]), (7, 2))
+            self.assertTrue(stats["unterminated_last_line"])
+            # Through a pipe too, and nothing is said for a finished log.
+            self.assertEqual(check("decode", "-", stdin=open(log, "rb").read()), result.stdout)
+            self.assertEqual(run("decode", write_log(work, "DM\t1\t2\n", "ok.log")).stderr, b"")
+
+
+class OutputFiles(unittest.TestCase):
+    """-o never destroys the input and never leaves a partial file."""
+
+    def test_output_onto_the_input_is_refused(self):
+        with tempfile.TemporaryDirectory() as work:
+            content = (CLOCK + "SEC\t1\t0\nDM\t-50.5\t1\n").encode()
+            log = write_log(work, content)
+            os.symlink(log, os.path.join(work, "link.log"))
+            os.link(log, os.path.join(work, "hard.log"))
+            same = [log, os.path.join(work, "link.log"), os.path.join(work, "hard.log"),
+                    os.path.join(work, ".", "drive.log")]
+            for command in (["decode"], ["stats"], ["params", "--csv"]):
+                for output in same:
+                    one_line_error(self, run(*command, log, "-o", output), "is the input log")
+                # Standard input that is the log, and standard output appended to it.
+                with open(log, "rb") as stdin:
+                    result = subprocess.run([CLI, *command, "-", "-o", log], stdin=stdin, capture_output=True)
+                one_line_error(self, result, "is the input log")
+                with open(log, "ab") as stdout:
+                    result = subprocess.run([CLI, *command, log], stdout=stdout, stderr=subprocess.PIPE)
+                self.assertEqual(result.returncode, 2, result.stderr)
+                with open(log, "rb") as f:
+                    self.assertEqual(f.read(), content, command)
+            self.assertEqual(sorted(os.listdir(work)), ["drive.log", "hard.log", "link.log"])
+
+    def test_output_through_a_link_replaces_the_file_it_points_to(self):
+        with tempfile.TemporaryDirectory() as work:
+            log = write_log(work, "DM\t1\t2\n")
+            target = write_log(work, "old", "target.csv")
+            os.chmod(target, 0o640)
+            os.symlink(target, os.path.join(work, "link.csv"))
+            check("decode", "-f", "csv", log, "-o", os.path.join(work, "link.csv"))
+            self.assertTrue(os.path.islink(os.path.join(work, "link.csv")))
+            with open(target, "rb") as f:
+                self.assertEqual(f.read(), check("decode", "-f", "csv", log))
+            self.assertEqual(os.stat(target).st_mode & 0o777, 0o640)
+
+    def test_interrupted_run_leaves_the_old_file_and_no_temporary(self):
+        with tempfile.TemporaryDirectory() as work:
+            out = write_log(work, "previous result\n", "out.jsonl")
+            for sig in (signal.SIGTERM, signal.SIGINT):
+                tool = subprocess.Popen([CLI, "decode", "-", "-o", out], stdin=subprocess.PIPE,
+                                        stderr=subprocess.PIPE)
+                tool.stdin.write((CLOCK + "SEC\t1\t0\n" + "DM\t-50\t1\n" * 20000).encode())
+                tool.stdin.flush()
+                time.sleep(0.5)  # the tool is now waiting for more input
+                tool.send_signal(sig)
+                tool.wait(timeout=30)
+                tool.stdin.close()
+                tool.stderr.close()
+                self.assertEqual(tool.returncode, -sig)
+                self.assertEqual(os.listdir(work), ["out.jsonl"])
+                with open(out, "rb") as f:
+                    self.assertEqual(f.read(), b"previous result\n")
+
+
+class FailedWrites(unittest.TestCase):
+    """A write that fails stops the tool at once with the real reason."""
+
+    def test_full_device(self):
+        with tempfile.TemporaryDirectory() as work:
+            log = big_log(work, 1)
+            for args in (["decode", log], ["decode", "-f", "text", log], ["stats", log], ["params", log]):
+                one_line_error(self, run(*args, "-o", "/dev/full"), "cannot write /dev/full: No space left on device")
+            for args in (["--version"], ["--help"], ["decode", "--help"], ["decode", log]):
+                with open("/dev/full", "wb") as full:
+                    result = subprocess.run([CLI, *args], stdout=full, stderr=subprocess.PIPE)
+                one_line_error(self, result, "cannot write standard output: No space left on device")
+
+    def test_stops_at_the_first_failed_write(self):
+        # Fed through a pipe, a tool that stops early leaves most of it unread.
+        chunk = b"DM\t-50\t1\n" * 8192
+        total = 4096 * len(chunk)
+        with open("/dev/full", "wb") as full:
+            tool = subprocess.Popen([CLI, "decode", "-"], stdin=subprocess.PIPE, stdout=full,
+                                    stderr=subprocess.PIPE)
+        written = 0
+        try:
+            while written < total:
+                tool.stdin.write(chunk)
+                written += len(chunk)
+            tool.stdin.close()
+        except BrokenPipeError:
+            pass
+        err = tool.stderr.read()
+        tool.wait(timeout=30)
+        tool.stderr.close()
+        self.assertEqual(tool.returncode, 2)
+        self.assertIn(b"No space left on device", err)
+        self.assertLess(written, total // 4)
+
+
+class Summaries(unittest.TestCase):
+    """stats does not mislead, and an input without items says why."""
+
+    def test_clock_that_goes_backwards(self):
+        with tempfile.TemporaryDirectory() as work:
+            log = write_log(work, CLOCK + "SEC\t10\t100\nDM\t1\t1\nSEC\t2\t400\nDM\t2\t1\n"
+                                          "SEC\t5\t0\nDM\t3\t1\n")
+            span = json.loads(check("stats", "--json", log))["time_span"]
+            self.assertEqual((span["earliest"], span["latest"]), ("2011-10-19T12:00:02.400", "2011-10-19T12:00:10.100"))
+            self.assertEqual((span["first"], span["last"]), ("2011-10-19T12:00:10.100", "2011-10-19T12:00:05.000"))
+            self.assertEqual(span["backward_jumps"], 1)
+            # Milliseconds, printed as such: no 7.699999809265137.
+            self.assertIn(b'"seconds":7.700,', check("stats", "--json", log))
+            text = check("stats", log).decode()
+            self.assertIn("12:00:02.400 .. 2011-10-19T12:00:10.100 (7.700 s)", text)
+            self.assertIn("the clock goes back 1 times", text)
+
+    def test_input_without_items_says_why(self):
+        random.seed(14)
+        cases = {
+            "cr.log": ((CLOCK + "SEC\t1\t0\nDM\t-50\t1\n").replace("\n", "\r").encode(), "lines end in CR only"),
+            "utf16.log": (("DM\t-50\t1\r\n" * 50).encode("utf-16"), "are NUL"),
+            "gz.log": (gzip.compress(b"DM\t-50\t1\n" * 50), "gzip compressed"),
+            "noise.log": (bytes(random.randrange(1, 256) for _ in range(20000)).replace(b"\n", b"x") + b"\n" +
+                          b"garbage\n", "none of its 2 lines"),
+        }
+        with tempfile.TemporaryDirectory() as work:
+            for name, (data, reason) in cases.items():
+                log = write_log(work, data, name)
+                for command in ("decode", "stats"):
+                    result = run(command, log)
+                    self.assertEqual(result.returncode, 0, name)
+                    self.assertIn(f"no report item in {log}: ", result.stderr.decode(), name)
+                    self.assertIn(reason, result.stderr.decode(), name)
+            self.assertEqual(run("decode", write_log(work, b"", "empty.log")).stderr, b"")
+
+    def test_state_change_definition_is_documented(self):
+        self.assertIn(b"the first value set is no change", check("stats", "--help"))
+
+
+class BoundedMemory(unittest.TestCase):
+    """Neither distinct garbage tokens nor one huge line make the tool grow."""
+
+    def test_token_table_is_capped(self):
+        with tempfile.TemporaryDirectory() as work:
+            log = write_log(work, "".join(f"junk{i}\tx\n" for i in range(1500)) + "DM\t1\t1\n")
+            stats = json.loads(check("stats", "--json", log))
+            empty = stats["lines_without_item_by_record"]
+            self.assertEqual(len(empty), 1001)
+            self.assertEqual(empty["(other tokens)"], 500)
+            self.assertEqual(sum(empty.values()), 1500)
+            self.assertIn("(other tokens)", check("stats", log).decode())
+
+    def test_a_huge_line_is_never_held_whole(self):
+        # Peak memory of the tool while a 96 MB line goes through it.
+        script = (
+            "import resource, subprocess, sys\n"
+            "tool = subprocess.Popen([sys.argv[1], 'stats', '--json', '-'], stdin=subprocess.PIPE,"
+            " stdout=subprocess.PIPE)\n"
+            "block = b'LAB\\t' + b'x' * (2**20 - 4)\n"
+            "for _ in range(96): tool.stdin.write(block)\n"
+            "tool.stdin.write(b'\\nDM\\t-50\\t1\\n')\n"
+            "out = tool.communicate()[0]\n"
+            "print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss, out.decode().strip())\n")
+        result = subprocess.run([sys.executable, "-c", script, CLI], capture_output=True, timeout=300)
+        peak_kb, stats = result.stdout.decode().split(" ", 1)
+        stats = json.loads(stats)
+        self.assertEqual((stats["lines"], stats["items"], stats["long_lines"]), (2, 1, 1))
+        self.assertLess(int(peak_kb), 48 * 1024)
+
+
+class OptionSpellings(unittest.TestCase):
+    """Module types and formats in any case; bad options are named."""
+
+    def test_module_and_format_spellings(self):
+        reference = check("decode", "-m", "B101", "-f", "csv", FIXTURE)
+        for module in ("b101", "0xB101", "0xb101", "0XB101"):
+            for fmt in ("csv", "CSV", "Csv"):
+                self.assertEqual(check("decode", "-m", module, "-f", fmt, FIXTURE), reference, (module, fmt))
+        self.assertIn(b"0xBD002001", check("decode", "-m", "0xbd00", FIXTURE))
+        self.assertIn(b"(module B20A)", check("stats", "-m", "0xb20a", FIXTURE))
+
+    def test_bad_options_are_refused_by_name(self):
+        one_line_error(self, run("--bogus", "decode", FIXTURE), "unknown option '--bogus'")
+        one_line_error(self, run("decode", FIXTURE, "-o", ""), "output file name is empty")
+        one_line_error(self, run("decode", "", ), "log file name is empty")
+        one_line_error(self, run("decode", FIXTURE, "-m", "0x"), "unknown module type '0x'")
+
+
+class TerminalText(unittest.TestCase):
+    """Nothing from a log or a path can steer the terminal."""
+
+    def test_control_bytes_in_text_output_are_escaped(self):
+        with tempfile.TemporaryDirectory() as work:
+            log = write_log(work, b"DM\t-50\t1\tover\rwrite\x1b[2J\xc2\x9b\n")
+            out = check("decode", "-f", "text", log)
+            self.assertIn(rb"over\x0Dwrite\x1B[2J\xC2\x9B", out)
+            self.assertNotRegex(out, rb"[\r\x1b]|\xc2[\x80-\x9f]")
+
+    def test_file_names_in_messages_are_escaped(self):
+        result = run("decode", "/no/such\x1b[2J\nfile.log")
+        one_line_error(self, result, r"/no/such\x1B[2J\x0Afile.log")
+        self.assertNotIn(b"\x1b", result.stderr)
+
+    def run_on_terminal(self, args, stdout_on_terminal):
+        """Runs the tool with standard error on a terminal; what it drew there."""
+        main, side = pty.openpty()
+        tool = subprocess.Popen([CLI, *args], stdout=side if stdout_on_terminal else subprocess.PIPE,
+                                stderr=side, stdin=subprocess.DEVNULL)
+        os.close(side)
+        if not stdout_on_terminal:
+            tool.stdout.read(4096)
+            tool.stdout.close()  # the reader goes away: a broken pipe
+        drawn = b""
+        while True:
+            try:
+                chunk = os.read(main, 65536)
+            except OSError:
+                break
+            if not chunk:
+                break
+            drawn += chunk
+        tool.wait(timeout=60)
+        os.close(main)
+        return tool.returncode, drawn
+
+    def test_progress_bar_is_cleared_after_a_broken_pipe(self):
+        with tempfile.TemporaryDirectory() as work:
+            status, drawn = self.run_on_terminal(["decode", big_log(work)], stdout_on_terminal=False)
+            self.assertEqual(status, 2)
+            self.assertIn(b"[", drawn, "a bar was drawn")
+            self.assertRegex(drawn, rb"\r\x1b\[Kwendrake: cannot write standard output: Broken pipe\r?\n$")
+
+    def test_no_progress_bar_on_the_terminal_that_shows_the_output(self):
+        with tempfile.TemporaryDirectory() as work:
+            status, drawn = self.run_on_terminal(["stats", big_log(work)], stdout_on_terminal=True)
+            self.assertEqual(status, 0)
+            self.assertNotIn(b"%", drawn.split(b"log        ")[0])
 
 
 if __name__ == "__main__":
