@@ -38,7 +38,8 @@ class Words {
 
 }  // namespace
 
-LineDecoder::LineDecoder(int32_t moduleType) : moduleType_(moduleType) {
+LineDecoder::LineDecoder(int32_t moduleType, bool writeText)
+    : moduleType_(moduleType), writeText_(writeText) {
   InitReportItem(&current_);
 }
 
@@ -89,7 +90,7 @@ void LineDecoder::SetClock(std::string_view restOfLine) {
 }
 
 bool LineDecoder::DecodeRecord(std::string_view lineText) {
-  const RecordContext line{recordType_, columns_, current_, text_, params_};
+  const RecordContext line{recordType_, columns_, current_, text_, params_, writeText_};
   switch (recordType_) {
     case kRecordDM: case kRecordSC: case kRecordHOP: case kRecordPSM: case kRecordAP:
     case kRecordPCP: case kRecordUI: case kRecordASFI: case kRecordC1XQI: case kRecordC1XSMI:
@@ -130,8 +131,8 @@ bool LineDecoder::Dispatch(const char* line, int n) {
   const MsgTime time = timeCache_.Get(clock_);
   current_.timeSeconds = time.seconds;
   current_.timeMicros = time.micros;
-  const bool isLayer3 = recordType_ == kRecordCL3;
-  if (!isLayer3) OpenEnvelope();
+  const bool hasXml = writeText_ && recordType_ != kRecordCL3;
+  if (hasXml) OpenEnvelope();
 
   bool produced = false;
   if (recordType_ >= kRecordDAY && recordType_ <= kRecordSEC) {
@@ -143,7 +144,7 @@ bool LineDecoder::Dispatch(const char* line, int n) {
 
   current_.msgCode = MakeMsgCode(recordType_, moduleType_, current_);
   current_.direction = MakeMsgDirection(current_.msgCode);
-  if (!isLayer3) CloseEnvelope();
+  if (hasXml) CloseEnvelope();
   return produced;
 }
 

@@ -16,7 +16,9 @@ namespace wendrake {
 
 class LineDecoder {
  public:
-  explicit LineDecoder(int32_t moduleType);
+  // Without `writeText`, items carry no XML text (tools that read only the
+  // parameters skip the cost of writing it).
+  explicit LineDecoder(int32_t moduleType, bool writeText = true);
   LineDecoder(const LineDecoder&) = delete;
   LineDecoder& operator=(const LineDecoder&) = delete;
 
@@ -44,6 +46,7 @@ class LineDecoder {
   bool DecodeRecord(std::string_view lineText);
 
   const int32_t moduleType_;
+  const bool writeText_;
   ReportItem current_;
   XmlText text_{current_.text};
   ParamRegistry params_{&current_};

@@ -19,6 +19,7 @@ struct RecordContext {
   ReportItem& item;               // blocks of the item under construction
   XmlText& text;                  // its text block
   ParamRegistry& params;          // its parameter lists
+  bool writeText;                 // whether column values go into the text
 };
 
 // Signalling state carried from line to line: the two state words the

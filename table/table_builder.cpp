@@ -48,7 +48,7 @@ std::string ColumnName(uint32_t id) {
 }  // namespace
 
 TableBuilder::TableBuilder(int32_t moduleType, bool carried)
-    : carried_(carried), decoder_(std::make_unique<LineDecoder>(moduleType)) {
+    : carried_(carried), decoder_(std::make_unique<LineDecoder>(moduleType, /*writeText=*/false)) {
   for (int32_t type = 0; type < kRecordTypeRows; ++type) {
     table_.recordNames.emplace_back(RecordToken(type));
   }
