@@ -1,8 +1,9 @@
-// The parameter catalogue of the table library, read from the decoder's own
-// tables so that tools and bindings never keep a copy.
+// The catalogues of the table library (parameters, message names), read from
+// the decoder's own tables so that tools and bindings never keep a copy.
 #include <array>
 #include <string_view>
 
+#include "l3/message_names.h"
 #include "params/param_names.h"
 #include "params/param_scales.h"
 #include "params/param_table.h"
@@ -40,5 +41,13 @@ WENDRAKE_TABLE_API int wendrake_param_info(int slot, WendrakeParamInfo* info) {
 }
 
 WENDRAKE_TABLE_API int wendrake_param_slot(uint32_t paramId) { return wendrake::SlotOfParam(paramId); }
+
+WENDRAKE_TABLE_API const char* wendrake_message_name(uint32_t msgCode) {
+  return CString(wendrake::Layer3MessageName(msgCode));
+}
+
+WENDRAKE_TABLE_API const char* wendrake_channel_name(uint16_t logCode) {
+  return CString(wendrake::LogCodeChannelName(logCode));
+}
 
 }  // extern "C"

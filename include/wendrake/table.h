@@ -108,6 +108,7 @@ enum {
  *                  int32    the fields of a "CL3" item's code; -1 on other rows
  *   "event"        float64  an "EVT" item's event value; NaN on other rows
  *   "event_name"   category an "EVT" item's "EventName" column
+ *   "message"      category a "CL3" item's message name (wendrake_message_name)
  *   then one float64 column per parameter that has a value in some item, in
  *   slot order, named as wendrake_param_info names it (or "0x7F01xxxx"): the
  *   value in real units (stored / scale), NaN where the item has none.
@@ -126,6 +127,18 @@ WENDRAKE_TABLE_API int wendrake_table_column_count(const WendrakeTable* table);
 /* Fills *column for index 0..count-1; WENDRAKE_OK, or WENDRAKE_ERROR_ARGUMENT. */
 WENDRAKE_TABLE_API int wendrake_table_column(const WendrakeTable* table, int index,
                                              WendrakeColumn* column);
+
+/* ---- Names of signalling messages ---------------------------------------- */
+
+/* The name of the message a "CL3" item's message code stands for, from the
+ * 3GPP2 standards' tables (C.S0005 message types and orders, C.S0024 EV-DO
+ * messages), e.g. "Channel Assignment Message" or "ConnectionRequest"; NULL
+ * when the code has no known name. */
+WENDRAKE_TABLE_API const char* wendrake_message_name(uint32_t msgCode);
+
+/* The channel a layer-3 log code carries, e.g. "Paging Channel"; NULL for
+ * other codes. */
+WENDRAKE_TABLE_API const char* wendrake_channel_name(uint16_t logCode);
 
 /* ---- The parameter catalogue --------------------------------------------- */
 
