@@ -272,5 +272,5 @@ int main(int argc, char** argv) {
   } catch (...) {
     std::fprintf(stderr, "wendrake: internal error\n");
   }
-  return 1;
+  return wendrake_cli::kExitFailure;
 }
