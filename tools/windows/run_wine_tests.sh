@@ -23,6 +23,7 @@ zones="UTC0 CST-8"
 
 passed=0
 failed=0
+not_run=""
 pass() { passed=$((passed + ${2:-1})); echo "ok: $1"; }
 fail() { failed=$((failed + ${2:-1})); echo "FAILED: $1"; }
 
@@ -30,12 +31,30 @@ for tool in cmake wine wineboot wineserver cc; do
   command -v "$tool" >/dev/null || { echo "run_wine_tests: $tool is not installed" >&2; exit 2; }
 done
 
+# Some kernels cannot execute 32-bit programs at all (no IA-32 emulation):
+# there the 32-bit wine loader and server cannot start, and Debian's wine
+# wrapper picks them whenever wine32 is installed. On such a machine wine runs
+# through private wrappers that use the 64-bit loader, and the i686 DLL is
+# built and its exports and imports checked, but nothing 32-bit is run; the
+# summary says so.
+runs_32bit=1
+if [ -x /usr/lib/wine/wine ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  runs_32bit=0
+  shims=$(mktemp -d)
+  printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$shims/wine"
+  printf '#!/bin/sh\nexec /usr/lib/wine/wineserver64 "$@"\n' >"$shims/wineserver"
+  printf '#!/bin/sh\nexec /usr/lib/wine/wine64 wineboot.exe "$@"\n' >"$shims/wineboot"
+  chmod +x "$shims"/*
+  export PATH=$shims:$PATH WINELOADER=/usr/lib/wine/wine64 WINESERVER=/usr/lib/wine/wineserver64
+  echo "run_wine_tests: this kernel cannot run 32-bit programs: i686 is built and checked, not run"
+fi
+
 # A private wine prefix: nothing of the user's ~/.wine is read or changed.
 prefix=$(mktemp -d)
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
-  rm -rf "$prefix"
+  rm -rf "$prefix" "${shims:-}"
 }
 trap cleanup EXIT
 wineboot -i >/dev/null 2>&1 || { echo "run_wine_tests: wineboot failed" >&2; exit 2; }
@@ -101,6 +120,10 @@ for arch in $arches; do
   cmake --build "$dir" --parallel "$jobs"
 
   check_dll "$triple" "$dir/wendrake.dll" "$arch"
+  if [ "$arch" = i686 ] && [ "$runs_32bit" -eq 0 ]; then
+    not_run="$not_run $arch"
+    continue
+  fi
 
   while read -r exe args; do
     [ -n "$exe" ] || continue
@@ -140,6 +163,7 @@ for log in "${logs[@]}"; do
       continue
     fi
     for arch in $arches; do
+      case " $not_run " in *" $arch "*) continue ;; esac
       dir=$build_root/mingw-$arch
       win_out=$out/$name.$zone.$arch.txt
       if ! (TZ=$zone timeout 600 wine "$dir/host_win.exe" "$dir/wendrake.dll" "$log" --hashes \
@@ -163,5 +187,6 @@ for log in "${logs[@]}"; do
   fi
 done
 
+[ -z "$not_run" ] || echo "wine: not run on this kernel (32-bit programs cannot start):$not_run"
 echo "wine: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
