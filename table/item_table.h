@@ -34,13 +34,26 @@ struct ItemTable {
   ColumnBuffer<int32_t> subCode;
   ColumnBuffer<double> event;          // "EVT" items: the event value; NaN on other rows
   ColumnBuffer<int32_t> eventName;     // "EVT" items: a category of eventNames, else -1
+  ColumnBuffer<int32_t> message;       // "CL3" items: a category of messageNames, else -1
+  // The position of the last GPS fix at or before the item, and its age in
+  // seconds (NaN when either has no clock); NaN before the first fix.
+  ColumnBuffer<double> latitude;
+  ColumnBuffer<double> longitude;
+  ColumnBuffer<double> altitude;
+  ColumnBuffer<double> speed;
+  ColumnBuffer<double> heading;
+  ColumnBuffer<double> satellites;
+  ColumnBuffer<double> fixAge;
   std::vector<ParamColumn> params;    // in slot order
 
   std::vector<std::string> recordNames;  // by record type
   std::vector<std::string> eventNames;
+  std::vector<std::string> messageNames;
 
   uint64_t lines = 0;         // physical lines of the log
   bool unterminated = false;  // its last line had no newline (decoded all the same)
+  uint64_t fixesAccepted = 0;
+  uint64_t fixesRejected = 0;  // impossible fixes and jumps
 
   size_t rows() const { return line.size(); }
 };

@@ -16,6 +16,7 @@ struct WendrakeTable {
   // C views of the category names.
   std::vector<const char*> recordNames;
   std::vector<const char*> eventNames;
+  std::vector<const char*> messageNames;
 };
 
 namespace {
@@ -38,6 +39,7 @@ void Describe(WendrakeTable* table) {
   const wendrake::ItemTable& t = table->items;
   for (const std::string& name : t.recordNames) table->recordNames.push_back(name.c_str());
   for (const std::string& name : t.eventNames) table->eventNames.push_back(name.c_str());
+  for (const std::string& name : t.messageNames) table->messageNames.push_back(name.c_str());
   std::vector<WendrakeColumn>& c = table->columns;
   c.push_back(Column("line", WENDRAKE_COLUMN_INT64, t.line));
   c.push_back(Category("record", t.record, table->recordNames));
@@ -51,6 +53,14 @@ void Describe(WendrakeTable* table) {
   c.push_back(Column("sub_code", WENDRAKE_COLUMN_INT32, t.subCode));
   c.push_back(Column("event", WENDRAKE_COLUMN_FLOAT64, t.event));
   c.push_back(Category("event_name", t.eventName, table->eventNames));
+  c.push_back(Category("message", t.message, table->messageNames));
+  c.push_back(Column("latitude", WENDRAKE_COLUMN_FLOAT64, t.latitude));
+  c.push_back(Column("longitude", WENDRAKE_COLUMN_FLOAT64, t.longitude));
+  c.push_back(Column("altitude", WENDRAKE_COLUMN_FLOAT64, t.altitude));
+  c.push_back(Column("speed", WENDRAKE_COLUMN_FLOAT64, t.speed));
+  c.push_back(Column("heading", WENDRAKE_COLUMN_FLOAT64, t.heading));
+  c.push_back(Column("satellites", WENDRAKE_COLUMN_FLOAT64, t.satellites));
+  c.push_back(Column("fix_age", WENDRAKE_COLUMN_FLOAT64, t.fixAge));
   for (const wendrake::ItemTable::ParamColumn& param : t.params) {
     WendrakeColumn column = Column(param.name.c_str(), WENDRAKE_COLUMN_FLOAT64, param.values);
     column.paramId = param.id;
@@ -146,6 +156,14 @@ WENDRAKE_TABLE_API int64_t wendrake_table_lines(const WendrakeTable* table) {
 
 WENDRAKE_TABLE_API int wendrake_table_unterminated(const WendrakeTable* table) {
   return table != nullptr && table->items.unterminated ? 1 : 0;
+}
+
+WENDRAKE_TABLE_API int wendrake_table_fixes(const WendrakeTable* table, int64_t* accepted,
+                                            int64_t* rejected) {
+  if (table == nullptr || accepted == nullptr || rejected == nullptr) return WENDRAKE_ERROR_ARGUMENT;
+  *accepted = static_cast<int64_t>(table->items.fixesAccepted);
+  *rejected = static_cast<int64_t>(table->items.fixesRejected);
+  return WENDRAKE_OK;
 }
 
 WENDRAKE_TABLE_API int wendrake_table_column_count(const WendrakeTable* table) {

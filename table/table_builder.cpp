@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "l3/message_names.h"
 #include "params/param_names.h"
 #include "params/param_scales.h"
 #include "params/param_table.h"
@@ -68,6 +69,11 @@ void TableBuilder::ReserveRows(size_t rows) {
   t.subCode.Reserve(rows);
   t.event.Reserve(rows);
   t.eventName.Reserve(rows);
+  t.message.Reserve(rows);
+  for (ColumnBuffer<double>* column :
+       {&t.latitude, &t.longitude, &t.altitude, &t.speed, &t.heading, &t.satellites, &t.fixAge}) {
+    column->Reserve(rows);
+  }
   GrowParamColumns(rows);
 }
 
@@ -94,10 +100,14 @@ void TableBuilder::AddParamColumn(int slot) {
 
 void TableBuilder::Feed(const char* text, size_t length) {
   lines_.Feed(text, length, [this](const char* line, int n) {
-    if (decoder_->Dispatch(line, n)) {
-      size_t textLength = static_cast<size_t>(n - 1);
-      if (textLength > 0 && line[textLength - 1] == '\r') --textLength;
-      AddRow(std::string_view(line, textLength));
+    const bool produced = decoder_->Dispatch(line, n);
+    size_t textLength = static_cast<size_t>(n - 1);
+    if (textLength > 0 && line[textLength - 1] == '\r') --textLength;
+    const std::string_view lineText(line, textLength);
+    if (produced) {
+      AddRow(lineText);
+    } else if (decoder_->recordType() == kRecordGPS) {
+      ReadGps(lineText);
     }
     return true;
   });
@@ -110,6 +120,8 @@ ItemTable TableBuilder::Finish() {
     Feed("\n", 1);
   }
   table_.lines = lines_.lineCount();
+  table_.fixesAccepted = gps_.accepted();
+  table_.fixesRejected = gps_.rejected();
   const size_t rows = table_.rows();
   for (ItemTable::ParamColumn& column : table_.params) {
     column.values.SetSize(filled_[column.slot]);
@@ -130,7 +142,8 @@ void TableBuilder::AddRow(std::string_view lineText) {
   t.direction.push_back(static_cast<int16_t>(item.direction));
   t.stampSeconds.push_back(item.timeSeconds);
   t.stampMicros.push_back(item.timeMicros);
-  t.clockMs.push_back(ClockMs(item));
+  const int64_t clockMs = ClockMs(item);
+  t.clockMs.push_back(clockMs);
   const bool isLayer3 = type == kRecordCL3;
   t.logCode.push_back(isLayer3 ? static_cast<int32_t>(item.msgCode >> 16) : -1);
   t.messageType.push_back(isLayer3 ? static_cast<int32_t>((item.msgCode >> 8) & 0xFF) : -1);
@@ -139,6 +152,8 @@ void TableBuilder::AddRow(std::string_view lineText) {
   constexpr int kEventSlot = SlotOfParam(WENDRAKE_PARAM_EVENT);
   t.event.push_back(isEvent ? item.paramSlots[kEventSlot].value : kNaN);
   t.eventName.push_back(isEvent ? EventName(lineText) : -1);
+  t.message.push_back(isLayer3 ? MessageName(item.msgCode) : -1);
+  AddPosition(clockMs);
   AddParams(item);
 }
 
@@ -196,6 +211,56 @@ int32_t TableBuilder::EventName(std::string_view lineText) {
     return at->second;
   }
   return -1;
+}
+
+int32_t TableBuilder::MessageName(uint32_t code) {
+  const auto known = messageNameIndex_.find(code);
+  if (known != messageNameIndex_.end()) return known->second;
+  int32_t index = -1;
+  const std::string_view name = Layer3MessageName(code);
+  if (!name.empty()) {
+    const auto at = std::find(table_.messageNames.begin(), table_.messageNames.end(), name);
+    index = static_cast<int32_t>(at - table_.messageNames.begin());
+    if (at == table_.messageNames.end()) table_.messageNames.emplace_back(name);
+  }
+  messageNameIndex_.emplace(code, index);
+  return index;
+}
+
+void TableBuilder::ReadGps(std::string_view lineText) {
+  // "GPS" and "VOT" lines share a record type; "RegReport" lines leave the
+  // type of the record they register. Words as the dispatcher reads them.
+  auto nextWord = [&lineText] {
+    constexpr std::string_view kSpace = " \t\n\v\f\r";
+    const size_t start = std::min(lineText.find_first_not_of(kSpace), lineText.size());
+    const size_t end = std::min(lineText.find_first_of(kSpace, start), lineText.size());
+    const std::string_view word = lineText.substr(start, end - start);
+    lineText.remove_prefix(end);
+    return word;
+  };
+  const std::string_view whole = lineText;
+  const std::string_view first = nextWord();
+  if (first == "GPS") {
+    const int64_t clockMs = ClockMs(decoder_->item());  // stamped, though it yields no item
+    gps_.Read(whole, clockMs != ItemTable::kNoClock, clockMs);
+  } else if (first == "RegReport" && nextWord() == "GPS") {
+    gps_.Register(whole);
+  }
+}
+
+void TableBuilder::AddPosition(int64_t clockMs) {
+  const GpsFix* fix = gps_.last();
+  const bool hasClocks = fix != nullptr && fix->hasClock && clockMs != ItemTable::kNoClock;
+  // A fix logged after the item's clock (the clock went back) is not its position.
+  if (fix != nullptr && hasClocks && fix->clockMs > clockMs) fix = nullptr;
+  ItemTable& t = table_;
+  t.latitude.push_back(fix != nullptr ? fix->latitude : kNaN);
+  t.longitude.push_back(fix != nullptr ? fix->longitude : kNaN);
+  t.altitude.push_back(fix != nullptr ? fix->altitude : kNaN);
+  t.speed.push_back(fix != nullptr ? fix->speed : kNaN);
+  t.heading.push_back(fix != nullptr ? fix->heading : kNaN);
+  t.satellites.push_back(fix != nullptr ? fix->satellites : kNaN);
+  t.fixAge.push_back(fix != nullptr && hasClocks ? static_cast<double>(clockMs - fix->clockMs) / 1000 : kNaN);
 }
 
 }  // namespace wendrake

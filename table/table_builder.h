@@ -10,6 +10,7 @@
 
 #include "decode/line_assembler.h"
 #include "decode/line_decoder.h"
+#include "table/gps_track.h"
 #include "table/item_table.h"
 
 namespace wendrake {
@@ -37,6 +38,9 @@ class TableBuilder {
   void AddParams(const ReportItem& item);
   int64_t ClockMs(const ReportItem& item);
   int32_t EventName(std::string_view lineText);
+  int32_t MessageName(uint32_t code);
+  void AddPosition(int64_t clockMs);
+  void ReadGps(std::string_view lineText);
 
   bool carried_;
   LineAssembler lines_;
@@ -54,6 +58,8 @@ class TableBuilder {
   double scale_[WENDRAKE_PARAM_COUNT] = {};
   size_t rowCapacity_ = 0;  // rows every parameter column has room for
   std::unordered_map<std::string, int32_t> eventNameIndex_;
+  std::unordered_map<uint32_t, int32_t> messageNameIndex_;
+  GpsTrack gps_;
   bool clockValid_ = false;
   LogClock lastClock_;
   int64_t lastClockMs_ = 0;

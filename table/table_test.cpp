@@ -125,6 +125,8 @@ void ExpectTableMatchesItems(const std::string& log, bool carried) {
       ASSERT_TRUE(std::isnan(At<double>(columns["event"], row)));
       ASSERT_EQ(At<int32_t>(columns["event_name"], row), -1);
     }
+    const char* message = isLayer3 ? wendrake_message_name(item.code) : nullptr;
+    ASSERT_EQ(Category(columns["message"], row), message != nullptr ? message : "");
     // Every parameter column: the item's value in real units, or NaN.
     std::map<uint32_t, int32_t> values;
     if (carried) {
@@ -239,8 +241,63 @@ TEST(TableTest, FailuresAreResultCodes) {
   const TablePtr empty = FromBuffer("");
   EXPECT_EQ(wendrake_table_rows(empty.get()), 0);
   EXPECT_EQ(wendrake_table_lines(empty.get()), 0);
-  EXPECT_EQ(wendrake_table_column_count(empty.get()), 12);
+  EXPECT_EQ(wendrake_table_column_count(empty.get()), 20);
   EXPECT_EQ(wendrake_table_unterminated(empty.get()), 0);
+}
+
+// Positions: each item takes the last kept fix before it; impossible fixes
+// and jumps are counted and left out.
+TEST(TableTest, ItemsTakeTheLastPossibleFix) {
+  const std::string clock = "DAY\t2011\t10\t19\nHOUR\t15\nMIN\t42\n";
+  const std::string log =
+      clock + "SEC\t0\t0\nDM\t1\n"                       // row 0: before any fix
+      "GPS\t30.274141\t120.166627\t14.4\t42.0\t90\t8\n"  // kept (positional layout)
+      "SEC\t2\t500\nDM\t2\n"                              // row 1: 2.5 s after it
+      "GPS\t91\t120\nGPS\t30\t181\nGPS\t0\t0\nGPS\t\t120\n"  // impossible
+      "GPS\t31.274141\t120.166627\n"                        // 111 km in 1 s: a jump
+      "DM\t3\n"                                              // row 2: still the first fix
+      "RegReport\tGPS\tSats\tLONGITUDE\tlat\tSpeed\n"
+      "SEC\t3\t0\nGPS\t9\t120.1666\t30.2741\t50\n"         // kept, by name
+      "DM\t4\n"                                              // row 3
+      "SEC\t1\t0\nDM\t5\n";                               // row 4: clock went back
+  const TablePtr table = FromBuffer(log);
+  auto columns = Columns(table.get());
+  ASSERT_EQ(wendrake_table_rows(table.get()), 5);
+  int64_t accepted = 0, rejected = 0;
+  ASSERT_EQ(wendrake_table_fixes(table.get(), &accepted, &rejected), WENDRAKE_OK);
+  EXPECT_EQ(accepted, 2);
+  EXPECT_EQ(rejected, 5);
+  const WendrakeColumn& lat = columns["latitude"];
+  const WendrakeColumn& lon = columns["longitude"];
+  const WendrakeColumn& age = columns["fix_age"];
+  EXPECT_TRUE(std::isnan(At<double>(lat, 0)));
+  EXPECT_EQ(At<double>(lat, 1), 30.274141);
+  EXPECT_EQ(At<double>(lon, 1), 120.166627);
+  EXPECT_EQ(At<double>(columns["altitude"], 1), 14.4);
+  EXPECT_EQ(At<double>(columns["satellites"], 1), 8);
+  EXPECT_EQ(At<double>(age, 1), 2.5);
+  EXPECT_EQ(At<double>(lat, 2), 30.274141);
+  EXPECT_EQ(At<double>(lat, 3), 30.2741);
+  EXPECT_EQ(At<double>(lon, 3), 120.1666);
+  EXPECT_EQ(At<double>(columns["speed"], 3), 50);
+  EXPECT_EQ(At<double>(columns["satellites"], 3), 9);
+  EXPECT_TRUE(std::isnan(At<double>(columns["altitude"], 3)));  // not registered
+  EXPECT_EQ(At<double>(age, 3), 0);
+  EXPECT_TRUE(std::isnan(At<double>(lat, 4)));
+}
+
+// A track that starts on a glitch follows fixes that agree with each other.
+TEST(TableTest, ConsistentFixesAwayFromAGlitchTakeOver) {
+  std::string log = "GPS\t10\t10\n";  // the glitch, no clock: one second apart
+  for (int i = 0; i < 4; ++i) log += "GPS\t30.27" + std::to_string(i) + "\t120.16\n";
+  log += "DM\t1\n";
+  const TablePtr table = FromBuffer(log);
+  int64_t accepted = 0, rejected = 0;
+  wendrake_table_fixes(table.get(), &accepted, &rejected);
+  EXPECT_EQ(accepted, 3);  // the glitch, the third of the run, the fourth
+  EXPECT_EQ(rejected, 2);
+  auto columns = Columns(table.get());
+  EXPECT_EQ(At<double>(columns["latitude"], 0), 30.273);
 }
 
 }  // namespace

@@ -84,6 +84,18 @@ WENDRAKE_TABLE_API int64_t wendrake_table_rows(const WendrakeTable* table);
 WENDRAKE_TABLE_API int64_t wendrake_table_lines(const WendrakeTable* table);
 WENDRAKE_TABLE_API int wendrake_table_unterminated(const WendrakeTable* table);
 
+/* The drive's GPS fixes: "GPS" lines yield no item, so the table reads them
+ * itself. With a "RegReport GPS" line their columns are found by name
+ * ("Latitude"/"Lat", "Longitude"/"Lon"/"Lng", "Altitude"/"Alt", "Speed",
+ * "Heading"/"Course", "Satellites"/"Sats", any case); without one the layout
+ * is latitude, longitude, altitude, speed, heading, satellites. A fix is
+ * rejected when latitude or longitude is missing, out of range or 0/0, or
+ * when it jumps faster than 300 m/s from the last kept fix (unless three
+ * fixes in a row agree with each other away from it: then the track moves
+ * there). Sets the numbers of kept and rejected fixes. */
+WENDRAKE_TABLE_API int wendrake_table_fixes(const WendrakeTable* table, int64_t* accepted,
+                                            int64_t* rejected);
+
 /* Column types: the element type of `data`. A category column holds int32
  * codes into `categories` (-1: no value). */
 enum {
@@ -109,6 +121,11 @@ enum {
  *   "event"        float64  an "EVT" item's event value; NaN on other rows
  *   "event_name"   category an "EVT" item's "EventName" column
  *   "message"      category a "CL3" item's message name (wendrake_message_name)
+ *   "latitude", "longitude" (decimal degrees), "altitude", "speed", "heading",
+ *   "satellites"   float64  the last GPS fix at or before the item (see
+ *                           wendrake_table_fixes); NaN before the first fix
+ *   "fix_age"      float64  seconds from that fix to the item; NaN when
+ *                           either has no clock
  *   then one float64 column per parameter that has a value in some item, in
  *   slot order, named as wendrake_param_info names it (or "0x7F01xxxx"): the
  *   value in real units (stored / scale), NaN where the item has none.

@@ -33,7 +33,8 @@
 namespace wendrake_cli {
 namespace {
 
-constexpr int kExitUsage = 2;
+constexpr int kExitUsage = 2;    // usage, input or output errors
+constexpr int kExitFailure = 1;  // an internal error
 
 // A module type's name is its number in four hexadecimal digits.
 constexpr int kModuleTypes[] = {WENDRAKE_MODULE_B101, WENDRAKE_MODULE_B200, WENDRAKE_MODULE_B20A,
