@@ -18,22 +18,16 @@
 #include <vector>
 
 #include "bench/log_generator.h"
+#include "bench/timing.h"
 #include "wendrake/table.h"
 #include "wendrake/wendrake.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using wendrake_bench::Clock;
+using wendrake_bench::Median;
+using wendrake_bench::Seconds;
 constexpr int kRuns = 3;
-
-double Seconds(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
 
 // The host cycle: at most 200 lines per call, every item read, then cleared.
 double HostCycle(const std::string& log) {

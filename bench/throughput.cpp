@@ -14,23 +14,17 @@
 
 #include "bench/alloc_counter.h"
 #include "bench/log_generator.h"
+#include "bench/timing.h"
 #include "wendrake/wendrake.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using wendrake_bench::Clock;
+using wendrake_bench::Median;
+using wendrake_bench::Seconds;
 
 constexpr int kMaxLinesPerCall = 200;
 constexpr int kRuns = 5;
-
-double Seconds(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
 
 // Chunk boundaries of at most 200 lines, so the 200-item queue never
 // overflows.
