@@ -3,6 +3,8 @@
 #include <fmt/compile.h>
 #include <fmt/format.h>
 
+#include <cmath>
+
 #include "item_model.h"
 
 namespace wendrake_cli {
@@ -23,6 +25,48 @@ void AppendReal(std::string* out, double value) {
   char text[40];
   char* end = fmt::format_to(text, FMT_COMPILE("{}"), value);
   out->append(text, end);
+}
+
+void AppendScaled(std::string* out, int64_t stored, int32_t scale) {
+  int decimals = 0;
+  switch (scale) {
+    case 1: decimals = 0; break;
+    case 10: decimals = 1; break;
+    case 100: decimals = 2; break;
+    case 1000: decimals = 3; break;
+    default: AppendReal(out, static_cast<double>(stored) / scale); return;
+  }
+  if (stored < 0) out->push_back('-');
+  const uint64_t magnitude = stored < 0 ? 0 - static_cast<uint64_t>(stored) : static_cast<uint64_t>(stored);
+  AppendInt(out, magnitude / static_cast<uint64_t>(scale));
+  uint64_t fraction = magnitude % static_cast<uint64_t>(scale);
+  if (fraction == 0) return;
+  // The decimals without trailing zeros.
+  while (fraction % 10 == 0) {
+    fraction /= 10;
+    --decimals;
+  }
+  char digits[3];
+  for (int i = decimals - 1; i >= 0; --i) {
+    digits[i] = static_cast<char>('0' + fraction % 10);
+    fraction /= 10;
+  }
+  out->push_back('.');
+  out->append(digits, static_cast<size_t>(decimals));
+}
+
+void AppendRealOfScale(std::string* out, double value, int32_t scale) {
+  // Integers up to 2^31 and scales up to 1000: stored / scale is exact to
+  // far below a unit of its last decimal, so no shorter text reads back as it.
+  constexpr double kLimit = 2147483648.0;
+  if (scale >= 1 && scale <= 1000 && std::fabs(value) * scale < kLimit && !(value == 0 && std::signbit(value))) {
+    const int64_t stored = std::llround(value * scale);
+    if (static_cast<double>(stored) / scale == value) {
+      AppendScaled(out, stored, scale);
+      return;
+    }
+  }
+  AppendReal(out, value);
 }
 
 void AppendHex(std::string* out, uint32_t value, int digits) {

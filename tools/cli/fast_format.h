@@ -22,6 +22,16 @@ void AppendInt(std::string* out, Integer value) {
 // The shortest text that reads back as `value`, as fmt's "{}" writes it.
 void AppendReal(std::string* out, double value);
 
+// A parameter's real value, stored / scale, as AppendReal prints it. Such a
+// number has at most three decimals, and the shortest text that reads back
+// as it is its plain decimal form, so it is printed from the integers.
+// Scales other than 1, 10, 100 and 1000 go through AppendReal.
+void AppendScaled(std::string* out, int64_t stored, int32_t scale);
+
+// AppendReal of a value that is most likely stored / scale for some integer
+// stored: printed as AppendScaled when it is exactly that, else as AppendReal.
+void AppendRealOfScale(std::string* out, double value, int32_t scale);
+
 // `digits` upper-case hexadecimal digits of `value`, zero-padded, no prefix.
 void AppendHex(std::string* out, uint32_t value, int digits);
 

@@ -19,12 +19,12 @@ class ParamLabels {
  public:
   struct Label {
     std::string text;
-    double scale;
+    int32_t scale;
   };
   template <typename Make>
   const Label& Get(uint32_t id, Make make) {
     auto [at, added] = labels_.try_emplace(id);
-    if (added) at->second = Label{make(id), static_cast<double>(ParamScale(id))};
+    if (added) at->second = Label{make(id), ParamScale(id)};
     return at->second;
   }
 
@@ -33,8 +33,8 @@ class ParamLabels {
 };
 
 void AppendParamReal(std::string* out, int32_t stored, const ParamLabels::Label& label) {
-  // As RealValue: the stored value divided by the scale.
-  AppendReal(out, static_cast<double>(stored) / label.scale);
+  // As RealValue prints: the stored value divided by the scale.
+  AppendScaled(out, stored, label.scale);
 }
 
 class JsonLines : public Formatter {

@@ -1,6 +1,7 @@
 #include "params_table.h"
 
 #include <cmath>
+#include <vector>
 
 #include "fast_format.h"
 #include "log_lines.h"
@@ -22,6 +23,8 @@ void WriteParamsCsv(const LogTable& table, std::string_view log, BufferedWriter*
   // The record token is the one on the item's line, as the per-item path
   // reads it: the table's record column names a type, and "VOT" lines share
   // the type of "GPS" lines.
+  std::vector<int32_t> scales;
+  for (const LogTable::Param& param : table.params()) scales.push_back(ParamScale(param.id));
   LogLines lines(log);
   LineSpan line;
   IsoClock clock;
@@ -36,10 +39,10 @@ void WriteParamsCsv(const LogTable& table, std::string_view log, BufferedWriter*
     AppendCsv(&row, line.number == number ? line.token() : std::string_view());
     row += ',';
     AppendHexCode(&row, table.code()[r]);
-    for (const LogTable::Param& param : table.params()) {
+    for (size_t c = 0; c < scales.size(); ++c) {
       row += ',';
-      const double value = param.values[r];
-      if (!std::isnan(value)) AppendReal(&row, value);
+      const double value = table.params()[c].values[r];
+      if (!std::isnan(value)) AppendRealOfScale(&row, value, scales[c]);
     }
     row += '\n';
     out->Commit();
