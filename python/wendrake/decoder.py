@@ -11,6 +11,7 @@ from typing import Optional
 
 from . import _native, params
 from ._native import ReportItem, WendrakeError
+from .header import STAMP_FAILED, STAMP_OFFSET
 
 # Line ends and bytes outside UTF-8: a log is bytes, an item's text a str. A
 # byte that is not part of well-formed UTF-8 becomes the code point of the same
@@ -30,11 +31,9 @@ def _text(data):
     return data.decode("utf-8", _ERRORS)
 
 
-# The decoder stamps an item with mktime(log clock, no daylight saving) + 8 h,
-# so the stamp depends on the process's time zone; 28799 marks an item without
-# a clock (before the first date record, or out of range).
-_STAMP_OFFSET = 28800
-_NO_CLOCK = 28799
+# The decoder stamps an item with mktime(log clock, no daylight saving) plus
+# STAMP_OFFSET, so the stamp depends on the process's time zone; STAMP_FAILED
+# marks an item without a clock (before the first date record, or out of range).
 _EPOCH = datetime.datetime(1970, 1, 1)
 
 
@@ -43,7 +42,7 @@ def log_clock(seconds, micros=0):
 
     Inverts the decoder's mktime in the current time zone, so the result is the
     same whatever TZ the process runs with; under TZ=UTC0 it is simply
-    seconds - 28800 read as UTC.
+    seconds - STAMP_OFFSET read as UTC.
     """
     base = _clock_base(seconds)
     if base is None:
@@ -58,10 +57,10 @@ def _clock_base(seconds):
     key = (seconds, time.timezone, time.altzone, time.daylight)
     if key in _clock_cache:
         return _clock_cache[key]
-    if seconds == _NO_CLOCK or seconds < _STAMP_OFFSET:
+    if seconds == STAMP_FAILED or seconds < STAMP_OFFSET:
         base = None
     else:
-        target = seconds - _STAMP_OFFSET
+        target = seconds - STAMP_OFFSET
         # First guess from the standard offset, then correct by what mktime
         # makes of the guess (offsets that changed over the years, TZ rules).
         base = _EPOCH + datetime.timedelta(seconds=target - time.timezone)
