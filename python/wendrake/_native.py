@@ -283,9 +283,11 @@ def load(path=None):
 
 
 def module_type(module):
-    """The int module type of 0xB101 or "B101" (any case); ValueError if unknown."""
+    """The int module type of 0xB101, or of a name as the command line tool
+    spells it: its hexadecimal digits with or without 0x, in any case ("B101",
+    "b101", "0xB101"); ValueError if unknown."""
     if isinstance(module, str):
-        value = MODULE_TYPES.get(module.strip().upper().removeprefix("0X"))
+        value = MODULE_TYPES.get(module.upper().removeprefix("0X"))
         if value is None:
             raise ValueError("unknown module type %r (expected one of %s)"
                              % (module, ", ".join(MODULE_TYPES)))
