@@ -43,6 +43,13 @@ class TestLastLineWithoutNewline:
                 assert [i.line for i in decoder.finish()] == [2]
             assert decoder.finish() == [] and decoder.lines == 2
 
+    def test_the_command_prints_one_line_on_standard_error(self, tmp_path, library):
+        log = write_log(tmp_path / "cut.log", DM_HEADER + "DM\t-70.0\t1.0")
+        result = subprocess.run([sys.executable, "-m", "wendrake", "stats", "--json", str(log)],
+                                capture_output=True, env=module_env(library), timeout=120)
+        assert result.returncode == 0, result.stderr
+        assert result.stderr.decode().count("\n") == 1 and b"no newline" in result.stderr
+        assert b'"items": 1' in result.stdout and b'"lines": 2' in result.stdout
 
 
 class TestFeedTakesOnlyBytes:
@@ -94,3 +101,71 @@ class TestLongLines:
             tracemalloc.stop()
         assert [i.line for i in items] == [3]
         assert peak < 8 << 20, peak  # a chunk or two, never the line
+
+
+class TestEvdoStateChanges:
+    def test_changes_count_values_that_differ_from_the_last_one_set(self, tmp_path, library):
+        # AT_State 3, 3, 5, 5, 3, 0 sets the EV-DO state word to 0, 0, 2, 2, 0, 0:
+        # two changes. The first value is none, nor is the same value set again,
+        # nor an AT_State change that leaves the word as it was.
+        body = "".join("CEVS\t1\t%d\n" % at for at in (3, 3, 5, 5, 3, 0))
+        log = write_log(tmp_path / "evdo.log", "RegReport\tCEVS\tSession_State\tAT_State\n" + body)
+        values = [p.stored for i in decode_file(log, library=library)
+                  for p in i.current if p.id == header.PARAM_EVDO_STATE]
+        assert values == [0, 0, 2, 2, 0, 0]
+        assert summarize(log, library=library)["evdo_state_changes"] == 2
+
+
+class TestCommandLineOptions:
+    @pytest.fixture
+    def log(self, tmp_path):
+        return str(write_log(tmp_path / "drive.log", DM_HEADER + "DM\t-70.0\t1.0\n"))
+
+    def run(self, capsys, *argv):
+        from wendrake.__main__ import main
+
+        status = main(list(argv))
+        out, err = capsys.readouterr()
+        return status, out, err
+
+    @pytest.mark.parametrize("module", ["0xB101", "0XB101", "b101", "B101", "0xb20a", "BD00"])
+    def test_options_work_after_the_subcommand_in_any_spelling(self, capsys, library, log, module):
+        status, out, err = self.run(capsys, "stats", log, "--json", "--module", module,
+                                    "--library", library)
+        assert (status, err) == (0, "") and '"items": 1' in out
+        assert self.run(capsys, "-m", module, "--library", library, "stats", log)[0] == 0
+
+    @pytest.mark.parametrize("argv, named", [
+        (["stats", "LOG", "--frobnicate"], "--frobnicate"),
+        (["stats", "LOG", "-m", "X"], "'X'"),
+        (["stats", "LOG", "-m", " B101"], "' B101'"),
+        (["plot", "LOG", "-o", ""], "-o/--output"),
+        (["stats", "LOG", "--library", ""], "--library"),
+        (["plot", "LOG", "--dpi", "0"], "--dpi")])
+    def test_bad_options_fail_in_one_line_that_names_them(self, capsys, log, argv, named):
+        status, out, err = self.run(capsys, *[log if a == "LOG" else a for a in argv])
+        assert status == 2 and out == ""
+        assert err.startswith("wendrake: ") and err.count("\n") == 1 and named in err
+
+
+class TestTextReachingTheTerminal:
+    def test_control_bytes_in_file_names_are_escaped(self, tmp_path, library, capsys):
+        from wendrake.__main__ import main
+
+        missing = str(tmp_path / "a\nb\x1b[2J.log")
+        assert main(["stats", missing, "--library", library]) == 2
+        err = capsys.readouterr().err
+        assert err.count("\n") == 1 and "\x1b" not in err and "a\\nb\\x1b[2J.log" in err
+        log = write_log(tmp_path / "c\rd.log", DM_HEADER + "DM\t-70.0\t1.0\n")
+        assert main(["stats", str(log), "--library", library]) == 0
+        out = capsys.readouterr().out
+        assert "\r" not in out and "c\\rd.log" in out
+
+
+class TestDecodeManyArguments:
+    def test_one_path_instead_of_a_list_is_refused(self, tmp_path):
+        from wendrake.dask import decode_many
+
+        with pytest.raises(TypeError, match="list of paths"):
+            decode_many(str(tmp_path / "drive.log"))
+
