@@ -116,6 +116,69 @@ class TestEvdoStateChanges:
         assert summarize(log, library=library)["evdo_state_changes"] == 2
 
 
+class TestLogTextIsPlainInPlots:
+    def test_dollar_signs_in_event_names_and_file_names_are_drawn_as_written(self, tmp_path, library):
+        from wendrake.plot import plot_kpis
+
+        # Unbalanced math markup: read as math, it fails when drawn.
+        log = write_log(tmp_path / "drive $\\frac$.log", SMALL_HEADER + "DM\t-70.0\t1.0\t-5.0\t3.0\t4.0\n"
+                        "EVT\t0x0101\t$\\sqrt{$ handoff\nSEC\t9\t0\nDM\t-71.0\t1.0\t-5.0\t3.0\t4.0\n")
+        fig = plot_kpis(log, tmp_path / "out.png", library=library)
+        texts = [t for ax in fig.axes for t in ax.texts] + [fig._suptitle]
+        assert "$\\sqrt{$ handoff" in [t.get_text() for t in texts]
+        assert "drive $\\frac$.log" in fig._suptitle.get_text()
+        assert not any(t.get_parse_math() for t in texts if "$" in t.get_text())
+
+
+class TestLogWithoutClock:
+    def test_it_is_drawn_against_item_index_and_says_so(self, tmp_path, library):
+        from wendrake.plot import plot_kpis
+
+        log = write_log(tmp_path / "noclock.log", SMALL_HEADER.split("DAY")[0] + "".join(
+            "DM\t-7%d.0\t-10.0\t-6.0\t3.0\t4.0\n" % (i % 10) for i in range(20)))
+        fig = plot_kpis(log, library=library)
+        texts = [t.get_text() for ax in fig.axes for t in ax.texts]
+        assert "no Rx AGC in this log" not in texts and "no Ec/Io in this log" not in texts
+        assert "no clock" in fig.axes[-1].get_xlabel() and "no clock" in fig._suptitle.get_text()
+        assert len(fig.axes[1].lines[0].get_xdata()) == 20
+
+
+class TestPlotOutput:
+    def test_the_log_itself_is_refused_and_kept(self, tmp_path, library):
+        from wendrake.plot import plot_kpis
+
+        log = write_log(tmp_path / "drive.png", SMALL_HEADER + "DM\t-70.0\t1.0\t-5.0\t3.0\t4.0\n")
+        before = log.read_bytes()
+        with pytest.raises(ValueError, match="is the input log"):
+            plot_kpis(log, tmp_path / "." / "drive.png", library=library)
+        assert log.read_bytes() == before
+
+    def test_a_failed_write_leaves_nothing_under_the_final_name(self, tmp_path, library, monkeypatch):
+        from matplotlib.figure import Figure
+
+        from wendrake.plot import plot_kpis
+
+        log = write_log(tmp_path / "drive.log", SMALL_HEADER + "DM\t-70.0\t1.0\t-5.0\t3.0\t4.0\n")
+
+        def fail(self, target, **kwargs):
+            target.write(b"half")
+            raise OSError("disk full")
+        monkeypatch.setattr(Figure, "savefig", fail)
+        with pytest.raises(OSError, match="disk full"):
+            plot_kpis(log, tmp_path / "kpis.png", library=library)
+        assert sorted(p.name for p in tmp_path.iterdir()) == ["drive.log"]
+
+    def test_the_suffix_is_read_in_any_case(self, tmp_path, library):
+        from wendrake.plot import plot_kpis
+
+        log = write_log(tmp_path / "drive.log", SMALL_HEADER + "DM\t-70.0\t1.0\t-5.0\t3.0\t4.0\n")
+        plot_kpis(log, tmp_path / "KPIS.SVG", library=library)
+        assert (tmp_path / "KPIS.SVG").read_bytes().lstrip().startswith(b"<?xml")
+        assert oct((tmp_path / "KPIS.SVG").stat().st_mode & 0o777) != oct(0o600)
+        with pytest.raises(ValueError, match="unknown image format 'xyz'"):
+            plot_kpis(log, tmp_path / "kpis.xyz", library=library)
+
+
 class TestCommandLineOptions:
     @pytest.fixture
     def log(self, tmp_path):
@@ -168,4 +231,3 @@ class TestDecodeManyArguments:
 
         with pytest.raises(TypeError, match="list of paths"):
             decode_many(str(tmp_path / "drive.log"))
-
