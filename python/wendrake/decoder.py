@@ -231,7 +231,8 @@ class Decoder:
         if self._handle is None:
             raise WendrakeError("decoder is closed")
         try:
-            data = memoryview(data).tobytes()
+            if not isinstance(data, bytes):
+                data = memoryview(data).tobytes()
         except TypeError:
             raise TypeError("feed() takes a bytes-like object, not %s%s" % (
                 type(data).__name__,
@@ -279,7 +280,10 @@ class Decoder:
         handle = self._handle
         self.lines += 1
         if not lib.DecodeMsgProc(handle, line, len(line)):
-            raise WendrakeError("the library failed to decode line %d" % self.lines)
+            # Said, not raised: raising would lose the items of the other
+            # lines of this feed.
+            warnings.warn("the library failed to decode line %d; it yields no item" % self.lines,
+                          WendrakeWarning, stacklevel=3)
         count = lib.GetReportItemCountProc(handle)
         for i in range(count):
             items.append(self._read_item(i, line))
