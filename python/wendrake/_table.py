@@ -16,7 +16,8 @@ from ._native import WendrakeError
 TABLE_ENV = "WENDRAKE_TABLE_LIBRARY"
 
 if sys.platform == "win32":
-    _FILE_NAMES = ("wendrake_table.dll",)
+    # MinGW keeps its "lib" prefix on this one; the decoder DLL drops it.
+    _FILE_NAMES = ("wendrake_table.dll", "libwendrake_table.dll")
 elif sys.platform == "darwin":
     _FILE_NAMES = ("libwendrake_table.0.dylib", "libwendrake_table.dylib")
 else:
