@@ -8,20 +8,20 @@ import os
 
 from . import params
 from .decoder import decode_file
+from .header import PARAM_EVDO_STATE
 
-_RXAGC = params.KNOWN_COLUMNS["DM"]["Rxagc"]
-_TXPOWER = params.KNOWN_COLUMNS["DM"]["Txpower"]
-_ECIO = params.KNOWN_COLUMNS["DM"]["Total_EcIo"]
-_SINR = params.KNOWN_COLUMNS["DM"]["Total_SINR"]
-_EV_RLP_RX = params.KNOWN_COLUMNS["C1XQI"]["EV_RxRLPThroughput"]
-_RLP_RX = params.KNOWN_COLUMNS["C1XQI"]["Rlprx_Rate"]
-_AT_STATE = params.KNOWN_COLUMNS["CEVS"]["AT_State"]
-_CONNECTED = 5
+# "AT_State" value of an EV-DO connection.
+AT_CONNECTED = 5
 
 # Column order of a summary; decode_many's DataFrame keeps it.
 FIELDS = ("path", "lines", "items", "layer3", "events", "start", "end", "duration_s",
           "rx_agc_mean_dbm", "tx_power_max_dbm", "ecio_mean_db", "sinr_mean_db",
           "evdo_rlp_rx_peak_kbps", "rlp_rx_peak_kbps", "evdo_state_changes", "evdo_connected_s")
+
+# Figures taken from logged columns: field -> (record token, column).
+_COLUMNS = {"rx_agc": ("DM", "Rxagc"), "tx_power": ("DM", "Txpower"),
+            "ecio": ("DM", "Total_EcIo"), "sinr": ("DM", "Total_SINR"),
+            "evdo_rlp_rx": ("C1XQI", "EV_RxRLPThroughput"), "rlp_rx": ("C1XQI", "Rlprx_Rate")}
 
 
 class _Stat:
@@ -41,13 +41,26 @@ class _Stat:
 
 
 def summarize(path, module=0xB101, *, library=None):
-    """A dict with the FIELDS of the log at `path` (None where a figure has no data)."""
-    stats = {pid: _Stat() for pid in (_RXAGC, _TXPOWER, _ECIO, _SINR, _EV_RLP_RX, _RLP_RX)}
-    count = layer3 = events = changes = 0
-    start = end = None
-    state = state_since = None
-    connected = 0.0
+    """A dict with the FIELDS of the log at `path` (None where a figure has no data).
+
+    `lines` counts every physical line from 1, a last line without a newline
+    included. `evdo_state_changes` counts EV-DO state changes: an EV-DO state
+    change is an item whose current parameter list sets the EV-DO state word
+    (header.PARAM_EVDO_STATE, 0x7F01C103) to a value different from the last
+    value set before it; the first value set is not a change. The command
+    line tool's `stats` counts the same. `evdo_connected_s` adds up the log
+    clock's time while the "AT_State" column reports a connection (5).
+    """
     with decode_file(path, module, library=library) as items:
+        known = params.KNOWN_COLUMNS
+        stats = {field: _Stat() for field in _COLUMNS}
+        by_id = {known[record][column]: stats[field] for field, (record, column) in _COLUMNS.items()}
+        at_state_id = known["CEVS"]["AT_State"]
+        count = layer3 = events = changes = 0
+        start = end = None
+        evdo_state = None
+        at_state = at_since = None
+        connected = 0.0
         for item in items:
             count += 1
             layer3 += item.is_layer3
@@ -57,25 +70,40 @@ def summarize(path, module=0xB101, *, library=None):
                 start = when if start is None or when < start else start
                 end = when if end is None or when > end else end
             for p in item.current:
-                stat = stats.get(p.id)
+                stat = by_id.get(p.id)
                 if stat is not None:
                     stat.add(p.real)
-                elif p.id == _AT_STATE and when is not None:
+                elif p.id == PARAM_EVDO_STATE:
+                    changes += evdo_state is not None and p.stored != evdo_state
+                    evdo_state = p.stored
+                elif p.id == at_state_id and when is not None:
                     value = p.stored & 0xFF
-                    if value != state:
-                        if state == _CONNECTED:
-                            connected += (when - state_since).total_seconds()
-                        changes += state is not None
-                        state, state_since = value, when
+                    if value != at_state:
+                        if at_state == AT_CONNECTED:
+                            connected += (when - at_since).total_seconds()
+                        at_state, at_since = value, when
         lines = items.decoder.lines
-    if state == _CONNECTED and end is not None:
-        connected += (end - state_since).total_seconds()
+    if at_state == AT_CONNECTED and end is not None:
+        connected += (end - at_since).total_seconds()
     return {
         "path": os.fspath(path), "lines": lines, "items": count, "layer3": layer3,
         "events": events, "start": start, "end": end,
         "duration_s": (end - start).total_seconds() if start is not None else None,
-        "rx_agc_mean_dbm": stats[_RXAGC].mean(), "tx_power_max_dbm": stats[_TXPOWER].peak,
-        "ecio_mean_db": stats[_ECIO].mean(), "sinr_mean_db": stats[_SINR].mean(),
-        "evdo_rlp_rx_peak_kbps": stats[_EV_RLP_RX].peak, "rlp_rx_peak_kbps": stats[_RLP_RX].peak,
+        "rx_agc_mean_dbm": stats["rx_agc"].mean(), "tx_power_max_dbm": stats["tx_power"].peak,
+        "ecio_mean_db": stats["ecio"].mean(), "sinr_mean_db": stats["sinr"].mean(),
+        "evdo_rlp_rx_peak_kbps": stats["evdo_rlp_rx"].peak, "rlp_rx_peak_kbps": stats["rlp_rx"].peak,
         "evdo_state_changes": changes, "evdo_connected_s": connected,
     }
+
+
+def summarize_or_error(path, module=0xB101, *, library=None):
+    """summarize(), with an "error" field: None, or why the log could not be
+    summarised (its figures then None), so one bad log of many loses no other."""
+    try:
+        row = summarize(path, module, library=library)
+        row["error"] = None
+    except Exception as e:  # noqa: BLE001 - reported in the row, never dropped
+        row = dict.fromkeys(FIELDS)
+        row["path"] = os.fspath(path)
+        row["error"] = "%s: %s" % (type(e).__name__, e)
+    return row
