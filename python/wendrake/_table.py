@@ -38,9 +38,9 @@ def _in_directory(directory):
     return None
 
 
-def find_table_library():
+def find_table_library(library=None):
     """Path of the table library to load (a bare file name when it is left to
-    the dynamic loader)."""
+    the dynamic loader); beside the decoder library `library` when given."""
     explicit = os.environ.get(TABLE_ENV)
     if explicit:
         path = Path(explicit)
@@ -50,7 +50,10 @@ def find_table_library():
             raise WendrakeError("wendrake table library %s (from $%s) does not exist"
                                 % (explicit, TABLE_ENV))
         return str(path.resolve())
-    decoders = list(_native._loaded) or [_native.find_library()]
+    if library is not None:
+        decoders = [_native.find_library(library)]
+    else:
+        decoders = list(_native._loaded) or [_native.find_library()]
     for decoder in decoders:
         if os.path.isabs(decoder):
             found = _in_directory(Path(decoder).parent)
