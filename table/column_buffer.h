@@ -16,6 +16,7 @@ namespace wendrake {
 void AdviseHugePages(void* data, size_t bytes);
 
 inline constexpr size_t kHugePage = size_t{2} << 20;
+inline constexpr size_t kSmallPage = 4096;
 inline constexpr size_t kHugeThreshold = size_t{1} << 20;
 
 template <typename T>
@@ -41,15 +42,16 @@ class ColumnBuffer {
   ~ColumnBuffer() { std::free(data_); }
 
   // Room for at least n elements; throws std::bad_alloc. Blocks of 1 MB
-  // and more are whole, aligned huge pages: a table's columns are written
-  // once from end to end, and page faults would otherwise cost more than
-  // the writing.
+  // and more are held in huge pages: a table's columns are written once from
+  // end to end, and page faults would otherwise cost more than the writing.
   void Reserve(size_t n) {
     if (n <= capacity_) return;
     const size_t bytes = n * sizeof(T);
     void* grown = nullptr;
     if (bytes >= kHugeThreshold) {
-      const size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+      // Aligned, so that every whole 2 MB of the block is a huge page; the
+      // tail keeps small pages, so a column never holds more than it uses.
+      const size_t rounded = (bytes + kSmallPage - 1) / kSmallPage * kSmallPage;
       grown = std::aligned_alloc(kHugePage, rounded);
       if (grown == nullptr) throw std::bad_alloc();
       AdviseHugePages(grown, rounded);
