@@ -47,7 +47,9 @@ class LineDecoder {
 
   const int32_t moduleType_;
   const bool writeText_;
-  ReportItem current_;
+  // Packed, so its alignment is 1: aligned here, since the lists and slots
+  // inside are read as 16- and 32-bit values at their natural offsets.
+  alignas(16) ReportItem current_;
   XmlText text_{current_.text};
   ParamRegistry params_{&current_};
   ColumnRegistry columns_;
