@@ -91,6 +91,6 @@ fi
 # below then says plainly whether a package could not be found.
 "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive "${apt[@]}" update -qq ||
   echo "install-deps: apt-get update reported errors; installing from the lists it has" >&2
-"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive "${apt[@]}" install -y -qq --no-install-recommends \
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive "${apt[@]}" install -y -qq \
   "${missing[@]}"
 echo "install-deps: installed ${missing[*]}"
