@@ -15,6 +15,9 @@ namespace wendrake {
 
 void AdviseHugePages(void* data, size_t bytes);
 
+inline constexpr size_t kHugePage = size_t{2} << 20;
+inline constexpr size_t kHugeThreshold = size_t{1} << 20;
+
 template <typename T>
 class ColumnBuffer {
   static_assert(std::is_trivially_copyable_v<T>);
@@ -37,14 +40,28 @@ class ColumnBuffer {
   }
   ~ColumnBuffer() { std::free(data_); }
 
-  // Room for at least n elements; throws std::bad_alloc.
+  // Room for at least n elements; throws std::bad_alloc. Blocks of 1 MB
+  // and more are whole, aligned huge pages: a table's columns are written
+  // once from end to end, and page faults would otherwise cost more than
+  // the writing.
   void Reserve(size_t n) {
     if (n <= capacity_) return;
-    void* grown = std::realloc(data_, n * sizeof(T));
-    if (grown == nullptr) throw std::bad_alloc();
+    const size_t bytes = n * sizeof(T);
+    void* grown = nullptr;
+    if (bytes >= kHugeThreshold) {
+      const size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+      grown = std::aligned_alloc(kHugePage, rounded);
+      if (grown == nullptr) throw std::bad_alloc();
+      AdviseHugePages(grown, rounded);
+      if (data_ != nullptr) std::memcpy(grown, data_, size_ * sizeof(T));
+      std::free(data_);
+      n = rounded / sizeof(T);
+    } else {
+      grown = std::realloc(data_, bytes);
+      if (grown == nullptr) throw std::bad_alloc();
+    }
     data_ = static_cast<T*>(grown);
     capacity_ = n;
-    AdviseHugePages(data_, n * sizeof(T));
   }
 
   void push_back(T value) {

@@ -149,11 +149,13 @@ def test_small_log_items(tmp_path, library):
         "CL3\tPCH\t1\t180007100000E3DAEDD4BA000C02540E100348600000020C\n"
         "DAY\t2011\t10\t19\nHOUR\t15\nMIN\t42\nSEC\t7\t1500\n"
         "DM\t-72.0\t3.0\n"
-        "DM\t-73.0\t4.0"))                          # no newline: never complete
-    with decode_file(log, "b101", library=library) as items:
-        first, second, layer3, clocked = list(items)
-        assert items.decoder.pending == b"DM\t-73.0\t4.0"
+        "DM\t-73.0\t4.0"))                          # no newline: the end of input ends it
+    with pytest.warns(wendrake.WendrakeWarning, match=r"\(line 10\) has no newline"):
+        with decode_file(log, "b101", library=library) as items:
+            first, second, layer3, clocked, last = list(items)
+            assert items.decoder.pending == b"" and items.decoder.lines == 10
     assert items.decoder.closed
+    assert (last.line, last.raw, last.params()["Txpower"]) == (10, "DM\t-73.0\t4.0", 4.0)
 
     assert (first.record, first.current, first.inherited) == ("DM", (), ())
     assert (first.seconds, first.time) == (28799, None)  # before the first date

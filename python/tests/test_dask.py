@@ -2,16 +2,21 @@
 the same logs one after the other in this process."""
 
 import json
+import os
 import shutil
+import signal
+import subprocess
+import sys
 
 import pandas as pd
 import pytest
 
+from wendrake import WendrakeWarning
 from wendrake.__main__ import main
 from wendrake.dask import decode_many, log_table
-from wendrake.summary import FIELDS, summarize
+from wendrake.summary import FIELDS, summarize_or_error
 
-from conftest import SAMPLE
+from conftest import SAMPLE, SOURCE
 
 
 @pytest.fixture(scope="module")
@@ -41,8 +46,10 @@ def client(library):
 
 def test_summaries_agree_with_sequential_decoding(client, logs, library):
     summary = decode_many(logs, client, library=library)
-    sequential = pd.DataFrame([summarize(p, library=library) for p in logs], columns=list(FIELDS))
+    sequential = pd.DataFrame([summarize_or_error(p, library=library) for p in logs],
+                              columns=list(FIELDS) + ["error"])
     pd.testing.assert_frame_equal(summary, sequential)
+    assert summary["error"].isna().all()
     assert list(summary["items"]) == [2549, 2549, 2549, summary["items"][3]]
     assert 0 < summary["items"][3] < 2549
     # Both workers took part.
@@ -59,9 +66,52 @@ def test_parameter_table_agrees_with_sequential_decoding(client, logs, library):
         log_table(logs[3], library=library))]
 
 
-def test_missing_log_fails_before_a_cluster_starts(tmp_path, logs):
-    with pytest.raises(FileNotFoundError):
-        decode_many(logs + [str(tmp_path / "missing.log")])
+class TestOneBadLogAmongGoodOnes:
+    def test_each_log_gets_a_row_and_the_bad_ones_say_why(self, client, logs, library, tmp_path):
+        bad = [str(tmp_path / "missing.log"), str(tmp_path)]
+        with pytest.warns(WendrakeWarning, match="leaves out 2 log"):
+            summary, table = decode_many([logs[3], bad[0], logs[0], bad[1]], client, library=library,
+                                         table=True)
+        assert list(summary["path"]) == [logs[3], bad[0], logs[0], bad[1]]
+        assert list(summary["items"].isna()) == [False, True, False, True]
+        assert "FileNotFoundError" in summary["error"][1] and "IsADirectoryError" in summary["error"][3]
+        assert summary["error"][[0, 2]].isna().all() and summary["items"][2] == 2549
+        assert list(table.compute()["path"].unique()) == [logs[3], logs[0]]
+
+    def test_the_stats_command_prints_the_good_logs_and_fails(self, logs, library, tmp_path, capsys):
+        missing = str(tmp_path / "missing.log")
+        assert main(["stats", "--json", logs[3], missing, "--library", library]) == 2
+        out, err = capsys.readouterr()
+        assert [json.loads(line)["path"] for line in out.splitlines()] == [logs[3]]
+        assert err.count("\n") == 1 and missing in err and "No such file" in err
+
+
+class TestWorkerCounts:
+    @pytest.mark.parametrize("count", ["0", "-1", "two"])
+    def test_the_command_refuses_counts_below_one(self, logs, library, capsys, count):
+        assert main(["stats", logs[0], "--workers", count, "--library", library]) == 2
+        err = capsys.readouterr().err
+        assert err.startswith("wendrake: argument --workers") and err.count("\n") == 1
+
+    @pytest.mark.parametrize("count", [0, -1, 1.5, True])
+    def test_decode_many_refuses_them(self, logs, count):
+        with pytest.raises(ValueError, match="n_workers"):
+            decode_many(logs[:1], n_workers=count)
+
+    def test_a_script_without_the_main_guard_fails_at_once(self, tmp_path, logs, library):
+        script = tmp_path / "campaign.py"
+        script.write_text("import wendrake\nprint(wendrake.decode_many([%r]))\n" % logs[3])
+        env = dict(os.environ, WENDRAKE_LIBRARY=library, PYTHONPATH=str(SOURCE / "python"))
+        process = subprocess.Popen([sys.executable, str(script)], stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE, env=env, start_new_session=True)
+        try:
+            _, err = process.communicate(timeout=90)
+        finally:
+            if process.poll() is None:
+                os.killpg(process.pid, signal.SIGKILL)  # the group: workers included
+                process.wait()
+        assert process.returncode != 0
+        assert b'if __name__ == "__main__":' in err and b"campaign.py (line 2)" in err
 
 
 def test_stats_command_on_its_own_local_cluster(logs, library, capsys):

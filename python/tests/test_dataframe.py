@@ -1,5 +1,6 @@
 """to_dataframe over the sample drive test: shape, counts and known values."""
 
+import contextlib
 import json
 
 import numpy as np
@@ -58,3 +59,48 @@ def test_current_only_and_all_parameter_columns(library, frame, sample_items):
 def test_empty_source_gives_an_empty_table():
     empty = wendrake.to_dataframe([])
     assert empty.shape == (0, 4) and isinstance(empty.index, pd.DatetimeIndex)
+
+
+# The rough edges of real logs, for comparing the table-built frame with the
+# frame built from items: CR LF ends, an over-long line, registrations that
+# change, clock gaps and clocks out of range, every record type, events with
+# and without names, a last line without newline.
+ROUGH_LOG = (
+    "DM\t-1\n"
+    "RegReport\tDM\tRxagc\tTxpower\tTotal_EcIo\r\n"
+    "RegReport\tEVT\tEvent\tEventName\n"
+    "RegReport\tCEVS\tSession_State\tAT_State\tALMP_State\tInit_State\tIdle_State\n"
+    "DAY\t2011\t10\t19\nHOUR\t15\nMIN\t42\nSEC\t7\t137\n"
+    "DM\t-85.5\t10.25\t-6\r\n"
+    "LAB\t" + "x" * 9000 + "\tDM\t-50.5\n"
+    "EVT\t1A\tCALL_SETUP\nEVT\t2B\t\n"
+    "SEC\t75\t1500\n"
+    "SC\t1\t2\nPCP\t3\nC1XQI\t4\nHOP\t5\nPSM\t6\nAP\t7\nUI\t8\nASFI\t9\nC1XSMI\t10\n"
+    "CL3\tACH\t0\t0F0004100000000000000000020203\nCL3\tPCH\t1\t\n"
+    "CEVS\t1\t3\t1\t0\t3\n"
+    "RegReport\tDM\tTotal_EcIo\tFoo\nDM\t-7\t1\n"
+    "DAY\t2011\t13\t0\nDM\t-8\n"
+    "GPS\t30.2\t120.1\nVOT\t1\nENT\t2\nUNKNOWN\t3\n\n"
+    "EVT\t3C\tDROP")
+
+
+@pytest.mark.parametrize("carried", [True, False])
+@pytest.mark.parametrize("log", ["sample", "rough", "rough crlf"])
+def test_table_frame_equals_the_frame_of_items(tmp_path, library, log, carried):
+    from wendrake.dataframe import _build
+
+    if log == "sample":
+        path = SAMPLE
+    else:
+        text = ROUGH_LOG.replace("\n", "\r\n") if log.endswith("crlf") else ROUGH_LOG
+        path = tmp_path / "rough.log"
+        path.write_bytes(text.encode())
+    unterminated = (contextlib.nullcontext if log == "sample"
+                    else lambda: pytest.warns(wendrake.WendrakeWarning, match="no newline"))
+    with unterminated():
+        table_frame = wendrake.to_dataframe(path, library=library, carried=carried, all_params=True)
+    with unterminated():
+        with wendrake.decode_file(path, library=library) as items:
+            item_frame = _build(items, carried, True, np, pd)
+    assert len(table_frame) > 10
+    pd.testing.assert_frame_equal(table_frame, item_frame)

@@ -12,14 +12,15 @@ tree's build directories, or the usual system locations. pandas, matplotlib
 and dask are imported only by the functions that need them.
 """
 
-from ._native import MODULE_TYPES, WendrakeError
+from . import header
+from ._native import MODULE_TYPES, WendrakeError, WendrakeWarning
 from .decoder import Decoder, Item, Param, decode_file, log_clock
 from .dataframe import to_dataframe
 
-__all__ = ["Decoder", "Item", "Param", "WendrakeError", "MODULE_TYPES", "decode_file",
+__all__ = ["Decoder", "Item", "Param", "WendrakeError", "WendrakeWarning", "MODULE_TYPES", "decode_file",
            "log_clock", "to_dataframe", "plot_kpis", "decode_many"]
 
-__version__ = "0.1.0"
+__version__ = "%d.%d.%d" % (header.VERSION_MAJOR, header.VERSION_MINOR, header.VERSION_PATCH)
 
 
 def plot_kpis(*args, **kwargs):

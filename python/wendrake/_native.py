@@ -10,20 +10,19 @@ import os
 import sys
 from pathlib import Path
 
-BLOCK_SIZE = 5120
-PARAM_COUNT = 278
-STRUCT_LIST_CAPACITY = 31
-STRUCT_PARAM_COUNT = 40
-STRUCT_AREA_SIZE = 32505
-REPORT_ITEM_SIZE = 52479
-
-MODULE_TYPES = {"B101": 0xB101, "B200": 0xB200, "B20A": 0xB20A, "B20B": 0xB20B, "BD00": 0xBD00}
+from .header import (BLOCK_SIZE, MODULE_TYPES, PARAM_COUNT, REPORT_ITEM_SIZE,
+                     STRUCT_AREA_SIZE, STRUCT_LIST_CAPACITY)
 
 LIBRARY_ENV = "WENDRAKE_LIBRARY"
 
 
 class WendrakeError(Exception):
     """The library cannot be found or loaded, or a decoder cannot be used."""
+
+
+class WendrakeWarning(UserWarning):
+    """Something in the input was handled in a way the caller should know of,
+    such as a last line without a newline."""
 
 
 class DecoderObject(ctypes.Structure):
@@ -205,21 +204,27 @@ def _runtime_already_loaded(runtime):
         return False
 
 
+def open_shared_object(path):
+    """ctypes.CDLL of `path`; WendrakeError when it cannot load, or when it is a
+    sanitizer build that would abort this interpreter."""
+    runtime = _needs_sanitizer_runtime(path)
+    if runtime and not _runtime_already_loaded(runtime):
+        raise WendrakeError(
+            "%s is a sanitizer build (needs %s): loading it would abort the interpreter; "
+            "use a plain build, or start python with LD_PRELOAD=$(gcc -print-file-name=%s)"
+            % (path, runtime, runtime))
+    try:
+        return ctypes.CDLL(str(path))
+    except OSError as e:
+        raise WendrakeError("cannot load %s: %s" % (path, e)) from e
+
+
 class Library:
     """A loaded libwendrake with the 21 prototypes set."""
 
     def __init__(self, path):
         self.path = str(path)
-        runtime = _needs_sanitizer_runtime(self.path)
-        if runtime and not _runtime_already_loaded(runtime):
-            raise WendrakeError(
-                "%s is a sanitizer build (needs %s): loading it would abort the interpreter; "
-                "use a plain build, or start python with LD_PRELOAD=$(gcc -print-file-name=%s)"
-                % (self.path, runtime, runtime))
-        try:
-            self.cdll = ctypes.CDLL(self.path)
-        except OSError as e:
-            raise WendrakeError("cannot load %s: %s" % (self.path, e)) from e
+        self.cdll = open_shared_object(self.path)
         for name, (restype, argtypes) in PROTOTYPES.items():
             try:
                 function = getattr(self.cdll, name)
@@ -278,9 +283,11 @@ def load(path=None):
 
 
 def module_type(module):
-    """The int module type of 0xB101 or "B101" (any case); ValueError if unknown."""
+    """The int module type of 0xB101, or of a name as the command line tool
+    spells it: its hexadecimal digits with or without 0x, in any case ("B101",
+    "b101", "0xB101"); ValueError if unknown."""
     if isinstance(module, str):
-        value = MODULE_TYPES.get(module.strip().upper().removeprefix("0X"))
+        value = MODULE_TYPES.get(module.upper().removeprefix("0X"))
         if value is None:
             raise ValueError("unknown module type %r (expected one of %s)"
                              % (module, ", ".join(MODULE_TYPES)))

@@ -9,10 +9,13 @@ DataFrame until it is computed.
 """
 
 import os
+import warnings
 
 from . import _native, params
+from ._native import WendrakeWarning
 from .dataframe import ITEM_COLUMNS, to_dataframe
-from .summary import FIELDS, summarize
+from .spawn_guard import check_main_is_guarded
+from .summary import FIELDS, summarize_or_error
 
 
 def decode_many(paths, client=None, *, module=0xB101, library=None, table=False, n_workers=2):
@@ -22,26 +25,32 @@ def decode_many(paths, client=None, *, module=0xB101, library=None, table=False,
     every log (to_dataframe's columns for all parameters, plus "path"), one
     partition per log.
 
+    A log that cannot be read or decoded loses no other: its row holds None
+    figures and, in the last column "error", why (None for the good logs);
+    the table leaves it out, with a WendrakeWarning that names it.
+
     `client` is a distributed.Client, a scheduler address such as
     "tcp://10.0.0.5:8786", or None to start a local cluster of `n_workers`
     single-threaded worker processes on 127.0.0.1 for this call. Workers of a
     remote cluster need this package and the library, and read the paths
-    themselves; `library` is passed to them as given.
+    themselves; `library` is passed to them as given. A script that starts a
+    local cluster must call this under `if __name__ == "__main__":`, since
+    each worker process re-runs the script's unguarded code.
     """
     import pandas as pd
     from distributed import Client, LocalCluster
 
+    if isinstance(paths, (str, bytes, os.PathLike)):
+        raise TypeError("decode_many takes a list of paths, not one path: decode_many([%r])" % (paths,))
     module = _native.module_type(module)
+    if isinstance(n_workers, bool) or not isinstance(n_workers, int) or n_workers < 1:
+        raise ValueError("n_workers must be a whole number of at least 1, not %r" % (n_workers,))
     paths = [os.fspath(p) for p in paths]
     owned = []
     try:
         if client is None:
-            # Fail before starting processes; local workers see the same files
-            # and the same library as this process.
-            for path in paths:
-                if not os.path.isfile(path):
-                    open(path, "rb").close()  # raises FileNotFoundError / IsADirectoryError
-                    raise FileNotFoundError("not a regular file: %s" % path)
+            check_main_is_guarded("decode_many")
+            # Local workers see the same files and the same library as this process.
             paths = [os.path.abspath(p) for p in paths]
             library = _native.find_library(library)
             # The scheduler always serves HTTP: on loopback, at any free port.
@@ -53,20 +62,28 @@ def decode_many(paths, client=None, *, module=0xB101, library=None, table=False,
         elif isinstance(client, str):
             client = Client(client)
             owned.append(client)
-        futures = client.map(summarize, paths, module=module, library=library, pure=False)
-        summary = pd.DataFrame(client.gather(futures), columns=list(FIELDS))
+        futures = client.map(summarize_or_error, paths, module=module, library=library, pure=False)
+        summary = pd.DataFrame(client.gather(futures), columns=list(FIELDS) + ["error"])
     finally:
         for thing in reversed(owned):
             thing.close()
     if not table:
         return summary
-    return summary, _lazy_table(paths, module, library)
+    failed = summary["error"].notna()
+    if failed.any():
+        warnings.warn("the table leaves out %d log(s) that could not be read: %s" % (
+            failed.sum(), "; ".join("%s (%s)" % (p, e) for p, e in
+                                    zip(summary["path"][failed], summary["error"][failed]))),
+            WendrakeWarning, stacklevel=2)
+    return summary, _lazy_table(list(summary["path"][~failed]), module, library)
 
 
 def _lazy_table(paths, module, library):
     import dask
     import dask.dataframe as dd
 
+    if not paths:
+        return dd.from_pandas(table_meta(), npartitions=1)
     parts = [dask.delayed(log_table, pure=True)(path, module, library) for path in paths]
     return dd.from_delayed(parts, meta=table_meta(), verify_meta=False)
 

@@ -1,9 +1,11 @@
 """Report items as a pandas DataFrame (pandas is imported on first use)."""
 
 import os
+import warnings
 
 from . import params
-from .decoder import decode_file
+from ._native import WendrakeWarning
+from .columns import Table
 
 ITEM_COLUMNS = ("line", "record", "code", "direction")
 
@@ -25,9 +27,33 @@ def to_dataframe(source, module=0xB101, *, library=None, carried=True, all_param
     import pandas as pd
 
     if isinstance(source, (str, bytes, os.PathLike)):
-        with decode_file(source, module, library=library) as items:
-            return _build(items, carried, all_params, np, pd)
+        return _from_table(os.fsdecode(source), module, library, carried, all_params, np, pd)
     return _build(source, carried, all_params, np, pd)
+
+
+def _from_table(path, module, library, carried, all_params, np, pd):
+    """The frame of a log file from the table library's columns: one copy of
+    each column into the frame, no Python object per item."""
+    with Table(path, module, carried=carried, library=library) as table:
+        if table.unterminated:
+            warnings.warn("%s: the last line (line %d) has no newline; handled it as a complete line"
+                          % (path, table.lines), WendrakeWarning, stacklevel=3)
+        rows = table.rows
+        present = table.param_columns  # column name -> parameter id
+        ids = set(present.values()) | set(params.VALUED_IDS if all_params else ())
+        columns = {
+            "line": table.column("line"),
+            "record": table.array("record"),
+            "code": table.column("code").astype(np.int64),
+            "direction": table.column("direction"),
+        }
+        for pid in sorted(ids, key=_slot_order):
+            name = params.name(pid)
+            columns[name] = table.column(name) if name in present else np.full(rows, np.nan)
+        clock = table.column("clock_ms").view("datetime64[ms]").astype("datetime64[ns]")
+        index = pd.DatetimeIndex(clock, name="time")
+        # DataFrame copies what it is given from dicts, so the table may go.
+        return pd.DataFrame(columns, index=index, copy=True)
 
 
 def _build(items, carried, all_params, np, pd):

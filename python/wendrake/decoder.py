@@ -6,11 +6,13 @@ import datetime
 import os
 import struct
 import time
+import warnings
 from dataclasses import dataclass
 from typing import Optional
 
 from . import _native, params
-from ._native import ReportItem, WendrakeError
+from ._native import ReportItem, WendrakeError, WendrakeWarning
+from .header import STAMP_FAILED, STAMP_OFFSET
 
 # Line ends and bytes outside UTF-8: a log is bytes, an item's text a str. A
 # byte that is not part of well-formed UTF-8 becomes the code point of the same
@@ -30,11 +32,9 @@ def _text(data):
     return data.decode("utf-8", _ERRORS)
 
 
-# The decoder stamps an item with mktime(log clock, no daylight saving) + 8 h,
-# so the stamp depends on the process's time zone; 28799 marks an item without
-# a clock (before the first date record, or out of range).
-_STAMP_OFFSET = 28800
-_NO_CLOCK = 28799
+# The decoder stamps an item with mktime(log clock, no daylight saving) plus
+# STAMP_OFFSET, so the stamp depends on the process's time zone; STAMP_FAILED
+# marks an item without a clock (before the first date record, or out of range).
 _EPOCH = datetime.datetime(1970, 1, 1)
 
 
@@ -43,7 +43,7 @@ def log_clock(seconds, micros=0):
 
     Inverts the decoder's mktime in the current time zone, so the result is the
     same whatever TZ the process runs with; under TZ=UTC0 it is simply
-    seconds - 28800 read as UTC.
+    seconds - STAMP_OFFSET read as UTC.
     """
     base = _clock_base(seconds)
     if base is None:
@@ -58,10 +58,10 @@ def _clock_base(seconds):
     key = (seconds, time.timezone, time.altzone, time.daylight)
     if key in _clock_cache:
         return _clock_cache[key]
-    if seconds == _NO_CLOCK or seconds < _STAMP_OFFSET:
+    if seconds == STAMP_FAILED or seconds < STAMP_OFFSET:
         base = None
     else:
-        target = seconds - _STAMP_OFFSET
+        target = seconds - STAMP_OFFSET
         # First guess from the standard offset, then correct by what mktime
         # makes of the guess (offsets that changed over the years, TZ rules).
         base = _EPOCH + datetime.timedelta(seconds=target - time.timezone)
@@ -156,9 +156,10 @@ _CUR_LIST = ReportItem.curParamList.offset - _OFF_PARAMS
 _INHERIT_LIST = ReportItem.inheritParamList.offset - _OFF_PARAMS
 _SLOTS = ReportItem.paramSlots.offset - _OFF_PARAMS
 
-# DecodeMsgProc takes an int length; a longer line goes in pieces, which the
-# library's line assembly joins again.
-_MAX_PIECE = 1 << 20
+# The library drops a line of LINE_LIMIT bytes or more before its newline
+# (its line buffer holds 8192 bytes, newline included), so the Decoder never
+# keeps more of a line than that and drops such a line itself.
+LINE_LIMIT = 8191
 
 
 class Decoder:
@@ -170,10 +171,14 @@ class Decoder:
                     ...
 
     feed() takes bytes split anywhere and returns the items of the lines it
-    completed. It hands the library one complete line per call, so the
+    completed; finish() ends the input, decoding a last line that has no
+    newline. It hands the library one complete line per call, so the
     library's 200-item queue never overflows and every item knows its line,
-    and it copies each item out before the next call overwrites it. Not for
-    use by two threads at once; separate decoders are independent.
+    and it copies each item out before the next call overwrites it. A line of
+    LINE_LIMIT bytes or more is dropped whole, as the library drops it, and
+    never held in memory. `lines` counts every physical line from 1, dropped
+    ones included. Not for use by two threads at once; separate decoders are
+    independent.
     """
 
     def __init__(self, module=0xB101, *, library=None):
@@ -183,6 +188,7 @@ class Decoder:
         if not self._handle:
             raise WendrakeError("the library refused to create a decoder for module type 0x%X" % self.module)
         self._pending = b""
+        self._dropping = False  # inside a line past LINE_LIMIT, until its newline
         self.lines = 0
         self.items = 0
         self._params = {}
@@ -215,18 +221,22 @@ class Decoder:
 
     @property
     def pending(self):
-        """Bytes of an unfinished last line, not yet handed to the library."""
+        """Bytes of an unfinished last line, not yet handed to the library
+        (empty while a line past LINE_LIMIT is being dropped)."""
         return self._pending
 
     def feed(self, data):
-        """Decodes `data` (bytes) and returns the items of the lines it completed."""
+        """Decodes `data` (a bytes-like object) and returns the items of the
+        lines it completed."""
         if self._handle is None:
             raise WendrakeError("decoder is closed")
-        if isinstance(data, str):
-            raise TypeError("feed() takes bytes, not str (open the log in binary mode)")
-        data = bytes(data)
-        if self._pending:
-            data = self._pending + data
+        try:
+            if not isinstance(data, bytes):
+                data = memoryview(data).tobytes()
+        except TypeError:
+            raise TypeError("feed() takes a bytes-like object, not %s%s" % (
+                type(data).__name__,
+                " (open the log in binary mode)" if isinstance(data, str) else "")) from None
         items = []
         start = 0
         find = data.find
@@ -234,21 +244,46 @@ class Decoder:
             end = find(b"\n", start) + 1
             if end == 0:
                 break
-            self._decode_line(data[start:end], items)
+            if self._dropping:
+                self._dropping = False
+                self.lines += 1
+            elif len(self._pending) + end - start - 1 >= LINE_LIMIT:
+                self._pending = b""
+                self.lines += 1
+            elif self._pending:
+                line, self._pending = self._pending + data[start:end], b""
+                self._decode_line(line, items)
+            else:
+                self._decode_line(data[start:end], items)
             start = end
-        self._pending = data[start:]
+        if not self._dropping and start < len(data):
+            if len(self._pending) + len(data) - start >= LINE_LIMIT:
+                self._pending, self._dropping = b"", True
+            else:
+                self._pending += data[start:]
         return items
+
+    def finish(self, name="input"):
+        """Ends the input: a last line without a newline is decoded as if one
+        followed it (and a WendrakeWarning names `name` and says so); returns
+        its items. feed() may go on afterwards with a new line."""
+        if self._handle is None:
+            raise WendrakeError("decoder is closed")
+        if not self._pending and not self._dropping:
+            return []
+        warnings.warn("%s: the last line (line %d) has no newline; handled it as a complete line"
+                      % (name, self.lines + 1), WendrakeWarning, stacklevel=2)
+        return self.feed(b"\n")
 
     def _decode_line(self, line, items):
         lib = self._lib
         handle = self._handle
         self.lines += 1
-        if len(line) <= _MAX_PIECE:
-            lib.DecodeMsgProc(handle, line, len(line))
-        else:
-            for at in range(0, len(line), _MAX_PIECE):
-                piece = line[at:at + _MAX_PIECE]
-                lib.DecodeMsgProc(handle, piece, len(piece))
+        if not lib.DecodeMsgProc(handle, line, len(line)):
+            # Said, not raised: raising would lose the items of the other
+            # lines of this feed.
+            warnings.warn("the library failed to decode line %d; it yields no item" % self.lines,
+                          WendrakeWarning, stacklevel=3)
         count = lib.GetReportItemCountProc(handle)
         for i in range(count):
             items.append(self._read_item(i, line))
@@ -314,6 +349,8 @@ class _FileItems:
         self.path = os.fspath(path)
         # Open before creating the decoder: a bad path raises here, at the
         # call, not at the first next().
+        if chunk_size < 1:
+            raise ValueError("chunk_size must be at least 1, not %r" % (chunk_size,))
         self._file = open(self.path, "rb")
         try:
             self.decoder = Decoder(module, library=library)
@@ -330,12 +367,15 @@ class _FileItems:
     def __next__(self):
         while self._index >= len(self._ready):
             if self._file is None:
-                raise StopIteration
-            chunk = self._file.read(self._chunk_size)
-            if not chunk:
                 self.close()
                 raise StopIteration
-            self._ready = self.decoder.feed(chunk)
+            chunk = self._file.read(self._chunk_size)
+            if chunk:
+                self._ready = self.decoder.feed(chunk)
+            else:
+                self._ready = self.decoder.finish(self.path)
+                self._file.close()
+                self._file = None
             self._index = 0
         item = self._ready[self._index]
         self._index += 1
@@ -358,7 +398,9 @@ def decode_file(path, module=0xB101, *, library=None, chunk_size=1 << 20):
     """Iterates the report items of the log at `path`.
 
     Raises at once (not at the first item) for a missing file, a directory,
-    an unknown module type, or a library that cannot be loaded. A last line
-    without a newline is never complete and yields nothing, as in the library.
+    an unknown module type, or a library that cannot be loaded. The file is
+    read `chunk_size` bytes at a time. The end of the file ends its last line:
+    a last line without a newline is decoded like any other, with a
+    WendrakeWarning that says so.
     """
     return _FileItems(path, module, library, chunk_size)

@@ -1,14 +1,18 @@
 """Radio KPIs of a drive test over time, as one matplotlib figure.
 
 The figure is built on matplotlib's Agg canvas without pyplot, so it needs no
-display and leaves an interactive session's backend alone.
+display and leaves an interactive session's backend alone. Text that comes
+from a log or a path (event names, file names) is drawn as plain text, never
+read as math markup. A log without clock lines is drawn against item index.
 """
 
 import os
 import re
+import tempfile
 
 from .dataframe import to_dataframe
 from .decoder import decode_file
+from .summary import AT_CONNECTED
 
 # Panels: (title, unit, [(column, label, colour, line width)]).
 PANELS = (
@@ -30,7 +34,6 @@ PANELS = (
 # EV-DO access terminal states as the "AT_State" column reports them.
 AT_STATES = {0: ("inactive", "#e0e0e0"), 1: ("acquisition", "#fde0a0"), 2: ("sync", "#fbc870"),
              3: ("idle", "#a6cee3"), 4: ("access", "#fdae61"), 5: ("connected", "#4daf4a")}
-_CONNECTED = 5
 
 _EVENT_NAME = re.compile(r"<EventName>([^<]*)</EventName>")
 
@@ -45,11 +48,19 @@ def event_label(item):
 
 def plot_kpis(source, output=None, *, module=0xB101, library=None, title=None, dpi=110):
     """Draws the KPIs of a log (a path, or a list of Items) and returns the Figure;
-    with `output`, also writes it there (PNG, SVG or PDF by the file suffix)."""
+    with `output` (a path, or a binary file object), also writes it there: PNG,
+    SVG or PDF by the file suffix in any case. A path is written under a
+    temporary name in its folder and renamed when complete; it may not be the
+    log itself. `title` is the caller's own text, so math markup in it works.
+
+    Items are placed by the log's clock; those before its first clock line
+    are left out. A log without clock lines is drawn against item index."""
     from matplotlib.figure import Figure
     import matplotlib.dates as mdates
 
-    if isinstance(source, (str, bytes, os.PathLike)):
+    is_path = isinstance(source, (str, bytes, os.PathLike))
+    image_format = _check_output(output, source if is_path else None)
+    if is_path:
         name = os.path.basename(os.fsdecode(source))
         with decode_file(source, module, library=library) as items:
             items = list(items)
@@ -57,8 +68,14 @@ def plot_kpis(source, output=None, *, module=0xB101, library=None, title=None, d
         name = None
         items = list(source)
     df = to_dataframe(items, carried=False)
-    df = df[df.index.notna()]
-    events = [(item.time, event_label(item)) for item in items if item.is_event and item.time]
+    clocked = bool(df.index.notna().any())
+    if clocked:
+        df = df[df.index.notna()]
+        events = [(item.time, event_label(item)) for item in items if item.is_event and item.time]
+    else:
+        df = df.reset_index(drop=True)
+        df.index.name = "item"
+        events = [(at, event_label(item)) for at, item in enumerate(items) if item.is_event]
 
     fig = Figure(figsize=(13, 11), dpi=dpi, layout="constrained")
     grid = fig.add_gridspec(len(PANELS) + 1, 1, height_ratios=[0.45] + [1] * len(PANELS))
@@ -66,8 +83,8 @@ def plot_kpis(source, output=None, *, module=0xB101, library=None, title=None, d
     axes = [fig.add_subplot(grid[i + 1], sharex=strip) for i in range(len(PANELS))]
 
     spans = _state_spans(df)
-    seconds = (df.index.max() - df.index.min()).total_seconds() if len(df) else 0.0
-    _draw_state_strip(strip, spans, events, seconds or 1.0)
+    x_extent = _distance(df.index.min(), df.index.max()) if len(df) else 0.0
+    _draw_state_strip(strip, spans, events, x_extent or 1.0)
     for ax, (panel, unit, series) in zip(axes, PANELS):
         drawn = []
         for column, label, colour, width in series:
@@ -76,8 +93,8 @@ def plot_kpis(source, output=None, *, module=0xB101, library=None, title=None, d
                 ax.plot(values.index, values.to_numpy(), color=colour, lw=width, label=label)
                 drawn.append(values)
         for start, end, state in spans:
-            if state == _CONNECTED:
-                ax.axvspan(start, end, color=AT_STATES[_CONNECTED][1], alpha=0.12, lw=0)
+            if state == AT_CONNECTED:
+                ax.axvspan(start, end, color=AT_STATES[AT_CONNECTED][1], alpha=0.12, lw=0)
         for when, _ in events:
             ax.axvline(when, color="#555555", lw=0.6, ls=(0, (3, 3)), alpha=0.6)
         if drawn:
@@ -95,18 +112,76 @@ def plot_kpis(source, output=None, *, module=0xB101, library=None, title=None, d
                     ha="center", va="center", color="#888888")
         ax.tick_params(labelbottom=False)
     axes[-1].tick_params(labelbottom=True)
-    axes[-1].xaxis.set_major_formatter(mdates.DateFormatter("%H:%M:%S"))
-    if len(df):
+    if x_extent > 0:
         axes[-1].set_xlim(df.index.min(), df.index.max())
+    if clocked:
+        axes[-1].xaxis.set_major_formatter(mdates.DateFormatter("%H:%M:%S"))
         axes[-1].set_xlabel("log clock, %s" % df.index.min().strftime("%Y-%m-%d"))
+    else:
+        axes[-1].set_xlabel("item index: the log has no clock")
 
     if title is None:
-        title = "%sdrive test KPIs: %d items over %d min %02d s; shaded: EV-DO connected, " \
-                "dashed: events" % (name + ": " if name else "", len(items), seconds // 60, seconds % 60)
-    fig.suptitle(title, fontsize=12)
+        span = "over %d min %02d s" % (x_extent // 60, x_extent % 60) if clocked else "(the log has no clock)"
+        title = "%sdrive test KPIs: %d items %s; shaded: EV-DO connected, dashed: events" % (
+            name + ": " if name else "", len(items), span)
+        fig.suptitle(title, fontsize=12, parse_math=False)
+    else:
+        fig.suptitle(title, fontsize=12)
     if output is not None:
-        fig.savefig(output)
+        _save(fig, output, image_format)
     return fig
+
+
+def _check_output(output, log):
+    """The image format of `output` (None for a file object), after refusing
+    an empty name, an unknown suffix, and the log itself."""
+    if output is None or not isinstance(output, (str, bytes, os.PathLike)):
+        return None
+    from matplotlib import rcParams
+    from matplotlib.backend_bases import FigureCanvasBase
+
+    path = os.fsdecode(output)
+    if not path:
+        raise ValueError("the output file name is empty")
+    suffix = os.path.splitext(path)[1][1:].lower()
+    image_format = suffix or rcParams["savefig.format"]
+    known = FigureCanvasBase.get_supported_filetypes()
+    if image_format not in known:
+        raise ValueError("cannot write %s: unknown image format %r (expected %s)"
+                         % (path, image_format, ", ".join(sorted(known))))
+    if log is not None and os.path.exists(path) and os.path.exists(log) and os.path.samefile(path, log):
+        raise ValueError("the output %s is the input log" % path)
+    return image_format
+
+
+def _save(fig, output, image_format):
+    """Writes the figure; a path under a temporary name, renamed when complete,
+    so a failed write leaves neither a damaged file nor the temporary."""
+    if image_format is None:
+        fig.savefig(output)
+        return
+    path = os.path.abspath(os.fsdecode(output))
+    folder, base = os.path.split(path)
+    handle, temporary = tempfile.mkstemp(prefix="." + base + ".", suffix=".tmp", dir=folder)
+    try:
+        with os.fdopen(handle, "wb") as f:
+            fig.savefig(f, format=image_format)
+        mask = os.umask(0)
+        os.umask(mask)
+        os.chmod(temporary, 0o666 & ~mask)  # as a plainly created file, not mkstemp's 0600
+        os.replace(temporary, path)
+    except BaseException:
+        try:
+            os.unlink(temporary)
+        except OSError:
+            pass
+        raise
+
+
+def _distance(start, end):
+    """Seconds between two clock times, or items between two item indexes."""
+    difference = end - start
+    return difference.total_seconds() if hasattr(difference, "total_seconds") else float(difference)
 
 
 def _state_spans(df):
@@ -127,12 +202,12 @@ def _state_spans(df):
     return spans
 
 
-def _draw_state_strip(ax, spans, events, seconds):
+def _draw_state_strip(ax, spans, events, extent):
     for start, end, state in spans:
         label, colour = AT_STATES.get(state, ("state %d" % state, "#cccccc"))
         ax.axvspan(start, end, ymin=0, ymax=1, color=colour, lw=0)
         # Name the state inside its band when the band is wide enough to read.
-        if (end - start).total_seconds() / seconds > 0.035:
+        if _distance(start, end) / extent > 0.035:
             ax.text(start + (end - start) / 2, 0.5, label, ha="center", va="center",
                     fontsize=9, color="#222222", transform=ax.get_xaxis_transform())
     for when, _ in events:
@@ -141,18 +216,18 @@ def _draw_state_strip(ax, spans, events, seconds):
     ax.set_ylabel("EV-DO\nstate")
     ax.tick_params(labelbottom=False)
     # Event names above the strip, one row of text per cluster of close events.
-    for when, label in _cluster(events, 0.015 * seconds):
+    for when, label in _cluster(events, 0.015 * extent):
         ax.annotate(label, xy=(when, 1.0), xycoords=("data", "axes fraction"),
                     xytext=(0, 3), textcoords="offset points", rotation=90,
-                    ha="center", va="bottom", fontsize=7)
+                    ha="center", va="bottom", fontsize=7, parse_math=False)
 
 
-def _cluster(events, gap_seconds):
-    """Merges events closer than `gap_seconds` into one label, so names do not
-    overprint each other."""
+def _cluster(events, gap):
+    """Merges events closer than `gap` (seconds, or items) into one label, so
+    names do not overprint each other."""
     merged = []
     for when, label in sorted(events, key=lambda e: e[0]):
-        if merged and (when - merged[-1][2]).total_seconds() < gap_seconds:
+        if merged and _distance(merged[-1][2], when) < gap:
             first, labels, _ = merged[-1]
             if label not in labels:
                 labels.append(label)

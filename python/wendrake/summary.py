@@ -1,81 +1,120 @@
 """One log summarised in a flat record: counts, time span and KPI figures.
 
-Computed in one streaming pass over the items, without pandas, so a worker
-can summarise a log of any length in little memory.
+Computed from the table library's columns of the log (the values each line
+set), with numpy and without pandas.
 """
 
+import datetime
 import os
+import warnings
 
 from . import params
-from .decoder import decode_file
+from ._native import WendrakeWarning
+from .columns import Table
+from .header import PARAM_EVDO_STATE
 
-_RXAGC = params.KNOWN_COLUMNS["DM"]["Rxagc"]
-_TXPOWER = params.KNOWN_COLUMNS["DM"]["Txpower"]
-_ECIO = params.KNOWN_COLUMNS["DM"]["Total_EcIo"]
-_SINR = params.KNOWN_COLUMNS["DM"]["Total_SINR"]
-_EV_RLP_RX = params.KNOWN_COLUMNS["C1XQI"]["EV_RxRLPThroughput"]
-_RLP_RX = params.KNOWN_COLUMNS["C1XQI"]["Rlprx_Rate"]
-_AT_STATE = params.KNOWN_COLUMNS["CEVS"]["AT_State"]
-_CONNECTED = 5
+# "AT_State" value of an EV-DO connection.
+AT_CONNECTED = 5
 
 # Column order of a summary; decode_many's DataFrame keeps it.
 FIELDS = ("path", "lines", "items", "layer3", "events", "start", "end", "duration_s",
           "rx_agc_mean_dbm", "tx_power_max_dbm", "ecio_mean_db", "sinr_mean_db",
           "evdo_rlp_rx_peak_kbps", "rlp_rx_peak_kbps", "evdo_state_changes", "evdo_connected_s")
 
+_EPOCH = datetime.datetime(1970, 1, 1)
+_NO_CLOCK = -(2 ** 63)
 
-class _Stat:
-    __slots__ = ("count", "total", "peak")
 
-    def __init__(self):
-        self.count, self.total, self.peak = 0, 0.0, None
-
-    def add(self, value):
-        self.count += 1
-        self.total += value
-        if self.peak is None or value > self.peak:
-            self.peak = value
-
-    def mean(self):
-        return self.total / self.count if self.count else None
+def _time(clock_ms):
+    return _EPOCH + datetime.timedelta(milliseconds=int(clock_ms))
 
 
 def summarize(path, module=0xB101, *, library=None):
-    """A dict with the FIELDS of the log at `path` (None where a figure has no data)."""
-    stats = {pid: _Stat() for pid in (_RXAGC, _TXPOWER, _ECIO, _SINR, _EV_RLP_RX, _RLP_RX)}
-    count = layer3 = events = changes = 0
-    start = end = None
-    state = state_since = None
+    """A dict with the FIELDS of the log at `path` (None where a figure has no data).
+
+    `lines` counts every physical line from 1, a last line without a newline
+    included. The KPI figures are over the items whose line set the column.
+    `evdo_state_changes` counts EV-DO state changes: an EV-DO state change is
+    an item whose current parameter list sets the EV-DO state word
+    (header.PARAM_EVDO_STATE, 0x7F01C103) to a value different from the last
+    value set before it; the first value set is not a change. The command
+    line tool's `stats` counts the same. `evdo_connected_s` adds up the log
+    clock's time while the "AT_State" column reports a connection (5).
+    """
+    import numpy as np
+
+    with Table(path, module, carried=False, library=library) as table:
+        if table.unterminated:
+            warnings.warn("%s: the last line (line %d) has no newline; handled it as a complete line"
+                          % (os.fspath(path), table.lines), WendrakeWarning, stacklevel=2)
+        present = table.param_columns
+
+        def values(pid):
+            name = params.name(pid)
+            return table.column(name) if name in present else np.empty(0)
+
+        records = table.categories("record")
+        record = table.column("record")
+        clock = table.column("clock_ms")
+        timed = clock != _NO_CLOCK
+        start = _time(clock[timed].min()) if timed.any() else None
+        end = _time(clock[timed].max()) if timed.any() else None
+        row = {"path": os.fspath(path), "lines": table.lines, "items": table.rows,
+               "layer3": int((record == records.index("CL3")).sum()),
+               "events": int((record == records.index("EVT")).sum()),
+               "start": start, "end": end,
+               "duration_s": (end - start).total_seconds() if start is not None else None}
+        known = params.KNOWN_COLUMNS
+        for field, (record_token, column, figure) in _FIGURES.items():
+            column_values = values(known[record_token][column])
+            setting = column_values[~np.isnan(column_values)]
+            if len(setting) == 0:
+                row[field] = None
+            elif figure == "mean":
+                # Added in log order, as a running total would.
+                row[field] = sum(setting.tolist()) / len(setting)
+            else:
+                row[field] = float(setting.max())
+        states = values(PARAM_EVDO_STATE)
+        states = states[~np.isnan(states)]
+        row["evdo_state_changes"] = int((states[1:] != states[:-1]).sum())
+        at = values(known["CEVS"]["AT_State"])
+        reported = ~np.isnan(at) & timed if len(at) else np.zeros(0, bool)
+        row["evdo_connected_s"] = _connected_seconds(
+            at[reported].astype(np.int64) & 0xFF, clock[reported], end)
+    return {field: row[field] for field in FIELDS}
+
+
+# Figures taken from logged columns: field -> (record token, column, figure).
+_FIGURES = {"rx_agc_mean_dbm": ("DM", "Rxagc", "mean"), "tx_power_max_dbm": ("DM", "Txpower", "max"),
+            "ecio_mean_db": ("DM", "Total_EcIo", "mean"), "sinr_mean_db": ("DM", "Total_SINR", "mean"),
+            "evdo_rlp_rx_peak_kbps": ("C1XQI", "EV_RxRLPThroughput", "max"),
+            "rlp_rx_peak_kbps": ("C1XQI", "Rlprx_Rate", "max")}
+
+
+def _connected_seconds(states, clock_ms, end):
+    """Seconds of the log clock between each report of a connection and the
+    next report of another state (or the log's last clock)."""
     connected = 0.0
-    with decode_file(path, module, library=library) as items:
-        for item in items:
-            count += 1
-            layer3 += item.is_layer3
-            events += item.is_event
-            when = item.time
-            if when is not None:
-                start = when if start is None or when < start else start
-                end = when if end is None or when > end else end
-            for p in item.current:
-                stat = stats.get(p.id)
-                if stat is not None:
-                    stat.add(p.real)
-                elif p.id == _AT_STATE and when is not None:
-                    value = p.stored & 0xFF
-                    if value != state:
-                        if state == _CONNECTED:
-                            connected += (when - state_since).total_seconds()
-                        changes += state is not None
-                        state, state_since = value, when
-        lines = items.decoder.lines
-    if state == _CONNECTED and end is not None:
-        connected += (end - state_since).total_seconds()
-    return {
-        "path": os.fspath(path), "lines": lines, "items": count, "layer3": layer3,
-        "events": events, "start": start, "end": end,
-        "duration_s": (end - start).total_seconds() if start is not None else None,
-        "rx_agc_mean_dbm": stats[_RXAGC].mean(), "tx_power_max_dbm": stats[_TXPOWER].peak,
-        "ecio_mean_db": stats[_ECIO].mean(), "sinr_mean_db": stats[_SINR].mean(),
-        "evdo_rlp_rx_peak_kbps": stats[_EV_RLP_RX].peak, "rlp_rx_peak_kbps": stats[_RLP_RX].peak,
-        "evdo_state_changes": changes, "evdo_connected_s": connected,
-    }
+    state = since = None
+    for value, when in zip(states.tolist(), clock_ms.tolist()):
+        if value != state:
+            if state == AT_CONNECTED:
+                connected += (when - since) / 1000
+            state, since = value, when
+    if state == AT_CONNECTED and end is not None:
+        connected += (end - _time(since)).total_seconds()
+    return connected
+
+
+def summarize_or_error(path, module=0xB101, *, library=None):
+    """summarize(), with an "error" field: None, or why the log could not be
+    summarised (its figures then None), so one bad log of many loses no other."""
+    try:
+        row = summarize(path, module, library=library)
+        row["error"] = None
+    except Exception as e:  # noqa: BLE001 - reported in the row, never dropped
+        row = dict.fromkeys(FIELDS)
+        row["path"] = os.fspath(path)
+        row["error"] = "%s: %s" % (type(e).__name__, e)
+    return row

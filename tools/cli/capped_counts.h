@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 
 namespace wendrake_cli {
@@ -16,7 +17,10 @@ class CappedCounts {
 
   // Adds one to `key`; true when the key is counted on a row of its own
   // and seen for the first time.
-  bool Add(const Key& key) {
+  // `key` may be anything the key compares with (a string_view for a
+  // string), so counting a known key makes no copy.
+  template <typename Like>
+  bool Add(const Like& key) {
     const auto found = counts_.find(key);
     if (found != counts_.end()) {
       ++found->second;
@@ -26,16 +30,16 @@ class CappedCounts {
       ++others_;
       return false;
     }
-    counts_.emplace(key, 1);
+    counts_.emplace(Key(key), 1);
     return true;
   }
 
-  const std::map<Key, uint64_t>& rows() const { return counts_; }
+  const std::map<Key, uint64_t, std::less<>>& rows() const { return counts_; }
   uint64_t others() const { return others_; }
 
  private:
   size_t limit_;
-  std::map<Key, uint64_t> counts_;
+  std::map<Key, uint64_t, std::less<>> counts_;
   uint64_t others_ = 0;
 };
 

@@ -2,6 +2,9 @@
 
 #include <fmt/format.h>
 
+#include <unordered_map>
+
+#include "fast_format.h"
 #include "param_info.h"
 #include "text_escape.h"
 
@@ -10,113 +13,168 @@ namespace {
 
 using Appender = std::back_insert_iterator<std::string>;
 
-// Base of the formats: builds one item's record in a reused buffer and
-// writes it in one piece.
-class Formatter : public ItemSink {
+// What a format prints of a parameter before its values, and the scale of
+// its values, made once per parameter rather than once per item.
+class ParamLabels {
  public:
-  explicit Formatter(Output* out) : out_(out) {}
-  void OnItem(const Item& item) final {
-    buffer_.clear();
-    Format(item);
-    out_->Write(buffer_);
+  struct Label {
+    std::string text;
+    int32_t scale;
+  };
+  template <typename Make>
+  const Label& Get(uint32_t id, Make make) {
+    auto [at, added] = labels_.try_emplace(id);
+    if (added) at->second = Label{make(id), ParamScale(id)};
+    return at->second;
   }
 
- protected:
-  virtual void Format(const Item& item) = 0;
-  Appender Append() { return std::back_inserter(buffer_); }
-  std::string buffer_;
-
  private:
-  Output* out_;
+  std::unordered_map<uint32_t, Label> labels_;
 };
+
+void AppendParamReal(std::string* out, int32_t stored, const ParamLabels::Label& label) {
+  // As RealValue prints: the stored value divided by the scale.
+  AppendScaled(out, stored, label.scale);
+}
 
 class JsonLines : public Formatter {
  public:
   using Formatter::Formatter;
 
  private:
-  void Format(const Item& item) override {
-    fmt::format_to(Append(), "{{\"line\":{},\"record\":", item.line);
-    AppendJson(&buffer_, item.token);
-    fmt::format_to(Append(), ",\"code\":\"{}\",\"direction\":{},\"time\":{{\"seconds\":{},\"micros\":{},\"iso\":",
-                   HexCode(item.code), item.direction, item.seconds, item.micros);
-    const std::string iso = IsoTime(item.seconds, item.micros);
-    if (iso.empty()) {
-      buffer_ += "null";
+  void Format(const Item& item, std::string* out) override {
+    out->append("{\"line\":");
+    AppendInt(out, item.line);
+    out->append(",\"record\":");
+    AppendJson(out, item.token);
+    out->append(",\"code\":\"");
+    AppendHexCode(out, item.code);
+    out->append("\",\"direction\":");
+    AppendInt(out, item.direction);
+    out->append(",\"time\":{\"seconds\":");
+    AppendInt(out, item.seconds);
+    out->append(",\"micros\":");
+    AppendInt(out, item.micros);
+    out->append(",\"iso\":");
+    // An ISO time needs no escapes: its quotes are all it takes.
+    out->push_back('"');
+    if (clock_.Append(out, item.seconds, item.micros)) {
+      out->append("\"},");
     } else {
-      AppendJson(&buffer_, iso);
+      out->back() = 'n';
+      out->append("ull},");
     }
-    buffer_ += "},";
     if (item.IsLayer3()) {
-      fmt::format_to(Append(),
-                     "\"layer3\":{{\"log_code\":\"0x{:04X}\",\"message_type\":{},\"sub_code\":{},"
-                     "\"body\":\"{}\"}},",
-                     item.LogCode(), item.MessageType(), item.SubCode(), HexBytes(item.text));
+      out->append("\"layer3\":{\"log_code\":\"0x");
+      AppendHex(out, item.LogCode(), 4);
+      out->append("\",\"message_type\":");
+      AppendInt(out, item.MessageType());
+      out->append(",\"sub_code\":");
+      AppendInt(out, item.SubCode());
+      out->append(",\"body\":\"");
+      AppendHexBytes(out, item.text);
+      out->append("\"},");
     } else {
-      buffer_ += "\"text\":";
-      AppendJson(&buffer_, item.text);
-      buffer_ += ',';
+      out->append("\"text\":");
+      AppendJson(out, item.text);
+      out->push_back(',');
     }
-    buffer_ += "\"raw\":";
-    AppendJson(&buffer_, item.lineText);
-    AppendParams("current", item.current);
-    AppendParams("inherited", item.inherited);
-    buffer_ += "}\n";
+    out->append("\"raw\":");
+    AppendJson(out, item.lineText);
+    AppendParams(out, ",\"current\":[", item.current);
+    AppendParams(out, ",\"inherited\":[", item.inherited);
+    out->append("}\n");
   }
 
-  void AppendParams(std::string_view key, const std::vector<ParamValue>& params) {
-    fmt::format_to(Append(), ",\"{}\":[", key);
+  void AppendParams(std::string* out, std::string_view opening, const std::vector<ParamValue>& params) {
+    out->append(opening);
     for (size_t i = 0; i < params.size(); ++i) {
       const ParamValue& p = params[i];
-      if (i > 0) buffer_ += ',';
-      fmt::format_to(Append(), "{{\"id\":\"0x{:08X}\",\"name\":", p.id);
-      AppendJson(&buffer_, ParamName(p.id));
-      fmt::format_to(Append(), ",\"stored\":{},\"real\":{}}}", p.stored, RealValue(p.id, p.stored));
+      const ParamLabels::Label& label = labels_.Get(p.id, [](uint32_t id) {
+        std::string text = fmt::format("{{\"id\":\"0x{:08X}\",\"name\":", id);
+        AppendJson(&text, ParamName(id));
+        return text + ",\"stored\":";
+      });
+      if (i > 0) out->push_back(',');
+      out->append(label.text);
+      AppendInt(out, p.stored);
+      out->append(",\"real\":");
+      AppendParamReal(out, p.stored, label);
+      out->push_back('}');
     }
-    buffer_ += ']';
+    out->push_back(']');
   }
+
+  IsoClock clock_;
+  ParamLabels labels_;
 };
 
 class Csv : public Formatter {
  public:
   explicit Csv(Output* out) : Formatter(out) {
-    out->Write(
+    writer_.buffer().append(
         "line,record,code,direction,seconds,micros,time,log_code,message_type,sub_code,text,raw,"
         "current,inherited\n");
   }
 
  private:
-  void Format(const Item& item) override {
-    fmt::format_to(Append(), "{},", item.line);
-    AppendCsv(&buffer_, item.token);
-    fmt::format_to(Append(), ",{},{},{},{},{},", HexCode(item.code), item.direction, item.seconds,
-                   item.micros, IsoTime(item.seconds, item.micros));
+  void Format(const Item& item, std::string* out) override {
+    AppendInt(out, item.line);
+    out->push_back(',');
+    AppendCsv(out, item.token);
+    out->push_back(',');
+    AppendHexCode(out, item.code);
+    out->push_back(',');
+    AppendInt(out, item.direction);
+    out->push_back(',');
+    AppendInt(out, item.seconds);
+    out->push_back(',');
+    AppendInt(out, item.micros);
+    out->push_back(',');
+    clock_.Append(out, item.seconds, item.micros);
+    out->push_back(',');
     if (item.IsLayer3()) {
-      fmt::format_to(Append(), "0x{:04X},{},{},{},", item.LogCode(), item.MessageType(),
-                     item.SubCode(), HexBytes(item.text));
+      out->append("0x");
+      AppendHex(out, item.LogCode(), 4);
+      out->push_back(',');
+      AppendInt(out, item.MessageType());
+      out->push_back(',');
+      AppendInt(out, item.SubCode());
+      out->push_back(',');
+      AppendHexBytes(out, item.text);
+      out->push_back(',');
     } else {
-      buffer_ += ",,,";
-      AppendCsv(&buffer_, item.text);
-      buffer_ += ',';
+      out->append(",,,");
+      AppendCsv(out, item.text);
+      out->push_back(',');
     }
-    AppendCsv(&buffer_, item.lineText);
-    buffer_ += ',';
-    AppendParams(item.current);
-    buffer_ += ',';
-    AppendParams(item.inherited);
-    buffer_ += '\n';
+    AppendCsv(out, item.lineText);
+    out->push_back(',');
+    AppendParams(out, item.current);
+    out->push_back(',');
+    AppendParams(out, item.inherited);
+    out->push_back('\n');
   }
 
   // One cell: "id:name:stored:real" entries separated by semicolons.
-  void AppendParams(const std::vector<ParamValue>& params) {
-    std::string cell;
+  void AppendParams(std::string* out, const std::vector<ParamValue>& params) {
+    cell_.clear();
     for (size_t i = 0; i < params.size(); ++i) {
       const ParamValue& p = params[i];
-      fmt::format_to(std::back_inserter(cell), "{}0x{:08X}:{}:{}:{}", i > 0 ? ";" : "", p.id,
-                     ParamName(p.id), p.stored, RealValue(p.id, p.stored));
+      const ParamLabels::Label& label =
+          labels_.Get(p.id, [](uint32_t id) { return fmt::format("0x{:08X}:{}:", id, ParamName(id)); });
+      if (i > 0) cell_.push_back(';');
+      cell_.append(label.text);
+      AppendInt(&cell_, p.stored);
+      cell_.push_back(':');
+      AppendParamReal(&cell_, p.stored, label);
     }
-    AppendCsv(&buffer_, cell);
+    AppendCsv(out, cell_);
   }
+
+  IsoClock clock_;
+  ParamLabels labels_;
+  std::string cell_;
 };
 
 class Text : public Formatter {
@@ -124,51 +182,59 @@ class Text : public Formatter {
   using Formatter::Formatter;
 
  private:
-  void Format(const Item& item) override {
+  void Format(const Item& item, std::string* out) override {
+    const Appender o(*out);
     const std::string iso = IsoTime(item.seconds, item.micros);
-    fmt::format_to(Append(), "line {}  ", item.line);
-    AppendPrintable(&buffer_, item.token);
-    fmt::format_to(Append(), "  {}  direction {}  {}  (stored {} s {} us)\n", HexCode(item.code),
-                   item.direction, iso.empty() ? "no clock" : iso, item.seconds, item.micros);
-    buffer_ += "  raw        ";
-    AppendPrintable(&buffer_, item.lineText);
-    buffer_ += '\n';
+    fmt::format_to(o, "line {}  ", item.line);
+    AppendPrintable(out, item.token);
+    fmt::format_to(o, "  {}  direction {}  {}  (stored {} s {} us)\n", HexCode(item.code), item.direction,
+                   iso.empty() ? "no clock" : iso, item.seconds, item.micros);
+    out->append("  raw        ");
+    AppendPrintable(out, item.lineText);
+    out->push_back('\n');
     if (item.IsLayer3()) {
-      fmt::format_to(Append(), "  layer 3    log code 0x{:04X}  message type 0x{:02X}  sub-code 0x{:02X}\n",
+      fmt::format_to(o, "  layer 3    log code 0x{:04X}  message type 0x{:02X}  sub-code 0x{:02X}\n",
                      item.LogCode(), item.MessageType(), item.SubCode());
-      fmt::format_to(Append(), "  body       {}\n", HexBytes(item.text));
+      out->append("  body       ");
+      AppendHexBytes(out, item.text);
+      out->push_back('\n');
     } else {
-      AppendIndented(item.text);
+      AppendIndented(out, item.text);
     }
-    AppendParams("current", item.current);
-    AppendParams("inherited", item.inherited);
-    buffer_ += '\n';
+    AppendParams(out, "current", item.current);
+    AppendParams(out, "inherited", item.inherited);
+    out->push_back('\n');
   }
 
-  void AppendIndented(std::string_view text) {
-    buffer_ += "  text\n";
+  static void AppendIndented(std::string* out, std::string_view text) {
+    out->append("  text\n");
     while (!text.empty()) {
       const size_t end = text.find('\n');
-      const std::string_view row = text.substr(0, end);
-      buffer_ += "    ";
-      AppendPrintable(&buffer_, row);
-      buffer_ += '\n';
+      out->append("    ");
+      AppendPrintable(out, text.substr(0, end));
+      out->push_back('\n');
       if (end == std::string_view::npos) break;
       text.remove_prefix(end + 1);
     }
   }
 
-  void AppendParams(std::string_view label, const std::vector<ParamValue>& params) {
+  void AppendParams(std::string* out, std::string_view label, const std::vector<ParamValue>& params) {
+    const Appender o(*out);
     if (params.empty()) {
-      fmt::format_to(Append(), "  {:<10} none\n", label);
+      fmt::format_to(o, "  {:<10} none\n", label);
       return;
     }
     for (size_t i = 0; i < params.size(); ++i) {
       const ParamValue& p = params[i];
-      fmt::format_to(Append(), "  {:<10} 0x{:08X}  {:<22} {:>10}  {}\n", i == 0 ? label : "", p.id,
-                     ParamName(p.id), p.stored, RealValue(p.id, p.stored));
+      const ParamLabels::Label& name =
+          labels_.Get(p.id, [](uint32_t id) { return fmt::format("0x{:08X}  {:<22}", id, ParamName(id)); });
+      fmt::format_to(o, "  {:<10} {} {:>10}  ", i == 0 ? label : "", name.text, p.stored);
+      AppendParamReal(out, p.stored, name);
+      out->push_back('\n');
     }
   }
+
+  ParamLabels labels_;
 };
 
 // The fields a plain C host prints for an item: comparing it with such a
@@ -178,16 +244,22 @@ class Summary : public Formatter {
   using Formatter::Formatter;
 
  private:
-  void Format(const Item& item) override {
-    fmt::format_to(Append(), "{:08X} {} {} {} {} {} {} {}\n", item.code, item.direction, item.seconds,
-                   item.micros, item.text.size(), item.raw.size(), item.current.size(),
-                   item.inherited.size());
+  void Format(const Item& item, std::string* out) override {
+    AppendHex(out, item.code, 8);
+    out->push_back(' ');
+    AppendInt(out, item.direction);
+    for (const size_t field : {size_t{item.seconds}, size_t{item.micros}, item.text.size(), item.raw.size(),
+                               item.current.size(), item.inherited.size()}) {
+      out->push_back(' ');
+      AppendInt(out, field);
+    }
+    out->push_back('\n');
   }
 };
 
 }  // namespace
 
-std::unique_ptr<ItemSink> MakeFormatter(std::string_view format, Output* out) {
+std::unique_ptr<Formatter> MakeFormatter(std::string_view format, Output* out) {
   if (format == "jsonl") return std::make_unique<JsonLines>(out);
   if (format == "csv") return std::make_unique<Csv>(out);
   if (format == "text") return std::make_unique<Text>(out);

@@ -77,6 +77,8 @@ class LogReader {
   const std::string& error() const { return error_; }
   const InputProfile& profile() const { return profile_; }
   const FileIdentity& identity() const { return identity_; }
+  // The open input's file descriptor (-1 before Open), for reading it whole.
+  int descriptor() const { return file_ != nullptr ? fileno(file_) : -1; }
 
  private:
   void Close();

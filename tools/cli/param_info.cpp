@@ -32,9 +32,11 @@ std::string ParamName(uint32_t id) {
   return fmt::format("0x{:08X}", id);
 }
 
-double RealValue(uint32_t id, int32_t stored) {
+int32_t ParamScale(uint32_t id) {
   const WendrakeParamInfo* info = Info(id);
-  return static_cast<double>(stored) / (info != nullptr ? info->scale : 1);
+  return info != nullptr ? info->scale : 1;
 }
+
+double RealValue(uint32_t id, int32_t stored) { return static_cast<double>(stored) / ParamScale(id); }
 
 }  // namespace wendrake_cli

@@ -1,47 +1,53 @@
 #include "params_table.h"
 
-#include <fmt/format.h>
+#include <cmath>
+#include <vector>
 
+#include "fast_format.h"
+#include "log_lines.h"
 #include "param_info.h"
 #include "text_escape.h"
 
 namespace wendrake_cli {
 
-void ParamColumns::OnItem(const Item& item) {
-  for (const ParamValue& p : item.current) ids_.insert(p.id);
-  for (const ParamValue& p : item.inherited) ids_.insert(p.id);
-}
-
-ParamRows::ParamRows(std::vector<uint32_t> ids, Output* out) : ids_(std::move(ids)), out_(out) {
-  std::string header = "line,time,record,code";
-  for (size_t i = 0; i < ids_.size(); ++i) {
-    columnOf_[ids_[i]] = i;
-    header += ',';
-    AppendCsv(&header, ParamName(ids_[i]));
+void WriteParamsCsv(const LogTable& table, std::string_view log, BufferedWriter* out) {
+  std::string& row = out->buffer();
+  row += "line,time,record,code";
+  for (const LogTable::Param& param : table.params()) {
+    row += ',';
+    AppendCsv(&row, ParamName(param.id));
   }
-  header += '\n';
-  out_->Write(header);
-  cells_.resize(ids_.size());
-}
+  row += '\n';
+  out->Commit();
 
-void ParamRows::OnItem(const Item& item) {
-  std::fill(cells_.begin(), cells_.end(), nullptr);
-  for (const auto* list : {&item.inherited, &item.current}) {
-    for (const ParamValue& p : *list) {
-      const auto column = columnOf_.find(p.id);
-      if (column != columnOf_.end()) cells_[column->second] = &p;
+  // The record token is the one on the item's line, as the per-item path
+  // reads it: the table's record column names a type, and "VOT" lines share
+  // the type of "GPS" lines.
+  std::vector<int32_t> scales;
+  for (const LogTable::Param& param : table.params()) scales.push_back(ParamScale(param.id));
+  LogLines lines(log);
+  LineSpan line;
+  IsoClock clock;
+  for (size_t r = 0; r < table.rows(); ++r) {
+    const auto number = static_cast<uint64_t>(table.line()[r]);
+    while (line.number < number && lines.Next(&line)) {
     }
+    AppendInt(&row, number);
+    row += ',';
+    clock.Append(&row, table.stamp()[r], table.stampMicros()[r]);
+    row += ',';
+    AppendCsv(&row, line.number == number ? line.token() : std::string_view());
+    row += ',';
+    AppendHexCode(&row, table.code()[r]);
+    for (size_t c = 0; c < scales.size(); ++c) {
+      row += ',';
+      const double value = table.params()[c].values[r];
+      if (!std::isnan(value)) AppendRealOfScale(&row, value, scales[c]);
+    }
+    row += '\n';
+    out->Commit();
   }
-  row_.clear();
-  fmt::format_to(std::back_inserter(row_), "{},{},", item.line, IsoTime(item.seconds, item.micros));
-  AppendCsv(&row_, item.token);
-  fmt::format_to(std::back_inserter(row_), ",{}", HexCode(item.code));
-  for (const ParamValue* p : cells_) {
-    row_ += ',';
-    if (p != nullptr) fmt::format_to(std::back_inserter(row_), "{}", RealValue(p->id, p->stored));
-  }
-  row_ += '\n';
-  out_->Write(row_);
+  out->Flush();
 }
 
 }  // namespace wendrake_cli

@@ -2,40 +2,17 @@
 // one column per parameter that ever held a value, in real units.
 #pragma once
 
-#include <cstdint>
-#include <map>
-#include <set>
-#include <string>
-#include <vector>
+#include <string_view>
 
-#include "host_cycle.h"
-#include "output.h"
+#include "buffered_writer.h"
+#include "log_table.h"
 
 namespace wendrake_cli {
 
-// First pass: which parameters ever hold a value.
-class ParamColumns : public ItemSink {
- public:
-  void OnItem(const Item& item) override;
-  std::vector<uint32_t> Ids() const { return {ids_.begin(), ids_.end()}; }
-
- private:
-  std::set<uint32_t> ids_;
-};
-
-// Second pass: writes the header, then one row per item. A cell is empty
-// when the item holds no value for the parameter.
-class ParamRows : public ItemSink {
- public:
-  ParamRows(std::vector<uint32_t> ids, Output* out);
-  void OnItem(const Item& item) override;
-
- private:
-  std::vector<uint32_t> ids_;
-  std::map<uint32_t, size_t> columnOf_;
-  std::vector<const ParamValue*> cells_;
-  std::string row_;
-  Output* out_;
-};
+// Writes the header (line, time, record, code, then the parameters by
+// identifier), then one row per item of `table`, decoded from `log` with
+// carried values: a cell holds the value the parameter has at the item,
+// set by its line or carried over, and is empty when it has none.
+void WriteParamsCsv(const LogTable& table, std::string_view log, BufferedWriter* out);
 
 }  // namespace wendrake_cli

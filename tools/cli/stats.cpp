@@ -3,7 +3,10 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cmath>
 
+#include "item_model.h"
+#include "log_lines.h"
 #include "param_info.h"
 #include "text_escape.h"
 
@@ -36,12 +39,41 @@ std::string DescribeCode(uint32_t code, const std::string& record) {
 
 }  // namespace
 
-void Stats::OnItem(const Item& item) {
+void Stats::Collect(const LogTable& table, std::string_view log) {
+  // The table has at most one item per line, in line order: walking the
+  // lines beside its rows tells lines with an item from lines without.
+  LogLines lines(log);
+  LineSpan line;
+  size_t row = 0;
+  while (lines.Next(&line)) {
+    ++lines_;
+    if (line.length() > kKeptLineBytes) ++longLines_;
+    const std::string_view token = line.token();
+    bool yielded = false;
+    for (; row < table.rows() && static_cast<uint64_t>(table.line()[row]) == line.number; ++row) {
+      AddItem(row, table, token);
+      yielded = true;
+    }
+    if (yielded) {
+      ++itemLines_;
+    } else if (token.empty()) {
+      emptyByRecord_.Add(std::string_view("(blank)"));
+    } else {
+      emptyByRecord_.Add(token);
+    }
+  }
+  unterminatedLast_ = table.unterminated();
+  for (const LogTable::Param& param : table.params()) AddParam(table, param);
+}
+
+void Stats::AddItem(size_t row, const LogTable& table, std::string_view token) {
   ++items_;
-  byRecord_.Add(std::string(item.token));
-  if (byCode_.Add(item.code)) codeRecord_[item.code] = std::string(item.token);
-  if (HasClock(item.seconds)) {
-    const Stamp stamp{item.seconds, item.micros};
+  byRecord_.Add(token);
+  const uint32_t code = table.code()[row];
+  if (byCode_.Add(code)) codeRecord_[code] = std::string(token);
+  const uint32_t seconds = table.stamp()[row];
+  if (HasClock(seconds)) {
+    const Stamp stamp{seconds, table.stampMicros()[row]};
     if (!haveClock_) {
       first_ = earliest_ = latest_ = stamp;
       haveClock_ = true;
@@ -51,38 +83,40 @@ void Stats::OnItem(const Item& item) {
     if (stamp.Micros() > latest_.Micros()) latest_ = stamp;
     last_ = stamp;
   }
-  for (const ParamValue& p : item.current) {
-    const double real = RealValue(p.id, p.stored);
-    Summary& s = params_[p.id];
+}
+
+void Stats::AddParam(const LogTable& table, const LogTable::Param& param) {
+  // The table holds the values the items' own lines set (kTableFlags), in
+  // real units; the sum runs in item order as the mean always did.
+  Summary s;
+  for (size_t row = 0; row < table.rows(); ++row) {
+    const double real = param.values[row];
+    if (std::isnan(real)) continue;
     if (s.count == 0 || real < s.min) s.min = real;
     if (s.count == 0 || real > s.max) s.max = real;
     s.sum += real;
     ++s.count;
-    // An EV-DO state change: this item sets the state word to a value other
-    // than the last one set before it; the first value set is no change.
-    if (p.id == WENDRAKE_PARAM_EVDO_STATE) {
-      if (haveEvdoState_ && p.stored != evdoState_) {
-        if (evdoChanges_.size() < kTableRows) {
-          evdoChanges_.push_back(StateChange{item.line, item.seconds, item.micros, evdoState_, p.stored});
-        }
-        ++evdoChangeCount_;
+  }
+  if (s.count > 0) params_[param.id] = s;
+  if (param.id != WENDRAKE_PARAM_EVDO_STATE) return;
+  // An EV-DO state change: an item sets the state word to a value other
+  // than the last one set before it; the first value set is no change. The
+  // stored value is the real one times the scale, exactly (both integers).
+  const int32_t scale = ParamScale(param.id);
+  for (size_t row = 0; row < table.rows(); ++row) {
+    const double real = param.values[row];
+    if (std::isnan(real)) continue;
+    const auto stored = static_cast<int32_t>(std::llround(real * scale));
+    if (haveEvdoState_ && stored != evdoState_) {
+      if (evdoChanges_.size() < kTableRows) {
+        evdoChanges_.push_back(StateChange{static_cast<uint64_t>(table.line()[row]), table.stamp()[row],
+                                           table.stampMicros()[row], evdoState_, stored});
       }
-      evdoState_ = p.stored;
-      haveEvdoState_ = true;
+      ++evdoChangeCount_;
     }
+    evdoState_ = stored;
+    haveEvdoState_ = true;
   }
-}
-
-void Stats::OnLine(const LogLine& line, int items) {
-  ++lines_;
-  if (line.length > kKeptLineBytes) ++longLines_;
-  if (!line.terminated) unterminatedLast_ = true;
-  if (items > 0) {
-    ++itemLines_;
-    return;
-  }
-  const std::string_view token = RecordTokenOf(WithoutLineEnd(line.bytes));
-  emptyByRecord_.Add(token.empty() ? std::string("(blank)") : std::string(token));
 }
 
 std::string Stats::Text(const std::string& logName, std::string_view module) const {

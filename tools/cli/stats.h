@@ -7,14 +7,19 @@
 #include <vector>
 
 #include "capped_counts.h"
-#include "host_cycle.h"
+#include "log_table.h"
 
 namespace wendrake_cli {
 
-class Stats : public ItemSink {
+class Stats {
  public:
-  void OnItem(const Item& item) override;
-  void OnLine(const LogLine& line, int items) override;
+  // Table flags Collect expects: stats describe the values lines set.
+  static constexpr unsigned kTableFlags = WENDRAKE_TABLE_CURRENT_ONLY;
+
+  // Takes in a whole log: its items from `table` (built with kTableFlags),
+  // and from `log` itself the record tokens, the lines without an item and
+  // the long lines.
+  void Collect(const LogTable& table, std::string_view log);
 
   // The readable report, or the same numbers as one JSON object.
   std::string Text(const std::string& logName, std::string_view module) const;
@@ -37,6 +42,9 @@ class Stats : public ItemSink {
     int32_t from;
     int32_t to;
   };
+  void AddItem(size_t row, const LogTable& table, std::string_view token);
+  void AddParam(const LogTable& table, const LogTable::Param& param);
+
   struct Stamp {
     uint32_t seconds = 0, micros = 0;
     // Comparable clock value; micros are not range-checked by the decoder.

@@ -1,7 +1,5 @@
 #include "text_escape.h"
 
-#include <fmt/format.h>
-
 #include <algorithm>
 
 namespace wendrake_cli {
@@ -9,8 +7,37 @@ namespace {
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
+// Bytes that AppendJson cannot copy as they are: controls, the quote, the
+// backslash, and every byte of a multi-byte sequence (checked one by one).
+constexpr bool NeedsJsonEscape(unsigned char byte) {
+  return byte < 0x20 || byte == '"' || byte == '\\' || byte >= 0x7F;
+}
+
+// Bytes that AppendPrintable cannot copy as they are: controls other than
+// tab and newline, and multi-byte sequences.
+constexpr bool NeedsPrintableEscape(unsigned char byte) {
+  return (byte < 0x20 && byte != '\t' && byte != '\n') || byte >= 0x7F;
+}
+
+// Length of the run at the start of `bytes` that `needsEscape` lets through.
+template <bool (*needsEscape)(unsigned char)>
+size_t PlainRun(std::string_view bytes) {
+  size_t i = 0;
+  while (i < bytes.size() && !needsEscape(static_cast<unsigned char>(bytes[i]))) ++i;
+  return i;
+}
+
+constexpr char kLowerHex[] = "0123456789abcdef";
+constexpr char kUpperHex[] = "0123456789ABCDEF";
+
 void AppendUnicodeEscape(std::string* out, unsigned char byte) {
-  fmt::format_to(std::back_inserter(*out), "\\u{:04x}", byte);
+  const char escape[] = {'\\', 'u', '0', '0', kLowerHex[byte >> 4], kLowerHex[byte & 0xF]};
+  out->append(escape, sizeof escape);
+}
+
+void AppendByteEscape(std::string* out, unsigned char byte) {
+  const char escape[] = {'\\', 'x', kUpperHex[byte >> 4], kUpperHex[byte & 0xF]};
+  out->append(escape, sizeof escape);
 }
 
 }  // namespace
@@ -46,6 +73,11 @@ void AppendJson(std::string* out, std::string_view bytes) {
   out->push_back('"');
   size_t i = 0;
   while (i < bytes.size()) {
+    // Plain text is copied a run at a time; only the byte after it is looked at.
+    const size_t run = PlainRun<NeedsJsonEscape>(bytes.substr(i));
+    out->append(bytes.substr(i, run));
+    i += run;
+    if (i == bytes.size()) break;
     const unsigned char byte = static_cast<unsigned char>(bytes[i]);
     if (byte >= 0x80) {
       const size_t length = Utf8SequenceLength(bytes.substr(i));
@@ -66,12 +98,7 @@ void AppendJson(std::string* out, std::string_view bytes) {
       case '\t': out->append("\\t"); break;
       case '\b': out->append("\\b"); break;
       case '\f': out->append("\\f"); break;
-      default:
-        if (byte < 0x20 || byte == 0x7F) {
-          AppendUnicodeEscape(out, byte);
-        } else {
-          out->push_back(static_cast<char>(byte));
-        }
+      default: AppendUnicodeEscape(out, byte);
     }
     ++i;
   }
@@ -81,37 +108,39 @@ void AppendJson(std::string* out, std::string_view bytes) {
 void AppendPrintable(std::string* out, std::string_view bytes) {
   size_t i = 0;
   while (i < bytes.size()) {
+    const size_t run = PlainRun<NeedsPrintableEscape>(bytes.substr(i));
+    out->append(bytes.substr(i, run));
+    i += run;
+    if (i == bytes.size()) break;
     const unsigned char byte = static_cast<unsigned char>(bytes[i]);
     size_t length = 1;
-    bool plain = true;
+    bool plain = false;  // a bare CR would overwrite the line on a terminal
     if (byte >= 0x80) {
       length = Utf8SequenceLength(bytes.substr(i));
       // C1 controls (U+0080..U+009F) steer terminals as C0 controls do.
       const bool c1 = length == 2 && byte == 0xC2 && static_cast<unsigned char>(bytes[i + 1]) < 0xA0;
       plain = length != 0 && !c1;
-    } else if (byte < 0x20 || byte == 0x7F) {
-      // A bare CR would overwrite the line on a terminal: only tab and
-      // newline stay as they are.
-      plain = byte == '\t' || byte == '\n';
     }
     if (plain) {
       out->append(bytes.substr(i, length));
       i += length;
     } else {
-      for (size_t end = i + std::max<size_t>(length, 1); i < end; ++i) {
-        fmt::format_to(std::back_inserter(*out), "\\x{:02X}", static_cast<unsigned char>(bytes[i]));
+      for (const size_t end = i + std::max<size_t>(length, 1); i < end; ++i) {
+        AppendByteEscape(out, static_cast<unsigned char>(bytes[i]));
       }
     }
   }
 }
 
 void AppendCsv(std::string* out, std::string_view bytes) {
-  std::string field;
-  AppendPrintable(&field, bytes);
-  if (field.find_first_of(",\"\n") == std::string::npos) {
-    out->append(field);
+  // The printable form keeps commas, quotes and newlines as they are and
+  // adds none, so the raw bytes tell whether the field needs quotes.
+  if (bytes.find_first_of(",\"\n") == std::string_view::npos) {
+    AppendPrintable(out, bytes);
     return;
   }
+  std::string field;
+  AppendPrintable(&field, bytes);
   out->push_back('"');
   for (char c : field) {
     if (c == '"') out->push_back('"');

@@ -295,6 +295,82 @@ class FixtureLog(unittest.TestCase):
         self.assertIn(" 5120 ", summary[[i["line"] for i in self.items].index(long_dm["line"])])
 
 
+def generated_log(seed):
+    """A random log with CR LF ends, over-long lines, registrations that
+    change midway, clock gaps and steps back, and every record type."""
+    rng = random.Random(seed)
+    message = "1000" + "0410" + "00" * 8 + "00010000"
+    lines = [CLOCK, "RegReport\tEVT\tEvent\tEventName\n", "SEC\t0\t0\n"]
+    records = ["DM\t{a}\t{b}\t{b}\t{a}", "SC\t283\t{n}\t6", "HOP\t120\t{a}\t10", "PSM\t{n}", "AP\t{n}\t{a}",
+               "PCP\t{a}\t{b}\t2", f"CL3\tACH\t0\t{message}", "CL3\tPCH\t0", "UI\t{n}", "ASFI\t{n}",
+               "C1XQI\t{a}\t{b}", "GPS\t31.{n}\t121.{n}", "VOT\t31.{n}\t121.{n}", "C1XFMI\t{n}",
+               "C1XSMI\t{n}", "EVT\t{n:X}\tName{n}", "LAB\t{n}", "ENT\t{n}",
+               "CEVS\t3\t{s}\t3\t0\t3\t1\t{s}\t1\t1", "FileInfo\tx", "junk{n}\tx", ""]
+    second = 0
+    for _ in range(600):
+        roll = rng.random()
+        if roll < 0.08:
+            second += rng.choice([1, 1, 2, 3600, -5])
+            lines.append(f"SEC\t{second % 60}\t{rng.randrange(1000)}\n")
+            if second % 7 == 0:
+                lines.append(f"MIN\t{second // 60 % 60}\n")
+        elif roll < 0.11:
+            names = rng.sample(["Rxagc", "Txpower", "Txgainadj", "FFER", "Total_EcIo"], 3)
+            lines.append("RegReport\tDM\t" + "\t".join(names + [rng.choice(names)]) + "\n")
+        elif roll < 0.12:
+            lines.append("DM\t-50\t" + "9" * rng.choice([8180, 8188, 8189, 8190, 9000]) + "\n")
+        else:
+            line = rng.choice(records).format(a=round(rng.uniform(-100, 30), 3), b=round(rng.uniform(-9, 9), 2),
+                                              n=rng.randrange(400), s=rng.choice([3, 5]))
+            lines.append(line + ("\r\n" if rng.random() < 0.2 else "\n"))
+    return "".join(lines).encode()
+
+
+class TableCommands(unittest.TestCase):
+    """stats and params, built from the native table, agree with the items
+    decode prints one by one, from a file and from a pipe alike."""
+
+    def expected_params_csv(self, log):
+        # decode prints every real value with the same formatting params
+        # uses: read the numbers as the text they are.
+        items = [json.loads(line, parse_float=str, parse_int=str)
+                 for line in check("decode", log).decode("utf-8").splitlines()]
+        names = {}
+        for item in items:
+            for p in item["inherited"] + item["current"]:
+                names[int(p["id"], 16)] = p["name"]
+        ids = sorted(names)
+        out = io.StringIO()
+        writer = csv.writer(out, lineterminator="\n")
+        writer.writerow(["line", "time", "record", "code"] + [names[i] for i in ids])
+        for item in items:
+            held = {int(p["id"], 16): p["real"] for p in item["inherited"] + item["current"]}
+            writer.writerow([item["line"], item["time"]["iso"] or "", item["record"], item["code"]] +
+                            [held.get(i, "") for i in ids])
+        return out.getvalue().encode()
+
+    def test_params_and_stats_match_the_items(self):
+        with tempfile.TemporaryDirectory() as work:
+            logs = [SAMPLE, FIXTURE] + [write_log(work, generated_log(seed), f"g{seed}.log") for seed in range(4)]
+            for log in logs:
+                with open(log, "rb") as f:
+                    data = f.read()
+                params = check("params", log, "--csv")
+                self.assertEqual(params, self.expected_params_csv(log), log)
+                self.assertEqual(check("params", "-", "--csv", stdin=data), params, log)
+                for args in (["stats", "--json"], ["stats"]):
+                    self.assertEqual(check(*args, "-", stdin=data).replace(b"standard input", log.encode()),
+                                     check(*args, log), log)
+                stats = json.loads(check("stats", "--json", log))
+                items = decode_jsonl(log)
+                self.assertEqual(stats["items"], len(items))
+                for p in stats["params"]:
+                    # Items that set the parameter, each once however many of
+                    # its line's columns feed it.
+                    setting = [i for i in items if any(c["id"] == p["id"] for c in i["current"])]
+                    self.assertEqual(p["count"], len(setting), (log, p["name"]))
+
+
 class Errors(unittest.TestCase):
     """Every usage or file error exits 2 with one line on standard error."""
 

@@ -1,0 +1,77 @@
+"""The package's single copies of what it cannot read from a library: the
+constants and item layout of include/wendrake/wendrake.h, checked against the
+header's text; and the parameter tables, read from the table library."""
+
+import ctypes
+import re
+
+import pytest
+
+import wendrake
+from wendrake import _native, _table, header, params
+
+from conftest import SOURCE
+
+HEADER = (SOURCE / "include" / "wendrake" / "wendrake.h").read_text()
+
+_DEFINE = re.compile(r"^#define WENDRAKE_(\w+) (0x[0-9A-Fa-f]+|\d+)u?\s*$", re.M)
+_ENUM = re.compile(r"^\s*WENDRAKE_(\w+) = (-?0x[0-9A-Fa-f]+|-?\d+),?", re.M)
+_SIZE = re.compile(r"^WENDRAKE_LAYOUT_CHECK\(\w+, sizeof\((\w+)\) == (\w+)\);", re.M)
+_OFFSET = re.compile(r"^WENDRAKE_LAYOUT_CHECK\(\w+, offsetof\((\w+), (\w+)\) == (\d+)\);", re.M)
+
+
+def header_value(text):
+    return int(text, 0) if not text.startswith("WENDRAKE_") else getattr(header, text[9:])
+
+
+def test_every_numeric_constant_of_the_header_has_one_equal_python_value():
+    constants = dict(_DEFINE.findall(HEADER) + _ENUM.findall(HEADER))
+    assert len(constants) >= 25  # the patterns still match the header's style
+    mine = {k: v for k, v in vars(header).items() if k.isupper() and isinstance(v, int)}
+    assert {name: int(text, 0) for name, text in constants.items()} == mine
+    assert header.MODULE_TYPES == {k[7:]: v for k, v in mine.items() if k.startswith("MODULE_")}
+
+
+def test_ctypes_layout_matches_every_size_and_offset_the_header_pins():
+    structs = {s.__name__: s for s in (_native.ParamSlot, _native.StructParam, _native.ReportTime,
+                                       _native.ReportBlock, _native.ReportItem)}
+    structs["bool"] = ctypes.c_bool
+    sizes = _SIZE.findall(HEADER)
+    offsets = _OFFSET.findall(HEADER)
+    assert len(sizes) == 6 and len(offsets) == 26
+    for struct, expected in sizes:
+        assert ctypes.sizeof(structs[struct]) == header_value(expected), struct
+    for struct, field, expected in offsets:
+        assert getattr(structs[struct], field).offset == int(expected), (struct, field)
+    # The import-time check pins the same list.
+    pinned = {(s.__name__, f, v) for s, f, v in _native.PINNED_LAYOUT if f is not None}
+    assert pinned == {(s, f, int(v)) for s, f, v in offsets}
+
+
+def test_parameter_tables_come_from_the_table_library(library):
+    assert wendrake.__version__ == params.library_version()
+    assert len(params.SLOT_IDS) == header.PARAM_COUNT == len(set(params.SLOT_IDS))
+    assert params.NAMES[params.L3_STATE] == "L3State" and params.NAMES[params.EVDO_STATE] == "EvdoState"
+    assert params.KNOWN_COLUMNS["EVT"]["Event"] == header.PARAM_EVENT
+    rxagc = params.KNOWN_COLUMNS["DM"]["Rxagc"]
+    assert (params.scale(rxagc), params.real(rxagc, -74230), params.name(rxagc)) == (1000, -74.23, "Rxagc")
+    assert params.name(0x7F01FFFF) == "0x7F01FFFF" and params.scale(0x7F01FFFF) == 1
+    assert params.slot_index(params.SLOT_IDS[91]) == 91
+    assert set(params.SCALES.values()) == {100, 1000}
+    assert params.VALUED_IDS == tuple(pid for pid in params.SLOT_IDS if pid in params.NAMES)
+    with pytest.raises(AttributeError):
+        params.NO_SUCH_TABLE
+
+
+def test_table_library_lookup(tmp_path, library, monkeypatch):
+    beside = _table.find_table_library()
+    assert beside.startswith(str(_native.Path(library).parent))
+    monkeypatch.setenv(_table.TABLE_ENV, str(tmp_path / "nowhere.so"))
+    with pytest.raises(wendrake.WendrakeError, match="WENDRAKE_TABLE_LIBRARY"):
+        _table.find_table_library()
+    monkeypatch.setenv(_table.TABLE_ENV, str(_native.Path(beside).parent))
+    assert _table.find_table_library() == beside
+    # The decoder library is not a table library.
+    monkeypatch.setenv(_table.TABLE_ENV, library)
+    with pytest.raises(wendrake.WendrakeError, match="not a wendrake table library"):
+        _table.read_catalogue()

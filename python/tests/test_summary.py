@@ -1,0 +1,78 @@
+"""The per-log summary from the table library's columns equals the same
+figures computed item by item."""
+
+import contextlib
+import os
+
+import pytest
+
+import wendrake
+from wendrake import params
+from wendrake.header import PARAM_EVDO_STATE
+from wendrake.summary import AT_CONNECTED, FIELDS, summarize
+
+from conftest import SAMPLE
+from test_dataframe import ROUGH_LOG
+
+_FIGURES = {"rx_agc_mean_dbm": ("DM", "Rxagc", "mean"), "tx_power_max_dbm": ("DM", "Txpower", "max"),
+            "ecio_mean_db": ("DM", "Total_EcIo", "mean"), "sinr_mean_db": ("DM", "Total_SINR", "mean"),
+            "evdo_rlp_rx_peak_kbps": ("C1XQI", "EV_RxRLPThroughput", "max"),
+            "rlp_rx_peak_kbps": ("C1XQI", "Rlprx_Rate", "max")}
+
+
+def reference_summary(path, library):
+    """The summary computed plainly, one item at a time."""
+    known = params.KNOWN_COLUMNS
+    ids = {known[record][column]: field for field, (record, column, _) in _FIGURES.items()}
+    seen = {field: [] for field in _FIGURES}
+    at_state_id = known["CEVS"]["AT_State"]
+    count = layer3 = events = changes = 0
+    start = end = evdo_state = at_state = at_since = None
+    connected = 0.0
+    with wendrake.decode_file(path, library=library) as items:
+        for item in items:
+            count += 1
+            layer3 += item.is_layer3
+            events += item.is_event
+            when = item.time
+            if when is not None:
+                start = when if start is None or when < start else start
+                end = when if end is None or when > end else end
+            for p in item.current:
+                if p.id in ids:
+                    seen[ids[p.id]].append(p.real)
+                elif p.id == PARAM_EVDO_STATE:
+                    changes += evdo_state is not None and p.stored != evdo_state
+                    evdo_state = p.stored
+                elif p.id == at_state_id and when is not None:
+                    value = p.stored & 0xFF
+                    if value != at_state:
+                        if at_state == AT_CONNECTED:
+                            connected += (when - at_since).total_seconds()
+                        at_state, at_since = value, when
+        lines = items.decoder.lines
+    if at_state == AT_CONNECTED and end is not None:
+        connected += (end - at_since).total_seconds()
+    row = {"path": os.fspath(path), "lines": lines, "items": count, "layer3": layer3,
+           "events": events, "start": start, "end": end,
+           "duration_s": (end - start).total_seconds() if start is not None else None,
+           "evdo_state_changes": changes, "evdo_connected_s": connected}
+    for field, (_, _, figure) in _FIGURES.items():
+        values = seen[field]
+        row[field] = None if not values else (sum(values) / len(values) if figure == "mean" else max(values))
+    return {field: row[field] for field in FIELDS}
+
+
+@pytest.mark.parametrize("log", ["sample", "rough"])
+def test_summary_equals_the_item_by_item_figures(tmp_path, library, log):
+    path = SAMPLE
+    if log == "rough":
+        path = tmp_path / "rough.log"
+        path.write_bytes(ROUGH_LOG.encode())
+    with (contextlib.nullcontext() if log == "sample" else pytest.warns(wendrake.WendrakeWarning)):
+        got = summarize(path, library=library)
+    with (contextlib.nullcontext() if log == "sample" else pytest.warns(wendrake.WendrakeWarning)):
+        expected = reference_summary(path, library)
+    assert got == expected
+    if log == "sample":
+        assert got["items"] == 2549 and got["evdo_state_changes"] > 0 and got["evdo_connected_s"] > 0

@@ -1,0 +1,193 @@
+"""Whole logs decoded into columns by the table library, read as numpy arrays.
+
+    with Table("drive.log") as table:
+        rx = table.array("Rxagc")          # float64, NaN where an item has none
+        lat = table.array("latitude")
+
+A Table holds the library's columns; `column()` gives zero-copy views that
+are valid until the table is closed, `array()` copies.
+"""
+
+import ctypes
+import os
+
+from . import _native, _table
+from ._native import WendrakeError
+
+_INT64, _UINT32, _INT32, _INT16, _FLOAT64, _CATEGORY = 1, 2, 3, 4, 5, 6
+_DTYPES = {_INT64: "int64", _UINT32: "uint32", _INT32: "int32", _INT16: "int16",
+           _FLOAT64: "float64", _CATEGORY: "int32"}
+CURRENT_ONLY = 1
+
+# The fixed columns every table has, before its parameter columns.
+ITEM_COLUMNS = ("line", "record", "code", "direction", "stamp", "stamp_us", "clock_ms",
+                "log_code", "message_type", "sub_code", "event", "event_name", "message",
+                "latitude", "longitude", "altitude", "speed", "heading", "satellites", "fix_age")
+
+
+class _Column(ctypes.Structure):
+    """WendrakeColumn of include/wendrake/table.h."""
+    _fields_ = [("name", ctypes.c_char_p), ("type", ctypes.c_int32), ("param_id", ctypes.c_uint32),
+                ("data", ctypes.c_void_p), ("length", ctypes.c_int64),
+                ("categories", ctypes.POINTER(ctypes.c_char_p)), ("category_count", ctypes.c_int32)]
+
+
+_PROTOTYPES = {
+    "wendrake_error_message": (ctypes.c_char_p, [ctypes.c_int]),
+    "wendrake_table_from_file": (ctypes.c_int, [ctypes.c_char_p, ctypes.c_int, ctypes.c_uint,
+                                                ctypes.POINTER(ctypes.c_void_p)]),
+    "wendrake_table_from_buffer": (ctypes.c_int, [ctypes.c_char_p, ctypes.c_size_t, ctypes.c_int,
+                                                  ctypes.c_uint, ctypes.POINTER(ctypes.c_void_p)]),
+    "wendrake_table_free": (None, [ctypes.c_void_p]),
+    "wendrake_table_rows": (ctypes.c_int64, [ctypes.c_void_p]),
+    "wendrake_table_lines": (ctypes.c_int64, [ctypes.c_void_p]),
+    "wendrake_table_unterminated": (ctypes.c_int, [ctypes.c_void_p]),
+    "wendrake_table_fixes": (ctypes.c_int, [ctypes.c_void_p, ctypes.POINTER(ctypes.c_int64),
+                                            ctypes.POINTER(ctypes.c_int64)]),
+    "wendrake_table_column_count": (ctypes.c_int, [ctypes.c_void_p]),
+    "wendrake_table_column": (ctypes.c_int, [ctypes.c_void_p, ctypes.c_int, ctypes.POINTER(_Column)]),
+}
+
+_opened = {}  # table library path -> CDLL with the prototypes set
+
+
+def _library(library=None):
+    path = _table.find_table_library(library)
+    cdll = _opened.get(path)
+    if cdll is None:
+        cdll = _native.open_shared_object(path)
+        for name, (restype, argtypes) in _PROTOTYPES.items():
+            try:
+                function = getattr(cdll, name)
+            except AttributeError:
+                raise WendrakeError("%s lacks %s: rebuild it" % (path, name)) from None
+            function.restype = restype
+            function.argtypes = argtypes
+        _opened[path] = cdll
+    return cdll
+
+
+class Table:
+    """One log decoded into columns (see include/wendrake/table.h for each one).
+
+    `source` is a path or a bytes-like log. With `carried` (the default) a
+    parameter cell holds every value the parameter has at the item, carried
+    over or set by its line; without, only the values its own line set.
+    `library` is the decoder library's path; the table library beside it is
+    used (else as the package finds it).
+    """
+
+    def __init__(self, source, module=0xB101, *, carried=True, library=None):
+        import numpy  # noqa: F401  (fail early, before any work, when it is missing)
+
+        module = _native.module_type(module)
+        lib = _library(library)
+        flags = 0 if carried else CURRENT_ONLY
+        handle = ctypes.c_void_p()
+        if isinstance(source, (str, os.PathLike)):
+            path = os.fspath(source)
+            # The usual OSError (FileNotFoundError, PermissionError,
+            # IsADirectoryError) for a path that cannot be read.
+            open(path, "rb").close()
+            if os.path.isdir(path):
+                raise IsADirectoryError(21, "Is a directory", path)
+            result = lib.wendrake_table_from_file(os.fsencode(path), module, flags, ctypes.byref(handle))
+            if result != 0:
+                raise OSError("%s: %s" % (lib.wendrake_error_message(result).decode(), path))
+        else:
+            data = bytes(memoryview(source))
+            result = lib.wendrake_table_from_buffer(data, len(data), module, flags, ctypes.byref(handle))
+            if result != 0:
+                raise WendrakeError(lib.wendrake_error_message(result).decode())
+        self._lib = lib
+        self._handle = handle
+        self._columns = {}
+        column = _Column()
+        for index in range(lib.wendrake_table_column_count(handle)):
+            lib.wendrake_table_column(handle, index, ctypes.byref(column))
+            name = column.name.decode("utf-8", "replace")
+            categories = [column.categories[i].decode("utf-8", "replace")
+                          for i in range(column.category_count)] if column.type == _CATEGORY else None
+            self._columns[name] = (column.type, column.param_id, column.data, column.length, categories)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def __del__(self):
+        self.close()
+
+    def close(self):
+        """Frees the library's columns; views from column() die with them."""
+        handle = getattr(self, "_handle", None)
+        if handle:
+            self._lib.wendrake_table_free(handle)
+            self._handle = None
+
+    def _open(self):
+        if not self._handle:
+            raise WendrakeError("the table is closed")
+        return self._handle
+
+    @property
+    def rows(self):
+        return self._lib.wendrake_table_rows(self._open())
+
+    @property
+    def lines(self):
+        """Physical lines of the log."""
+        return self._lib.wendrake_table_lines(self._open())
+
+    @property
+    def unterminated(self):
+        """Whether the log's last line had no newline (it was decoded all the same)."""
+        return bool(self._lib.wendrake_table_unterminated(self._open()))
+
+    @property
+    def fixes(self):
+        """(kept, rejected) GPS fixes."""
+        kept, rejected = ctypes.c_int64(), ctypes.c_int64()
+        self._lib.wendrake_table_fixes(self._open(), ctypes.byref(kept), ctypes.byref(rejected))
+        return kept.value, rejected.value
+
+    @property
+    def names(self):
+        """Every column name, the fixed ones first, then the parameters in slot order."""
+        return list(self._columns)
+
+    @property
+    def param_columns(self):
+        """{column name: parameter id} of the parameter columns."""
+        return {name: c[1] for name, c in self._columns.items() if c[1]}
+
+    def categories(self, name):
+        """The names a category column's codes stand for ("record", "event_name", "message")."""
+        return self._columns[name][4]
+
+    def column(self, name):
+        """A numpy view of the library's column, valid until close()."""
+        import numpy as np
+
+        kind, _, data, length, _ = self._columns[name]
+        self._open()
+        dtype = np.dtype(_DTYPES[kind])
+        if length == 0 or not data:
+            return np.empty(0, dtype)
+        buffer = (ctypes.c_char * (length * dtype.itemsize)).from_address(data)
+        view = np.frombuffer(buffer, dtype=dtype, count=length)
+        view.flags.writeable = False
+        return view
+
+    def array(self, name):
+        """A copy of a column; category columns as an object array of their names
+        (None where a row has none)."""
+        import numpy as np
+
+        values = self.column(name)
+        categories = self._columns[name][4]
+        if categories is None:
+            return values.copy()
+        names = np.array(categories + [None], dtype=object)
+        return names[values]  # code -1 picks the trailing None

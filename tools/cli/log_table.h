@@ -1,0 +1,53 @@
+// A log decoded into columns by the table library, with the columns the
+// tool reads picked out by name.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "wendrake/table.h"
+
+namespace wendrake_cli {
+
+class LogTable {
+ public:
+  LogTable() = default;
+  ~LogTable();
+  LogTable(const LogTable&) = delete;
+  LogTable& operator=(const LogTable&) = delete;
+
+  // Decodes `log` (named `name` in messages); `flags` as the table library
+  // takes them. False with a one-line `error`.
+  bool Build(std::string_view log, int moduleType, unsigned flags, const std::string& name,
+             std::string* error);
+
+  struct Param {
+    uint32_t id;
+    const double* values;  // real units, NaN where the item has none
+  };
+
+  size_t rows() const { return rows_; }
+  uint64_t lines() const { return lines_; }
+  bool unterminated() const { return unterminated_; }
+  const int64_t* line() const { return line_; }
+  const uint32_t* code() const { return code_; }
+  const uint32_t* stamp() const { return stamp_; }
+  const uint32_t* stampMicros() const { return stampMicros_; }
+  // The parameter columns, by identifier.
+  const std::vector<Param>& params() const { return params_; }
+
+ private:
+  WendrakeTable* table_ = nullptr;
+  size_t rows_ = 0;
+  uint64_t lines_ = 0;
+  bool unterminated_ = false;
+  const int64_t* line_ = nullptr;
+  const uint32_t* code_ = nullptr;
+  const uint32_t* stamp_ = nullptr;
+  const uint32_t* stampMicros_ = nullptr;
+  std::vector<Param> params_;
+};
+
+}  // namespace wendrake_cli
