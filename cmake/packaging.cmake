@@ -100,4 +100,18 @@ if(WENDRAKE_BUILD_TESTS)
     COMMAND ${PROJECT_SOURCE_DIR}/tests/packaging/check_deb_contents.sh ${CMAKE_CPACK_COMMAND}
             ${PROJECT_BINARY_DIR} ${CMAKE_INSTALL_LIBDIR} ${PROJECT_VERSION})
   set_tests_properties(debian_packages PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 600)
+  # pip install of python/ into a virtual environment, offline; Debian's
+  # interpreter when the Python tests have none of their own.
+  set(pip_python ${WENDRAKE_PYTHON_TESTS})
+  if(NOT pip_python)
+    set(pip_python ${WENDRAKE_PYTHON_SCRIPTS})
+  endif()
+  add_test(NAME python_pip_install
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/packaging/check_pip_install.sh ${pip_python}
+            ${PROJECT_SOURCE_DIR} $<TARGET_FILE:wendrake>)
+  set_tests_properties(python_pip_install PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+  if(WENDRAKE_SANITIZE OR WENDRAKE_TSAN)
+    # A sanitized library loads into python only behind LD_PRELOAD of its runtime.
+    set_tests_properties(python_pip_install PROPERTIES DISABLED TRUE)
+  endif()
 endif()
