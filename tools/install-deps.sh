@@ -49,13 +49,6 @@ done
 [ -r /etc/debian_version ] && command -v apt-get >/dev/null ||
   die "this script installs Debian packages; install the packages it lists by hand elsewhere"
 
-# Root runs apt-get itself; anyone else goes through sudo.
-as_root=()
-if [ "$(id -u)" -ne 0 ]; then
-  command -v sudo >/dev/null || die "run as root, or install sudo"
-  as_root=(sudo)
-fi
-
 installed() {
   [ "$(dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null)" = installed ]
 }
@@ -69,6 +62,13 @@ if [ ${#missing[@]} -eq 0 ]; then
   exit 0
 fi
 echo "install-deps: installing ${missing[*]}"
+
+# Root runs apt-get itself; anyone else goes through sudo (a dry run needs neither).
+as_root=()
+if [ "$(id -u)" -ne 0 ] && [ -z "$dry_run" ]; then
+  command -v sudo >/dev/null || die "run as root, or install sudo, to install ${missing[*]}"
+  as_root=(sudo)
+fi
 
 # A package of a foreign architecture (wine32:i386) needs that architecture
 # known to dpkg before the package lists are read.
