@@ -10,6 +10,8 @@ import os
 import sys
 from pathlib import Path
 
+from . import _search
+
 from .header import (BLOCK_SIZE, MODULE_TYPES, PARAM_COUNT, REPORT_ITEM_SIZE,
                      STRUCT_AREA_SIZE, STRUCT_LIST_CAPACITY)
 
@@ -154,9 +156,6 @@ elif sys.platform == "darwin":
 else:
     _FILE_NAMES = ("libwendrake.so.0", "libwendrake.so")
 
-_SYSTEM_DIRS = ("/usr/local/lib", "/usr/local/lib64", "/usr/lib", "/usr/lib64",
-                "/usr/lib/x86_64-linux-gnu", "/usr/lib/aarch64-linux-gnu", "/opt/wendrake/lib")
-
 # Sanitizer runtimes insist on being loaded first: dlopen-ing a library that
 # needs one into a plain interpreter aborts the process instead of failing.
 _SANITIZER_RUNTIMES = (b"libasan.so", b"libtsan.so", b"libubsan.so", b"libclang_rt.asan")
@@ -179,9 +178,16 @@ def _repo_build_libraries():
     return found
 
 
-def _system_libraries():
-    found = [Path(d) / n for d in _SYSTEM_DIRS for n in _FILE_NAMES if (Path(d) / n).is_file()]
-    return found
+def _in_folders(folders):
+    return [d / n for d in folders for n in _FILE_NAMES if (d / n).is_file()]
+
+
+def _searched():
+    """The places find_library looks, for error messages."""
+    before, after = _search.folders()
+    builds = str(Path(__file__).resolve().parents[2] / "build*")
+    return ", ".join([str(d) for d in before] + [builds] + [str(d) for d in after]
+                     + ["the dynamic loader's path"])
 
 
 def _needs_sanitizer_runtime(path):
@@ -242,9 +248,8 @@ _loaded = {}
 
 
 def find_library(path=None):
-    """Path of the library to load: `path`, $WENDRAKE_LIBRARY, a library in the
-    source tree's build directories, or one in the usual system locations
-    (last, the dynamic loader's own search by file name)."""
+    """Path of the library to load: `path`, $WENDRAKE_LIBRARY, else the first
+    found where _search says (last, the dynamic loader's own search by file name)."""
     explicit = path if path is not None else os.environ.get(LIBRARY_ENV) or None
     if explicit is not None:
         explicit = Path(explicit)
@@ -257,7 +262,8 @@ def find_library(path=None):
             source = "argument" if path is not None else "$" + LIBRARY_ENV
             raise WendrakeError("wendrake library %s (from %s) does not exist" % (explicit, source))
         return str(explicit.resolve())
-    for candidate in _repo_build_libraries() + _system_libraries():
+    before, after = _search.folders()
+    for candidate in _in_folders(before) + _repo_build_libraries() + _in_folders(after):
         if not _needs_sanitizer_runtime(candidate):
             return str(candidate.resolve())
     # Left to the dynamic loader (LD_LIBRARY_PATH, ld.so.cache).
@@ -274,9 +280,9 @@ def load(path=None):
         except WendrakeError as e:
             if resolved == _FILE_NAMES[0]:
                 raise WendrakeError(
-                    "wendrake library not found: pass library=PATH, set %s, build it "
-                    "(cmake --preset default && cmake --build build/default --target wendrake), "
-                    "or install it (%s)" % (LIBRARY_ENV, e)) from None
+                    "wendrake library not found (looked in %s): pass library=PATH, set %s, "
+                    "build it (cmake --preset default && cmake --build build/default --target "
+                    "wendrake), or install it (%s)" % (_searched(), LIBRARY_ENV, e)) from None
             raise
         _loaded[resolved] = library
     return library

@@ -4,9 +4,10 @@ header and fails when any of them differs, so they cannot drift.
 Names are the header's without the WENDRAKE_ prefix.
 """
 
-VERSION_MAJOR = 0
-VERSION_MINOR = 1
-VERSION_PATCH = 0
+from ._version import __version__ as _version
+
+# The version, from the one VERSION file the build also reads.
+VERSION_MAJOR, VERSION_MINOR, VERSION_PATCH = (int(part) for part in _version.split("."))
 
 # Chip module types; the module type forms the high half of most message codes.
 MODULE_B101 = 0xB101

@@ -7,7 +7,8 @@
 #      GoogleTest's pass count (an i686 program under an incomplete wine exits
 #      0 without running anything);
 #   3. tools/windows/host_win.c, built for Windows and for Linux, prints the
-#      same items for the same logs in the same time zone.
+#      same items for the same logs in the same time zone;
+#   4. the release zip (tools/windows/release_zip.sh) holds what it should.
 # Ends with "wine: N passed, M failed" and exits non-zero on any failure.
 #
 # Environment: BUILD_ROOT (default <repo>/build), JOBS (default 2),
@@ -186,6 +187,25 @@ for log in "${logs[@]}"; do
     fail "$name: stamps do not change with the time zone"
   fi
 done
+
+# ---- The release archive ---------------------------------------------------
+echo "== the Windows release archive"
+if zip=$(BUILD_ROOT=$build_root JOBS=$jobs "$root/tools/windows/release_zip.sh" | tail -1) &&
+   listing=$(cmake -E tar tf "$zip"); then
+  base=$(basename "$zip" .zip)
+  missing=""
+  for f in x86/wendrake.dll x86/libwendrake.dll.a x64/wendrake.dll x64/libwendrake.dll.a \
+           include/wendrake/wendrake.h wendrake.def README.txt VERSION; do
+    grep -qx "$base/$f" <<<"$listing" || missing="$missing $f"
+  done
+  if [ -z "$missing" ]; then
+    pass "release archive $(basename "$zip") holds both DLLs, import libraries, header, .def, README"
+  else
+    fail "release archive $(basename "$zip") lacks$missing"
+  fi
+else
+  fail "release archive not made (tools/windows/release_zip.sh)"
+fi
 
 [ -z "$not_run" ] || echo "wine: not run on this kernel (32-bit programs cannot start):$not_run"
 echo "wine: $passed passed, $failed failed"

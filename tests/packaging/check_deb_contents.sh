@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Builds the Debian packages from a build tree with CPack and checks each
+# package's files (dpkg-deb -c) and control fields (dpkg-deb -I): names,
+# version, SONAMEs, dependencies from dpkg-shlibdeps, the ldconfig trigger.
+# Exits 77 (skipped) where dpkg-deb or dpkg-shlibdeps is missing.
+# Usage: check_deb_contents.sh CPACK BUILD_DIR LIBDIR VERSION
+set -euo pipefail
+cpack=$1 build=$2 libdir=$3 version=$4
+
+for tool in dpkg-deb dpkg-shlibdeps; do
+  command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed (dpkg-dev)"; exit 77; }
+done
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+"$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 ||
+  { cat "$work/cpack.log"; echo "cpack failed" >&2; exit 1; }
+
+failures=0
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+
+# check PACKAGE ARCH: the file must exist; prints its control file and listing.
+deb_of() {
+  local deb=$work/${1}_${version}_$2.deb
+  [ -f "$deb" ] || { fail "no package $(basename "$deb") (made: $(cd "$work" && ls ./*.deb | tr '\n' ' '))"; return 1; }
+  echo "$deb"
+}
+has_file() { grep -qE " \./$2\$| \./$2 -> " <<<"$1" || fail "$3 lacks $2"; }
+has_field() { grep -qE "^ $2" <<<"$1" || fail "$3: no control line matching '$2'"; }
+
+arch=$(dpkg --print-architecture)
+lib=${libdir#/}
+prefix_usr=usr
+
+if deb=$(deb_of libwendrake0 "$arch"); then
+  files=$(dpkg-deb -c "$deb") info=$(dpkg-deb -I "$deb")
+  for f in libwendrake.so.0 "libwendrake.so.$version" libwendrake_table.so.0 "libwendrake_table.so.$version"; do
+    has_file "$files" "$prefix_usr/$lib/$f" libwendrake0
+  done
+  grep -q '\.so$\| \./usr/include' <<<"$(awk '{print $6}' <<<"$files")" && fail "libwendrake0 holds development files"
+  has_field "$info" "Depends: .*libc6 \(>= " libwendrake0
+  has_field "$info" "Depends: .*libstdc\+\+6 \(>= " libwendrake0
+  dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./shlibs | grep -q "^libwendrake 0 libwendrake0 (= $version)" ||
+    fail "libwendrake0: shlibs lacks libwendrake 0"
+  dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./triggers | grep -q '^activate-noawait ldconfig' ||
+    fail "libwendrake0: no ldconfig trigger"
+  mkdir "$work/runtime"
+  dpkg-deb -x "$deb" "$work/runtime"
+  for so in libwendrake libwendrake_table; do
+    readelf -d "$work/runtime/$prefix_usr/$lib/$so.so.$version" | grep -q "SONAME.*\[$so.so.0\]" ||
+      fail "$so.so.$version lacks the SONAME $so.so.0"
+  done
+fi
+
+if deb=$(deb_of libwendrake-dev "$arch"); then
+  files=$(dpkg-deb -c "$deb") info=$(dpkg-deb -I "$deb")
+  for f in usr/include/wendrake/wendrake.h usr/include/wendrake/table.h "$lib/libwendrake.so" \
+           "$lib/libwendrake_table.so" "$lib/pkgconfig/wendrake.pc" "$lib/cmake/wendrake/wendrakeConfig.cmake" \
+           "$lib/cmake/wendrake/wendrakeConfigVersion.cmake" "$lib/cmake/wendrake/wendrakeTargets.cmake"; do
+    case $f in usr/*) ;; *) f=$prefix_usr/$f ;; esac
+    has_file "$files" "$f" libwendrake-dev
+  done
+  has_field "$info" "Depends: .*libwendrake0 \(= $version\)" libwendrake-dev
+fi
+
+if deb=$(deb_of wendrake-tools "$arch"); then
+  files=$(dpkg-deb -c "$deb") info=$(dpkg-deb -I "$deb")
+  for f in usr/bin/wendrake usr/share/man/man1/wendrake.1 usr/share/bash-completion/completions/wendrake; do
+    has_file "$files" "$f" wendrake-tools
+  done
+  has_field "$info" "Depends: .*libwendrake0 \(= $version\)" wendrake-tools
+  has_field "$info" "Depends: .*libfmt9" wendrake-tools
+  mkdir "$work/tools"
+  dpkg-deb -x "$deb" "$work/tools"
+  grep -q "^\.TH WENDRAKE \"1\" .*\"wendrake $version\"" "$work/tools/usr/share/man/man1/wendrake.1" ||
+    fail "the man page does not name wendrake $version"
+  grep -q '^\.SS "Subcommands:"\|Subcommands' "$work/tools/usr/share/man/man1/wendrake.1" ||
+    fail "the man page lacks the subcommands of --help"
+fi
+
+if deb=$(deb_of python3-wendrake all); then
+  files=$(dpkg-deb -c "$deb") info=$(dpkg-deb -I "$deb")
+  for f in usr/lib/python3/dist-packages/wendrake/__init__.py usr/lib/python3/dist-packages/wendrake/VERSION \
+           usr/bin/wendrake-py; do
+    has_file "$files" "$f" python3-wendrake
+  done
+  grep -q '__pycache__' <<<"$files" && fail "python3-wendrake ships __pycache__"
+  has_field "$info" "Depends: .*python3" python3-wendrake
+  has_field "$info" "Depends: .*libwendrake0 \(= $version\)" python3-wendrake
+  has_field "$info" "Architecture: all" python3-wendrake
+fi
+
+if [ "$failures" -ne 0 ]; then
+  echo "debian packages: $failures failures; cpack said:"
+  tail -30 "$work/cpack.log"
+  exit 1
+fi
+echo "debian packages: libwendrake0, libwendrake-dev, wendrake-tools, python3-wendrake $version: contents and dependencies as expected"
