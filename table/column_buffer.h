@@ -52,8 +52,9 @@ class ColumnBuffer {
       // Aligned, so that every whole 2 MB of the block is a huge page; the
       // tail keeps small pages, so a column never holds more than it uses.
       const size_t rounded = (bytes + kSmallPage - 1) / kSmallPage * kSmallPage;
-      grown = std::aligned_alloc(kHugePage, rounded);
-      if (grown == nullptr) throw std::bad_alloc();
+      // posix_memalign, not aligned_alloc: the size need not be a multiple
+      // of the alignment.
+      if (posix_memalign(&grown, kHugePage, rounded) != 0) throw std::bad_alloc();
       AdviseHugePages(grown, rounded);
       if (data_ != nullptr) std::memcpy(grown, data_, size_ * sizeof(T));
       std::free(data_);
