@@ -69,21 +69,26 @@ class MapWriter {
     }
   }
 
+  // One layer after the other: the KML writer closes a layer for writing
+  // when the next one is created.
   bool Write(std::string* error) {
-    if (!CreateLayers(error)) return false;
+    if (!CreateItemsLayer(error)) return false;
     for (const DriveItem& item : view_.items) {
-      if (!item.positioned()) continue;
-      if (!AddItem(item, items_, "item", error)) return false;
-      if (item.isEvent() && !AddItem(item, events_, "event", error)) return false;
+      if (item.positioned() && !AddItem(item, items_, "item", error)) return false;
     }
-    return kml_ ? AddColouredRoute(error) : AddRoute(error);
+    if (!CreateRouteLayer(error) || !(kml_ ? AddColouredRoute(error) : AddRoute(error))) return false;
+    if (!CreateEventsLayer(error)) return false;
+    for (const DriveItem& item : view_.items) {
+      if (item.positioned() && item.isEvent() && !AddItem(item, events_, "event", error)) return false;
+    }
+    return true;
   }
 
  private:
-  OGRLayer* NewLayer(const char* name, OGRwkbGeometryType type, const std::string& description) {
-    CPLStringList options;
-    if (kml_ && !description.empty()) options.SetNameValue("DESCRIPTION", description.c_str());
-    return dataset_->CreateLayer(name, &wgs84_, type, options.List());
+  OGRLayer* NewLayer(const char* name, OGRwkbGeometryType type, std::string* error) {
+    OGRLayer* layer = dataset_->CreateLayer(name, &wgs84_, type, nullptr);
+    if (layer == nullptr) *error = GdalError(std::string("cannot create the layer ") + name);
+    return layer;
   }
 
   bool AddField(OGRLayer* layer, const std::string& name, OGRFieldType type, std::string* error) {
@@ -95,18 +100,11 @@ class MapWriter {
     return true;
   }
 
-  bool CreateLayers(std::string* error) {
-    if (oneLayer_) {
-      items_ = route_ = events_ = NewLayer("drive", wkbUnknown, "");
-    } else {
-      items_ = NewLayer("items", wkbPoint, "");
-      route_ = NewLayer("route", wkbLineString, kml_ ? Legend() : "");
-      events_ = NewLayer("events", wkbPoint, "");
-    }
-    if (items_ == nullptr || route_ == nullptr || events_ == nullptr) {
-      *error = GdalError("cannot create the layers");
-      return false;
-    }
+  // The items layer; in a one-layer file, the layer of all three kinds.
+  bool CreateItemsLayer(std::string* error) {
+    items_ = NewLayer(oneLayer_ ? "drive" : "items", oneLayer_ ? wkbUnknown : wkbPoint, error);
+    if (items_ == nullptr) return false;
+    if (oneLayer_) route_ = events_ = items_;
     FieldNames names;
     std::vector<std::pair<std::string, OGRFieldType>> fields = {
         {"name", OFTString}, {"line", OFTInteger64}, {"time", OFTDateTime}, {"record", OFTString},
@@ -122,13 +120,26 @@ class MapWriter {
     for (const auto& [name, type] : fields) {
       if (!AddField(items_, name, type, error)) return false;
     }
+    return true;
+  }
+
+  bool CreateRouteLayer(std::string* error) {
     if (oneLayer_) return true;
+    route_ = NewLayer("route", kml_ ? wkbUnknown : wkbLineString, error);
+    return route_ != nullptr && AddField(route_, "name", OFTString, error) &&
+           AddField(route_, "kpi", OFTString, error) && AddField(route_, "low", OFTReal, error) &&
+           AddField(route_, "high", OFTReal, error) && (!kml_ || AddField(route_, "description", OFTString, error));
+  }
+
+  bool CreateEventsLayer(std::string* error) {
+    if (oneLayer_) return true;
+    events_ = NewLayer("events", wkbPoint, error);
+    if (events_ == nullptr) return false;
+    const OGRFeatureDefn* items = items_->GetLayerDefn();
     for (const char* name : {"name", "line", "time", "event_name", "event"}) {
-      const OGRFieldType type = items_->GetLayerDefn()->GetFieldDefn(items_->GetLayerDefn()->GetFieldIndex(name))->GetType();
-      if (!AddField(events_, name, type, error)) return false;
+      if (!AddField(events_, name, items->GetFieldDefn(items->GetFieldIndex(name))->GetType(), error)) return false;
     }
-    return AddField(route_, "name", OFTString, error) && AddField(route_, "kpi", OFTString, error) &&
-           AddField(route_, "low", OFTReal, error) && AddField(route_, "high", OFTReal, error);
+    return true;
   }
 
   static void Set(OGRFeature* feature, const char* name, const std::string& value) {
@@ -220,6 +231,7 @@ class MapWriter {
     const std::vector<size_t> vertices = RouteVertices(view_);
     if (vertices.size() < 2) return true;
     if (kpi_ < 0) return AddLine(vertices, 0, vertices.size(), -1, error);
+    if (!AddLegend(error)) return false;
     size_t start = 0;
     for (size_t v = 1; v < vertices.size(); ++v) {
       const bool last = v + 1 == vertices.size();
@@ -231,9 +243,17 @@ class MapWriter {
     return true;
   }
 
-  // The KML legend: an HTML table of the bins' colours and ranges.
+  // The KML legend: a placemark without geometry first in the route's
+  // folder, its description an HTML table of the bins' colours and ranges.
+  bool AddLegend(std::string* error) {
+    FeaturePtr feature(OGRFeature::CreateFeature(route_->GetLayerDefn()));
+    Set(feature.get(), "name", "Legend: " + view_.kpiNames[static_cast<size_t>(kpi_)]);
+    Set(feature.get(), "kpi", view_.kpiNames[static_cast<size_t>(kpi_)]);
+    Set(feature.get(), "description", Legend());
+    return Add(route_, feature.get(), error);
+  }
+
   std::string Legend() const {
-    if (kpi_ < 0) return "";
     std::string legend = "<b>" + view_.kpiNames[static_cast<size_t>(kpi_)] + "</b><table>";
     for (int bin = KpiBins::kCount - 1; bin >= 0 && !std::isnan(bins_.low); --bin) {
       legend += fmt::format("<tr><td style=\"background:{}\">&#160;&#160;&#160;&#160;</td><td>{:.2f} to {:.2f}</td></tr>",
@@ -268,7 +288,9 @@ std::string MapDriverFor(const std::string& path, const std::string& format) {
   }
   if (key == "gpkg") return "GPKG";
   if (key == "geojson" || key == "json") return "GeoJSON";
-  if (key == "kml") return "LIBKML";
+  // GDAL's KML writer, not LIBKML's: LIBKML puts text holding "]]>" into a
+  // CDATA section unsplit, which ends the section early and breaks the file.
+  if (key == "kml") return "KML";
   return "";
 }
 
@@ -280,7 +302,6 @@ bool WriteMap(const DriveView& view, const std::string& path, const std::string&
   bool ok = false;
   {
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(driverName.c_str());
-    if (driver == nullptr && driverName == "LIBKML") driver = GetGDALDriverManager()->GetDriverByName("KML");
     CPLStringList options;
     if (driverName == "GeoJSON") options.SetNameValue("RFC7946", "YES");
     DatasetPtr dataset(driver == nullptr ? nullptr : driver->Create(path.c_str(), 0, 0, 0, GDT_Unknown, options.List()));
@@ -288,7 +309,7 @@ bool WriteMap(const DriveView& view, const std::string& path, const std::string&
       *error = GdalError("cannot create " + path);
     } else {
       const bool transaction = dataset->StartTransaction() == OGRERR_NONE;
-      MapWriter writer(view, dataset.get(), driverName == "GeoJSON", driverName == "LIBKML", kpi);
+      MapWriter writer(view, dataset.get(), driverName == "GeoJSON", driverName == "KML", kpi);
       ok = writer.Write(error);
       if (ok && transaction && dataset->CommitTransaction() != OGRERR_NONE) {
         *error = GdalError("cannot write " + path);

@@ -6,7 +6,8 @@
 //           event name, the fix's altitude, speed, heading, satellites and
 //           age, and every KPI
 //   route   the track as a line; in KML, line pieces coloured by the chosen
-//           KPI's bin, with the legend in the layer's description
+//           KPI's bin, after a legend placemark whose description is a table
+//           of the bins
 //   events  a point per positioned event item, named by its event name
 #pragma once
 
@@ -21,7 +22,7 @@ namespace wendrake_cli {
 std::string MapDriverFor(const std::string& path, const std::string& format);
 
 // Writes the layers into a new file at `path` with `driver` ("GPKG",
-// "GeoJSON" or "LIBKML"), colouring the KML route by KPI `kpi` (-1: none).
+// "GeoJSON" or "KML"), colouring the KML route by KPI `kpi` (-1: none).
 // False with a one-line `error` on any failure; the caller removes `path`.
 bool WriteMap(const DriveView& view, const std::string& path, const std::string& driver, int kpi,
               std::string* error);

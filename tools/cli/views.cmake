@@ -35,3 +35,22 @@ add_library(wendrake_views STATIC
   view_commands.cpp
   ${CMAKE_CURRENT_BINARY_DIR}/report_assets.cpp)
 target_link_libraries(wendrake_views PUBLIC wendrake_cli_lib GDAL::GDAL CLI11::CLI11)
+
+if(WENDRAKE_BUILD_TESTS)
+  add_executable(report_page_test report_page_test.cpp)
+  target_link_libraries(report_page_test PRIVATE wendrake_views GTest::gtest GTest::gtest_main)
+  gtest_discover_tests(report_page_test DISCOVERY_MODE PRE_TEST)
+
+  # Debian's interpreter brings python3-selenium; without Chromium, its
+  # driver or Selenium the browser test says so and passes as skipped.
+  if(WENDRAKE_PYTHON_TESTS)
+    set(views_python ${WENDRAKE_PYTHON_TESTS})
+  else()
+    set(views_python ${WENDRAKE_PYTHON_SCRIPTS})
+  endif()
+  set(views_env "WENDRAKE_CLI=$<TARGET_FILE:wendrake_cli>;WENDRAKE_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  add_test(NAME cli_map_formats COMMAND ${views_python} ${CMAKE_CURRENT_SOURCE_DIR}/tests/map_test.py)
+  add_test(NAME cli_report_browser COMMAND ${views_python} ${CMAKE_CURRENT_SOURCE_DIR}/tests/report_browser_test.py)
+  set_tests_properties(cli_map_formats cli_report_browser PROPERTIES ENVIRONMENT "${views_env}")
+  set_tests_properties(cli_report_browser PROPERTIES TIMEOUT 300)
+endif()
