@@ -129,6 +129,10 @@ class ReportInBrowserTest(unittest.TestCase):
         run("report", SAMPLE, "-o", page)
         run("map", SAMPLE, "-o", gpkg)
         self.assertEqual(self.open(page), [])
+        # The sample's impossible fixes are rejected and counted.
+        sys.path.insert(0, os.path.join(SOURCE, "examples"))
+        from make_sample_log import BAD_FIXES
+        self.assertIn(f" kept, {len(BAD_FIXES)} rejected", self.js("return document.getElementById('summary').textContent"))
 
         # The route's vertices: runs of positioned items at the same coordinates.
         with sqlite3.connect(gpkg) as db:
