@@ -7,7 +7,11 @@ call with soft handoffs, an EV-DO connection with a download, the dormant and
 the inactive EV-DO states, and a 1x data call. It carries every record kind the
 decoder knows, plus the quirks of real recordings: a stretch of CRLF line ends,
 a truncated line, an unknown record token, a line of blanks, layer-3 records
-with an odd number of hex digits, a wrong category or a wrong length word.
+with an odd number of hex digits, a wrong category or a wrong length word. Its
+"GPS" lines follow the positional layout (latitude, longitude, altitude, speed,
+heading, satellites) until the second capture tool registers them by name in
+another order ("RegReport GPS"), and a few seconds carry impossible fixes
+besides the real one: out of range, 0/0, a missing longitude, and a jump.
 
 Usage:
     python3 examples/make_sample_log.py [-o examples/sample_drive.log]
@@ -82,6 +86,14 @@ RECORD_CODES = {
     "CEVS": 0x200D,
 }
 EVENT_CODE_BASE = 0xEE000000
+
+# The layout the second capture tool registers for "GPS" lines: by name, in
+# another order than the positional one.
+GPS_NAMED_COLUMNS = ["Sats", "Heading", "Lon", "Lat", "Speed", "Alt"]
+
+# Seconds of the drive (from the start) that carry an impossible fix after
+# the real one, and how it is impossible. The decoder's table rejects them.
+BAD_FIXES = {60: "out of range", 61: "zero", 62: "no longitude", 63: "jump", 150: "jump"}
 
 # Records the decoder reads but turns into no item.
 NO_ITEM_TOKENS = {"GPS", "VOT", "C1XFMI", "LAB", "ENT", "DAY", "HOUR", "MIN", "SEC"}
@@ -647,6 +659,8 @@ class Drive:
         self.last_do_state = None  # EV-DO states last written; CEVS is written on change
         self.hybrid = 1
         self.drc_rate = 0.0
+        self.gps_named = False  # GPS lines by the registered names (after the first registration of them)
+        self.second = 0
 
     # ---- helpers
 
@@ -682,6 +696,8 @@ class Drive:
     def write_registrations(self):
         for token, names in COLUMNS.items():
             self.out.fields("RegReport", token, *names)
+        if self.gps_named:
+            self.out.fields("RegReport", "GPS", *GPS_NAMED_COLUMNS)
 
     def write_clock(self, when, ms, first):
         out = self.out
@@ -709,12 +725,30 @@ class Drive:
                     f = remaining / length
                     lat, lon = lat0 + (lat1 - lat0) * f, lon0 + (lon1 - lon0) * f
                     heading = self._heading(dx, dy)
-                    self.out.fields("GPS", f"{lat:.6f}", f"{lon:.6f}",
-                                    f"{12 + self.rng.random() * 3:.1f}", f"{speed:.1f}",
-                                    heading, 8 + self.rng.randrange(4))
+                    fix = {"Lat": f"{lat:.6f}", "Lon": f"{lon:.6f}",
+                           "Alt": f"{12 + self.rng.random() * 3:.1f}", "Speed": f"{speed:.1f}",
+                           "Heading": heading, "Sats": 8 + self.rng.randrange(4)}
+                    self.write_fix(fix)
+                    bad = BAD_FIXES.get(self.second)
+                    if bad:
+                        # No random numbers here: the rest of the drive stays as it was.
+                        wrong = dict(fix)
+                        if bad == "out of range":
+                            wrong["Lat"] = "95.000000"
+                        elif bad == "zero":
+                            wrong["Lat"], wrong["Lon"] = "0.000000", "0.000000"
+                        elif bad == "no longitude":
+                            wrong["Lon"] = ""
+                        else:  # 0.3 degrees (33 km) away a second later
+                            wrong["Lat"] = f"{lat + 0.3:.6f}"
+                        self.write_fix(wrong)
                     return
                 remaining -= length
             self.route_pos = remaining  # back at the start of the loop
+
+    def write_fix(self, fix):
+        order = GPS_NAMED_COLUMNS if self.gps_named else ["Lat", "Lon", "Alt", "Speed", "Heading", "Sats"]
+        self.out.fields("GPS", *(fix[name] for name in order))
 
     @staticmethod
     def _heading(dx, dy):
@@ -1226,6 +1260,7 @@ class Drive:
             phase, ps, length = self.phase_at(cycle_second)
             self.out.crlf = cycle_second in CRLF_SECONDS
             if cycle_second == CRLF_SECONDS.start:
+                self.gps_named = True
                 self.write_registrations()
             self.write_clock(when, ms, t == 0)
             self.write_second(t, when, ms, cycle_second, phase, ps, length)
@@ -1234,6 +1269,7 @@ class Drive:
 
     def write_second(self, t, when, ms, cycle_second, phase, ps, length):
         out, rng = self.out, self.rng
+        self.second = t
         # Sub-second offsets for the layer-3 time stamps stay below one second.
         ms = min(ms, 300)
         self.write_gps()

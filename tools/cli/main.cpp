@@ -3,6 +3,8 @@
 //   wendrake decode LOG|- [--module M] [--format jsonl|csv|text|summary] [-o FILE]
 //   wendrake stats  LOG|- [--module M] [--json] [-o FILE]
 //   wendrake params LOG|- --csv [--module M] [-o FILE]
+//   wendrake map    LOG|- -o route.gpkg|.geojson|.kml [--kpi NAME] [--module M]
+//   wendrake report LOG|- -o report.html [--kpi NAME] [--module M]
 //
 // Exit status: 0 success, 2 usage, file or write error (one line on
 // standard error), 1 anything unexpected. Nothing escapes main.
@@ -30,6 +32,7 @@
 #include "signal_cleanup.h"
 #include "stats.h"
 #include "text_escape.h"
+#include "view_commands.h"
 #include "wendrake/wendrake.h"
 
 namespace wendrake_cli {
@@ -235,11 +238,16 @@ int Run(int argc, char** argv) {
   AddCommon(params, &options);
   params->add_flag("--csv", options.csv, "write CSV (the only table format, and the default)");
 
+  ViewOptions view;
+  CLI::App* map = AddMapCommand(app, &view);
+  CLI::App* report = AddReportCommand(app, &view);
+
   // CLI11 reports an unknown first word, or an option before the
   // subcommand, as a missing subcommand; name it instead.
   const std::string first = argc > 1 ? argv[1] : "";
-  if (!first.empty() && first[0] != '-' && first != "decode" && first != "stats" && first != "params") {
-    return Fail(kExitUsage, fmt::format("unknown subcommand '{}' (expected decode, stats or params)", first));
+  if (!first.empty() && first[0] != '-' && first != "decode" && first != "stats" && first != "params" &&
+      first != "map" && first != "report") {
+    return Fail(kExitUsage, fmt::format("unknown subcommand '{}' (expected decode, stats, params, map or report)", first));
   }
   if (!first.empty() && first[0] == '-' && first != "-h" && first != "--help" && first != "--version") {
     return Fail(kExitUsage, fmt::format("unknown option '{}' (options follow the subcommand: wendrake decode LOG {})",
@@ -261,6 +269,13 @@ int Run(int argc, char** argv) {
   try {
     if (decode->parsed()) return RunDecode(options);
     if (stats->parsed()) return RunStats(options);
+    if (map->parsed() || report->parsed()) {
+      const int type = ModuleType(view.module, &view.module);
+      if (type == 0) return Fail(kExitUsage, "unknown module type '" + view.module + "'");
+      std::string error;
+      const int status = map->parsed() ? RunMap(view, type, &error) : RunReport(view, type, &error);
+      return status == 0 ? 0 : Fail(status, error);
+    }
     return RunParams(options);
   } catch (const WriteError& e) {
     // Thrown at the first failed write; the output's destructor has removed

@@ -1,0 +1,26 @@
+// The "map" and "report" subcommands: geodata files and the report page of
+// a drive (map_export.h, report_page.h).
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <string>
+
+namespace wendrake_cli {
+
+struct ViewOptions {
+  std::string log;
+  std::string module = "B101";
+  std::string output;
+  std::string format;  // map: gpkg, geojson or kml; empty: by the output's extension
+  std::string kpi;     // the KPI that colours the route; empty: the usual first
+};
+
+CLI::App* AddMapCommand(CLI::App& app, ViewOptions* options);
+CLI::App* AddReportCommand(CLI::App& app, ViewOptions* options);
+
+// Run a command for the log's module type; 0, or 2 with a one-line `error`.
+int RunMap(const ViewOptions& options, int moduleType, std::string* error);
+int RunReport(const ViewOptions& options, int moduleType, std::string* error);
+
+}  // namespace wendrake_cli
