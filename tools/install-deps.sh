@@ -19,7 +19,8 @@ base=(cmake g++ make pkg-config file dpkg-dev help2man
       libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libfmt-dev
       libgdal-dev gdal-bin libjs-leaflet sqlite3
       python3 python3-setuptools python3-wheel python3-pip python3-venv
-      python3-pandas python3-matplotlib python3-dask python3-distributed python3-pytest)
+      python3-pandas python3-matplotlib python3-dask python3-distributed python3-pytest
+      python3-geopandas)
 windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386 googletest)
 fuzz=(clang-14 libclang-rt-14-dev llvm-14)
 browser=(chromium chromium-driver python3-selenium)

@@ -18,7 +18,7 @@ from .decoder import Decoder, Item, Param, decode_file, log_clock
 from .dataframe import to_dataframe
 
 __all__ = ["Decoder", "Item", "Param", "WendrakeError", "WendrakeWarning", "MODULE_TYPES", "decode_file",
-           "log_clock", "to_dataframe", "plot_kpis", "decode_many"]
+           "log_clock", "to_dataframe", "to_geodataframe", "plot_kpis", "decode_many"]
 
 __version__ = "%d.%d.%d" % (header.VERSION_MAJOR, header.VERSION_MINOR, header.VERSION_PATCH)
 
@@ -27,6 +27,12 @@ def plot_kpis(*args, **kwargs):
     """See wendrake.plot.plot_kpis (imports matplotlib)."""
     from .plot import plot_kpis as plot
     return plot(*args, **kwargs)
+
+
+def to_geodataframe(*args, **kwargs):
+    """See wendrake.geo.to_geodataframe (imports geopandas)."""
+    from .geo import to_geodataframe as points
+    return points(*args, **kwargs)
 
 
 def decode_many(*args, **kwargs):

@@ -31,9 +31,10 @@ def to_dataframe(source, module=0xB101, *, library=None, carried=True, all_param
     return _build(source, carried, all_params, np, pd)
 
 
-def _from_table(path, module, library, carried, all_params, np, pd):
+def _from_table(path, module, library, carried, all_params, np, pd, extra=()):
     """The frame of a log file from the table library's columns: one copy of
-    each column into the frame, no Python object per item."""
+    each column into the frame, no Python object per item. `extra` names more
+    of the table's columns to add after the parameters."""
     with Table(path, module, carried=carried, library=library) as table:
         if table.unterminated:
             warnings.warn("%s: the last line (line %d) has no newline; handled it as a complete line"
@@ -50,6 +51,8 @@ def _from_table(path, module, library, carried, all_params, np, pd):
         for pid in sorted(ids, key=_slot_order):
             name = params.name(pid)
             columns[name] = table.column(name) if name in present else np.full(rows, np.nan)
+        for name in extra:
+            columns[name] = table.array(name)
         clock = table.column("clock_ms").view("datetime64[ms]").astype("datetime64[ns]")
         index = pd.DatetimeIndex(clock, name="time")
         # DataFrame copies what it is given from dicts, so the table may go.

@@ -1,0 +1,34 @@
+"""The drive on a map: the items that have a position, as a GeoDataFrame
+(geopandas is imported on first use).
+
+    points = wendrake.to_geodataframe("examples/sample_drive.log")
+    points.plot(column="Rxagc")
+    points.to_file("route.gpkg", layer="items")
+"""
+
+import os
+
+from .dataframe import _from_table
+
+# The table's columns of an item's position, and what else a map shows.
+POSITION_COLUMNS = ("latitude", "longitude", "altitude", "speed", "heading", "satellites",
+                    "fix_age")
+LABEL_COLUMNS = ("event_name", "message")
+
+
+def to_geodataframe(source, module=0xB101, *, library=None, carried=True):
+    """One point per item with a position: the last GPS fix at or before the
+    item (fixes that are impossible or jump faster than 300 m/s are left out;
+    see include/wendrake/table.h for the GPS layouts read). Columns as
+    to_dataframe's, then the position (decimal degrees, WGS 84), fix_age in
+    seconds, the event name of "EVT" items and the message name of "CL3"
+    items; the geometry is the point (longitude, latitude), CRS EPSG:4326."""
+    import geopandas as gpd
+    import numpy as np
+    import pandas as pd
+
+    frame = _from_table(os.fsdecode(source), module, library, carried, False, np, pd,
+                        extra=POSITION_COLUMNS + LABEL_COLUMNS)
+    placed = frame[frame["latitude"].notna() & frame["longitude"].notna()]
+    points = gpd.points_from_xy(placed["longitude"], placed["latitude"], crs="EPSG:4326")
+    return gpd.GeoDataFrame(placed, geometry=points, crs="EPSG:4326")
