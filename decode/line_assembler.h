@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 namespace wendrake {
 
@@ -12,6 +13,14 @@ namespace wendrake {
 // one that reaches 8192 bytes without a newline is dropped whole, up to and
 // including its newline, however many chunks carry it, and so is a line whose
 // newline would be its 8192nd byte.
+// The text of a complete line of n bytes: it ends before its newline, and
+// before a carriage return directly in front of it (a CR LF line end).
+inline std::string_view LineText(const char* line, int n) {
+  size_t length = static_cast<size_t>(n - 1);
+  if (length > 0 && line[length - 1] == '\r') --length;
+  return {line, length};
+}
+
 class LineAssembler {
  public:
   static constexpr int kBufferSize = 8192;

@@ -3,40 +3,16 @@
 #include <algorithm>
 #include <cstring>
 
+#include "decode/line_assembler.h"
 #include "decode/msg_code.h"
 #include "params/report_item.h"
 #include "records/cevs_record.h"
 #include "records/cl3_record.h"
 #include "records/column_record.h"
 #include "text/c_numbers.h"
+#include "text/words.h"
 
 namespace wendrake {
-namespace {
-
-bool IsWhiteSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-// Whitespace-delimited words, as the dispatcher's own tokens are read.
-class Words {
- public:
-  explicit Words(std::string_view text) : rest_(text) {}
-
-  std::string_view Next() {
-    size_t start = 0;
-    while (start < rest_.size() && IsWhiteSpace(rest_[start])) ++start;
-    size_t end = start;
-    while (end < rest_.size() && !IsWhiteSpace(rest_[end])) ++end;
-    const std::string_view word = rest_.substr(start, end - start);
-    rest_.remove_prefix(end);
-    return word;
-  }
-
- private:
-  std::string_view rest_;
-};
-
-}  // namespace
 
 LineDecoder::LineDecoder(int32_t moduleType, bool writeText)
     : moduleType_(moduleType), writeText_(writeText) {
@@ -113,11 +89,8 @@ bool LineDecoder::Dispatch(const char* line, int n) {
   current_.textLength = 0;
   params_.BeginLine();
 
-  // The line text ends before its newline, and before a carriage return
-  // directly in front of it (a CR LF line end); the raw block keeps both.
-  size_t textLength = static_cast<size_t>(n - 1);
-  if (textLength > 0 && line[textLength - 1] == '\r') --textLength;
-  const std::string_view lineText(line, textLength);
+  // The raw block keeps the line end; the decoders see the text before it.
+  const std::string_view lineText = LineText(line, n);
   Words words(lineText);
   const std::string_view first = words.Next();
   if (first.empty()) return false;

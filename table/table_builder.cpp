@@ -9,6 +9,7 @@
 #include "params/param_table.h"
 #include "params/record_type.h"
 #include "text/tab_fields.h"
+#include "text/words.h"
 
 namespace wendrake {
 namespace {
@@ -101,9 +102,7 @@ void TableBuilder::AddParamColumn(int slot) {
 void TableBuilder::Feed(const char* text, size_t length) {
   lines_.Feed(text, length, [this](const char* line, int n) {
     const bool produced = decoder_->Dispatch(line, n);
-    size_t textLength = static_cast<size_t>(n - 1);
-    if (textLength > 0 && line[textLength - 1] == '\r') --textLength;
-    const std::string_view lineText(line, textLength);
+    const std::string_view lineText = LineText(line, n);
     if (produced) {
       AddRow(lineText);
     } else if (decoder_->recordType() == kRecordGPS) {
@@ -230,21 +229,13 @@ int32_t TableBuilder::MessageName(uint32_t code) {
 void TableBuilder::ReadGps(std::string_view lineText) {
   // "GPS" and "VOT" lines share a record type; "RegReport" lines leave the
   // type of the record they register. Words as the dispatcher reads them.
-  auto nextWord = [&lineText] {
-    constexpr std::string_view kSpace = " \t\n\v\f\r";
-    const size_t start = std::min(lineText.find_first_not_of(kSpace), lineText.size());
-    const size_t end = std::min(lineText.find_first_of(kSpace, start), lineText.size());
-    const std::string_view word = lineText.substr(start, end - start);
-    lineText.remove_prefix(end);
-    return word;
-  };
-  const std::string_view whole = lineText;
-  const std::string_view first = nextWord();
+  Words words(lineText);
+  const std::string_view first = words.Next();
   if (first == "GPS") {
     const int64_t clockMs = ClockMs(decoder_->item());  // stamped, though it yields no item
-    gps_.Read(whole, clockMs != ItemTable::kNoClock, clockMs);
-  } else if (first == "RegReport" && nextWord() == "GPS") {
-    gps_.Register(whole);
+    gps_.Read(lineText, clockMs != ItemTable::kNoClock, clockMs);
+  } else if (first == "RegReport" && words.Next() == "GPS") {
+    gps_.Register(lineText);
   }
 }
 
