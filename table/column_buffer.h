@@ -1,7 +1,6 @@
-// Storage of one table column: a plain array that grows in place where the
-// allocator can (realloc of a large block remaps pages instead of copying),
-// with transparent huge pages asked for on large blocks, since a wide table
-// otherwise spends much of its time in page faults.
+// Storage of one table column: a plain array, with transparent huge pages
+// asked for on large blocks and their pages mapped ahead of the writing,
+// since a wide table otherwise spends much of its time in page faults.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +13,7 @@
 namespace wendrake {
 
 void AdviseHugePages(void* data, size_t bytes);
+void PrefaultPages(void* data, size_t bytes);
 
 inline constexpr size_t kHugePage = size_t{2} << 20;
 inline constexpr size_t kSmallPage = 4096;
@@ -34,8 +34,10 @@ class ColumnBuffer {
       data_ = other.data_;
       size_ = other.size_;
       capacity_ = other.capacity_;
+      large_ = other.large_;
       other.data_ = nullptr;
       other.size_ = other.capacity_ = 0;
+      other.large_ = false;
     }
     return *this;
   }
@@ -56,6 +58,7 @@ class ColumnBuffer {
       // of the alignment.
       if (posix_memalign(&grown, kHugePage, rounded) != 0) throw std::bad_alloc();
       AdviseHugePages(grown, rounded);
+      large_ = true;
       if (data_ != nullptr) std::memcpy(grown, data_, size_ * sizeof(T));
       std::free(data_);
       n = rounded / sizeof(T);
@@ -79,6 +82,13 @@ class ColumnBuffer {
     size_ = n;
   }
 
+  // Maps the pages of elements [from, to) ahead of writing them (large
+  // blocks only; small ones are mostly mapped already).
+  void Prefault(size_t from, size_t to) {
+    to = to < capacity_ ? to : capacity_;
+    if (large_ && from < to) PrefaultPages(data_ + from, (to - from) * sizeof(T));
+  }
+
   // Takes the first n elements as written directly through data().
   void SetSize(size_t n) { size_ = n; }
 
@@ -93,6 +103,7 @@ class ColumnBuffer {
   T* data_ = nullptr;
   size_t size_ = 0;
   size_t capacity_ = 0;
+  bool large_ = false;  // held in huge pages where whole
 };
 
 }  // namespace wendrake

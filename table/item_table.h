@@ -56,6 +56,15 @@ struct ItemTable {
   uint64_t fixesRejected = 0;  // impossible fixes and jumps
 
   size_t rows() const { return line.size(); }
+
+  // Calls f on every column buffer of one row per item, parameters last.
+  template <typename F>
+  void ForEachColumn(F&& f) {
+    f(line), f(record), f(code), f(direction), f(stampSeconds), f(stampMicros), f(clockMs);
+    f(logCode), f(messageType), f(subCode), f(event), f(eventName), f(message);
+    f(latitude), f(longitude), f(altitude), f(speed), f(heading), f(satellites), f(fixAge);
+    for (ParamColumn& column : params) f(column.values);
+  }
 };
 
 }  // namespace wendrake

@@ -15,6 +15,9 @@ namespace wendrake {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+// Rows whose pages are mapped at once: a few hundred calls for a 16 MB log,
+// and never much more memory than the rows written.
+constexpr size_t kPrefaultRows = 65536;
 
 // Days from 1970-01-01 to a proleptic Gregorian date (month 1..12).
 constexpr int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day) {
@@ -57,25 +60,13 @@ TableBuilder::TableBuilder(int32_t moduleType, bool carried)
 }
 
 void TableBuilder::ReserveRows(size_t rows) {
-  ItemTable& t = table_;
-  t.line.Reserve(rows);
-  t.record.Reserve(rows);
-  t.code.Reserve(rows);
-  t.direction.Reserve(rows);
-  t.stampSeconds.Reserve(rows);
-  t.stampMicros.Reserve(rows);
-  t.clockMs.Reserve(rows);
-  t.logCode.Reserve(rows);
-  t.messageType.Reserve(rows);
-  t.subCode.Reserve(rows);
-  t.event.Reserve(rows);
-  t.eventName.Reserve(rows);
-  t.message.Reserve(rows);
-  for (ColumnBuffer<double>* column :
-       {&t.latitude, &t.longitude, &t.altitude, &t.speed, &t.heading, &t.satellites, &t.fixAge}) {
-    column->Reserve(rows);
-  }
+  table_.ForEachColumn([rows](auto& column) { column.Reserve(rows); });
   GrowParamColumns(rows);
+}
+
+void TableBuilder::PrefaultRows(size_t rows) {
+  table_.ForEachColumn([&](auto& column) { column.Prefault(prefaulted_, rows); });
+  prefaulted_ = rows;
 }
 
 void TableBuilder::GrowParamColumns(size_t rows) {
@@ -94,9 +85,11 @@ void TableBuilder::AddParamColumn(int slot) {
   column.name = ColumnName(column.id);
   column.scale = SlotScale(slot);
   column.values.Reserve(rowCapacity_);
+  column.values.Prefault(0, prefaulted_);
   // The vector of columns may have moved: every column's cells are looked up again.
   for (ItemTable::ParamColumn& each : table_.params) cells_[each.slot] = each.values.data();
   scale_[slot] = column.scale;
+  runValue_[slot] = kNaN;
 }
 
 void TableBuilder::Feed(const char* text, size_t length) {
@@ -124,7 +117,7 @@ ItemTable TableBuilder::Finish() {
   const size_t rows = table_.rows();
   for (ItemTable::ParamColumn& column : table_.params) {
     column.values.SetSize(filled_[column.slot]);
-    column.values.Resize(rows, kNaN);
+    column.values.Resize(rows, runValue_[column.slot]);
   }
   std::sort(table_.params.begin(), table_.params.end(),
             [](const auto& a, const auto& b) { return a.slot < b.slot; });
@@ -135,6 +128,7 @@ void TableBuilder::AddRow(std::string_view lineText) {
   const ReportItem& item = decoder_->item();
   const int32_t type = decoder_->recordType();
   ItemTable& t = table_;
+  if (t.rows() >= prefaulted_) PrefaultRows(prefaulted_ + kPrefaultRows);
   t.line.push_back(static_cast<int64_t>(lines_.lineCount()));
   t.record.push_back(type);
   t.code.push_back(item.msgCode);
@@ -159,20 +153,64 @@ void TableBuilder::AddRow(std::string_view lineText) {
 void TableBuilder::AddParams(const ReportItem& item) {
   const size_t row = table_.rows() - 1;
   if (row >= rowCapacity_) GrowParamColumns(rowCapacity_ < 1024 ? 1024 : rowCapacity_ * 2);
-  auto put = [&](SlotRef ref) {
-    const int slot = SlotIndexOf(ref);
-    if (cells_[slot] == nullptr) AddParamColumn(slot);
-    double* cells = cells_[slot];
-    // Rows since the parameter's last value hold none.
-    for (size_t i = filled_[slot]; i < row; ++i) cells[i] = kNaN;
-    // A slot fed by two columns of a line is simply written twice.
-    cells[row] = static_cast<double>(item.paramSlots[slot].value) / scale_[slot];
-    filled_[slot] = row + 1;
-  };
   if (carried_) {
-    for (int i = 0; i < item.inheritParamCount; ++i) put(item.inheritParamList[i]);
+    AddCarriedParams(item, row);
+    return;
   }
-  for (int i = 0; i < item.curParamCount; ++i) put(item.curParamList[i]);
+  for (int i = 0; i < item.curParamCount; ++i) {
+    const int slot = SlotIndexOf(item.curParamList[i]);
+    if (cells_[slot] == nullptr) AddParamColumn(slot);
+    // Rows since the parameter's last value hold none. A slot fed by two
+    // columns of a line is simply written twice.
+    CloseRun(slot, row);
+    cells_[slot][row] = static_cast<double>(item.paramSlots[slot].value) / scale_[slot];
+    filled_[slot] = row + 1;
+  }
+}
+
+void TableBuilder::AddCarriedParams(const ReportItem& item, size_t row) {
+  // A carried column is a run of one value until its parameter is set to
+  // another value or lapses: a row only compares its parameters with the
+  // runs and ends those that changed, and each run is written in one fill.
+  size_t present = 0, stillPresent = 0;
+  auto visit = [&](SlotRef ref) {
+    const int slot = SlotIndexOf(ref);
+    if (seenAtRow_[slot] == row + 1) return;  // fed by two columns of the line
+    seenAtRow_[slot] = row + 1;
+    ++present;
+    const int32_t value = item.paramSlots[slot].value;
+    if (present_[slot]) {
+      ++stillPresent;
+      if (value == runRaw_[slot]) return;
+    } else if (cells_[slot] == nullptr) {
+      AddParamColumn(slot);
+    }
+    CloseRun(slot, row);
+    present_[slot] = true;
+    runRaw_[slot] = value;
+    runValue_[slot] = static_cast<double>(value) / scale_[slot];
+  };
+  for (int i = 0; i < item.inheritParamCount; ++i) visit(item.inheritParamList[i]);
+  for (int i = 0; i < item.curParamCount; ++i) visit(item.curParamList[i]);
+  if (stillPresent != presentCount_) {
+    // Some parameters lapsed: their runs end here.
+    for (const ItemTable::ParamColumn& column : table_.params) {
+      const int slot = column.slot;
+      if (present_[slot] && seenAtRow_[slot] != row + 1) {
+        CloseRun(slot, row);
+        present_[slot] = false;
+        runValue_[slot] = kNaN;
+      }
+    }
+  }
+  presentCount_ = present;
+}
+
+void TableBuilder::CloseRun(int slot, size_t row) {
+  // A slot fed by two columns of a line has its row written already.
+  if (filled_[slot] >= row) return;
+  std::fill(cells_[slot] + filled_[slot], cells_[slot] + row, runValue_[slot]);
+  filled_[slot] = row;
 }
 
 int64_t TableBuilder::ClockMs(const ReportItem& item) {

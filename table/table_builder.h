@@ -35,7 +35,12 @@ class TableBuilder {
 
  private:
   void AddRow(std::string_view lineText);
+  // Maps the pages of every column up to `rows` rows.
+  void PrefaultRows(size_t rows);
   void AddParams(const ReportItem& item);
+  void AddCarriedParams(const ReportItem& item, size_t row);
+  // Writes the slot's run (its value, or NaN) up to the row.
+  void CloseRun(int slot, size_t row);
   int64_t ClockMs(const ReportItem& item);
   int32_t EventName(std::string_view lineText);
   int32_t MessageName(uint32_t code);
@@ -51,12 +56,20 @@ class TableBuilder {
 
   // Per slot: the column's cells (null until the parameter first has a
   // value), how many rows of it are written, and the parameter's scale.
-  // Cells of rows without a value are filled with NaN when the next value
-  // comes, or at the end.
+  // Rows from filled_ on belong to the open run: runValue_ (NaN for none;
+  // always NaN for current-only tables), written when the run ends.
   double* cells_[WENDRAKE_PARAM_COUNT] = {};
   size_t filled_[WENDRAKE_PARAM_COUNT] = {};
   double scale_[WENDRAKE_PARAM_COUNT] = {};
+  double runValue_[WENDRAKE_PARAM_COUNT] = {};
+  // Carried tables: the stored value of the open run, whether the parameter
+  // held a value at the last row, and the last row (plus one) that listed it.
+  int32_t runRaw_[WENDRAKE_PARAM_COUNT] = {};
+  bool present_[WENDRAKE_PARAM_COUNT] = {};
+  size_t seenAtRow_[WENDRAKE_PARAM_COUNT] = {};
+  size_t presentCount_ = 0;
   size_t rowCapacity_ = 0;  // rows every parameter column has room for
+  size_t prefaulted_ = 0;   // rows whose pages every column has mapped
   std::unordered_map<std::string, int32_t> eventNameIndex_;
   std::unordered_map<uint32_t, int32_t> messageNameIndex_;
   GpsTrack gps_;

@@ -165,9 +165,9 @@ TEST(TableTest, SampleLogMatchesThePerItemPath) {
 }
 
 // The rough edges of real logs: CR LF ends, over-long lines, columns
-// registered again with other names, every record type, clock gaps and
-// clocks out of range, events with and without names, a last line without
-// newline.
+// registered again with other names, a parameter fed by two columns of a
+// line, every record type, clock gaps and clocks out of range, events with
+// and without names, a last line without newline.
 TEST(TableTest, RoughLogsMatchThePerItemPath) {
   const std::string log =
       "DM\t-1\n"  // before any registration or clock
@@ -186,13 +186,15 @@ TEST(TableTest, RoughLogsMatchThePerItemPath) {
       "CEVS\t1\t3\t1\t0\t3\n"
       "RegReport\tDM\tTotal_EcIo\tFoo\n"
       "DM\t-7\t1\n"
+      "RegReport\tDM\tRxagc\tTxpower\tRxagc\n"
+      "DM\t-60\t3\t-61\nDM\t-60\t3\t-61\n"
       "DAY\t2011\t13\t0\nDM\t-8\n"
       "GPS\t30.2\t120.1\nVOT\t1\nENT\t2\nUNKNOWN\t3\n\n"
       "EVT\t3C\tDROP";
   ExpectTableMatchesItems(log, true);
   ExpectTableMatchesItems(log, false);
   const TablePtr table = FromBuffer(log);
-  EXPECT_EQ(wendrake_table_rows(table.get()), 19);
+  EXPECT_EQ(wendrake_table_rows(table.get()), 21);
   EXPECT_EQ(wendrake_table_unterminated(table.get()), 1);
   EXPECT_EQ(wendrake_table_lines(table.get()), std::count(log.begin(), log.end(), '\n') + 1);
 }
