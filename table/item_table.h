@@ -46,6 +46,13 @@ struct ItemTable {
   ColumnBuffer<double> fixAge;
   std::vector<ParamColumn> params;    // in slot order
 
+  // Settings tables: instead of parameter columns, each value an item's own
+  // line set (its row, the parameter, real units).
+  bool hasSettings = false;
+  ColumnBuffer<int64_t> settingRow;
+  ColumnBuffer<uint32_t> settingId;
+  ColumnBuffer<double> settingValue;
+
   std::vector<std::string> recordNames;  // by record type
   std::vector<std::string> eventNames;
   std::vector<std::string> messageNames;

@@ -84,11 +84,16 @@ size_t CountLines(const char* text, size_t length) {
 // Runs `feed` with a fresh builder and hands the finished table over.
 template <typename Feed>
 int Build(int moduleType, unsigned flags, WendrakeTable** out, Feed&& feed) {
-  if (out == nullptr || (flags & ~WENDRAKE_TABLE_CURRENT_ONLY) != 0) return WENDRAKE_ERROR_ARGUMENT;
+  using Params = wendrake::TableBuilder::Params;
+  constexpr unsigned kKnownFlags = WENDRAKE_TABLE_CURRENT_ONLY | WENDRAKE_TABLE_SETTINGS;
+  if (out == nullptr || (flags & ~kKnownFlags) != 0) return WENDRAKE_ERROR_ARGUMENT;
   *out = nullptr;
   if (!wendrake::IsKnownModuleType(moduleType)) return WENDRAKE_ERROR_MODULE;
+  const Params params = (flags & WENDRAKE_TABLE_SETTINGS) != 0       ? Params::kSettings
+                        : (flags & WENDRAKE_TABLE_CURRENT_ONLY) != 0 ? Params::kCurrentOnly
+                                                                     : Params::kCarried;
   try {
-    wendrake::TableBuilder builder(moduleType, (flags & WENDRAKE_TABLE_CURRENT_ONLY) == 0);
+    wendrake::TableBuilder builder(moduleType, params);
     const int result = feed(builder);
     if (result != WENDRAKE_OK) return result;
     auto table = std::make_unique<WendrakeTable>();
@@ -163,6 +168,14 @@ WENDRAKE_TABLE_API int wendrake_table_fixes(const WendrakeTable* table, int64_t*
   if (table == nullptr || accepted == nullptr || rejected == nullptr) return WENDRAKE_ERROR_ARGUMENT;
   *accepted = static_cast<int64_t>(table->items.fixesAccepted);
   *rejected = static_cast<int64_t>(table->items.fixesRejected);
+  return WENDRAKE_OK;
+}
+
+WENDRAKE_TABLE_API int wendrake_table_settings(const WendrakeTable* table, WendrakeSettings* settings) {
+  if (table == nullptr || settings == nullptr || !table->items.hasSettings) return WENDRAKE_ERROR_ARGUMENT;
+  const wendrake::ItemTable& t = table->items;
+  *settings = WendrakeSettings{static_cast<int64_t>(t.settingRow.size()), t.settingRow.data(), t.settingId.data(),
+                               t.settingValue.data()};
   return WENDRAKE_OK;
 }
 

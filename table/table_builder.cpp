@@ -52,11 +52,12 @@ std::string ColumnName(uint32_t id) {
 
 }  // namespace
 
-TableBuilder::TableBuilder(int32_t moduleType, bool carried)
-    : carried_(carried), decoder_(std::make_unique<LineDecoder>(moduleType, /*writeText=*/false)) {
+TableBuilder::TableBuilder(int32_t moduleType, Params params)
+    : params_(params), decoder_(std::make_unique<LineDecoder>(moduleType, /*writeText=*/false)) {
   for (int32_t type = 0; type < kRecordTypeRows; ++type) {
     table_.recordNames.emplace_back(RecordToken(type));
   }
+  table_.hasSettings = params == Params::kSettings;
 }
 
 void TableBuilder::ReserveRows(size_t rows) {
@@ -152,8 +153,12 @@ void TableBuilder::AddRow(std::string_view lineText) {
 
 void TableBuilder::AddParams(const ReportItem& item) {
   const size_t row = table_.rows() - 1;
+  if (params_ == Params::kSettings) {
+    AddSettings(item, row);
+    return;
+  }
   if (row >= rowCapacity_) GrowParamColumns(rowCapacity_ < 1024 ? 1024 : rowCapacity_ * 2);
-  if (carried_) {
+  if (params_ == Params::kCarried) {
     AddCarriedParams(item, row);
     return;
   }
@@ -204,6 +209,18 @@ void TableBuilder::AddCarriedParams(const ReportItem& item, size_t row) {
     }
   }
   presentCount_ = present;
+}
+
+void TableBuilder::AddSettings(const ReportItem& item, size_t row) {
+  ItemTable& t = table_;
+  for (int i = 0; i < item.curParamCount; ++i) {
+    const int slot = SlotIndexOf(item.curParamList[i]);
+    if (seenAtRow_[slot] == row + 1) continue;  // fed by two columns of the line
+    seenAtRow_[slot] = row + 1;
+    t.settingRow.push_back(static_cast<int64_t>(row));
+    t.settingId.push_back(kSlotParamIds[static_cast<size_t>(slot)]);
+    t.settingValue.push_back(static_cast<double>(item.paramSlots[slot].value) / SlotScale(slot));
+  }
 }
 
 void TableBuilder::CloseRun(int slot, size_t row) {

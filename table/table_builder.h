@@ -17,10 +17,15 @@ namespace wendrake {
 
 class TableBuilder {
  public:
-  // `carried`: a parameter cell holds every value the parameter has at the
-  // item (set by its line or carried over), as the item's lists report it;
-  // otherwise only the values the item's own line set.
-  TableBuilder(int32_t moduleType, bool carried);
+  // How the parameters' values are laid out.
+  enum class Params {
+    kCarried,      // a column per parameter; a cell holds every value the
+                   // parameter has at the item (set by its line or carried
+                   // over), as the item's lists report it
+    kCurrentOnly,  // the same columns with only the values the item's own line set
+    kSettings,     // no columns: the list of values the items' own lines set
+  };
+  TableBuilder(int32_t moduleType, Params params);
 
   // Sizes every column for `rows` rows (a log of n lines has at most n
   // items), so columns never move while they fill.
@@ -47,7 +52,9 @@ class TableBuilder {
   void AddPosition(int64_t clockMs);
   void ReadGps(std::string_view lineText);
 
-  bool carried_;
+  void AddSettings(const ReportItem& item, size_t row);
+
+  Params params_;
   LineAssembler lines_;
   std::unique_ptr<LineDecoder> decoder_;  // 70 KB: on the heap
   ItemTable table_;

@@ -149,6 +149,33 @@ void ExpectTableMatchesItems(const std::string& log, bool carried) {
   }
 }
 
+// A settings table lists each item's current values, once per parameter,
+// in the item's order, and has no parameter columns.
+void ExpectSettingsMatchItems(const std::string& log) {
+  ScopedTimeZone utc("UTC0");
+  const Reference ref = PerItem(log);
+  const TablePtr table = FromBuffer(log, WENDRAKE_TABLE_SETTINGS);
+  ASSERT_NE(table, nullptr);
+  ASSERT_EQ(wendrake_table_rows(table.get()), static_cast<int64_t>(ref.items.size()));
+  for (const auto& [name, column] : Columns(table.get())) EXPECT_EQ(column.paramId, 0u) << name;
+  WendrakeSettings settings{};
+  ASSERT_EQ(wendrake_table_settings(table.get(), &settings), WENDRAKE_OK);
+  int64_t entry = 0;
+  for (size_t row = 0; row < ref.items.size(); ++row) {
+    std::vector<uint32_t> listed;
+    for (const Param& p : ref.items[row].current) {
+      if (std::find(listed.begin(), listed.end(), p.id) != listed.end()) continue;
+      listed.push_back(p.id);
+      ASSERT_LT(entry, settings.count);
+      EXPECT_EQ(settings.rows[entry], static_cast<int64_t>(row));
+      EXPECT_EQ(settings.ids[entry], p.id);
+      EXPECT_EQ(settings.values[entry], Find(ref.items[row].current, p.id)->value / Scale(p.id));
+      ++entry;
+    }
+  }
+  EXPECT_EQ(entry, settings.count);
+}
+
 std::string SampleLog() {
   const char* dir = std::getenv("WENDRAKE_SOURCE_DIR");
   std::ifstream in(std::string(dir != nullptr ? dir : ".") + "/examples/sample_drive.log", std::ios::binary);
@@ -162,6 +189,7 @@ TEST(TableTest, SampleLogMatchesThePerItemPath) {
   ASSERT_GT(sample.size(), 100000u);
   ExpectTableMatchesItems(sample, true);
   ExpectTableMatchesItems(sample, false);
+  ExpectSettingsMatchItems(sample);
 }
 
 // The rough edges of real logs: CR LF ends, over-long lines, columns
@@ -193,6 +221,7 @@ TEST(TableTest, RoughLogsMatchThePerItemPath) {
       "EVT\t3C\tDROP";
   ExpectTableMatchesItems(log, true);
   ExpectTableMatchesItems(log, false);
+  ExpectSettingsMatchItems(log);
   const TablePtr table = FromBuffer(log);
   EXPECT_EQ(wendrake_table_rows(table.get()), 21);
   EXPECT_EQ(wendrake_table_unterminated(table.get()), 1);
@@ -245,6 +274,9 @@ TEST(TableTest, FailuresAreResultCodes) {
   EXPECT_EQ(wendrake_table_lines(empty.get()), 0);
   EXPECT_EQ(wendrake_table_column_count(empty.get()), 20);
   EXPECT_EQ(wendrake_table_unterminated(empty.get()), 0);
+  WendrakeSettings settings{};
+  EXPECT_EQ(wendrake_table_settings(empty.get(), &settings), WENDRAKE_ERROR_ARGUMENT);
+  EXPECT_EQ(wendrake_table_settings(nullptr, &settings), WENDRAKE_ERROR_ARGUMENT);
 }
 
 // Positions: each item takes the last kept fix before it; impossible fixes

@@ -63,6 +63,10 @@ WENDRAKE_TABLE_API const char* wendrake_error_message(int code);
 #define WENDRAKE_TABLE_CURRENT_ONLY 1u /* parameter cells only where the item's own line set
                                           them; by default a cell holds every value the
                                           parameter has at the item, carried over or set */
+#define WENDRAKE_TABLE_SETTINGS 2u     /* no parameter columns: the values the items' own
+                                          lines set come as a list instead
+                                          (wendrake_table_settings), far smaller for
+                                          summaries of a log */
 
 /* A log decoded into columns: one row per report item, in log order, with the
  * same items, codes, stamps and values the 21 decoder functions give. */
@@ -139,6 +143,23 @@ typedef struct WendrakeColumn {
   const char* const* categories; /* category columns: code -> name */
   int32_t categoryCount;
 } WendrakeColumn;
+
+/* The values the items' own lines set, of a table built with
+ * WENDRAKE_TABLE_SETTINGS, in long form: entry i says that the item in row
+ * rows[i] set parameter ids[i] to values[i] (real units, as in a parameter
+ * column). Entries run in row order and, within a row, in the order the
+ * item's current list names the parameters, each parameter once. */
+typedef struct WendrakeSettings {
+  int64_t count;
+  const int64_t* rows;
+  const uint32_t* ids;
+  const double* values;
+} WendrakeSettings;
+
+/* Fills *settings; WENDRAKE_OK, or WENDRAKE_ERROR_ARGUMENT for NULL or a table
+ * built without WENDRAKE_TABLE_SETTINGS. Pointers stay valid until
+ * wendrake_table_free. */
+WENDRAKE_TABLE_API int wendrake_table_settings(const WendrakeTable* table, WendrakeSettings* settings);
 
 WENDRAKE_TABLE_API int wendrake_table_column_count(const WendrakeTable* table);
 /* Fills *column for index 0..count-1; WENDRAKE_OK, or WENDRAKE_ERROR_ARGUMENT. */

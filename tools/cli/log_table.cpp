@@ -38,6 +38,10 @@ bool LogTable::Build(std::string_view log, int moduleType, unsigned flags, const
     *error = "cannot decode " + name + ": the table library lacks a column the tool reads";
     return false;
   }
+  if ((flags & WENDRAKE_TABLE_SETTINGS) != 0 && wendrake_table_settings(table_, &settings_) != WENDRAKE_OK) {
+    *error = "cannot decode " + name + ": the table library lists no settings";
+    return false;
+  }
   std::sort(params_.begin(), params_.end(), [](const Param& a, const Param& b) { return a.id < b.id; });
   return true;
 }

@@ -37,6 +37,9 @@ class LogTable {
   const uint32_t* stampMicros() const { return stampMicros_; }
   // The parameter columns, by identifier.
   const std::vector<Param>& params() const { return params_; }
+  // The values the items' lines set, of a table built with
+  // WENDRAKE_TABLE_SETTINGS (otherwise none).
+  const WendrakeSettings& settings() const { return settings_; }
 
  private:
   WendrakeTable* table_ = nullptr;
@@ -48,6 +51,7 @@ class LogTable {
   const uint32_t* stamp_ = nullptr;
   const uint32_t* stampMicros_ = nullptr;
   std::vector<Param> params_;
+  WendrakeSettings settings_{};
 };
 
 }  // namespace wendrake_cli

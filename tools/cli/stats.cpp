@@ -63,7 +63,7 @@ void Stats::Collect(const LogTable& table, std::string_view log) {
     }
   }
   unterminatedLast_ = table.unterminated();
-  for (const LogTable::Param& param : table.params()) AddParam(table, param);
+  AddSettings(table);
 }
 
 void Stats::AddItem(size_t row, const LogTable& table, std::string_view token) {
@@ -85,29 +85,26 @@ void Stats::AddItem(size_t row, const LogTable& table, std::string_view token) {
   }
 }
 
-void Stats::AddParam(const LogTable& table, const LogTable::Param& param) {
-  // The table holds the values the items' own lines set (kTableFlags), in
-  // real units; the sum runs in item order as the mean always did.
-  Summary s;
-  for (size_t row = 0; row < table.rows(); ++row) {
-    const double real = param.values[row];
-    if (std::isnan(real)) continue;
+void Stats::AddSettings(const LogTable& table) {
+  // The values the items' own lines set (kTableFlags), in real units and
+  // item order: sums run in item order as the mean always did.
+  const WendrakeSettings& settings = table.settings();
+  const int32_t evdoScale = ParamScale(WENDRAKE_PARAM_EVDO_STATE);
+  for (int64_t i = 0; i < settings.count; ++i) {
+    const uint32_t id = settings.ids[i];
+    const double real = settings.values[i];
+    Summary& s = params_[id];
     if (s.count == 0 || real < s.min) s.min = real;
     if (s.count == 0 || real > s.max) s.max = real;
     s.sum += real;
     ++s.count;
-  }
-  if (s.count > 0) params_[param.id] = s;
-  if (param.id != WENDRAKE_PARAM_EVDO_STATE) return;
-  // An EV-DO state change: an item sets the state word to a value other
-  // than the last one set before it; the first value set is no change. The
-  // stored value is the real one times the scale, exactly (both integers).
-  const int32_t scale = ParamScale(param.id);
-  for (size_t row = 0; row < table.rows(); ++row) {
-    const double real = param.values[row];
-    if (std::isnan(real)) continue;
-    const auto stored = static_cast<int32_t>(std::llround(real * scale));
+    if (id != WENDRAKE_PARAM_EVDO_STATE) continue;
+    // An EV-DO state change: an item sets the state word to a value other
+    // than the last one set before it; the first value set is no change. The
+    // stored value is the real one times the scale, exactly (both integers).
+    const auto stored = static_cast<int32_t>(std::llround(real * evdoScale));
     if (haveEvdoState_ && stored != evdoState_) {
+      const auto row = static_cast<size_t>(settings.rows[i]);
       if (evdoChanges_.size() < kTableRows) {
         evdoChanges_.push_back(StateChange{static_cast<uint64_t>(table.line()[row]), table.stamp()[row],
                                            table.stampMicros()[row], evdoState_, stored});

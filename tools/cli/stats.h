@@ -14,7 +14,7 @@ namespace wendrake_cli {
 class Stats {
  public:
   // Table flags Collect expects: stats describe the values lines set.
-  static constexpr unsigned kTableFlags = WENDRAKE_TABLE_CURRENT_ONLY;
+  static constexpr unsigned kTableFlags = WENDRAKE_TABLE_SETTINGS;
 
   // Takes in a whole log: its items from `table` (built with kTableFlags),
   // and from `log` itself the record tokens, the lines without an item and
@@ -43,7 +43,7 @@ class Stats {
     int32_t to;
   };
   void AddItem(size_t row, const LogTable& table, std::string_view token);
-  void AddParam(const LogTable& table, const LogTable::Param& param);
+  void AddSettings(const LogTable& table);
 
   struct Stamp {
     uint32_t seconds = 0, micros = 0;
