@@ -56,6 +56,22 @@ def test_current_only_and_all_parameter_columns(library, frame, sample_items):
     pd.testing.assert_frame_equal(wendrake.to_dataframe(sample_items), frame)
 
 
+def test_settings_list_the_cells_of_the_current_only_table(library):
+    from wendrake.columns import Table
+
+    with Table(SAMPLE, carried=False, library=library) as own, Table(SAMPLE, settings=True, library=library) as listed:
+        rows, ids, values = listed.settings()
+        assert not set(listed.param_columns) and np.all(np.diff(rows) >= 0)
+        for name, pid in own.param_columns.items():
+            cells = own.column(name)
+            chosen = ids == pid
+            assert np.array_equal(rows[chosen], np.flatnonzero(~np.isnan(cells))), name
+            assert np.array_equal(values[chosen], cells[rows[chosen]]), name
+        assert len(ids) == sum(int((~np.isnan(own.column(n))).sum()) for n in own.param_columns)
+        with pytest.raises(wendrake.WendrakeError):
+            own.settings()
+
+
 def test_empty_source_gives_an_empty_table():
     empty = wendrake.to_dataframe([])
     assert empty.shape == (0, 4) and isinstance(empty.index, pd.DatetimeIndex)

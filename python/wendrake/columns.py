@@ -18,6 +18,7 @@ _INT64, _UINT32, _INT32, _INT16, _FLOAT64, _CATEGORY = 1, 2, 3, 4, 5, 6
 _DTYPES = {_INT64: "int64", _UINT32: "uint32", _INT32: "int32", _INT16: "int16",
            _FLOAT64: "float64", _CATEGORY: "int32"}
 CURRENT_ONLY = 1
+SETTINGS = 2
 
 # The fixed columns every table has, before its parameter columns.
 ITEM_COLUMNS = ("line", "record", "code", "direction", "stamp", "stamp_us", "clock_ms",
@@ -30,6 +31,12 @@ class _Column(ctypes.Structure):
     _fields_ = [("name", ctypes.c_char_p), ("type", ctypes.c_int32), ("param_id", ctypes.c_uint32),
                 ("data", ctypes.c_void_p), ("length", ctypes.c_int64),
                 ("categories", ctypes.POINTER(ctypes.c_char_p)), ("category_count", ctypes.c_int32)]
+
+
+class _Settings(ctypes.Structure):
+    """WendrakeSettings of include/wendrake/table.h."""
+    _fields_ = [("count", ctypes.c_int64), ("rows", ctypes.c_void_p), ("ids", ctypes.c_void_p),
+                ("values", ctypes.c_void_p)]
 
 
 _PROTOTYPES = {
@@ -46,6 +53,7 @@ _PROTOTYPES = {
                                             ctypes.POINTER(ctypes.c_int64)]),
     "wendrake_table_column_count": (ctypes.c_int, [ctypes.c_void_p]),
     "wendrake_table_column": (ctypes.c_int, [ctypes.c_void_p, ctypes.c_int, ctypes.POINTER(_Column)]),
+    "wendrake_table_settings": (ctypes.c_int, [ctypes.c_void_p, ctypes.POINTER(_Settings)]),
 }
 
 _opened = {}  # table library path -> CDLL with the prototypes set
@@ -67,22 +75,37 @@ def _library(library=None):
     return cdll
 
 
+def _view(address, length, dtype):
+    """A read-only numpy view of `length` elements at `address`."""
+    import numpy as np
+
+    dtype = np.dtype(dtype)
+    if length == 0 or not address:
+        return np.empty(0, dtype)
+    buffer = (ctypes.c_char * (length * dtype.itemsize)).from_address(address)
+    view = np.frombuffer(buffer, dtype=dtype, count=length)
+    view.flags.writeable = False
+    return view
+
+
 class Table:
     """One log decoded into columns (see include/wendrake/table.h for each one).
 
     `source` is a path or a bytes-like log. With `carried` (the default) a
     parameter cell holds every value the parameter has at the item, carried
     over or set by its line; without, only the values its own line set.
+    With `settings` the table has no parameter columns: settings() lists the
+    values the items' own lines set instead (far smaller, for summaries).
     `library` is the decoder library's path; the table library beside it is
     used (else as the package finds it).
     """
 
-    def __init__(self, source, module=0xB101, *, carried=True, library=None):
+    def __init__(self, source, module=0xB101, *, carried=True, settings=False, library=None):
         import numpy  # noqa: F401  (fail early, before any work, when it is missing)
 
         module = _native.module_type(module)
         lib = _library(library)
-        flags = 0 if carried else CURRENT_ONLY
+        flags = SETTINGS if settings else 0 if carried else CURRENT_ONLY
         handle = ctypes.c_void_p()
         if isinstance(source, (str, os.PathLike)):
             path = os.fspath(source)
@@ -172,13 +195,17 @@ class Table:
 
         kind, _, data, length, _ = self._columns[name]
         self._open()
-        dtype = np.dtype(_DTYPES[kind])
-        if length == 0 or not data:
-            return np.empty(0, dtype)
-        buffer = (ctypes.c_char * (length * dtype.itemsize)).from_address(data)
-        view = np.frombuffer(buffer, dtype=dtype, count=length)
-        view.flags.writeable = False
-        return view
+        return _view(data, length, _DTYPES[kind])
+
+    def settings(self):
+        """(rows, ids, values): numpy views, valid until close(), of the values
+        the items' own lines set, in row order, each parameter once per row;
+        values in real units. Tables built with settings=True only."""
+        listed = _Settings()
+        if self._lib.wendrake_table_settings(self._open(), ctypes.byref(listed)) != 0:
+            raise WendrakeError("the table was built without settings=True")
+        n = listed.count
+        return _view(listed.rows, n, "int64"), _view(listed.ids, n, "uint32"), _view(listed.values, n, "float64")
 
     def array(self, name):
         """A copy of a column; category columns as an object array of their names

@@ -43,15 +43,16 @@ def summarize(path, module=0xB101, *, library=None):
     """
     import numpy as np
 
-    with Table(path, module, carried=False, library=library) as table:
+    with Table(path, module, settings=True, library=library) as table:
         if table.unterminated:
             warnings.warn("%s: the last line (line %d) has no newline; handled it as a complete line"
                           % (os.fspath(path), table.lines), WendrakeWarning, stacklevel=2)
-        present = table.param_columns
+        set_rows, set_ids, set_values = table.settings()
 
-        def values(pid):
-            name = params.name(pid)
-            return table.column(name) if name in present else np.empty(0)
+        def settings(pid):
+            """The rows that set parameter `pid`, and the values, in log order."""
+            chosen = set_ids == pid
+            return set_rows[chosen], set_values[chosen]
 
         records = table.categories("record")
         record = table.column("record")
@@ -66,8 +67,7 @@ def summarize(path, module=0xB101, *, library=None):
                "duration_s": (end - start).total_seconds() if start is not None else None}
         known = params.KNOWN_COLUMNS
         for field, (record_token, column, figure) in _FIGURES.items():
-            column_values = values(known[record_token][column])
-            setting = column_values[~np.isnan(column_values)]
+            _, setting = settings(known[record_token][column])
             if len(setting) == 0:
                 row[field] = None
             elif figure == "mean":
@@ -75,13 +75,12 @@ def summarize(path, module=0xB101, *, library=None):
                 row[field] = sum(setting.tolist()) / len(setting)
             else:
                 row[field] = float(setting.max())
-        states = values(PARAM_EVDO_STATE)
-        states = states[~np.isnan(states)]
+        _, states = settings(PARAM_EVDO_STATE)
         row["evdo_state_changes"] = int((states[1:] != states[:-1]).sum())
-        at = values(known["CEVS"]["AT_State"])
-        reported = ~np.isnan(at) & timed if len(at) else np.zeros(0, bool)
+        at_rows, at = settings(known["CEVS"]["AT_State"])
+        reported = timed[at_rows]
         row["evdo_connected_s"] = _connected_seconds(
-            at[reported].astype(np.int64) & 0xFF, clock[reported], end)
+            at[reported].astype(np.int64) & 0xFF, clock[at_rows[reported]], end)
     return {field: row[field] for field in FIELDS}
 
 
