@@ -37,6 +37,9 @@ class LineDecoder {
   int32_t recordType() const { return recordType_; }
   const LogClock& clock() const { return clock_; }
   const ColumnRegistry& columns() const { return columns_; }
+  // Counts every value set and every drop so far: a reader that remembers
+  // it knows whether parameters changed outside the lines it saw.
+  uint64_t paramChanges() const { return params_.changes(); }
 
  private:
   void RegisterColumns(std::string_view lineText, std::string_view recordToken);

@@ -31,6 +31,7 @@ void ParamRegistry::Set(SlotRef ref, int32_t value) {
   ParamSlot& slot = item_->paramSlots[index];
   slot.value = value;
   slot.state = 1;
+  ++changes_;
   item_->curParamList[item_->curParamCount++] = ref;
   if (!seen_[index]) {
     if (!touched_[index]) Touch(index);
@@ -125,7 +126,10 @@ void ParamRegistry::Drop(const ParamSet& set) {
   ReportItem* current = item_;
   current->inheritParamCount =
       DropFromList(current, current->inheritParamList, current->inheritParamCount, set, nullptr, nullptr);
+  const uint16_t before = seenCount_;
   seenCount_ = DropFromList(current, seenList_, seenCount_, set, seen_, seenPosition_);
+  // Every parameter in the inherited list is also in seenList.
+  if (seenCount_ != before) ++changes_;
 }
 
 }  // namespace wendrake

@@ -67,6 +67,10 @@ class ParamRegistry {
   // node alike, so copying an item needs only these.
   std::span<const SlotRun> touchedRuns() const { return {touchedRuns_, touchedRunCount_}; }
 
+  // Calls of Set, and of Drop that dropped something, so far: between two
+  // lines that set k values and drop nothing, it grows by exactly k.
+  uint64_t changes() const { return changes_; }
+
  private:
   // Marks a slot as written and rebuilds the runs; a slot is touched once in
   // the life of the object.
@@ -84,6 +88,7 @@ class ParamRegistry {
   bool seen_[kParamCount] = {};
   uint16_t seenPosition_[kParamCount] = {};
 
+  uint64_t changes_ = 0;
   bool touched_[kParamCount] = {};
   SlotRun touchedRuns_[kParamCount] = {};
   size_t touchedRunCount_ = 0;

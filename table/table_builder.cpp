@@ -177,6 +177,15 @@ void TableBuilder::AddCarriedParams(const ReportItem& item, size_t row) {
   // A carried column is a run of one value until its parameter is set to
   // another value or lapses: a row only compares its parameters with the
   // runs and ends those that changed, and each run is written in one fill.
+  // When nothing but this line's own values changed since the last row, the
+  // carried ones are still the runs' values and only the current list needs
+  // a look; after any drop, or values set by lines without an item, this row
+  // and the next (a drop may take a value the row still lists) see them all.
+  const uint64_t changes = decoder_->paramChanges();
+  const bool changedElsewhere = changes - changesAtLastRow_ != uint64_t(item.curParamCount);
+  const bool onlyOwnValues = !changedElsewhere && !visitAllNext_;
+  changesAtLastRow_ = changes;
+  visitAllNext_ = changedElsewhere;
   size_t present = 0, stillPresent = 0;
   auto visit = [&](SlotRef ref) {
     const int slot = SlotIndexOf(ref);
@@ -195,8 +204,12 @@ void TableBuilder::AddCarriedParams(const ReportItem& item, size_t row) {
     runRaw_[slot] = value;
     runValue_[slot] = static_cast<double>(value) / scale_[slot];
   };
-  for (int i = 0; i < item.inheritParamCount; ++i) visit(item.inheritParamList[i]);
   for (int i = 0; i < item.curParamCount; ++i) visit(item.curParamList[i]);
+  if (onlyOwnValues) {
+    presentCount_ += present - stillPresent;
+    return;
+  }
+  for (int i = 0; i < item.inheritParamCount; ++i) visit(item.inheritParamList[i]);
   if (stillPresent != presentCount_) {
     // Some parameters lapsed: their runs end here.
     for (const ItemTable::ParamColumn& column : table_.params) {

@@ -75,6 +75,8 @@ class TableBuilder {
   bool present_[WENDRAKE_PARAM_COUNT] = {};
   size_t seenAtRow_[WENDRAKE_PARAM_COUNT] = {};
   size_t presentCount_ = 0;
+  uint64_t changesAtLastRow_ = 0;  // the decoder's parameter changes at the last row
+  bool visitAllNext_ = true;
   size_t rowCapacity_ = 0;  // rows every parameter column has room for
   size_t prefaulted_ = 0;   // rows whose pages every column has mapped
   std::unordered_map<std::string, int32_t> eventNameIndex_;
