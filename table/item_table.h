@@ -7,19 +7,22 @@
 #include <vector>
 
 #include "table/column_buffer.h"
+#include "table/param_block.h"
 
 namespace wendrake {
 
 struct ItemTable {
   static constexpr int64_t kNoClock = std::numeric_limits<int64_t>::min();
 
-  // One float64 column per parameter that got a value somewhere in the log.
+  // One float64 column per parameter that got a value somewhere in the log,
+  // held in paramBlock.
   struct ParamColumn {
     uint32_t id = 0;
     int slot = 0;
     std::string name;  // the column name tools show ("Rxagc", "0x7F010191")
     double scale = 1;  // stored value / scale = real value
-    ColumnBuffer<double> values;  // real units; NaN where the item has none
+    size_t blockColumn = 0;  // its column in paramBlock
+    double* values = nullptr;  // real units; NaN where the item has none
   };
 
   ColumnBuffer<int64_t> line;          // physical line number, from 1
@@ -45,6 +48,7 @@ struct ItemTable {
   ColumnBuffer<double> satellites;
   ColumnBuffer<double> fixAge;
   std::vector<ParamColumn> params;    // in slot order
+  ParamBlock paramBlock;              // in the order parameters first had a value
 
   // Settings tables: instead of parameter columns, each value an item's own
   // line set (its row, the parameter, real units).
@@ -64,13 +68,13 @@ struct ItemTable {
 
   size_t rows() const { return line.size(); }
 
-  // Calls f on every column buffer of one row per item, parameters last.
+  // Calls f on every column buffer of one row per item (the parameters'
+  // block aside).
   template <typename F>
   void ForEachColumn(F&& f) {
     f(line), f(record), f(code), f(direction), f(stampSeconds), f(stampMicros), f(clockMs);
     f(logCode), f(messageType), f(subCode), f(event), f(eventName), f(message);
     f(latitude), f(longitude), f(altitude), f(speed), f(heading), f(satellites), f(fixAge);
-    for (ParamColumn& column : params) f(column.values);
   }
 };
 

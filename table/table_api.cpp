@@ -17,6 +17,7 @@ struct WendrakeTable {
   std::vector<const char*> recordNames;
   std::vector<const char*> eventNames;
   std::vector<const char*> messageNames;
+  std::vector<uint32_t> blockIds;  // parameter of each column of the block
 };
 
 namespace {
@@ -61,10 +62,11 @@ void Describe(WendrakeTable* table) {
   c.push_back(Column("heading", WENDRAKE_COLUMN_FLOAT64, t.heading));
   c.push_back(Column("satellites", WENDRAKE_COLUMN_FLOAT64, t.satellites));
   c.push_back(Column("fix_age", WENDRAKE_COLUMN_FLOAT64, t.fixAge));
+  table->blockIds.resize(t.params.size());
   for (const wendrake::ItemTable::ParamColumn& param : t.params) {
-    WendrakeColumn column = Column(param.name.c_str(), WENDRAKE_COLUMN_FLOAT64, param.values);
-    column.paramId = param.id;
-    c.push_back(column);
+    c.push_back(WendrakeColumn{param.name.c_str(), WENDRAKE_COLUMN_FLOAT64, param.id, param.values,
+                               static_cast<int64_t>(t.rows()), nullptr, 0});
+    table->blockIds[param.blockColumn] = param.id;
   }
 }
 
@@ -176,6 +178,14 @@ WENDRAKE_TABLE_API int wendrake_table_settings(const WendrakeTable* table, Wendr
   const wendrake::ItemTable& t = table->items;
   *settings = WendrakeSettings{static_cast<int64_t>(t.settingRow.size()), t.settingRow.data(), t.settingId.data(),
                                t.settingValue.data()};
+  return WENDRAKE_OK;
+}
+
+WENDRAKE_TABLE_API int wendrake_table_param_block(const WendrakeTable* table, WendrakeParamBlock* block) {
+  if (table == nullptr || block == nullptr) return WENDRAKE_ERROR_ARGUMENT;
+  const wendrake::ParamBlock& b = table->items.paramBlock;
+  *block = WendrakeParamBlock{b.columns() > 0 ? b.data() : nullptr, static_cast<int64_t>(b.stride()),
+                              static_cast<int32_t>(b.columns()), table->blockIds.data()};
   return WENDRAKE_OK;
 }
 

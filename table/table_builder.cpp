@@ -67,28 +67,33 @@ void TableBuilder::ReserveRows(size_t rows) {
 
 void TableBuilder::PrefaultRows(size_t rows) {
   table_.ForEachColumn([&](auto& column) { column.Prefault(prefaulted_, rows); });
+  table_.paramBlock.Prefault(prefaulted_, rows);
   prefaulted_ = rows;
 }
 
 void TableBuilder::GrowParamColumns(size_t rows) {
   if (rows <= rowCapacity_) return;
-  rowCapacity_ = rows;
+  ParamBlock& block = table_.paramBlock;
+  block.Reserve(rows);
+  rowCapacity_ = block.rowCapacity();
+  // The block may have moved: every column's cells are looked up again.
   for (ItemTable::ParamColumn& column : table_.params) {
-    column.values.Reserve(rows);
-    cells_[column.slot] = column.values.data();
+    column.values = block.Column(column.blockColumn);
+    cells_[column.slot] = column.values;
   }
 }
 
 void TableBuilder::AddParamColumn(int slot) {
+  ParamBlock& block = table_.paramBlock;
   ItemTable::ParamColumn& column = table_.params.emplace_back();
   column.id = kSlotParamIds[static_cast<size_t>(slot)];
   column.slot = slot;
   column.name = ColumnName(column.id);
   column.scale = SlotScale(slot);
-  column.values.Reserve(rowCapacity_);
-  column.values.Prefault(0, prefaulted_);
-  // The vector of columns may have moved: every column's cells are looked up again.
-  for (ItemTable::ParamColumn& each : table_.params) cells_[each.slot] = each.values.data();
+  column.blockColumn = block.columns();
+  column.values = block.AddColumn();
+  if (prefaulted_ > 0) PrefaultPages(column.values, std::min(prefaulted_, rowCapacity_) * sizeof(double));
+  cells_[slot] = column.values;
   scale_[slot] = column.scale;
   runValue_[slot] = kNaN;
 }
@@ -116,10 +121,8 @@ ItemTable TableBuilder::Finish() {
   table_.fixesAccepted = gps_.accepted();
   table_.fixesRejected = gps_.rejected();
   const size_t rows = table_.rows();
-  for (ItemTable::ParamColumn& column : table_.params) {
-    column.values.SetSize(filled_[column.slot]);
-    column.values.Resize(rows, runValue_[column.slot]);
-  }
+  for (const ItemTable::ParamColumn& column : table_.params) CloseRun(column.slot, rows);
+  table_.paramBlock.ReleaseUnused(rows);
   std::sort(table_.params.begin(), table_.params.end(),
             [](const auto& a, const auto& b) { return a.slot < b.slot; });
   return std::move(table_);

@@ -161,6 +161,25 @@ typedef struct WendrakeSettings {
  * wendrake_table_free. */
 WENDRAKE_TABLE_API int wendrake_table_settings(const WendrakeTable* table, WendrakeSettings* settings);
 
+/* The parameter columns lie in one block of float64: the block's column k
+ * (0 <= k < columns) holds the values of parameter ids[k] and starts `stride`
+ * elements (stride >= rows) after column k-1, so the block is a matrix a
+ * caller can hand to a matrix or data-frame library without copying it. The
+ * block's columns are in the order the parameters first had a value in the
+ * log; the parameter columns above point into it. Fills *block (data NULL
+ * when the table has no parameter column); WENDRAKE_OK, or
+ * WENDRAKE_ERROR_ARGUMENT for NULL. Valid until wendrake_table_free; the
+ * values are the table's own, and a caller that owns the table may write
+ * into them. */
+typedef struct WendrakeParamBlock {
+  const double* data;
+  int64_t stride;
+  int32_t columns;
+  const uint32_t* ids;
+} WendrakeParamBlock;
+
+WENDRAKE_TABLE_API int wendrake_table_param_block(const WendrakeTable* table, WendrakeParamBlock* block);
+
 WENDRAKE_TABLE_API int wendrake_table_column_count(const WendrakeTable* table);
 /* Fills *column for index 0..count-1; WENDRAKE_OK, or WENDRAKE_ERROR_ARGUMENT. */
 WENDRAKE_TABLE_API int wendrake_table_column(const WendrakeTable* table, int index,

@@ -72,6 +72,31 @@ def test_settings_list_the_cells_of_the_current_only_table(library):
             own.settings()
 
 
+def test_frame_keeps_the_table_memory_it_uses_and_can_be_changed(library, frame):
+    import gc
+
+    own = wendrake.to_dataframe(SAMPLE, library=library)
+    expected = own["Rxagc"].to_numpy().copy()
+    own.iloc[0, own.columns.get_loc("Txpower")] = 99.0
+    gc.collect()
+    # Tables built and freed meanwhile must not reuse the frame's memory.
+    for _ in range(3):
+        wendrake.to_dataframe(SAMPLE, library=library)
+    gc.collect()
+    assert np.array_equal(own["Rxagc"].to_numpy(), expected)
+    assert own["Txpower"].iloc[0] == 99.0 and frame["Txpower"].iloc[0] != 99.0
+
+
+def test_frame_without_pandas_internals_is_the_same(library, frame, monkeypatch):
+    import pandas.core.internals.api as internals
+
+    def refuse(*args, **kwargs):
+        raise TypeError("no such internals here")
+
+    monkeypatch.setattr(internals, "make_block", refuse)
+    pd.testing.assert_frame_equal(wendrake.to_dataframe(SAMPLE, library=library), frame)
+
+
 def test_empty_source_gives_an_empty_table():
     empty = wendrake.to_dataframe([])
     assert empty.shape == (0, 4) and isinstance(empty.index, pd.DatetimeIndex)

@@ -39,6 +39,12 @@ class _Settings(ctypes.Structure):
                 ("values", ctypes.c_void_p)]
 
 
+class _ParamBlock(ctypes.Structure):
+    """WendrakeParamBlock of include/wendrake/table.h."""
+    _fields_ = [("data", ctypes.c_void_p), ("stride", ctypes.c_int64), ("columns", ctypes.c_int32),
+                ("ids", ctypes.POINTER(ctypes.c_uint32))]
+
+
 _PROTOTYPES = {
     "wendrake_error_message": (ctypes.c_char_p, [ctypes.c_int]),
     "wendrake_table_from_file": (ctypes.c_int, [ctypes.c_char_p, ctypes.c_int, ctypes.c_uint,
@@ -54,6 +60,7 @@ _PROTOTYPES = {
     "wendrake_table_column_count": (ctypes.c_int, [ctypes.c_void_p]),
     "wendrake_table_column": (ctypes.c_int, [ctypes.c_void_p, ctypes.c_int, ctypes.POINTER(_Column)]),
     "wendrake_table_settings": (ctypes.c_int, [ctypes.c_void_p, ctypes.POINTER(_Settings)]),
+    "wendrake_table_param_block": (ctypes.c_int, [ctypes.c_void_p, ctypes.POINTER(_ParamBlock)]),
 }
 
 _opened = {}  # table library path -> CDLL with the prototypes set
@@ -75,17 +82,29 @@ def _library(library=None):
     return cdll
 
 
-def _view(address, length, dtype):
-    """A read-only numpy view of `length` elements at `address`."""
+def _view(address, length, dtype, owner=None):
+    """A numpy view of `length` elements at `address`: read-only, or, with
+    `owner` (which frees the memory when the last view goes), writable."""
     import numpy as np
 
     dtype = np.dtype(dtype)
     if length == 0 or not address:
         return np.empty(0, dtype)
     buffer = (ctypes.c_char * (length * dtype.itemsize)).from_address(address)
+    buffer.owner = owner  # numpy keeps the buffer, the buffer keeps the owner
     view = np.frombuffer(buffer, dtype=dtype, count=length)
-    view.flags.writeable = False
+    view.flags.writeable = owner is not None
     return view
+
+
+class _TableMemory:
+    """A table whose memory arrays still use; freed when the last one goes."""
+
+    def __init__(self, lib, handle):
+        self._lib, self._handle = lib, handle
+
+    def __del__(self):
+        self._lib.wendrake_table_free(self._handle)
 
 
 class Table:
@@ -206,6 +225,28 @@ class Table:
             raise WendrakeError("the table was built without settings=True")
         n = listed.count
         return _view(listed.rows, n, "int64"), _view(listed.ids, n, "uint32"), _view(listed.values, n, "float64")
+
+    def take_param_block(self):
+        """(matrix, ids): the parameter columns as one writable float64 matrix of
+        shape (parameters, rows), no copy, row k the values of parameter
+        ids[k], in the order the parameters first had a value. The matrix takes
+        over the table's memory, which lives as long as it (or a view of it)
+        does; the Table is closed."""
+        import numpy as np
+
+        block = _ParamBlock()
+        handle = self._open()
+        self._lib.wendrake_table_param_block(handle, ctypes.byref(block))
+        rows = self.rows
+        ids = [block.ids[k] for k in range(block.columns)]
+        owner = _TableMemory(self._lib, handle)
+        self._handle = None
+        if block.columns == 0 or rows == 0:
+            return np.empty((block.columns, rows)), ids
+        flat = _view(block.data, (block.columns - 1) * block.stride + rows, "float64", owner)
+        matrix = np.lib.stride_tricks.as_strided(flat, shape=(block.columns, rows),
+                                                 strides=(block.stride * 8, 8), writeable=True)
+        return matrix, ids
 
     def array(self, name):
         """A copy of a column; category columns as an object array of their names

@@ -32,31 +32,60 @@ def to_dataframe(source, module=0xB101, *, library=None, carried=True, all_param
 
 
 def _from_table(path, module, library, carried, all_params, np, pd, extra=()):
-    """The frame of a log file from the table library's columns: one copy of
-    each column into the frame, no Python object per item. `extra` names more
-    of the table's columns to add after the parameters."""
+    """The frame of a log file from the table library's columns, no Python
+    object per item: the fixed columns are copied, the parameter columns
+    become the frame's own without a copy (the frame keeps the table's
+    memory). `extra` names more of the table's columns to add after the
+    parameters."""
     with Table(path, module, carried=carried, library=library) as table:
         if table.unterminated:
             warnings.warn("%s: the last line (line %d) has no newline; handled it as a complete line"
                           % (path, table.lines), WendrakeWarning, stacklevel=3)
         rows = table.rows
-        present = table.param_columns  # column name -> parameter id
-        ids = set(present.values()) | set(params.VALUED_IDS if all_params else ())
-        columns = {
-            "line": table.column("line"),
+        fixed = {
+            "line": table.array("line"),
             "record": table.array("record"),
             "code": table.column("code").astype(np.int64),
-            "direction": table.column("direction"),
+            "direction": table.array("direction"),
         }
-        for pid in sorted(ids, key=_slot_order):
-            name = params.name(pid)
-            columns[name] = table.column(name) if name in present else np.full(rows, np.nan)
-        for name in extra:
-            columns[name] = table.array(name)
+        extras = {name: table.array(name) for name in extra}
         clock = table.column("clock_ms").view("datetime64[ms]").astype("datetime64[ns]")
         index = pd.DatetimeIndex(clock, name="time")
-        # DataFrame copies what it is given from dicts, so the table may go.
-        return pd.DataFrame(columns, index=index, copy=True)
+        block, block_ids = table.take_param_block()
+    ids = set(block_ids) | set(params.VALUED_IDS if all_params else ())
+    order = sorted(ids, key=_slot_order)
+    names = list(fixed) + [params.name(pid) for pid in order] + list(extras)
+    missing = [pid for pid in order if pid not in set(block_ids)]
+    blocks = [(values, [position]) for position, values in enumerate(fixed.values())]
+    position = {pid: len(fixed) + k for k, pid in enumerate(order)}
+    blocks.append((block, [position[pid] for pid in block_ids]))
+    if missing:
+        blocks.append((np.full((len(missing), rows), np.nan), [position[pid] for pid in missing]))
+    first_extra = len(fixed) + len(order)
+    blocks += [(values, [first_extra + k]) for k, values in enumerate(extras.values())]
+    return _assemble(blocks, names, index, np, pd)
+
+
+def _assemble(blocks, names, index, np, pd):
+    """A frame of (values, frame positions) pairs, each values a column or a
+    matrix of columns, kept as they are where pandas allows it."""
+    try:
+        import warnings as _warnings
+        from pandas.core.internals import BlockManager
+        from pandas.core.internals.api import make_block
+
+        made = [make_block(np.atleast_2d(values), placement=placement) for values, placement in blocks]
+        manager = BlockManager(made, [pd.Index(names), index])
+        with _warnings.catch_warnings():
+            _warnings.simplefilter("ignore", DeprecationWarning)  # pandas >= 2.2 prefers _from_mgr
+            return pd.DataFrame(manager)
+    except (ImportError, TypeError, ValueError, AttributeError):
+        # Another pandas: its public constructor, which copies every column.
+        columns = [None] * len(names)
+        for values, placement in blocks:
+            for k, at in enumerate(placement):
+                columns[at] = values if values.ndim == 1 else values[k]
+        return pd.DataFrame(dict(zip(names, columns)), index=index, columns=names, copy=True)
 
 
 def _build(items, carried, all_params, np, pd):
