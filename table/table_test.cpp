@@ -192,6 +192,30 @@ TEST(TableTest, SampleLogMatchesThePerItemPath) {
   ExpectSettingsMatchItems(sample);
 }
 
+// The parameter columns are the columns of one block, a matrix.
+TEST(TableTest, ParameterColumnsShareOneBlock) {
+  const TablePtr table = FromBuffer(SampleLog());
+  WendrakeParamBlock block{};
+  ASSERT_EQ(wendrake_table_param_block(table.get(), &block), WENDRAKE_OK);
+  ASSERT_GE(block.stride, wendrake_table_rows(table.get()));
+  std::map<uint32_t, const double*> starts;
+  for (int k = 0; k < block.columns; ++k) starts[block.ids[k]] = block.data + k * block.stride;
+  size_t paramColumns = 0;
+  for (const auto& [name, column] : Columns(table.get())) {
+    if (column.paramId == 0) continue;
+    ++paramColumns;
+    EXPECT_EQ(column.data, starts[column.paramId]) << name;
+  }
+  EXPECT_EQ(paramColumns, static_cast<size_t>(block.columns));
+  EXPECT_EQ(starts.size(), paramColumns);
+
+  const TablePtr settings = FromBuffer(SampleLog(), WENDRAKE_TABLE_SETTINGS);
+  ASSERT_EQ(wendrake_table_param_block(settings.get(), &block), WENDRAKE_OK);
+  EXPECT_EQ(block.columns, 0);
+  EXPECT_EQ(block.data, nullptr);
+  EXPECT_EQ(wendrake_table_param_block(nullptr, &block), WENDRAKE_ERROR_ARGUMENT);
+}
+
 // The rough edges of real logs: CR LF ends, over-long lines, columns
 // registered again with other names, a parameter fed by two columns of a
 // line, every record type, clock gaps and clocks out of range, events with
