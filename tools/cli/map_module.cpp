@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 #ifndef WENDRAKE_MAP_MODULE_RELATIVE
 #error "WENDRAKE_MAP_MODULE_RELATIVE: the module's installed folder relative to the tool's"
@@ -26,10 +27,9 @@ std::string Joined(const std::vector<std::string>& paths) {
   return joined;
 }
 
-}  // namespace
-
-std::vector<std::string> MapModuleCandidates(const char* override, const std::string& exe,
-                                             const std::string& installed) {
+// The files to try, in order (MapModule::Load); `installed` is the
+// module's installed folder relative to the executable's.
+std::vector<std::string> Candidates(const char* override, const std::string& exe, const std::string& installed) {
   if (override != nullptr && *override != '\0') {
     // A name without a slash would send dlopen through the library search path.
     const std::string path = override;
@@ -41,9 +41,11 @@ std::vector<std::string> MapModuleCandidates(const char* override, const std::st
   return {folder + WENDRAKE_MAP_MODULE_FILE, folder + installed + "/" + WENDRAKE_MAP_MODULE_FILE};
 }
 
+}  // namespace
+
 bool MapModule::Load(std::string* error) {
   const std::vector<std::string> candidates =
-      MapModuleCandidates(std::getenv("WENDRAKE_MAP_MODULE"), ExecutablePath(), WENDRAKE_MAP_MODULE_RELATIVE);
+      Candidates(std::getenv("WENDRAKE_MAP_MODULE"), ExecutablePath(), WENDRAKE_MAP_MODULE_RELATIVE);
   if (candidates.empty()) {
     *error = "cannot find the map module: /proc/self/exe does not name the tool (set WENDRAKE_MAP_MODULE)";
     return false;
