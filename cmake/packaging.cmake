@@ -3,7 +3,8 @@
 # CMakeLists.txt on Linux):
 #   runtime -> libwendrake0       both shared libraries (SONAME, ldconfig trigger)
 #   dev     -> libwendrake-dev    headers, CMake package, pkg-config file, .so links
-#   tools   -> wendrake-tools     the wendrake command, its man page, bash completion
+#   tools   -> wendrake-tools     the wendrake command, its map module (GDAL),
+#                                 its man page, bash completion
 #   python  -> python3-wendrake   the Python package and its wendrake-py command
 # `cmake --workflow --preset deb` builds them for /usr into build/deb.
 
@@ -80,7 +81,9 @@ set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
 set(CPACK_COMPONENT_TOOLS_DEPENDS runtime)
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION
     "CDMA 1x / EV-DO drive-test log decoder (command line tool)\n\
-The wendrake command decodes, summarises and tabulates drive-test logs.")
+The wendrake command decodes, summarises and tabulates drive-test logs, and\n\
+writes them as maps (GeoPackage, GeoJSON, KML) through a module of its own\n\
+that only `wendrake map` loads, with GDAL.")
 
 set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-wendrake)
 set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds the Debian packages (cmake --workflow --preset deb), installs them
 # with apt, and uses them as a user would, with no environment variables of
-# ours: the installed tool and its man page and completion, a C consumer built
-# through pkg-config and through find_package, and `import wendrake` in
-# Debian's python3. Removes the packages again, also on failure. Needs root
-# or sudo; refuses to run where wendrake packages are installed already.
+# ours: the installed tool (`map` through its module too) and its man page
+# and completion, a C consumer built through pkg-config and through
+# find_package, and `import wendrake` in Debian's python3. Removes the
+# packages again, also on failure. Needs root or sudo; refuses to run where
+# wendrake packages are installed already.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 packages=(libwendrake0 libwendrake-dev wendrake-tools python3-wendrake)
@@ -46,6 +47,14 @@ echo "== the installed tool"
 clean wendrake --version
 [ "$(clean wendrake --version)" = "wendrake $version" ] || { echo "wendrake --version is not $version" >&2; exit 1; }
 clean wendrake stats "$root/examples/sample_drive.log" | head -5
+# `map` loads the package's map module; the tool itself links no GDAL.
+clean wendrake map "$root/examples/sample_drive.log" -o "$work/route.gpkg"
+[ -s "$work/route.gpkg" ] || { echo "wendrake map wrote no route.gpkg" >&2; exit 1; }
+echo "wendrake map: route.gpkg of $(stat -c %s "$work/route.gpkg") bytes"
+if ldd /usr/bin/wendrake | grep -q libgdal; then
+  echo "/usr/bin/wendrake links GDAL; only its map module may" >&2
+  exit 1
+fi
 [ -s /usr/share/man/man1/wendrake.1 ] || [ -s /usr/share/man/man1/wendrake.1.gz ] ||
   { echo "no man page" >&2; exit 1; }
 completion=$(clean bash -c 'source /usr/share/bash-completion/completions/wendrake

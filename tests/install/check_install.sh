@@ -2,7 +2,7 @@
 # Installs a wendrake build tree into a temporary prefix, then builds and
 # runs a consumer against it twice: through the CMake package and through
 # pkg-config. Also runs the installed tool, which must find the installed
-# library on its own.
+# library and its map module on its own.
 # Usage: check_install.sh BUILD_DIR CONSUMER_SOURCE_DIR
 # CONSUMER_FLAGS (environment) are added to the consumer's compile and link.
 set -euo pipefail
@@ -25,6 +25,18 @@ fi
 libdir=$(dirname "$library")
 
 "$prefix/bin/wendrake" --version
+
+# The map module: installed under <libdir>/wendrake and found from the
+# installed tool's own folder (nothing beside it), which links no GDAL.
+module=$(find "$prefix" -name wendrake_map.so)
+[ "$module" = "$libdir/wendrake/wendrake_map.so" ] ||
+  { echo "the map module is not installed as $libdir/wendrake/wendrake_map.so: '$module'" >&2; exit 1; }
+if ldd "$prefix/bin/wendrake" | grep -q libgdal; then
+  echo "the installed tool links GDAL; only its map module may" >&2
+  exit 1
+fi
+env -u WENDRAKE_MAP_MODULE "$prefix/bin/wendrake" map "$source/../../examples/sample_drive.log" -o "$work/route.gpkg"
+[ -s "$work/route.gpkg" ] || { echo "the installed wendrake map wrote no route.gpkg" >&2; exit 1; }
 
 # 1. CMake package.
 cmake -S "$source" -B "$work/cmake-build" -DCMAKE_PREFIX_PATH="$prefix" \

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Builds the Debian packages from a build tree with CPack and checks each
 # package's files (dpkg-deb -c) and control fields (dpkg-deb -I): names,
-# version, SONAMEs, dependencies from dpkg-shlibdeps, the ldconfig trigger.
+# version, SONAMEs, dependencies from dpkg-shlibdeps, the ldconfig trigger;
+# runs the packaged tool's `map`, which loads the packaged map module.
 # Exits 77 (skipped) where dpkg-deb or dpkg-shlibdeps is missing.
 # Usage: check_deb_contents.sh CPACK BUILD_DIR LIBDIR VERSION
 set -euo pipefail
 cpack=$1 build=$2 libdir=$3 version=$4
+sample=$(cd "$(dirname "$0")/../../examples" && pwd)/sample_drive.log
 
 for tool in dpkg-deb dpkg-shlibdeps; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed (dpkg-dev)"; exit 77; }
@@ -65,17 +67,27 @@ fi
 
 if deb=$(deb_of wendrake-tools "$arch"); then
   files=$(dpkg-deb -c "$deb") info=$(dpkg-deb -I "$deb")
-  for f in usr/bin/wendrake usr/share/man/man1/wendrake.1 usr/share/bash-completion/completions/wendrake; do
+  for f in usr/bin/wendrake usr/share/man/man1/wendrake.1 usr/share/bash-completion/completions/wendrake \
+           "$prefix_usr/$lib/wendrake/wendrake_map.so"; do
     has_file "$files" "$f" wendrake-tools
   done
   has_field "$info" "Depends: .*libwendrake0 \(= $version\)" wendrake-tools
   has_field "$info" "Depends: .*libfmt9" wendrake-tools
+  has_field "$info" "Depends: .*libgdal" wendrake-tools  # from the map module
   mkdir "$work/tools"
   dpkg-deb -x "$deb" "$work/tools"
   grep -q "^\.TH WENDRAKE \"1\" .*\"wendrake $version\"" "$work/tools/usr/share/man/man1/wendrake.1" ||
     fail "the man page does not name wendrake $version"
   grep -q '^\.SS "Subcommands:"\|Subcommands' "$work/tools/usr/share/man/man1/wendrake.1" ||
     fail "the man page lacks the subcommands of --help"
+  # The packaged tool beside the packaged libraries, as installed: `map`
+  # finds the module in the package's own folders.
+  if [ -d "$work/runtime/$prefix_usr" ]; then
+    cp -a "$work/runtime/$prefix_usr/." "$work/tools/$prefix_usr/"
+    env -u WENDRAKE_MAP_MODULE "$work/tools/$prefix_usr/bin/wendrake" map "$sample" -o "$work/route.kml" ||
+      fail "the packaged wendrake map failed"
+    [ -s "$work/route.kml" ] || fail "the packaged wendrake map wrote no route.kml"
+  fi
 fi
 
 if deb=$(deb_of python3-wendrake all); then

@@ -8,9 +8,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <ctime>
 #include <memory>
 #include <set>
+#include <span>
+#include <string_view>
+#include <vector>
 
 #include "kpi_bins.h"
 
@@ -29,6 +33,10 @@ std::string GdalError(const std::string& what) {
   std::replace(message.begin(), message.end(), '\n', ' ');
   return message.empty() ? what : what + ": " + message;
 }
+
+bool Positioned(const WendrakeMapItem& item) { return !std::isnan(item.latitude) && !std::isnan(item.longitude); }
+bool IsEvent(const WendrakeMapItem& item) { return std::string_view(item.record) == "EVT"; }
+bool IsSignalling(const WendrakeMapItem& item) { return std::string_view(item.record) == "CL3"; }
 
 struct DatasetCloser {
   void operator()(GDALDataset* dataset) const { GDALClose(dataset); }
@@ -56,14 +64,16 @@ class FieldNames {
 
 class MapWriter {
  public:
-  MapWriter(const DriveView& view, GDALDataset* dataset, bool oneLayer, bool kml, int kpi)
-      : view_(view), dataset_(dataset), oneLayer_(oneLayer), kml_(kml), kpi_(kpi) {
+  MapWriter(const WendrakeMapDrive& drive, GDALDataset* dataset, bool oneLayer, bool kml)
+      : drive_(drive), driveItems_(drive.items, drive.item_count), vertices_(drive.route, drive.route_count),
+        dataset_(dataset), oneLayer_(oneLayer), kml_(kml),
+        kpi_(drive.kpi >= 0 && static_cast<size_t>(drive.kpi) < drive.kpi_count ? drive.kpi : -1) {
     wgs84_.SetWellKnownGeogCS("WGS84");
     wgs84_.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
     if (kpi_ >= 0) {
       std::vector<double> values;
-      for (const DriveItem& item : view_.items) {
-        if (item.positioned()) values.push_back(item.kpis[static_cast<size_t>(kpi_)]);
+      for (const WendrakeMapItem& item : driveItems_) {
+        if (Positioned(item)) values.push_back(item.kpis[kpi_]);
       }
       bins_ = KpiBins::Of(values);
     }
@@ -73,13 +83,13 @@ class MapWriter {
   // when the next one is created.
   bool Write(std::string* error) {
     if (!CreateItemsLayer(error)) return false;
-    for (const DriveItem& item : view_.items) {
-      if (item.positioned() && !AddItem(item, items_, "item", error)) return false;
+    for (const WendrakeMapItem& item : driveItems_) {
+      if (Positioned(item) && !AddItem(item, items_, "item", error)) return false;
     }
     if (!CreateRouteLayer(error) || !(kml_ ? AddColouredRoute(error) : AddRoute(error))) return false;
     if (!CreateEventsLayer(error)) return false;
-    for (const DriveItem& item : view_.items) {
-      if (item.positioned() && item.isEvent() && !AddItem(item, events_, "event", error)) return false;
+    for (const WendrakeMapItem& item : driveItems_) {
+      if (Positioned(item) && IsEvent(item) && !AddItem(item, events_, "event", error)) return false;
     }
     return true;
   }
@@ -113,8 +123,8 @@ class MapWriter {
         {"fix_age", OFTReal}};
     if (oneLayer_) fields.insert(fields.begin(), {"feature", OFTString});
     for (auto& [name, type] : fields) names.Take(name);
-    for (const std::string& kpi : view_.kpiNames) {
-      kpiFields_.push_back(names.Take(kpi));
+    for (size_t k = 0; k < drive_.kpi_count; ++k) {
+      kpiFields_.push_back(names.Take(drive_.kpi_names[k]));
       fields.emplace_back(kpiFields_.back(), OFTReal);
     }
     for (const auto& [name, type] : fields) {
@@ -154,7 +164,7 @@ class MapWriter {
   // time carries no time zone.
   static void SetTime(OGRFeature* feature, int64_t clockMs) {
     const int index = feature->GetFieldIndex("time");
-    if (index < 0 || clockMs == kNoClock) return;
+    if (index < 0 || clockMs == INT64_MIN) return;
     const int64_t seconds = clockMs >= 0 ? clockMs / 1000 : (clockMs - 999) / 1000;
     const std::time_t when = static_cast<std::time_t>(seconds);
     std::tm utc{};
@@ -171,22 +181,22 @@ class MapWriter {
     return true;
   }
 
-  bool AddItem(const DriveItem& item, OGRLayer* layer, const char* kind, std::string* error) {
+  bool AddItem(const WendrakeMapItem& item, OGRLayer* layer, const char* kind, std::string* error) {
     FeaturePtr feature(OGRFeature::CreateFeature(layer->GetLayerDefn()));
     Set(feature.get(), "feature", kind);
-    Set(feature.get(), "name", item.isEvent() ? item.eventName : item.isSignalling() ? item.message : item.record);
+    Set(feature.get(), "name", IsEvent(item) ? item.event_name : IsSignalling(item) ? item.message : item.record);
     Set(feature.get(), "line", static_cast<double>(item.line));
-    SetTime(feature.get(), item.clockMs);
+    SetTime(feature.get(), item.clock_ms);
     Set(feature.get(), "record", item.record);
     Set(feature.get(), "code", fmt::format("0x{:08X}", item.code));
     Set(feature.get(), "message", item.message);
-    Set(feature.get(), "event_name", item.eventName);
+    Set(feature.get(), "event_name", item.event_name);
     Set(feature.get(), "event", item.event);
     Set(feature.get(), "altitude", item.altitude);
     Set(feature.get(), "speed", item.speed);
     Set(feature.get(), "heading", item.heading);
     Set(feature.get(), "satellites", item.satellites);
-    Set(feature.get(), "fix_age", item.fixAge);
+    Set(feature.get(), "fix_age", item.fix_age);
     if (layer == items_ && std::string_view(kind) == "item") {
       for (size_t k = 0; k < kpiFields_.size(); ++k) Set(feature.get(), kpiFields_[k].c_str(), item.kpis[k]);
     }
@@ -195,16 +205,19 @@ class MapWriter {
     return Add(layer, feature.get(), error);
   }
 
-  bool AddLine(const std::vector<size_t>& vertices, size_t begin, size_t end, int bin, std::string* error) {
+  bool AddLine(size_t begin, size_t end, int bin, std::string* error) {
     FeaturePtr feature(OGRFeature::CreateFeature(route_->GetLayerDefn()));
     OGRLineString line;
-    for (size_t v = begin; v < end; ++v) line.addPoint(view_.items[vertices[v]].longitude, view_.items[vertices[v]].latitude);
+    for (size_t v = begin; v < end; ++v) {
+      const WendrakeMapItem& vertex = driveItems_[vertices_[v]];
+      line.addPoint(vertex.longitude, vertex.latitude);
+    }
     feature->SetGeometry(&line);
     Set(feature.get(), "feature", "route");
     if (kpi_ < 0) {
       Set(feature.get(), "name", "route");
     } else {
-      const std::string& kpi = view_.kpiNames[static_cast<size_t>(kpi_)];
+      const std::string kpi = KpiName();
       Set(feature.get(), "kpi", kpi);
       if (bin >= 0) {
         Set(feature.get(), "name", fmt::format("{} {:.2f} to {:.2f}", kpi, bins_.Lower(bin), bins_.Upper(bin)));
@@ -218,25 +231,22 @@ class MapWriter {
     return Add(route_, feature.get(), error);
   }
 
-  bool AddRoute(std::string* error) {
-    const std::vector<size_t> vertices = RouteVertices(view_);
-    return vertices.size() < 2 || AddLine(vertices, 0, vertices.size(), -1, error);
-  }
+  bool AddRoute(std::string* error) { return vertices_.size() < 2 || AddLine(0, vertices_.size(), -1, error); }
 
-  int BinAt(size_t item) const { return bins_.Bin(view_.items[item].kpis[static_cast<size_t>(kpi_)]); }
+  int BinAt(size_t vertex) const { return bins_.Bin(driveItems_[vertices_[vertex]].kpis[kpi_]); }
+  std::string KpiName() const { return drive_.kpi_names[kpi_]; }
 
   // One line piece per run of vertices in the same bin; each piece starts
   // where the last ended, so the track stays unbroken.
   bool AddColouredRoute(std::string* error) {
-    const std::vector<size_t> vertices = RouteVertices(view_);
-    if (vertices.size() < 2) return true;
-    if (kpi_ < 0) return AddLine(vertices, 0, vertices.size(), -1, error);
+    if (vertices_.size() < 2) return true;
+    if (kpi_ < 0) return AddLine(0, vertices_.size(), -1, error);
     if (!AddLegend(error)) return false;
     size_t start = 0;
-    for (size_t v = 1; v < vertices.size(); ++v) {
-      const bool last = v + 1 == vertices.size();
-      if (last || BinAt(vertices[v + 1]) != BinAt(vertices[start + 1])) {
-        if (!AddLine(vertices, start, v + 1, BinAt(vertices[start + 1]), error)) return false;
+    for (size_t v = 1; v < vertices_.size(); ++v) {
+      const bool last = v + 1 == vertices_.size();
+      if (last || BinAt(v + 1) != BinAt(start + 1)) {
+        if (!AddLine(start, v + 1, BinAt(start + 1), error)) return false;
         start = v;
       }
     }
@@ -247,14 +257,14 @@ class MapWriter {
   // folder, its description an HTML table of the bins' colours and ranges.
   bool AddLegend(std::string* error) {
     FeaturePtr feature(OGRFeature::CreateFeature(route_->GetLayerDefn()));
-    Set(feature.get(), "name", "Legend: " + view_.kpiNames[static_cast<size_t>(kpi_)]);
-    Set(feature.get(), "kpi", view_.kpiNames[static_cast<size_t>(kpi_)]);
+    Set(feature.get(), "name", "Legend: " + KpiName());
+    Set(feature.get(), "kpi", KpiName());
     Set(feature.get(), "description", Legend());
     return Add(route_, feature.get(), error);
   }
 
   std::string Legend() const {
-    std::string legend = "<b>" + view_.kpiNames[static_cast<size_t>(kpi_)] + "</b><table>";
+    std::string legend = "<b>" + KpiName() + "</b><table>";
     for (int bin = KpiBins::kCount - 1; bin >= 0 && !std::isnan(bins_.low); --bin) {
       legend += fmt::format("<tr><td style=\"background:{}\">&#160;&#160;&#160;&#160;</td><td>{:.2f} to {:.2f}</td></tr>",
                             KpiBins::Colour(bin), bins_.Lower(bin), bins_.Upper(bin));
@@ -264,7 +274,9 @@ class MapWriter {
     return legend;
   }
 
-  const DriveView& view_;
+  const WendrakeMapDrive& drive_;
+  const std::span<const WendrakeMapItem> driveItems_;
+  const std::span<const size_t> vertices_;  // the route: indices into driveItems_
   GDALDataset* dataset_;
   bool oneLayer_, kml_;
   int kpi_;
@@ -278,24 +290,9 @@ class MapWriter {
 
 }  // namespace
 
-std::string MapDriverFor(const std::string& path, const std::string& format) {
-  std::string key = Lower(format);
-  if (key.empty()) {
-    const size_t dot = path.rfind('.');
-    const size_t slash = path.rfind('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-    key = Lower(path.substr(dot + 1));
-  }
-  if (key == "gpkg") return "GPKG";
-  if (key == "geojson" || key == "json") return "GeoJSON";
-  // GDAL's KML writer, not LIBKML's: LIBKML puts text holding "]]>" into a
-  // CDATA section unsplit, which ends the section early and breaks the file.
-  if (key == "kml") return "KML";
-  return "";
-}
-
-bool WriteMap(const DriveView& view, const std::string& path, const std::string& driverName, int kpi,
-              std::string* error) {
+bool WriteMap(const WendrakeMapDrive& drive, std::string* error) {
+  const std::string path = drive.path;
+  const std::string driverName = drive.driver;
   GDALAllRegister();
   CPLPushErrorHandler(CPLQuietErrorHandler);
   CPLErrorReset();
@@ -309,7 +306,7 @@ bool WriteMap(const DriveView& view, const std::string& path, const std::string&
       *error = GdalError("cannot create " + path);
     } else {
       const bool transaction = dataset->StartTransaction() == OGRERR_NONE;
-      MapWriter writer(view, dataset.get(), driverName == "GeoJSON", driverName == "KML", kpi);
+      MapWriter writer(drive, dataset.get(), driverName == "GeoJSON", driverName == "KML");
       ok = writer.Write(error);
       if (ok && transaction && dataset->CommitTransaction() != OGRERR_NONE) {
         *error = GdalError("cannot write " + path);

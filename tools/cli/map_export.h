@@ -1,4 +1,5 @@
 // Geodata files of a drive through GDAL/OGR: GeoPackage, GeoJSON and KML.
+// Built into the map module only (map_module_abi.h), never into the tool.
 //
 // Layers (GeoPackage and KML; GeoJSON holds one feature collection, so there
 // the three kinds share it and a "feature" attribute says which is which):
@@ -13,18 +14,13 @@
 
 #include <string>
 
-#include "drive_view.h"
+#include "map_module_abi.h"
 
 namespace wendrake_cli {
 
-// The OGR driver for a format name ("gpkg", "geojson", "kml", any case) or,
-// when `format` is empty, for the extension of `path`; "" when neither says.
-std::string MapDriverFor(const std::string& path, const std::string& format);
-
-// Writes the layers into a new file at `path` with `driver` ("GPKG",
-// "GeoJSON" or "KML"), colouring the KML route by KPI `kpi` (-1: none).
-// False with a one-line `error` on any failure; the caller removes `path`.
-bool WriteMap(const DriveView& view, const std::string& path, const std::string& driver, int kpi,
-              std::string* error);
+// Writes the layers into a new file at drive.path with drive.driver
+// ("GPKG", "GeoJSON" or "KML"), colouring the KML route by KPI drive.kpi.
+// False with a one-line `error` on any failure; the caller removes the file.
+bool WriteMap(const WendrakeMapDrive& drive, std::string* error);
 
 }  // namespace wendrake_cli

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,7 +12,7 @@
 
 #include "drive_view.h"
 #include "log_reader.h"
-#include "map_export.h"
+#include "map_module.h"
 #include "output.h"
 #include "report_page.h"
 #include "signal_cleanup.h"
@@ -28,6 +29,29 @@ void AddCommon(CLI::App* command, ViewOptions* options) {
       ->capture_default_str();
   command->add_option("-o,--output", options->output, "file to write")->option_text("FILE")->required();
   command->add_option("--kpi", options->kpi, "KPI that colours the route (default: Rxagc, else the first one the log has)");
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The GDAL driver for a format name ("gpkg", "geojson", "kml", any case) or,
+// when `format` is empty, for the extension of `path`; "" when neither says.
+std::string MapDriverFor(const std::string& path, const std::string& format) {
+  std::string key = Lower(format);
+  if (key.empty()) {
+    const size_t dot = path.rfind('.');
+    const size_t slash = path.rfind('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+    key = Lower(path.substr(dot + 1));
+  }
+  if (key == "gpkg") return "GPKG";
+  if (key == "geojson" || key == "json") return "GeoJSON";
+  // GDAL's KML writer, not LIBKML's: LIBKML puts text holding "]]>" into a
+  // CDATA section unsplit, which ends the section early and breaks the file.
+  if (key == "kml") return "KML";
+  return "";
 }
 
 FileIdentity IdentityOf(const std::string& path) {
@@ -119,6 +143,9 @@ int RunMap(const ViewOptions& options, int moduleType, std::string* error) {
     *error = "output " + options.output + " is the input log; write elsewhere";
     return kExitUsage;
   }
+  // The map module before the log: without it, decoding would be for nothing.
+  MapModule mapModule;
+  if (!mapModule.Load(error)) return kExitUsage;
   DriveView view;
   int kpi = -1;
   if (int status = Load(options, moduleType, &view, &kpi, error)) return status;
@@ -126,7 +153,7 @@ int RunMap(const ViewOptions& options, int moduleType, std::string* error) {
   std::string temporary;
   if (!ReserveTemporary(final, &temporary, error)) return kExitUsage;
   SetSignalCleanupFile(temporary.c_str());
-  bool ok = WriteMap(view, temporary, driver, kpi, error);
+  bool ok = mapModule.Write(view, temporary, driver, kpi, error);
   if (ok && rename(temporary.c_str(), final.c_str()) != 0) {
     *error = "cannot write " + options.output + ": " + std::strerror(errno);
     ok = false;

@@ -1,5 +1,5 @@
-// The "map" and "report" subcommands: geodata files and the report page of
-// a drive (map_export.h, report_page.h).
+// The "map" and "report" subcommands: geodata files (written by the map
+// module, map_module.h) and the report page of a drive (report_page.h).
 #pragma once
 
 #include <CLI/CLI.hpp>

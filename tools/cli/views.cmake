@@ -1,7 +1,8 @@
-# The map and report commands: GDAL for the geodata formats, and the report
-# page's template, script and style with Leaflet (Debian's libjs-leaflet)
-# built into the tool so that the page it writes works offline.
-find_package(GDAL REQUIRED)
+# The map and report commands: the map module that writes the geodata
+# formats through GDAL (map_module.cmake; the tool itself never links GDAL),
+# and the report page's template, script and style with Leaflet (Debian's
+# libjs-leaflet) built into the tool so that the page it writes works offline.
+include(map_module.cmake)
 find_file(WENDRAKE_LEAFLET_JS leaflet.js PATHS /usr/share/javascript/leaflet NO_DEFAULT_PATH)
 find_file(WENDRAKE_LEAFLET_CSS leaflet.css PATHS /usr/share/javascript/leaflet NO_DEFAULT_PATH)
 if(NOT WENDRAKE_LEAFLET_JS OR NOT WENDRAKE_LEAFLET_CSS)
@@ -30,11 +31,12 @@ add_custom_command(
 add_library(wendrake_views STATIC
   drive_view.cpp
   kpi_bins.cpp
-  map_export.cpp
+  map_module.cpp
   report_page.cpp
   view_commands.cpp
   ${CMAKE_CURRENT_BINARY_DIR}/report_assets.cpp)
-target_link_libraries(wendrake_views PUBLIC wendrake_cli_lib GDAL::GDAL CLI11::CLI11)
+target_link_libraries(wendrake_views PUBLIC wendrake_cli_lib CLI11::CLI11 PRIVATE ${CMAKE_DL_LIBS})
+target_compile_definitions(wendrake_views PRIVATE WENDRAKE_MAP_MODULE_RELATIVE="${WENDRAKE_MAP_MODULE_RELATIVE}")
 
 if(WENDRAKE_BUILD_TESTS)
   add_executable(report_page_test report_page_test.cpp)
@@ -50,7 +52,8 @@ if(WENDRAKE_BUILD_TESTS)
   endif()
   set(views_env "WENDRAKE_CLI=$<TARGET_FILE:wendrake_cli>;WENDRAKE_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
   add_test(NAME cli_map_formats COMMAND ${views_python} ${CMAKE_CURRENT_SOURCE_DIR}/tests/map_test.py)
+  add_test(NAME cli_map_module COMMAND ${views_python} ${CMAKE_CURRENT_SOURCE_DIR}/tests/map_module_test.py)
   add_test(NAME cli_report_browser COMMAND ${views_python} ${CMAKE_CURRENT_SOURCE_DIR}/tests/report_browser_test.py)
-  set_tests_properties(cli_map_formats cli_report_browser PROPERTIES ENVIRONMENT "${views_env}")
+  set_tests_properties(cli_map_formats cli_map_module cli_report_browser PROPERTIES ENVIRONMENT "${views_env}")
   set_tests_properties(cli_report_browser PROPERTIES TIMEOUT 300)
 endif()

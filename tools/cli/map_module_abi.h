@@ -1,0 +1,63 @@
+/* The interface between the wendrake tool and its map module,
+ * wendrake_map.so: the module holds everything that needs GDAL, so the tool
+ * loads GDAL's many libraries only when `wendrake map` runs.
+ *
+ * One C entry point over plain data. The tool passes WENDRAKE_MAP_ABI as the
+ * first argument and a module built for another value refuses the call with
+ * an error, so a module left over from another build never reads data laid
+ * out differently. Any change to the structures below increments
+ * WENDRAKE_MAP_ABI; a change to the entry point's own arguments renames it.
+ */
+#ifndef WENDRAKE_MAP_MODULE_ABI_H
+#define WENDRAKE_MAP_MODULE_ABI_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#define WENDRAKE_MAP_ABI 1u
+#define WENDRAKE_MAP_ENTRY "wendrake_map_write"
+#define WENDRAKE_MAP_MODULE_FILE "wendrake_map.so"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* One item of the drive. Texts are valid UTF-8 and never NULL ("" when
+ * absent); numbers are NaN when absent, clock_ms INT64_MIN without a clock. */
+struct WendrakeMapItem {
+  int64_t line;
+  int64_t clock_ms;         /* the log's clock as UTC milliseconds */
+  const char* record;       /* "DM", "CL3", "EVT", ... */
+  const char* message;      /* CL3: the message name */
+  const char* event_name;   /* EVT: the event's name */
+  uint32_t code;
+  double event;             /* EVT: the event value */
+  double latitude, longitude, altitude;
+  double speed, heading, satellites, fix_age;
+  const double* kpis;       /* WendrakeMapDrive::kpi_count values */
+};
+
+/* What to write and where. */
+struct WendrakeMapDrive {
+  const char* path;                /* the file to create */
+  const char* driver;              /* "GPKG", "GeoJSON" or "KML" */
+  int kpi;                         /* the KPI colouring the KML route; -1: none */
+  size_t kpi_count;
+  const char* const* kpi_names;    /* kpi_count names */
+  size_t item_count;
+  const struct WendrakeMapItem* items;
+  size_t route_count;              /* the route's vertices, as indices into items */
+  const size_t* route;
+};
+
+/* Writes the drive's layers into a new file at drive->path. 0 on success;
+ * otherwise non-zero with a one-line message in `error` (NUL-terminated,
+ * at most error_size bytes), and the caller removes drive->path. */
+typedef int (*WendrakeMapWrite)(uint32_t abi, const struct WendrakeMapDrive* drive, char* error,
+                                size_t error_size);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
