@@ -15,6 +15,12 @@ namespace wendrake {
 void AdviseHugePages(void* data, size_t bytes);
 void PrefaultPages(void* data, size_t bytes);
 
+// Bytes of a column whose pages are to be mapped.
+struct PageRange {
+  void* data;
+  size_t bytes;
+};
+
 inline constexpr size_t kHugePage = size_t{2} << 20;
 inline constexpr size_t kSmallPage = 4096;
 inline constexpr size_t kHugeThreshold = size_t{1} << 20;
@@ -82,11 +88,12 @@ class ColumnBuffer {
     size_ = n;
   }
 
-  // Maps the pages of elements [from, to) ahead of writing them (large
-  // blocks only; small ones are mostly mapped already).
-  void Prefault(size_t from, size_t to) {
+  // The bytes of elements [from, to) whose pages are worth mapping ahead of
+  // writing them (large blocks only; small ones are mostly mapped already).
+  template <typename Ranges>
+  void PagesOf(size_t from, size_t to, Ranges* ranges) {
     to = to < capacity_ ? to : capacity_;
-    if (large_ && from < to) PrefaultPages(data_ + from, (to - from) * sizeof(T));
+    if (large_ && from < to) ranges->push_back(PageRange{data_ + from, (to - from) * sizeof(T)});
   }
 
   // Takes the first n elements as written directly through data().

@@ -65,10 +65,10 @@ double* ParamBlock::AddColumn() {
   return column;
 }
 
-void ParamBlock::Prefault(size_t from, size_t to) {
+void ParamBlock::PagesOf(size_t from, size_t to, std::vector<PageRange>* ranges) {
   if (to > stride_) to = stride_;
   if (from >= to) return;
-  for (size_t k = 0; k < columns_; ++k) PrefaultPages(Column(k) + from, (to - from) * sizeof(double));
+  for (size_t k = 0; k < columns_; ++k) ranges->push_back(PageRange{Column(k) + from, (to - from) * sizeof(double)});
 }
 
 void ParamBlock::ReleaseUnused(size_t rows) {

@@ -9,6 +9,9 @@
 #pragma once
 
 #include <cstddef>
+#include <vector>
+
+#include "table/column_buffer.h"
 
 namespace wendrake {
 
@@ -29,8 +32,8 @@ class ParamBlock {
   // Appends a column (its cells unset) and returns its cells.
   double* AddColumn();
 
-  // Maps the pages of rows [from, to) of every column.
-  void Prefault(size_t from, size_t to);
+  // The bytes of rows [from, to) of every column, whose pages are to be mapped.
+  void PagesOf(size_t from, size_t to, std::vector<PageRange>* ranges);
 
   // Gives back the pages of every column past its first `rows` rows.
   void ReleaseUnused(size_t rows);

@@ -17,7 +17,7 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // Rows whose pages are mapped at once: a few hundred calls for a 16 MB log,
 // and never much more memory than the rows written.
-constexpr size_t kPrefaultRows = 65536;
+constexpr size_t kMapRows = 65536;
 
 // Days from 1970-01-01 to a proleptic Gregorian date (month 1..12).
 constexpr int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day) {
@@ -65,14 +65,32 @@ void TableBuilder::ReserveRows(size_t rows) {
   GrowParamColumns(rows);
 }
 
-void TableBuilder::PrefaultRows(size_t rows) {
-  table_.ForEachColumn([&](auto& column) { column.Prefault(prefaulted_, rows); });
-  table_.paramBlock.Prefault(prefaulted_, rows);
-  prefaulted_ = rows;
+std::vector<PageRange> TableBuilder::PagesOfRows(size_t from, size_t to) {
+  std::vector<PageRange> ranges;
+  table_.ForEachColumn([&](auto& column) { column.PagesOf(from, to, &ranges); });
+  table_.paramBlock.PagesOf(from, to, &ranges);
+  return ranges;
+}
+
+void TableBuilder::MapRowsAhead() {
+  // The writer enters rows whose mapping was handed over a chunk ago (or,
+  // at the start, maps them itself); the next chunk is handed over now.
+  if (requestedRows_ > mappedRows_) {
+    mapper_.Wait();
+  } else {
+    for (const PageRange& range : PagesOfRows(mappedRows_, mappedRows_ + kMapRows)) {
+      PrefaultPages(range.data, range.bytes);
+    }
+    requestedRows_ += kMapRows;
+  }
+  mappedRows_ = requestedRows_;
+  mapper_.MapAhead(PagesOfRows(mappedRows_, mappedRows_ + kMapRows));
+  requestedRows_ += kMapRows;
 }
 
 void TableBuilder::GrowParamColumns(size_t rows) {
   if (rows <= rowCapacity_) return;
+  mapper_.Wait();  // the block may move
   ParamBlock& block = table_.paramBlock;
   block.Reserve(rows);
   rowCapacity_ = block.rowCapacity();
@@ -92,7 +110,8 @@ void TableBuilder::AddParamColumn(int slot) {
   column.scale = SlotScale(slot);
   column.blockColumn = block.columns();
   column.values = block.AddColumn();
-  if (prefaulted_ > 0) PrefaultPages(column.values, std::min(prefaulted_, rowCapacity_) * sizeof(double));
+  // The mapper knows the columns there were when it was handed its rows.
+  PrefaultPages(column.values, std::min(requestedRows_, rowCapacity_) * sizeof(double));
   cells_[slot] = column.values;
   scale_[slot] = column.scale;
   runValue_[slot] = kNaN;
@@ -117,6 +136,7 @@ ItemTable TableBuilder::Finish() {
     table_.unterminated = true;
     Feed("\n", 1);
   }
+  mapper_.Wait();
   table_.lines = lines_.lineCount();
   table_.fixesAccepted = gps_.accepted();
   table_.fixesRejected = gps_.rejected();
@@ -132,7 +152,9 @@ void TableBuilder::AddRow(std::string_view lineText) {
   const ReportItem& item = decoder_->item();
   const int32_t type = decoder_->recordType();
   ItemTable& t = table_;
-  if (t.rows() >= prefaulted_) PrefaultRows(prefaulted_ + kPrefaultRows);
+  if (t.rows() >= mappedRows_) MapRowsAhead();
+  // Only a table without reserved rows grows its columns (they move).
+  if (t.rows() == t.line.capacity()) mapper_.Wait();
   t.line.push_back(static_cast<int64_t>(lines_.lineCount()));
   t.record.push_back(type);
   t.code.push_back(item.msgCode);

@@ -12,6 +12,7 @@
 #include "decode/line_decoder.h"
 #include "table/gps_track.h"
 #include "table/item_table.h"
+#include "table/page_mapper.h"
 
 namespace wendrake {
 
@@ -40,8 +41,9 @@ class TableBuilder {
 
  private:
   void AddRow(std::string_view lineText);
-  // Maps the pages of every column up to `rows` rows.
-  void PrefaultRows(size_t rows);
+  // Keeps the pages of a chunk of rows ahead of the writer mapped.
+  void MapRowsAhead();
+  std::vector<PageRange> PagesOfRows(size_t from, size_t to);
   void AddParams(const ReportItem& item);
   void AddCarriedParams(const ReportItem& item, size_t row);
   // Writes the slot's run (its value, or NaN) up to the row.
@@ -78,13 +80,15 @@ class TableBuilder {
   uint64_t changesAtLastRow_ = 0;  // the decoder's parameter changes at the last row
   bool visitAllNext_ = true;
   size_t rowCapacity_ = 0;  // rows every parameter column has room for
-  size_t prefaulted_ = 0;   // rows whose pages every column has mapped
+  size_t mappedRows_ = 0;     // rows whose pages every column has mapped
+  size_t requestedRows_ = 0;  // the same, with the rows handed to the mapper
   std::unordered_map<std::string, int32_t> eventNameIndex_;
   std::unordered_map<uint32_t, int32_t> messageNameIndex_;
   GpsTrack gps_;
   bool clockValid_ = false;
   LogClock lastClock_;
   int64_t lastClockMs_ = 0;
+  PageMapper mapper_;  // last: stops before the columns it maps go
 };
 
 }  // namespace wendrake

@@ -192,6 +192,32 @@ TEST(TableTest, SampleLogMatchesThePerItemPath) {
   ExpectSettingsMatchItems(sample);
 }
 
+// A log large enough for its columns' pages to be mapped on a second thread
+// while rows are written, with a parameter that first has a value late.
+TEST(TableTest, LargeLogFillsEveryRowWhilePagesAreMappedAhead) {
+  constexpr int kRows = 300000, kLateFrom = 200000;
+  std::string log = "RegReport\tDM\tRxagc\n";
+  for (int i = 0; i < kRows; ++i) {
+    if (i == kLateFrom) log += "RegReport\tDM\tRxagc\tTxpower\n";
+    log += "DM\t" + std::to_string(-(i % 1000)) + (i >= kLateFrom ? "\t" + std::to_string(i % 7) : "") + "\n";
+  }
+  for (unsigned flags : {0u, unsigned{WENDRAKE_TABLE_CURRENT_ONLY}}) {
+    const TablePtr table = FromBuffer(log, flags);
+    ASSERT_EQ(wendrake_table_rows(table.get()), kRows);
+    auto columns = Columns(table.get());
+    const WendrakeColumn& rx = columns["Rxagc"];
+    const WendrakeColumn& tx = columns["Txpower"];
+    for (int row = 0; row < kRows; ++row) {
+      ASSERT_EQ(At<double>(rx, row), -(row % 1000)) << row;
+      if (row < kLateFrom) {
+        ASSERT_TRUE(std::isnan(At<double>(tx, row))) << row;
+      } else {
+        ASSERT_EQ(At<double>(tx, row), row % 7) << row;
+      }
+    }
+  }
+}
+
 // The parameter columns are the columns of one block, a matrix.
 TEST(TableTest, ParameterColumnsShareOneBlock) {
   const TablePtr table = FromBuffer(SampleLog());
