@@ -46,7 +46,10 @@ bool LogBytes::Load(const LogReader& reader, std::string* error) {
 }
 
 bool LogBytes::Map(int fd, size_t size, size_t offset) {
-  void* map = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+  // Mapping every page in one call costs far less than a fault per page; a
+  // file larger than a quarter gigabyte faults its pages as it is read.
+  const int populate = size <= (size_t{256} << 20) ? MAP_POPULATE : 0;
+  void* map = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | populate, fd, 0);
   if (map == MAP_FAILED) return false;
   madvise(map, size, MADV_SEQUENTIAL);
   map_ = map;
