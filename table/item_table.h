@@ -76,6 +76,10 @@ struct ItemTable {
     f(logCode), f(messageType), f(subCode), f(event), f(eventName), f(message);
     f(latitude), f(longitude), f(altitude), f(speed), f(heading), f(satellites), f(fixAge);
   }
+  template <typename F>
+  void ForEachSettingsColumn(F&& f) {
+    f(settingRow), f(settingId), f(settingValue);
+  }
 };
 
 }  // namespace wendrake

@@ -18,6 +18,8 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // Rows whose pages are mapped at once: a few hundred calls for a 16 MB log,
 // and never much more memory than the rows written.
 constexpr size_t kMapRows = 65536;
+// Settings reserved per row: a drive test's lines set about seven values.
+constexpr size_t kSettingsPerRow = 8;
 
 // Days from 1970-01-01 to a proleptic Gregorian date (month 1..12).
 constexpr int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day) {
@@ -62,6 +64,9 @@ TableBuilder::TableBuilder(int32_t moduleType, Params params)
 
 void TableBuilder::ReserveRows(size_t rows) {
   table_.ForEachColumn([rows](auto& column) { column.Reserve(rows); });
+  if (params_ == Params::kSettings) {
+    table_.ForEachSettingsColumn([rows](auto& column) { column.Reserve(rows * kSettingsPerRow); });
+  }
   GrowParamColumns(rows);
 }
 
@@ -69,6 +74,8 @@ std::vector<PageRange> TableBuilder::PagesOfRows(size_t from, size_t to) {
   std::vector<PageRange> ranges;
   table_.ForEachColumn([&](auto& column) { column.PagesOf(from, to, &ranges); });
   table_.paramBlock.PagesOf(from, to, &ranges);
+  table_.ForEachSettingsColumn(
+      [&](auto& column) { column.PagesOf(from * kSettingsPerRow, to * kSettingsPerRow, &ranges); });
   return ranges;
 }
 
@@ -251,6 +258,8 @@ void TableBuilder::AddCarriedParams(const ReportItem& item, size_t row) {
 
 void TableBuilder::AddSettings(const ReportItem& item, size_t row) {
   ItemTable& t = table_;
+  // More settings than reserved: the columns grow (and move).
+  if (t.settingRow.size() + static_cast<size_t>(item.curParamCount) > t.settingRow.capacity()) mapper_.Wait();
   for (int i = 0; i < item.curParamCount; ++i) {
     const int slot = SlotIndexOf(item.curParamList[i]);
     if (seenAtRow_[slot] == row + 1) continue;  // fed by two columns of the line

@@ -216,6 +216,17 @@ TEST(TableTest, LargeLogFillsEveryRowWhilePagesAreMappedAhead) {
       }
     }
   }
+  const TablePtr table = FromBuffer(log, WENDRAKE_TABLE_SETTINGS);
+  WendrakeSettings settings{};
+  ASSERT_EQ(wendrake_table_settings(table.get(), &settings), WENDRAKE_OK);
+  ASSERT_EQ(settings.count, kRows + (kRows - kLateFrom));
+  for (int64_t i = 0, row = 0; i < settings.count; ++i, ++row) {
+    ASSERT_EQ(settings.rows[i], row);
+    ASSERT_EQ(settings.values[i], -(row % 1000)) << row;
+    if (row >= kLateFrom) {
+      ASSERT_EQ(settings.values[++i], row % 7) << row;
+    }
+  }
 }
 
 // The parameter columns are the columns of one block, a matrix.
