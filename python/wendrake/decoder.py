@@ -155,6 +155,8 @@ _SLOT = struct.Struct("<iIi")
 _CUR_LIST = ReportItem.curParamList.offset - _OFF_PARAMS
 _INHERIT_LIST = ReportItem.inheritParamList.offset - _OFF_PARAMS
 _SLOTS = ReportItem.paramSlots.offset - _OFF_PARAMS
+# The byte offsets a list may name: one per slot.
+_SLOT_REFS = frozenset(range(0, _native.PARAM_COUNT * _SLOT.size, _SLOT.size))
 
 # The library drops a line of LINE_LIMIT bytes or more before its newline
 # (its line buffer holds 8192 bytes, newline included), so the Decoder never
@@ -191,7 +193,7 @@ class Decoder:
         self._dropping = False  # inside a line past LINE_LIMIT, until its newline
         self.lines = 0
         self.items = 0
-        self._params = {}
+        self._params = _ParamCache()
 
     @property
     def library(self):
@@ -315,22 +317,24 @@ class Decoder:
     def _param_list(self, area, offset, count):
         count = min(count, _native.PARAM_COUNT)
         refs = struct.unpack_from("<%dH" % count, area, offset)
+        if not _SLOT_REFS.issuperset(refs):
+            refs = [ref for ref in refs if ref in _SLOT_REFS]  # the library never lists another
         cache = self._params
-        out = []
-        for ref in refs:
-            if ref % _SLOT.size or ref >= _native.PARAM_COUNT * _SLOT.size:
-                continue  # not a slot reference; the library never lists one
-            at = _SLOTS + ref
-            key = area[at:at + _SLOT.size]
-            param = cache.get(key)
-            if param is None:
-                state, pid, stored = _SLOT.unpack(key)
-                param = Param(pid, params.name(pid), state, stored, params.real(pid, stored))
-                if len(cache) > 200_000:
-                    cache.clear()
-                cache[key] = param
-            out.append(param)
-        return tuple(out)
+        return tuple([cache[area[_SLOTS + ref:_SLOTS + ref + _SLOT.size]] for ref in refs])
+
+
+class _ParamCache(dict):
+    """Param objects by the bytes of their slot (state, id, stored value):
+    the same slot bytes recur item after item, and one dictionary look-up
+    replaces unpacking them."""
+
+    def __missing__(self, key):
+        state, pid, stored = _SLOT.unpack(key)
+        param = Param(pid, params.name(pid), state, stored, params.real(pid, stored))
+        if len(self) > 200_000:
+            self.clear()
+        self[key] = param
+        return param
 
 
 _string_at = ctypes.string_at
