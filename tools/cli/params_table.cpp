@@ -1,5 +1,6 @@
 #include "params_table.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -19,27 +20,25 @@ class LastCell {
  public:
   explicit LastCell(int32_t scale) : scale_(scale) {}
 
-  void Append(std::string* row, double value) {
+  std::string_view Text(double value) {
     const uint64_t bits = std::bit_cast<uint64_t>(value);
-    if (length_ == 0 || bits != bits_) {
-      const size_t start = row->size();
-      AppendRealOfScale(row, value, scale_);
-      const size_t length = row->size() - start;
-      if (length > sizeof text_) return;  // too long to keep: formatted each time
-      std::memcpy(text_, row->data() + start, length);
-      length_ = length;
+    if (text_.empty() || bits != bits_) {
+      text_.clear();
+      AppendRealOfScale(&text_, value, scale_);
       bits_ = bits;
-      return;
     }
-    row->append(text_, length_);
+    return text_;
   }
 
  private:
   int32_t scale_;
   uint64_t bits_ = 0;
-  size_t length_ = 0;  // 0: nothing kept
-  char text_[32];
+  std::string text_;  // empty: nothing kept
 };
+
+// Bytes a cell can take: the shortest text of a double has at most 24
+// characters, a stored integer over its scale at most 22.
+constexpr size_t kMaxCellBytes = 32;
 
 }  // namespace
 
@@ -58,6 +57,7 @@ void WriteParamsCsv(const LogTable& table, std::string_view log, BufferedWriter*
   // the type of "GPS" lines.
   std::vector<LastCell> cells;
   for (const LogTable::Param& param : table.params()) cells.emplace_back(ParamScale(param.id));
+  std::vector<char> cellBytes(cells.size() * (1 + kMaxCellBytes));
   LogLines lines(log);
   LineSpan line;
   IsoClock clock;
@@ -72,11 +72,19 @@ void WriteParamsCsv(const LogTable& table, std::string_view log, BufferedWriter*
     AppendCsv(&row, line.number == number ? line.token() : std::string_view());
     row += ',';
     AppendHexCode(&row, table.code()[r]);
+    // The cells are written into a buffer with room for all of them, then
+    // appended to the row at once.
+    char* at = cellBytes.data();
     for (size_t c = 0; c < cells.size(); ++c) {
-      row += ',';
+      *at++ = ',';
       const double value = table.params()[c].values[r];
-      if (!std::isnan(value)) cells[c].Append(&row, value);
+      if (std::isnan(value)) continue;
+      const std::string_view text = cells[c].Text(value);
+      const size_t length = std::min(text.size(), kMaxCellBytes);
+      std::memcpy(at, text.data(), length);
+      at += length;
     }
+    row.append(cellBytes.data(), at);
     row += '\n';
     out->Commit();
   }
