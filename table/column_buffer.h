@@ -25,6 +25,9 @@ inline constexpr size_t kHugePage = size_t{2} << 20;
 inline constexpr size_t kSmallPage = 4096;
 inline constexpr size_t kHugeThreshold = size_t{1} << 20;
 
+// n rounded up to a multiple of m.
+constexpr size_t RoundUp(size_t n, size_t m) { return (n + m - 1) / m * m; }
+
 template <typename T>
 class ColumnBuffer {
   static_assert(std::is_trivially_copyable_v<T>);
@@ -59,7 +62,7 @@ class ColumnBuffer {
     if (bytes >= kHugeThreshold) {
       // Aligned, so that every whole 2 MB of the block is a huge page; the
       // tail keeps small pages, so a column never holds more than it uses.
-      const size_t rounded = (bytes + kSmallPage - 1) / kSmallPage * kSmallPage;
+      const size_t rounded = RoundUp(bytes, kSmallPage);
       // posix_memalign, not aligned_alloc: the size need not be a multiple
       // of the alignment.
       if (posix_memalign(&grown, kHugePage, rounded) != 0) throw std::bad_alloc();
@@ -81,13 +84,6 @@ class ColumnBuffer {
     data_[size_++] = value;
   }
 
-  // Extends (or cuts) to n elements, new ones set to `fill`.
-  void Resize(size_t n, T fill) {
-    Reserve(n);
-    for (size_t i = size_; i < n; ++i) data_[i] = fill;
-    size_ = n;
-  }
-
   // The bytes of elements [from, to) whose pages are worth mapping ahead of
   // writing them (large blocks only; small ones are mostly mapped already).
   template <typename Ranges>
@@ -95,9 +91,6 @@ class ColumnBuffer {
     to = to < capacity_ ? to : capacity_;
     if (large_ && from < to) ranges->push_back(PageRange{data_ + from, (to - from) * sizeof(T)});
   }
-
-  // Takes the first n elements as written directly through data().
-  void SetSize(size_t n) { size_ = n; }
 
   T* data() { return data_; }
   const T* data() const { return data_; }

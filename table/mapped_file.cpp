@@ -39,7 +39,7 @@ int MappedFile::Open(const char* path) {
     void* map = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | PopulateFlag(size), fd_, 0);
     if (map != MAP_FAILED) {
       data_ = static_cast<const char*>(map);
-      size_ = static_cast<size_t>(info.st_size);
+      size_ = size;
       madvise(map, size_, MADV_SEQUENTIAL);
     }
   }

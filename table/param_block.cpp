@@ -39,7 +39,7 @@ ParamBlock::~ParamBlock() {
 
 void ParamBlock::Reserve(size_t rows) {
   if (rows <= stride_) return;
-  const size_t stride = (rows + kPageElements - 1) / kPageElements * kPageElements;
+  const size_t stride = RoundUp(rows, kPageElements);
   // Address space only (no memory is taken for it); one spare huge page to
   // start the block on a huge page boundary.
   const size_t bytes = static_cast<size_t>(kParamCount) * stride * sizeof(double) + kHugePage;
@@ -72,7 +72,7 @@ void ParamBlock::PagesOf(size_t from, size_t to, std::vector<PageRange>* ranges)
 }
 
 void ParamBlock::ReleaseUnused(size_t rows) {
-  const size_t firstUnused = (rows + kPageElements - 1) / kPageElements * kPageElements;
+  const size_t firstUnused = RoundUp(rows, kPageElements);
   if (firstUnused >= stride_) return;
   for (size_t k = 0; k < columns_; ++k) {
     madvise(Column(k) + firstUnused, (stride_ - firstUnused) * sizeof(double), MADV_DONTNEED);

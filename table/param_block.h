@@ -40,9 +40,8 @@ class ParamBlock {
 
   double* Column(size_t k) { return data_ + k * stride_; }
   const double* data() const { return data_; }
-  size_t stride() const { return stride_; }
+  size_t stride() const { return stride_; }  // also the rows every column has room for
   size_t columns() const { return columns_; }
-  size_t rowCapacity() const { return stride_; }
 
  private:
   void* mapping_ = nullptr;  // the reserved address space, data_ inside it

@@ -96,11 +96,10 @@ void TableBuilder::MapRowsAhead() {
 }
 
 void TableBuilder::GrowParamColumns(size_t rows) {
-  if (rows <= rowCapacity_) return;
-  mapper_.Wait();  // the block may move
   ParamBlock& block = table_.paramBlock;
+  if (rows <= block.stride()) return;
+  mapper_.Wait();  // the block may move
   block.Reserve(rows);
-  rowCapacity_ = block.rowCapacity();
   // The block may have moved: every column's cells are looked up again.
   for (ItemTable::ParamColumn& column : table_.params) {
     column.values = block.Column(column.blockColumn);
@@ -118,7 +117,7 @@ void TableBuilder::AddParamColumn(int slot) {
   column.blockColumn = block.columns();
   column.values = block.AddColumn();
   // The mapper knows the columns there were when it was handed its rows.
-  PrefaultPages(column.values, std::min(requestedRows_, rowCapacity_) * sizeof(double));
+  PrefaultPages(column.values, std::min(requestedRows_, block.stride()) * sizeof(double));
   cells_[slot] = column.values;
   scale_[slot] = column.scale;
   runValue_[slot] = kNaN;
@@ -189,7 +188,8 @@ void TableBuilder::AddParams(const ReportItem& item) {
     AddSettings(item, row);
     return;
   }
-  if (row >= rowCapacity_) GrowParamColumns(rowCapacity_ < 1024 ? 1024 : rowCapacity_ * 2);
+  const size_t capacity = table_.paramBlock.stride();
+  if (row >= capacity) GrowParamColumns(capacity < 1024 ? 1024 : capacity * 2);
   if (params_ == Params::kCarried) {
     AddCarriedParams(item, row);
     return;

@@ -55,13 +55,13 @@ class TableBuilder {
   void ReadGps(std::string_view lineText);
 
   void AddSettings(const ReportItem& item, size_t row);
+  void AddParamColumn(int slot);
+  void GrowParamColumns(size_t rows);
 
   Params params_;
   LineAssembler lines_;
   std::unique_ptr<LineDecoder> decoder_;  // 70 KB: on the heap
   ItemTable table_;
-  void AddParamColumn(int slot);
-  void GrowParamColumns(size_t rows);
 
   // Per slot: the column's cells (null until the parameter first has a
   // value), how many rows of it are written, and the parameter's scale.
@@ -79,7 +79,6 @@ class TableBuilder {
   size_t presentCount_ = 0;
   uint64_t changesAtLastRow_ = 0;  // the decoder's parameter changes at the last row
   bool visitAllNext_ = true;
-  size_t rowCapacity_ = 0;  // rows every parameter column has room for
   size_t mappedRows_ = 0;     // rows whose pages every column has mapped
   size_t requestedRows_ = 0;  // the same, with the rows handed to the mapper
   std::unordered_map<std::string, int32_t> eventNameIndex_;

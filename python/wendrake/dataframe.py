@@ -55,7 +55,8 @@ def _from_table(path, module, library, carried, all_params, np, pd, extra=()):
     ids = set(block_ids) | set(params.VALUED_IDS if all_params else ())
     order = sorted(ids, key=_slot_order)
     names = list(fixed) + [params.name(pid) for pid in order] + list(extras)
-    missing = [pid for pid in order if pid not in set(block_ids)]
+    in_block = set(block_ids)
+    missing = [pid for pid in order if pid not in in_block]
     blocks = [(values, [position]) for position, values in enumerate(fixed.values())]
     position = {pid: len(fixed) + k for k, pid in enumerate(order)}
     blocks.append((block, [position[pid] for pid in block_ids]))
@@ -70,14 +71,13 @@ def _assemble(blocks, names, index, np, pd):
     """A frame of (values, frame positions) pairs, each values a column or a
     matrix of columns, kept as they are where pandas allows it."""
     try:
-        import warnings as _warnings
         from pandas.core.internals import BlockManager
         from pandas.core.internals.api import make_block
 
         made = [make_block(np.atleast_2d(values), placement=placement) for values, placement in blocks]
         manager = BlockManager(made, [pd.Index(names), index])
-        with _warnings.catch_warnings():
-            _warnings.simplefilter("ignore", DeprecationWarning)  # pandas >= 2.2 prefers _from_mgr
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore", DeprecationWarning)  # pandas >= 2.2 prefers _from_mgr
             return pd.DataFrame(manager)
     except (ImportError, TypeError, ValueError, AttributeError):
         # Another pandas: its public constructor, which copies every column.
