@@ -21,6 +21,7 @@
 #include <iostream>
 #include <string>
 
+#include "ascii_case.h"
 #include "empty_input.h"
 #include "formatters.h"
 #include "host_cycle.h"
@@ -62,11 +63,6 @@ void Notice(const std::string& message) { std::fprintf(stderr, "wendrake: %s\n",
 int Fail(int status, const std::string& message) {
   Notice(message);
   return status;
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
 }
 
 // Module type of "B101", "b101" or "0xB101" (hexadecimal, any case), with

@@ -16,15 +16,11 @@
 #include <string_view>
 #include <vector>
 
+#include "ascii_case.h"
 #include "kpi_bins.h"
 
 namespace wendrake_cli {
 namespace {
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 // GDAL reports failures through its error state; this gives its last
 // message as one line.

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 
+#include "ascii_case.h"
 #include "drive_view.h"
 #include "log_reader.h"
 #include "map_module.h"
@@ -29,11 +30,6 @@ void AddCommon(CLI::App* command, ViewOptions* options) {
       ->capture_default_str();
   command->add_option("-o,--output", options->output, "file to write")->option_text("FILE")->required();
   command->add_option("--kpi", options->kpi, "KPI that colours the route (default: Rxagc, else the first one the log has)");
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
 }
 
 // The GDAL driver for a format name ("gpkg", "geojson", "kml", any case) or,
