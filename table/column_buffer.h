@@ -92,6 +92,9 @@ class ColumnBuffer {
     if (large_ && from < to) ranges->push_back(PageRange{data_ + from, (to - from) * sizeof(T)});
   }
 
+  // Empties the column, keeping its memory.
+  void clear() { size_ = 0; }
+
   T* data() { return data_; }
   const T* data() const { return data_; }
   size_t size() const { return size_; }

@@ -26,9 +26,11 @@ class MappedFile {
   template <typename Feed>
   int ReadAll(Feed&& feed);
 
- private:
+  // Reads up to `capacity` bytes of a file that could not be mapped: the
+  // number read, 0 at its end, -1 with errno set on an error.
   long ReadChunk(char* buffer, size_t capacity);
 
+ private:
   int fd_ = -1;
   const char* data_ = nullptr;
   size_t size_ = 0;

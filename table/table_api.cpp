@@ -8,16 +8,29 @@
 #include "params/module_types.h"
 #include "table/mapped_file.h"
 #include "table/table_builder.h"
+#include "table/table_reader.h"
 #include "wendrake/table.h"
 
 struct WendrakeTable {
-  wendrake::ItemTable items;
+  WendrakeTable() = default;
+  WendrakeTable(const WendrakeTable&) = delete;
+  WendrakeTable& operator=(const WendrakeTable&) = delete;
+
+  wendrake::ItemTable owned;  // a whole log's table
+  const wendrake::ItemTable* items = &owned;  // it, or a reader's piece
   std::vector<WendrakeColumn> columns;
   // C views of the category names.
   std::vector<const char*> recordNames;
   std::vector<const char*> eventNames;
   std::vector<const char*> messageNames;
   std::vector<uint32_t> blockIds;  // parameter of each column of the block
+};
+
+struct WendrakeTableReader {
+  WendrakeTableReader(int moduleType, wendrake::TableBuilder::Params params, size_t lines)
+      : reader(moduleType, params, lines) {}
+  wendrake::TableReader reader;
+  WendrakeTable piece;
 };
 
 namespace {
@@ -35,9 +48,13 @@ WendrakeColumn Category(const char* name, const wendrake::ColumnBuffer<int32_t>&
   return column;
 }
 
-// Lays out the column descriptors of a finished table.
+// Lays out the column descriptors of a finished table or piece.
 void Describe(WendrakeTable* table) {
-  const wendrake::ItemTable& t = table->items;
+  const wendrake::ItemTable& t = *table->items;
+  table->recordNames.clear();
+  table->eventNames.clear();
+  table->messageNames.clear();
+  table->columns.clear();
   for (const std::string& name : t.recordNames) table->recordNames.push_back(name.c_str());
   for (const std::string& name : t.eventNames) table->eventNames.push_back(name.c_str());
   for (const std::string& name : t.messageNames) table->messageNames.push_back(name.c_str());
@@ -83,25 +100,51 @@ size_t CountLines(const char* text, size_t length) {
   return lines;
 }
 
+using Params = wendrake::TableBuilder::Params;
+
+// The layout of the parameters that `flags` ask for; false for unknown flags.
+bool ParamsOfFlags(unsigned flags, Params* params) {
+  constexpr unsigned kKnownFlags = WENDRAKE_TABLE_CURRENT_ONLY | WENDRAKE_TABLE_SETTINGS;
+  if ((flags & ~kKnownFlags) != 0) return false;
+  *params = (flags & WENDRAKE_TABLE_SETTINGS) != 0       ? Params::kSettings
+            : (flags & WENDRAKE_TABLE_CURRENT_ONLY) != 0 ? Params::kCurrentOnly
+                                                         : Params::kCarried;
+  return true;
+}
+
 // Runs `feed` with a fresh builder and hands the finished table over.
 template <typename Feed>
 int Build(int moduleType, unsigned flags, WendrakeTable** out, Feed&& feed) {
-  using Params = wendrake::TableBuilder::Params;
-  constexpr unsigned kKnownFlags = WENDRAKE_TABLE_CURRENT_ONLY | WENDRAKE_TABLE_SETTINGS;
-  if (out == nullptr || (flags & ~kKnownFlags) != 0) return WENDRAKE_ERROR_ARGUMENT;
+  Params params;
+  if (out == nullptr || !ParamsOfFlags(flags, &params)) return WENDRAKE_ERROR_ARGUMENT;
   *out = nullptr;
   if (!wendrake::IsKnownModuleType(moduleType)) return WENDRAKE_ERROR_MODULE;
-  const Params params = (flags & WENDRAKE_TABLE_SETTINGS) != 0       ? Params::kSettings
-                        : (flags & WENDRAKE_TABLE_CURRENT_ONLY) != 0 ? Params::kCurrentOnly
-                                                                     : Params::kCarried;
   try {
     wendrake::TableBuilder builder(moduleType, params);
     const int result = feed(builder);
     if (result != WENDRAKE_OK) return result;
     auto table = std::make_unique<WendrakeTable>();
-    table->items = builder.Finish();
+    table->owned = builder.Finish();
     Describe(table.get());
     *out = table.release();
+    return WENDRAKE_OK;
+  } catch (const std::bad_alloc&) {
+    return WENDRAKE_ERROR_MEMORY;
+  }
+}
+
+// Makes a reader and hands it to `open` for its input.
+template <typename Open>
+int OpenReader(int moduleType, unsigned flags, int64_t lines, WendrakeTableReader** out, Open&& open) {
+  Params params;
+  if (out == nullptr || lines <= 0 || !ParamsOfFlags(flags, &params)) return WENDRAKE_ERROR_ARGUMENT;
+  *out = nullptr;
+  if (!wendrake::IsKnownModuleType(moduleType)) return WENDRAKE_ERROR_MODULE;
+  try {
+    auto reader = std::make_unique<WendrakeTableReader>(moduleType, params, static_cast<size_t>(lines));
+    const int result = open(reader->reader);
+    if (result != WENDRAKE_OK) return result;
+    *out = reader.release();
     return WENDRAKE_OK;
   } catch (const std::bad_alloc&) {
     return WENDRAKE_ERROR_MEMORY;
@@ -153,29 +196,64 @@ WENDRAKE_TABLE_API int wendrake_table_from_file(const char* path, int moduleType
 
 WENDRAKE_TABLE_API void wendrake_table_free(WendrakeTable* table) { delete table; }
 
+WENDRAKE_TABLE_API int wendrake_table_reader_open(const char* path, int moduleType, unsigned flags, int64_t lines,
+                                                  WendrakeTableReader** reader) {
+  if (path == nullptr) return WENDRAKE_ERROR_ARGUMENT;
+  return OpenReader(moduleType, flags, lines, reader,
+                    [&](wendrake::TableReader& opened) { return opened.OpenFile(path); });
+}
+
+WENDRAKE_TABLE_API int wendrake_table_reader_from_buffer(const void* data, size_t length, int moduleType,
+                                                         unsigned flags, int64_t lines,
+                                                         WendrakeTableReader** reader) {
+  if (data == nullptr && length > 0) return WENDRAKE_ERROR_ARGUMENT;
+  return OpenReader(moduleType, flags, lines, reader, [&](wendrake::TableReader& opened) {
+    opened.SetBuffer(static_cast<const char*>(data), length);
+    return static_cast<int>(WENDRAKE_OK);
+  });
+}
+
+WENDRAKE_TABLE_API int wendrake_table_reader_next(WendrakeTableReader* reader, const WendrakeTable** piece) {
+  if (reader == nullptr || piece == nullptr) return WENDRAKE_ERROR_ARGUMENT;
+  *piece = nullptr;
+  try {
+    const wendrake::ItemTable* items = nullptr;
+    const int result = reader->reader.Next(&items);
+    if (result != WENDRAKE_OK || items == nullptr) return result;
+    reader->piece.items = items;
+    Describe(&reader->piece);
+    *piece = &reader->piece;
+    return WENDRAKE_OK;
+  } catch (const std::bad_alloc&) {
+    return WENDRAKE_ERROR_MEMORY;
+  }
+}
+
+WENDRAKE_TABLE_API void wendrake_table_reader_free(WendrakeTableReader* reader) { delete reader; }
+
 WENDRAKE_TABLE_API int64_t wendrake_table_rows(const WendrakeTable* table) {
-  return table == nullptr ? 0 : static_cast<int64_t>(table->items.rows());
+  return table == nullptr ? 0 : static_cast<int64_t>(table->items->rows());
 }
 
 WENDRAKE_TABLE_API int64_t wendrake_table_lines(const WendrakeTable* table) {
-  return table == nullptr ? 0 : static_cast<int64_t>(table->items.lines);
+  return table == nullptr ? 0 : static_cast<int64_t>(table->items->lines);
 }
 
 WENDRAKE_TABLE_API int wendrake_table_unterminated(const WendrakeTable* table) {
-  return table != nullptr && table->items.unterminated ? 1 : 0;
+  return table != nullptr && table->items->unterminated ? 1 : 0;
 }
 
 WENDRAKE_TABLE_API int wendrake_table_fixes(const WendrakeTable* table, int64_t* accepted,
                                             int64_t* rejected) {
   if (table == nullptr || accepted == nullptr || rejected == nullptr) return WENDRAKE_ERROR_ARGUMENT;
-  *accepted = static_cast<int64_t>(table->items.fixesAccepted);
-  *rejected = static_cast<int64_t>(table->items.fixesRejected);
+  *accepted = static_cast<int64_t>(table->items->fixesAccepted);
+  *rejected = static_cast<int64_t>(table->items->fixesRejected);
   return WENDRAKE_OK;
 }
 
 WENDRAKE_TABLE_API int wendrake_table_settings(const WendrakeTable* table, WendrakeSettings* settings) {
-  if (table == nullptr || settings == nullptr || !table->items.hasSettings) return WENDRAKE_ERROR_ARGUMENT;
-  const wendrake::ItemTable& t = table->items;
+  if (table == nullptr || settings == nullptr || !table->items->hasSettings) return WENDRAKE_ERROR_ARGUMENT;
+  const wendrake::ItemTable& t = *table->items;
   *settings = WendrakeSettings{static_cast<int64_t>(t.settingRow.size()), t.settingRow.data(), t.settingId.data(),
                                t.settingValue.data()};
   return WENDRAKE_OK;
@@ -183,7 +261,7 @@ WENDRAKE_TABLE_API int wendrake_table_settings(const WendrakeTable* table, Wendr
 
 WENDRAKE_TABLE_API int wendrake_table_param_block(const WendrakeTable* table, WendrakeParamBlock* block) {
   if (table == nullptr || block == nullptr) return WENDRAKE_ERROR_ARGUMENT;
-  const wendrake::ParamBlock& b = table->items.paramBlock;
+  const wendrake::ParamBlock& b = table->items->paramBlock;
   *block = WendrakeParamBlock{b.columns() > 0 ? b.data() : nullptr, static_cast<int64_t>(b.stride()),
                               static_cast<int32_t>(b.columns()), table->blockIds.data()};
   return WENDRAKE_OK;

@@ -63,6 +63,10 @@ TableBuilder::TableBuilder(int32_t moduleType, Params params)
 }
 
 void TableBuilder::ReserveRows(size_t rows) {
+  if (rows <= table_.line.capacity()) return;
+  mapper_.Wait();  // the columns may move
+  // Pages of moved columns are mapped again as the rows come.
+  mappedRows_ = requestedRows_ = table_.rows();
   table_.ForEachColumn([rows](auto& column) { column.Reserve(rows); });
   if (params_ == Params::kSettings) {
     table_.ForEachSettingsColumn([rows](auto& column) { column.Reserve(rows * kSettingsPerRow); });
@@ -136,21 +140,40 @@ void TableBuilder::Feed(const char* text, size_t length) {
   });
 }
 
-ItemTable TableBuilder::Finish() {
+void TableBuilder::EndInput() {
   if (lines_.pending()) {
     // The end of the input ends its last line.
     table_.unterminated = true;
     Feed("\n", 1);
   }
+}
+
+const ItemTable& TableBuilder::Piece() {
   mapper_.Wait();
   table_.lines = lines_.lineCount();
   table_.fixesAccepted = gps_.accepted();
   table_.fixesRejected = gps_.rejected();
+  // Each column's open run is written up to the last row; it stays open.
   const size_t rows = table_.rows();
   for (const ItemTable::ParamColumn& column : table_.params) CloseRun(column.slot, rows);
-  table_.paramBlock.ReleaseUnused(rows);
   std::sort(table_.params.begin(), table_.params.end(),
             [](const auto& a, const auto& b) { return a.slot < b.slot; });
+  return table_;
+}
+
+void TableBuilder::NextPiece() {
+  mapper_.Wait();
+  table_.ForEachColumn([](auto& column) { column.clear(); });
+  table_.ForEachSettingsColumn([](auto& column) { column.clear(); });
+  for (const ItemTable::ParamColumn& column : table_.params) filled_[column.slot] = 0;
+  // Rows count from 0 again: marks of the last piece's rows would match.
+  std::fill(std::begin(seenAtRow_), std::end(seenAtRow_), size_t{0});
+}
+
+ItemTable TableBuilder::Finish() {
+  EndInput();
+  Piece();
+  table_.paramBlock.ReleaseUnused(table_.rows());
   return std::move(table_);
 }
 

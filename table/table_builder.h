@@ -35,8 +35,21 @@ class TableBuilder {
   // Feeds log text split anywhere.
   void Feed(const char* text, size_t length);
 
-  // Ends the log (a last line without newline is decoded as a line) and
-  // hands over the table.
+  // Ends the input: a last line without newline is decoded as a line.
+  void EndInput();
+
+  // Whether bytes of an unfinished line are held.
+  bool pending() const { return lines_.pending(); }
+
+  // The rows so far, complete (valid until the next Feed or NextPiece).
+  const ItemTable& Piece();
+
+  // Empties the table for the rows of the next piece of the log, keeping
+  // its memory and the decoder's state: values carried over, the columns
+  // of parameters seen, names and fixes run on.
+  void NextPiece();
+
+  // Ends the log and hands over the table.
   ItemTable Finish();
 
  private:

@@ -185,6 +185,40 @@ WENDRAKE_TABLE_API int wendrake_table_column_count(const WendrakeTable* table);
 WENDRAKE_TABLE_API int wendrake_table_column(const WendrakeTable* table, int index,
                                              WendrakeColumn* column);
 
+/* ---- Reading a log piece by piece ---------------------------------------- */
+/* A reader decodes a log into a series of tables, its pieces: each holds the
+ * items of the next `lines` lines of the log (so at most `lines` rows), in
+ * memory the next piece reuses. A log of any size is then summarised or
+ * written out in the memory of one piece, and memory already taken is
+ * written again instead of fresh memory being taken for every row.
+ *
+ * The pieces, one after the other, are the whole table cut into rows: the
+ * same columns, values (carried values included) and "line" numbers (from
+ * the log's first line). A piece has a column for each parameter that has had
+ * a value so far. Its settings' `rows` count from the piece's first row.
+ * wendrake_table_lines gives the lines read so far, wendrake_table_fixes the
+ * fixes so far, wendrake_table_unterminated is 1 only on the last piece that
+ * ends an unterminated line. A piece may have no rows. */
+typedef struct WendrakeTableReader WendrakeTableReader;
+
+/* Opens a reader of a log file, or of a buffer holding a whole log that the
+ * caller keeps until wendrake_table_reader_free; `lines` > 0. Flags and
+ * result codes as for wendrake_table_from_file. */
+WENDRAKE_TABLE_API int wendrake_table_reader_open(const char* path, int moduleType, unsigned flags,
+                                                  int64_t lines, WendrakeTableReader** reader);
+WENDRAKE_TABLE_API int wendrake_table_reader_from_buffer(const void* data, size_t length, int moduleType,
+                                                         unsigned flags, int64_t lines,
+                                                         WendrakeTableReader** reader);
+
+/* Decodes the next piece into *piece, or sets *piece to NULL after the last
+ * one (every log has at least one piece). The piece belongs to the reader and
+ * is valid until the next call or wendrake_table_reader_free; never pass it to
+ * wendrake_table_free. WENDRAKE_OK, or a negative result code. */
+WENDRAKE_TABLE_API int wendrake_table_reader_next(WendrakeTableReader* reader, const WendrakeTable** piece);
+
+/* Releases a reader and its pieces. NULL is ignored. */
+WENDRAKE_TABLE_API void wendrake_table_reader_free(WendrakeTableReader* reader);
+
 /* ---- Names of signalling messages ---------------------------------------- */
 
 /* The name of the message a "CL3" item's message code stands for, from the

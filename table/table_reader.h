@@ -1,0 +1,45 @@
+// Decodes a log piece by piece: each piece is the table of the items of the
+// next lines, in memory reused from piece to piece, so that a log of any
+// size is summarised or written out in the memory of one piece.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "table/mapped_file.h"
+#include "table/table_builder.h"
+
+namespace wendrake {
+
+class TableReader {
+ public:
+  // Pieces of the items of at most `linesPerPiece` (> 0) lines each.
+  TableReader(int32_t moduleType, TableBuilder::Params params, size_t linesPerPiece);
+
+  // The input: a file (WENDRAKE_OK, or WENDRAKE_ERROR_OPEN / _READ with
+  // errno set), or a buffer the caller keeps until the reader goes.
+  int OpenFile(const char* path);
+  void SetBuffer(const char* data, size_t length);
+
+  // Decodes the next piece into *piece (valid until the next call), or sets
+  // it null after the last piece. Every log, even an empty one, has a piece.
+  // WENDRAKE_OK, or WENDRAKE_ERROR_READ with errno set.
+  int Next(const ItemTable** piece);
+
+ private:
+  // Refills block_ from a file that is read, not mapped; false at its end.
+  bool ReadBlock(int* result);
+
+  TableBuilder builder_;
+  size_t linesPerPiece_;
+  MappedFile file_;
+  bool reading_ = false;  // the input comes from file_.ReadChunk
+  std::vector<char> readBuffer_;
+  std::string_view block_;  // input not yet fed
+  bool started_ = false;
+  bool ended_ = false;  // the last piece is handed out
+};
+
+}  // namespace wendrake
