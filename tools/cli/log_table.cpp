@@ -1,26 +1,40 @@
 #include "log_table.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace wendrake_cli {
 
-LogTable::~LogTable() { wendrake_table_free(table_); }
+namespace {
+
+std::string DecodeError(const std::string& name, int result) {
+  return "cannot decode " + name + ": " + wendrake_error_message(result);
+}
+
+}  // namespace
+
+LogTable::~LogTable() { wendrake_table_free(owned_); }
 
 bool LogTable::Build(std::string_view log, int moduleType, unsigned flags, const std::string& name,
                      std::string* error) {
-  const int result = wendrake_table_from_buffer(log.data(), log.size(), moduleType, flags, &table_);
+  const int result = wendrake_table_from_buffer(log.data(), log.size(), moduleType, flags, &owned_);
   if (result != WENDRAKE_OK) {
-    table_ = nullptr;
-    *error = "cannot decode " + name + ": " + wendrake_error_message(result);
+    owned_ = nullptr;
+    *error = DecodeError(name, result);
     return false;
   }
-  rows_ = static_cast<size_t>(wendrake_table_rows(table_));
-  lines_ = static_cast<uint64_t>(wendrake_table_lines(table_));
-  unterminated_ = wendrake_table_unterminated(table_) == 1;
-  const int count = wendrake_table_column_count(table_);
+  return View(owned_, flags, name, error);
+}
+
+bool LogTable::View(const WendrakeTable* table, unsigned flags, const std::string& name, std::string* error) {
+  rows_ = static_cast<size_t>(wendrake_table_rows(table));
+  lines_ = static_cast<uint64_t>(wendrake_table_lines(table));
+  unterminated_ = wendrake_table_unterminated(table) == 1;
+  params_.clear();
+  const int count = wendrake_table_column_count(table);
   for (int index = 0; index < count; ++index) {
     WendrakeColumn column{};
-    if (wendrake_table_column(table_, index, &column) != WENDRAKE_OK) continue;
+    if (wendrake_table_column(table, index, &column) != WENDRAKE_OK) continue;
     const std::string_view columnName = column.name;
     if (column.paramId != 0 && column.type == WENDRAKE_COLUMN_FLOAT64) {
       params_.push_back(Param{column.paramId, static_cast<const double*>(column.data)});
@@ -38,12 +52,31 @@ bool LogTable::Build(std::string_view log, int moduleType, unsigned flags, const
     *error = "cannot decode " + name + ": the table library lacks a column the tool reads";
     return false;
   }
-  if ((flags & WENDRAKE_TABLE_SETTINGS) != 0 && wendrake_table_settings(table_, &settings_) != WENDRAKE_OK) {
+  if ((flags & WENDRAKE_TABLE_SETTINGS) != 0 && wendrake_table_settings(table, &settings_) != WENDRAKE_OK) {
     *error = "cannot decode " + name + ": the table library lists no settings";
     return false;
   }
   std::sort(params_.begin(), params_.end(), [](const Param& a, const Param& b) { return a.id < b.id; });
   return true;
+}
+
+LogPieces::LogPieces(std::string_view log, int moduleType, unsigned flags, std::string name)
+    : openResult_(wendrake_table_reader_from_buffer(log.data(), log.size(), moduleType, flags, kLinesPerPiece,
+                                                    &reader_)),
+      flags_(flags),
+      name_(std::move(name)) {}
+
+LogPieces::~LogPieces() { wendrake_table_reader_free(reader_); }
+
+bool LogPieces::Next(LogTable* piece, std::string* error) {
+  error->clear();
+  const WendrakeTable* next = nullptr;
+  const int result = openResult_ != WENDRAKE_OK ? openResult_ : wendrake_table_reader_next(reader_, &next);
+  if (result != WENDRAKE_OK) {
+    *error = DecodeError(name_, result);
+    return false;
+  }
+  return next != nullptr && piece->View(next, flags_, name_, error);
 }
 
 }  // namespace wendrake_cli

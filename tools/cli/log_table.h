@@ -1,5 +1,5 @@
-// A log decoded into columns by the table library, with the columns the
-// tool reads picked out by name.
+// A log, or a piece of one, decoded into columns by the table library, with
+// the columns the tool reads picked out by name.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +23,9 @@ class LogTable {
   bool Build(std::string_view log, int moduleType, unsigned flags, const std::string& name,
              std::string* error);
 
+  // Shows a piece the table library's reader handed out (and still owns).
+  bool View(const WendrakeTable* piece, unsigned flags, const std::string& name, std::string* error);
+
   struct Param {
     uint32_t id;
     const double* values;  // real units, NaN where the item has none
@@ -42,7 +45,7 @@ class LogTable {
   const WendrakeSettings& settings() const { return settings_; }
 
  private:
-  WendrakeTable* table_ = nullptr;
+  WendrakeTable* owned_ = nullptr;
   size_t rows_ = 0;
   uint64_t lines_ = 0;
   bool unterminated_ = false;
@@ -52,6 +55,30 @@ class LogTable {
   const uint32_t* stampMicros_ = nullptr;
   std::vector<Param> params_;
   WendrakeSettings settings_{};
+};
+
+// A log decoded piece by piece: each piece holds the items of the next
+// lines, in memory the next piece reuses, so that a summary of a log of any
+// size takes the memory of one piece.
+class LogPieces {
+ public:
+  static constexpr int64_t kLinesPerPiece = 65536;
+
+  // Reads `log` (which the caller keeps), named `name` in messages.
+  LogPieces(std::string_view log, int moduleType, unsigned flags, std::string name);
+  ~LogPieces();
+  LogPieces(const LogPieces&) = delete;
+  LogPieces& operator=(const LogPieces&) = delete;
+
+  // Shows the next piece in *piece: false after the last one, or with a
+  // one-line `error` when decoding fails.
+  bool Next(LogTable* piece, std::string* error);
+
+ private:
+  WendrakeTableReader* reader_ = nullptr;
+  int openResult_;
+  unsigned flags_;
+  std::string name_;
 };
 
 }  // namespace wendrake_cli

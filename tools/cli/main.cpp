@@ -144,17 +144,22 @@ int RunDecode(Options options) {
   return Finish(&out);
 }
 
-// stats and params decode the whole log into a table in one call: the
-// table is many times faster than reading items one by one.
+// stats reads the log piece by piece, params decodes it into one table:
+// tables are many times faster than reading items one by one.
 int RunStats(Options options) {
   LogReader reader;
   Output out;
   if (int status = Prepare(&options, &reader, &out)) return status;
   LogBytes log;
-  LogTable table;
-  if (int status = Tabulate(options, reader, Stats::kTableFlags, &log, &table)) return status;
-  Stats stats;
-  stats.Collect(table, log.bytes());
+  std::string error;
+  if (!log.Load(reader, &error)) return Fail(kExitUsage, error);
+  LogPieces pieces(log.bytes(), options.moduleType, Stats::kTableFlags, reader.name());
+  Stats stats(log.bytes());
+  LogTable piece;
+  while (pieces.Next(&piece, &error)) stats.AddPiece(piece);
+  if (!error.empty()) return Fail(kExitUsage, error);
+  stats.Finish();
+  Explain(reader.name(), stats.lines(), stats.items(), stats.unterminatedLast(), [&] { return log.Profile(); });
   out.Write(options.json ? stats.Json() : stats.Text(reader.name(), options.module));
   return Finish(&out);
 }

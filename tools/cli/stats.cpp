@@ -6,7 +6,6 @@
 #include <cmath>
 
 #include "item_model.h"
-#include "log_lines.h"
 #include "param_info.h"
 #include "text_escape.h"
 
@@ -39,31 +38,35 @@ std::string DescribeCode(uint32_t code, const std::string& record) {
 
 }  // namespace
 
-void Stats::Collect(const LogTable& table, std::string_view log) {
-  // The table has at most one item per line, in line order: walking the
-  // lines beside its rows tells lines with an item from lines without.
-  LogLines lines(log);
-  LineSpan line;
-  size_t row = 0;
-  while (lines.Next(&line)) {
-    ++lines_;
-    if (line.length() > kKeptLineBytes) ++longLines_;
-    const std::string_view token = line.token();
-    bool yielded = false;
-    for (; row < table.rows() && static_cast<uint64_t>(table.line()[row]) == line.number; ++row) {
-      AddItem(row, table, token);
-      yielded = true;
-    }
-    if (yielded) {
+void Stats::AddPiece(const LogTable& piece) {
+  // A piece has at most one item per line, in line order: walking the lines
+  // beside its rows tells lines with an item from lines without.
+  for (size_t row = 0; row < piece.rows(); ++row) {
+    const auto number = static_cast<uint64_t>(piece.line()[row]);
+    if (number != line_.number) {
+      while (NextLine() && line_.number < number) AddLineWithoutItem();
       ++itemLines_;
-    } else if (token.empty()) {
-      emptyByRecord_.Add(std::string_view("(blank)"));
-    } else {
-      emptyByRecord_.Add(token);
     }
+    AddItem(row, piece, line_.token());
   }
-  unterminatedLast_ = table.unterminated();
-  AddSettings(table);
+  unterminatedLast_ = piece.unterminated();
+  AddSettings(piece);
+}
+
+void Stats::Finish() {
+  while (NextLine()) AddLineWithoutItem();
+}
+
+bool Stats::NextLine() {
+  if (!walker_.Next(&line_)) return false;
+  ++lines_;
+  if (line_.length() > kKeptLineBytes) ++longLines_;
+  return true;
+}
+
+void Stats::AddLineWithoutItem() {
+  const std::string_view token = line_.token();
+  emptyByRecord_.Add(token.empty() ? std::string_view("(blank)") : token);
 }
 
 void Stats::AddItem(size_t row, const LogTable& table, std::string_view token) {

@@ -7,19 +7,28 @@
 #include <vector>
 
 #include "capped_counts.h"
+#include "log_lines.h"
 #include "log_table.h"
 
 namespace wendrake_cli {
 
 class Stats {
  public:
-  // Table flags Collect expects: stats describe the values lines set.
+  // Table flags AddPiece expects: stats describe the values lines set.
   static constexpr unsigned kTableFlags = WENDRAKE_TABLE_SETTINGS;
 
-  // Takes in a whole log: its items from `table` (built with kTableFlags),
-  // and from `log` itself the record tokens, the lines without an item and
-  // the long lines.
-  void Collect(const LogTable& table, std::string_view log);
+  // Stats of `log` (kept by the caller): its record tokens, lines without
+  // an item and long lines are read from it, its items from its pieces.
+  explicit Stats(std::string_view log) : walker_(log) {}
+
+  // Takes in the items of the next piece of the log (built with kTableFlags).
+  void AddPiece(const LogTable& piece);
+  // Takes in the lines after the last item.
+  void Finish();
+
+  uint64_t lines() const { return lines_; }
+  uint64_t items() const { return items_; }
+  bool unterminatedLast() const { return unterminatedLast_; }
 
   // The readable report, or the same numbers as one JSON object.
   std::string Text(const std::string& logName, std::string_view module) const;
@@ -44,6 +53,9 @@ class Stats {
   };
   void AddItem(size_t row, const LogTable& table, std::string_view token);
   void AddSettings(const LogTable& table);
+  // Moves to the next line of the log, counting it; false at the end.
+  bool NextLine();
+  void AddLineWithoutItem();
 
   struct Stamp {
     uint32_t seconds = 0, micros = 0;
@@ -51,6 +63,8 @@ class Stats {
     int64_t Micros() const { return int64_t{seconds} * 1000000 + micros; }
   };
 
+  LogLines walker_;
+  LineSpan line_;  // the line walked to last
   uint64_t lines_ = 0;
   uint64_t items_ = 0;
   uint64_t itemLines_ = 0;
