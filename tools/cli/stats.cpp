@@ -88,6 +88,15 @@ void Stats::AddItem(size_t row, const LogTable& table, std::string_view token) {
   }
 }
 
+Stats::Summary& Stats::SummaryOf(uint32_t id) {
+  const size_t at = (id * 0x9E3779B1u) >> (32 - kCacheBits);
+  if (cached_[at] == nullptr || cachedIds_[at] != id) {
+    cached_[at] = &params_[id];
+    cachedIds_[at] = id;
+  }
+  return *cached_[at];
+}
+
 void Stats::AddSettings(const LogTable& table) {
   // The values the items' own lines set (kTableFlags), in real units and
   // item order: sums run in item order as the mean always did.
@@ -96,7 +105,7 @@ void Stats::AddSettings(const LogTable& table) {
   for (int64_t i = 0; i < settings.count; ++i) {
     const uint32_t id = settings.ids[i];
     const double real = settings.values[i];
-    Summary& s = params_[id];
+    Summary& s = SummaryOf(id);
     if (s.count == 0 || real < s.min) s.min = real;
     if (s.count == 0 || real > s.max) s.max = real;
     s.sum += real;

@@ -1,6 +1,7 @@
 // "wendrake stats": a summary of a whole log.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -74,7 +75,14 @@ class Stats {
   CappedCounts<uint32_t> byCode_{kTableRows};
   std::map<uint32_t, std::string> codeRecord_;  // record token of a code's first item
   CappedCounts<std::string> emptyByRecord_{kTableRows};  // lines that yielded no item
+  // The summary of a parameter, found through a small cache of pointers
+  // into params_ (whose nodes never move): a log's lines set a few dozen
+  // parameters millions of times.
+  Summary& SummaryOf(uint32_t id);
   std::map<uint32_t, Summary> params_;
+  static constexpr int kCacheBits = 8;
+  std::array<uint32_t, size_t{1} << kCacheBits> cachedIds_{};
+  std::array<Summary*, size_t{1} << kCacheBits> cached_{};
   std::vector<StateChange> evdoChanges_;  // the first kTableRows changes
   uint64_t evdoChangeCount_ = 0;
   bool haveEvdoState_ = false;
