@@ -76,7 +76,11 @@ bool LogPieces::Next(LogTable* piece, std::string* error) {
     *error = DecodeError(name_, result);
     return false;
   }
-  return next != nullptr && piece->View(next, flags_, name_, error);
+  if (next == nullptr || !piece->View(next, flags_, name_, error)) return false;
+  lines_ = piece->lines();
+  rows_ += piece->rows();
+  unterminated_ = piece->unterminated();
+  return true;
 }
 
 }  // namespace wendrake_cli

@@ -62,7 +62,7 @@ class LogTable {
 // size takes the memory of one piece.
 class LogPieces {
  public:
-  static constexpr int64_t kLinesPerPiece = 65536;
+  static constexpr int64_t kLinesPerPiece = 8192;
 
   // Reads `log` (which the caller keeps), named `name` in messages.
   LogPieces(std::string_view log, int moduleType, unsigned flags, std::string name);
@@ -74,11 +74,20 @@ class LogPieces {
   // one-line `error` when decoding fails.
   bool Next(LogTable* piece, std::string* error);
 
+  // Of the pieces so far: the log's lines, the items, and whether the last
+  // line had no newline.
+  uint64_t lines() const { return lines_; }
+  uint64_t rows() const { return rows_; }
+  bool unterminated() const { return unterminated_; }
+
  private:
   WendrakeTableReader* reader_ = nullptr;
   int openResult_;
   unsigned flags_;
   std::string name_;
+  uint64_t lines_ = 0;
+  uint64_t rows_ = 0;
+  bool unterminated_ = false;
 };
 
 }  // namespace wendrake_cli

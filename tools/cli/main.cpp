@@ -107,17 +107,6 @@ void Explain(const std::string& name, uint64_t lines, uint64_t items, bool unter
   }
 }
 
-// Reads the whole log and decodes it into a table with `flags`.
-int Tabulate(const Options& options, const LogReader& reader, unsigned flags, LogBytes* log, LogTable* table) {
-  std::string error;
-  if (!log->Load(reader, &error) ||
-      !table->Build(log->bytes(), options.moduleType, flags, reader.name(), &error)) {
-    return Fail(kExitUsage, error);
-  }
-  Explain(reader.name(), table->lines(), table->rows(), table->unterminated(), [&] { return log->Profile(); });
-  return 0;
-}
-
 int Finish(Output* out) {
   std::string error;
   return out->Close(&error) ? 0 : Fail(kExitUsage, error);
@@ -144,8 +133,20 @@ int RunDecode(Options options) {
   return Finish(&out);
 }
 
-// stats reads the log piece by piece, params decodes it into one table:
-// tables are many times faster than reading items one by one.
+// stats and params read the log piece by piece into tables: many times
+// faster than reading items one by one, in the memory of one piece.
+template <typename Consumer>
+int ReadPieces(const Options& options, const LogReader& reader, const LogBytes& log, unsigned flags,
+               Consumer* consumer) {
+  LogPieces pieces(log.bytes(), options.moduleType, flags, reader.name());
+  LogTable piece;
+  std::string error;
+  while (pieces.Next(&piece, &error)) consumer->AddPiece(piece);
+  if (!error.empty()) return Fail(kExitUsage, error);
+  Explain(reader.name(), pieces.lines(), pieces.rows(), pieces.unterminated(), [&] { return log.Profile(); });
+  return 0;
+}
+
 int RunStats(Options options) {
   LogReader reader;
   Output out;
@@ -153,13 +154,9 @@ int RunStats(Options options) {
   LogBytes log;
   std::string error;
   if (!log.Load(reader, &error)) return Fail(kExitUsage, error);
-  LogPieces pieces(log.bytes(), options.moduleType, Stats::kTableFlags, reader.name());
   Stats stats(log.bytes());
-  LogTable piece;
-  while (pieces.Next(&piece, &error)) stats.AddPiece(piece);
-  if (!error.empty()) return Fail(kExitUsage, error);
+  if (int status = ReadPieces(options, reader, log, Stats::kTableFlags, &stats)) return status;
   stats.Finish();
-  Explain(reader.name(), stats.lines(), stats.items(), stats.unterminatedLast(), [&] { return log.Profile(); });
   out.Write(options.json ? stats.Json() : stats.Text(reader.name(), options.module));
   return Finish(&out);
 }
@@ -169,10 +166,12 @@ int RunParams(Options options) {
   Output out;
   if (int status = Prepare(&options, &reader, &out)) return status;
   LogBytes log;
-  LogTable table;
-  if (int status = Tabulate(options, reader, 0, &log, &table)) return status;
+  std::string error;
+  if (!log.Load(reader, &error)) return Fail(kExitUsage, error);
+  ParamsCsv csv(log.bytes().size());
+  if (int status = ReadPieces(options, reader, log, ParamsCsv::kTableFlags, &csv)) return status;
   BufferedWriter writer(&out);
-  WriteParamsCsv(table, log.bytes(), &writer);
+  csv.Write(log.bytes(), &writer);
   return Finish(&out);
 }
 

@@ -27,10 +27,6 @@ class Stats {
   // Takes in the lines after the last item.
   void Finish();
 
-  uint64_t lines() const { return lines_; }
-  uint64_t items() const { return items_; }
-  bool unterminatedLast() const { return unterminatedLast_; }
-
   // The readable report, or the same numbers as one JSON object.
   std::string Text(const std::string& logName, std::string_view module) const;
   std::string Json() const;
