@@ -72,6 +72,26 @@ def test_settings_list_the_cells_of_the_current_only_table(library):
             own.settings()
 
 
+def test_pieces_glued_together_are_the_table(library):
+    from wendrake.columns import Table, read_pieces
+
+    with Table(SAMPLE, library=library) as whole:
+        glued = {name: [] for name in whole.names}
+        pieces = lines = 0
+        for piece in read_pieces(SAMPLE, lines=500, library=library):
+            pieces, lines = pieces + 1, piece.lines
+            for name in whole.names:
+                # A parameter first set in a later piece has no value before.
+                glued[name].append(piece.array(name) if name in piece.names else np.full(piece.rows, np.nan))
+            with pytest.raises(wendrake.WendrakeError):
+                piece.take_param_block()
+        assert pieces == -(-whole.lines // 500) and lines == whole.lines
+        with pytest.raises(wendrake.WendrakeError):
+            piece.column("line")  # a piece ends with the next one
+        for name in whole.names:
+            np.testing.assert_array_equal(np.concatenate(glued[name]), whole.array(name), err_msg=name)
+
+
 def test_frame_keeps_the_table_memory_it_uses_and_can_be_changed(library, frame):
     import gc
 

@@ -5,7 +5,8 @@
         lat = table.array("latitude")
 
 A Table holds the library's columns; `column()` gives zero-copy views that
-are valid until the table is closed, `array()` copies.
+are valid until the table is closed, `array()` copies. read_pieces() reads a
+log piece by piece, in the memory of one piece.
 """
 
 import ctypes
@@ -61,6 +62,10 @@ _PROTOTYPES = {
     "wendrake_table_column": (ctypes.c_int, [ctypes.c_void_p, ctypes.c_int, ctypes.POINTER(_Column)]),
     "wendrake_table_settings": (ctypes.c_int, [ctypes.c_void_p, ctypes.POINTER(_Settings)]),
     "wendrake_table_param_block": (ctypes.c_int, [ctypes.c_void_p, ctypes.POINTER(_ParamBlock)]),
+    "wendrake_table_reader_open": (ctypes.c_int, [ctypes.c_char_p, ctypes.c_int, ctypes.c_uint, ctypes.c_int64,
+                                                  ctypes.POINTER(ctypes.c_void_p)]),
+    "wendrake_table_reader_next": (ctypes.c_int, [ctypes.c_void_p, ctypes.POINTER(ctypes.c_void_p)]),
+    "wendrake_table_reader_free": (None, [ctypes.c_void_p]),
 }
 
 _opened = {}  # table library path -> CDLL with the prototypes set
@@ -107,6 +112,54 @@ class _TableMemory:
         self._lib.wendrake_table_free(self._handle)
 
 
+def _flags(carried, settings):
+    return SETTINGS if settings else 0 if carried else CURRENT_ONLY
+
+
+def _readable(source):
+    """The path of `source`, raising the usual OSError (FileNotFoundError,
+    PermissionError, IsADirectoryError) when it cannot be read."""
+    path = os.fspath(source)
+    open(path, "rb").close()
+    if os.path.isdir(path):
+        raise IsADirectoryError(21, "Is a directory", path)
+    return path
+
+
+def read_pieces(path, module=0xB101, *, carried=True, settings=False, lines=65536, library=None):
+    """Yields the log at `path` piece by piece: each piece a Table of the items
+    of the next `lines` lines, in memory the next piece reuses, so a log of
+    any size is summarised in the memory of one piece. A piece and its views
+    are valid until the next piece is asked for (copy what must stay). The
+    pieces are the whole table cut into rows; `lines` of a piece counts the
+    log's lines so far, `unterminated` is set on the last piece only."""
+    import numpy  # noqa: F401
+
+    module = _native.module_type(module)
+    lib = _library(library)
+    path = _readable(path)
+    reader = ctypes.c_void_p()
+    result = lib.wendrake_table_reader_open(os.fsencode(path), module, _flags(carried, settings), lines,
+                                            ctypes.byref(reader))
+    if result != 0:
+        raise OSError("%s: %s" % (lib.wendrake_error_message(result).decode(), path))
+    try:
+        piece = ctypes.c_void_p()
+        while True:
+            result = lib.wendrake_table_reader_next(reader, ctypes.byref(piece))
+            if result != 0:
+                raise OSError("%s: %s" % (lib.wendrake_error_message(result).decode(), path))
+            if not piece:
+                return
+            table = Table._borrow(lib, piece)
+            try:
+                yield table
+            finally:
+                table.close()
+    finally:
+        lib.wendrake_table_reader_free(reader)
+
+
 class Table:
     """One log decoded into columns (see include/wendrake/table.h for each one).
 
@@ -124,15 +177,10 @@ class Table:
 
         module = _native.module_type(module)
         lib = _library(library)
-        flags = SETTINGS if settings else 0 if carried else CURRENT_ONLY
+        flags = _flags(carried, settings)
         handle = ctypes.c_void_p()
         if isinstance(source, (str, os.PathLike)):
-            path = os.fspath(source)
-            # The usual OSError (FileNotFoundError, PermissionError,
-            # IsADirectoryError) for a path that cannot be read.
-            open(path, "rb").close()
-            if os.path.isdir(path):
-                raise IsADirectoryError(21, "Is a directory", path)
+            path = _readable(source)
             result = lib.wendrake_table_from_file(os.fsencode(path), module, flags, ctypes.byref(handle))
             if result != 0:
                 raise OSError("%s: %s" % (lib.wendrake_error_message(result).decode(), path))
@@ -141,8 +189,20 @@ class Table:
             result = lib.wendrake_table_from_buffer(data, len(data), module, flags, ctypes.byref(handle))
             if result != 0:
                 raise WendrakeError(lib.wendrake_error_message(result).decode())
+        self._describe(lib, handle)
+
+    @classmethod
+    def _borrow(cls, lib, handle):
+        """A Table showing a piece its reader owns (close() leaves it alone)."""
+        table = cls.__new__(cls)
+        table._describe(lib, handle)
+        table._borrowed = True
+        return table
+
+    def _describe(self, lib, handle):
         self._lib = lib
         self._handle = handle
+        self._borrowed = False
         self._columns = {}
         column = _Column()
         for index in range(lib.wendrake_table_column_count(handle)):
@@ -165,7 +225,8 @@ class Table:
         """Frees the library's columns; views from column() die with them."""
         handle = getattr(self, "_handle", None)
         if handle:
-            self._lib.wendrake_table_free(handle)
+            if not self._borrowed:
+                self._lib.wendrake_table_free(handle)
             self._handle = None
 
     def _open(self):
@@ -237,6 +298,8 @@ class Table:
         block = _ParamBlock()
         handle = self._open()
         self._lib.wendrake_table_param_block(handle, ctypes.byref(block))
+        if self._borrowed:
+            raise WendrakeError("a piece of a log belongs to its reader; its memory cannot be taken")
         rows = self.rows
         ids = [block.ids[k] for k in range(block.columns)]
         owner = _TableMemory(self._lib, handle)

@@ -1,7 +1,8 @@
 """One log summarised in a flat record: counts, time span and KPI figures.
 
 Computed from the table library's columns of the log (the values each line
-set), with numpy and without pandas.
+set), read piece by piece with numpy and without pandas, in the memory of
+one piece whatever the log's size.
 """
 
 import datetime
@@ -10,7 +11,7 @@ import warnings
 
 from . import params
 from ._native import WendrakeWarning
-from .columns import Table
+from .columns import read_pieces
 from .header import PARAM_EVDO_STATE
 
 # "AT_State" value of an EV-DO connection.
@@ -43,44 +44,58 @@ def summarize(path, module=0xB101, *, library=None):
     """
     import numpy as np
 
-    with Table(path, module, settings=True, library=library) as table:
-        if table.unterminated:
-            warnings.warn("%s: the last line (line %d) has no newline; handled it as a complete line"
-                          % (os.fspath(path), table.lines), WendrakeWarning, stacklevel=2)
-        set_rows, set_ids, set_values = table.settings()
-
-        def settings(pid):
-            """The rows that set parameter `pid`, and the values, in log order."""
-            chosen = set_ids == pid
-            return set_rows[chosen], set_values[chosen]
-
-        records = table.categories("record")
-        record = table.column("record")
-        clock = table.column("clock_ms")
+    known = params.KNOWN_COLUMNS
+    figure_ids = {field: known[token][column] for field, (token, column, _) in _FIGURES.items()}
+    at_state = known["CEVS"]["AT_State"]
+    wanted = set(figure_ids.values()) | {PARAM_EVDO_STATE, at_state}
+    values = {pid: [] for pid in wanted}  # per parameter: the values set, per piece
+    at_clocks = []  # the clock of each timed "AT_State" setting, per piece
+    at_timed = []
+    counts = {"items": 0, "layer3": 0, "events": 0}
+    lines, unterminated, first, last = 0, False, None, None
+    for piece in read_pieces(path, module, settings=True, library=library):
+        lines, unterminated = piece.lines, piece.unterminated
+        records = piece.categories("record")
+        record = piece.column("record")
+        counts["items"] += piece.rows
+        counts["layer3"] += int((record == records.index("CL3")).sum())
+        counts["events"] += int((record == records.index("EVT")).sum())
+        clock = piece.column("clock_ms")
         timed = clock != _NO_CLOCK
-        start = _time(clock[timed].min()) if timed.any() else None
-        end = _time(clock[timed].max()) if timed.any() else None
-        row = {"path": os.fspath(path), "lines": table.lines, "items": table.rows,
-               "layer3": int((record == records.index("CL3")).sum()),
-               "events": int((record == records.index("EVT")).sum()),
-               "start": start, "end": end,
-               "duration_s": (end - start).total_seconds() if start is not None else None}
-        known = params.KNOWN_COLUMNS
-        for field, (record_token, column, figure) in _FIGURES.items():
-            _, setting = settings(known[record_token][column])
-            if len(setting) == 0:
-                row[field] = None
-            elif figure == "mean":
-                # Added in log order, as a running total would.
-                row[field] = sum(setting.tolist()) / len(setting)
-            else:
-                row[field] = float(setting.max())
-        _, states = settings(PARAM_EVDO_STATE)
-        row["evdo_state_changes"] = int((states[1:] != states[:-1]).sum())
-        at_rows, at = settings(known["CEVS"]["AT_State"])
-        reported = timed[at_rows]
-        row["evdo_connected_s"] = _connected_seconds(
-            at[reported].astype(np.int64) & 0xFF, clock[at_rows[reported]], end)
+        if timed.any():
+            low, high = int(clock[timed].min()), int(clock[timed].max())
+            first = low if first is None else min(first, low)
+            last = high if last is None else max(last, high)
+        set_rows, set_ids, set_values = piece.settings()
+        for pid in wanted:
+            chosen = set_ids == pid
+            values[pid].append(set_values[chosen].copy())
+            if pid == at_state:
+                at_rows = set_rows[chosen]
+                at_timed.append(timed[at_rows])
+                at_clocks.append(clock[at_rows].copy())
+    if unterminated:
+        warnings.warn("%s: the last line (line %d) has no newline; handled it as a complete line"
+                      % (os.fspath(path), lines), WendrakeWarning, stacklevel=2)
+    values = {pid: np.concatenate(v) for pid, v in values.items()}
+    start = _time(first) if first is not None else None
+    end = _time(last) if last is not None else None
+    row = {"path": os.fspath(path), "lines": lines, **counts, "start": start, "end": end,
+           "duration_s": (end - start).total_seconds() if start is not None else None}
+    for field, (_, _, figure) in _FIGURES.items():
+        setting = values[figure_ids[field]]
+        if len(setting) == 0:
+            row[field] = None
+        elif figure == "mean":
+            # Added in log order, as a running total would.
+            row[field] = sum(setting.tolist()) / len(setting)
+        else:
+            row[field] = float(setting.max())
+    states = values[PARAM_EVDO_STATE]
+    row["evdo_state_changes"] = int((states[1:] != states[:-1]).sum())
+    reported = np.concatenate(at_timed).astype(bool)
+    row["evdo_connected_s"] = _connected_seconds(
+        values[at_state][reported].astype(np.int64) & 0xFF, np.concatenate(at_clocks)[reported], end)
     return {field: row[field] for field in FIELDS}
 
 
