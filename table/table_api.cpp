@@ -27,8 +27,8 @@ struct WendrakeTable {
 };
 
 struct WendrakeTableReader {
-  WendrakeTableReader(int moduleType, wendrake::TableBuilder::Params params, size_t lines)
-      : reader(moduleType, params, lines) {}
+  WendrakeTableReader(int moduleType, wendrake::TableBuilder::Params params, size_t lines, bool readAhead)
+      : reader(moduleType, params, lines, readAhead) {}
   wendrake::TableReader reader;
   WendrakeTable piece;
 };
@@ -102,10 +102,13 @@ size_t CountLines(const char* text, size_t length) {
 
 using Params = wendrake::TableBuilder::Params;
 
-// The layout of the parameters that `flags` ask for; false for unknown flags.
-bool ParamsOfFlags(unsigned flags, Params* params) {
-  constexpr unsigned kKnownFlags = WENDRAKE_TABLE_CURRENT_ONLY | WENDRAKE_TABLE_SETTINGS;
-  if ((flags & ~kKnownFlags) != 0) return false;
+constexpr unsigned kTableFlags = WENDRAKE_TABLE_CURRENT_ONLY | WENDRAKE_TABLE_SETTINGS;
+constexpr unsigned kReaderFlags = kTableFlags | WENDRAKE_TABLE_READ_AHEAD;
+
+// The layout of the parameters that `flags` ask for; false for flags not
+// among `known`.
+bool ParamsOfFlags(unsigned flags, unsigned known, Params* params) {
+  if ((flags & ~known) != 0) return false;
   *params = (flags & WENDRAKE_TABLE_SETTINGS) != 0       ? Params::kSettings
             : (flags & WENDRAKE_TABLE_CURRENT_ONLY) != 0 ? Params::kCurrentOnly
                                                          : Params::kCarried;
@@ -116,7 +119,7 @@ bool ParamsOfFlags(unsigned flags, Params* params) {
 template <typename Feed>
 int Build(int moduleType, unsigned flags, WendrakeTable** out, Feed&& feed) {
   Params params;
-  if (out == nullptr || !ParamsOfFlags(flags, &params)) return WENDRAKE_ERROR_ARGUMENT;
+  if (out == nullptr || !ParamsOfFlags(flags, kTableFlags, &params)) return WENDRAKE_ERROR_ARGUMENT;
   *out = nullptr;
   if (!wendrake::IsKnownModuleType(moduleType)) return WENDRAKE_ERROR_MODULE;
   try {
@@ -137,11 +140,14 @@ int Build(int moduleType, unsigned flags, WendrakeTable** out, Feed&& feed) {
 template <typename Open>
 int OpenReader(int moduleType, unsigned flags, int64_t lines, WendrakeTableReader** out, Open&& open) {
   Params params;
-  if (out == nullptr || lines <= 0 || !ParamsOfFlags(flags, &params)) return WENDRAKE_ERROR_ARGUMENT;
+  if (out == nullptr || lines <= 0 || !ParamsOfFlags(flags, kReaderFlags, &params)) {
+    return WENDRAKE_ERROR_ARGUMENT;
+  }
   *out = nullptr;
   if (!wendrake::IsKnownModuleType(moduleType)) return WENDRAKE_ERROR_MODULE;
   try {
-    auto reader = std::make_unique<WendrakeTableReader>(moduleType, params, static_cast<size_t>(lines));
+    const bool readAhead = (flags & WENDRAKE_TABLE_READ_AHEAD) != 0;
+    auto reader = std::make_unique<WendrakeTableReader>(moduleType, params, static_cast<size_t>(lines), readAhead);
     const int result = open(reader->reader);
     if (result != WENDRAKE_OK) return result;
     *out = reader.release();

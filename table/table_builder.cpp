@@ -170,6 +170,38 @@ void TableBuilder::NextPiece() {
   std::fill(std::begin(seenAtRow_), std::end(seenAtRow_), size_t{0});
 }
 
+void TableBuilder::SwapTable(ItemTable* spare) {
+  mapper_.Wait();
+  std::swap(table_, *spare);
+  ItemTable& t = table_;
+  const ItemTable& done = *spare;
+  // The table takes the room, the parameter columns (in the block's order,
+  // with their places in it) and the names the other one has.
+  const size_t rows = done.line.capacity();
+  t.ForEachColumn([rows](auto& column) { column.Reserve(rows); });
+  const size_t settings = done.settingRow.capacity();
+  t.ForEachSettingsColumn([settings](auto& column) { column.Reserve(settings); });
+  t.paramBlock.Reserve(done.paramBlock.stride());
+  for (size_t k = t.paramBlock.columns(); k < done.paramBlock.columns(); ++k) {
+    const auto column = std::find_if(done.params.begin(), done.params.end(),
+                                     [k](const ItemTable::ParamColumn& c) { return c.blockColumn == k; });
+    ItemTable::ParamColumn& added = t.params.emplace_back(*column);
+    added.values = t.paramBlock.AddColumn();
+  }
+  for (ItemTable::ParamColumn& column : t.params) {
+    column.values = t.paramBlock.Column(column.blockColumn);
+    cells_[column.slot] = column.values;
+  }
+  t.recordNames = done.recordNames;
+  t.eventNames = done.eventNames;
+  t.messageNames = done.messageNames;
+  t.hasSettings = done.hasSettings;
+  t.unterminated = false;
+  // Its pages are mapped again as the rows come (at no cost where they are).
+  mappedRows_ = requestedRows_ = 0;
+  NextPiece();
+}
+
 ItemTable TableBuilder::Finish() {
   EndInput();
   Piece();

@@ -49,6 +49,11 @@ class TableBuilder {
   // of parameters seen, names and fixes run on.
   void NextPiece();
 
+  // Exchanges the table with `spare` (the table of an earlier piece, or an
+  // empty one) and readies it for the next piece: the caller may read the
+  // piece in `spare` while the next one is decoded into the other table.
+  void SwapTable(ItemTable* spare);
+
   // Ends the log and hands over the table.
   ItemTable Finish();
 

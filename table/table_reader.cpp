@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 
 #include "wendrake/table.h"
 
@@ -12,12 +13,39 @@ constexpr size_t kReadBytes = size_t{1} << 20;
 // Rows reserved for a piece of input that is read, not mapped.
 constexpr size_t kReadRows = 65536;
 
+// Newlines in n bytes (n a multiple of 8), eight bytes at a time: a byte
+// that is a newline becomes zero, and each zero byte sets exactly its top bit
+// (no population count instruction is assumed of the processor).
+size_t CountNewlines(const char* text, size_t n) {
+  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+  constexpr uint64_t kNewlines = 0x0A0A0A0A0A0A0A0Aull;
+  size_t count = 0;
+  for (size_t i = 0; i < n; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text + i, 8);
+    const uint64_t x = word ^ kNewlines;
+    const uint64_t zeros = ~(((x & kLow7) + kLow7) | x | kLow7);
+    // One bit per byte, summed into the top byte by the multiplication.
+    count += static_cast<size_t>(((zeros >> 7) * 0x0101010101010101ull) >> 56);
+  }
+  return count;
+}
+
 // Bytes of `text` up to and including its `lines`-th newline (all of it when
-// it has fewer), and the newlines in them.
+// it has fewer), and the newlines in them. Newlines are counted a block at a
+// time until the block that holds the last one, so most of the text costs no
+// call per line.
 size_t PrefixOfLines(std::string_view text, size_t lines, size_t* newlines) {
+  constexpr size_t kBlock = 4096;
   const char* at = text.data();
   const char* end = at + text.size();
   *newlines = 0;
+  while (static_cast<size_t>(end - at) >= kBlock) {
+    const size_t inBlock = CountNewlines(at, kBlock);
+    if (*newlines + inBlock >= lines) break;
+    *newlines += inBlock;
+    at += kBlock;
+  }
   while (*newlines < lines && at < end) {
     const void* found = std::memchr(at, '\n', static_cast<size_t>(end - at));
     if (found == nullptr) return text.size();
@@ -29,8 +57,8 @@ size_t PrefixOfLines(std::string_view text, size_t lines, size_t* newlines) {
 
 }  // namespace
 
-TableReader::TableReader(int32_t moduleType, TableBuilder::Params params, size_t linesPerPiece)
-    : builder_(moduleType, params), linesPerPiece_(linesPerPiece) {}
+TableReader::TableReader(int32_t moduleType, TableBuilder::Params params, size_t linesPerPiece, bool readAhead)
+    : builder_(moduleType, params), linesPerPiece_(linesPerPiece), readAhead_(readAhead) {}
 
 int TableReader::OpenFile(const char* path) {
   const int result = file_.Open(path);
@@ -57,6 +85,35 @@ bool TableReader::ReadBlock(int* result) {
 
 int TableReader::Next(const ItemTable** piece) {
   *piece = nullptr;
+  bool decoded = false;
+  int result = WENDRAKE_OK;
+  if (ahead_.valid()) {
+    result = ahead_.get();
+    decoded = aheadDecoded_;
+  } else {
+    result = DecodePiece(&decoded);
+  }
+  if (result != WENDRAKE_OK || !decoded) return result;
+  if (!readAhead_) {
+    *piece = &builder_.Piece();
+    return WENDRAKE_OK;
+  }
+  // The piece moves to handedOut_, the builder takes the table of the piece
+  // before it, and decodes the next piece into that while the caller reads.
+  builder_.SwapTable(&handedOut_);
+  *piece = &handedOut_;
+  if (!ended_) {
+    try {
+      ahead_ = std::async(std::launch::async, [this] { return DecodePiece(&aheadDecoded_); });
+    } catch (const std::system_error&) {
+      readAhead_ = false;  // no thread to be had: the next piece is decoded when asked for
+    }
+  }
+  return WENDRAKE_OK;
+}
+
+int TableReader::DecodePiece(bool* decoded) {
+  *decoded = false;
   if (ended_) return WENDRAKE_OK;
   if (!started_) {
     // Every line yields at most one item, so a piece never needs more rows
@@ -89,7 +146,8 @@ int TableReader::Next(const ItemTable** piece) {
   // A piece that ends with the last newline of a buffer or mapped file is
   // the last one; an unfinished line left over makes a piece of its own.
   if (!ended_ && block_.empty() && !reading_ && !builder_.pending()) ended_ = true;
-  *piece = &builder_.Piece();
+  builder_.Piece();
+  *decoded = true;
   return WENDRAKE_OK;
 }
 

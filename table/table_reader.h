@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <future>
 #include <string_view>
 #include <vector>
 
@@ -15,8 +16,10 @@ namespace wendrake {
 
 class TableReader {
  public:
-  // Pieces of the items of at most `linesPerPiece` (> 0) lines each.
-  TableReader(int32_t moduleType, TableBuilder::Params params, size_t linesPerPiece);
+  // Pieces of the items of at most `linesPerPiece` (> 0) lines each; with
+  // `readAhead`, each next piece is decoded on a second thread while the
+  // caller reads the last one.
+  TableReader(int32_t moduleType, TableBuilder::Params params, size_t linesPerPiece, bool readAhead);
 
   // The input: a file (WENDRAKE_OK, or WENDRAKE_ERROR_OPEN / _READ with
   // errno set), or a buffer the caller keeps until the reader goes.
@@ -31,6 +34,9 @@ class TableReader {
  private:
   // Refills block_ from a file that is read, not mapped; false at its end.
   bool ReadBlock(int* result);
+  // Decodes the next piece into the builder's table; `decoded` false when
+  // the last piece had been decoded already.
+  int DecodePiece(bool* decoded);
 
   TableBuilder builder_;
   size_t linesPerPiece_;
@@ -39,7 +45,11 @@ class TableReader {
   std::vector<char> readBuffer_;
   std::string_view block_;  // input not yet fed
   bool started_ = false;
-  bool ended_ = false;  // the last piece is handed out
+  bool ended_ = false;  // the last piece is decoded
+  bool readAhead_;
+  ItemTable handedOut_;  // read ahead: the piece the caller reads
+  bool aheadDecoded_ = false;
+  std::future<int> ahead_;  // last: waited for before anything it uses goes
 };
 
 }  // namespace wendrake

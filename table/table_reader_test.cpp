@@ -131,14 +131,20 @@ void ExpectPiecesMakeTheTable(const std::string& log, const std::string& path) {
     int64_t accepted = 0, rejected = 0;
     wendrake_table_fixes(table.get(), &accepted, &rejected);
     for (int64_t lines : {int64_t{1}, int64_t{3}, int64_t{1000}, int64_t{1} << 40}) {
-      for (bool fromFile : {false, true}) {
-        SCOPED_TRACE("flags " + std::to_string(flags) + ", lines " + std::to_string(lines) +
+      for (int input = 0; input < 4; ++input) {
+        // From a buffer or a file, each with and without reading ahead.
+        const bool fromFile = input % 2 == 1;
+        const bool readAhead = input >= 2;
+        // A thread per tiny piece of a long log would only take time.
+        if (readAhead && lines < 1000 && log.size() > 10000) continue;
+        const unsigned readerFlags = flags | (readAhead ? WENDRAKE_TABLE_READ_AHEAD : 0u);
+        SCOPED_TRACE("flags " + std::to_string(readerFlags) + ", lines " + std::to_string(lines) +
                      (fromFile ? ", file" : ", buffer"));
         WendrakeTableReader* opened = nullptr;
-        const int result =
-            fromFile ? wendrake_table_reader_open(path.c_str(), WENDRAKE_MODULE_B101, flags, lines, &opened)
-                     : wendrake_table_reader_from_buffer(log.data(), log.size(), WENDRAKE_MODULE_B101, flags,
-                                                         lines, &opened);
+        const int result = fromFile ? wendrake_table_reader_open(path.c_str(), WENDRAKE_MODULE_B101, readerFlags,
+                                                                 lines, &opened)
+                                    : wendrake_table_reader_from_buffer(log.data(), log.size(), WENDRAKE_MODULE_B101,
+                                                                       readerFlags, lines, &opened);
         ASSERT_EQ(result, WENDRAKE_OK);
         const ReaderPtr reader(opened, wendrake_table_reader_free);
         Glued glued;
@@ -213,7 +219,8 @@ TEST(TableReaderTest, PiecesOfAPipeMakeTheTable) {
   ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
   std::thread writer([&] { std::ofstream(path, std::ios::binary) << log; });
   WendrakeTableReader* opened = nullptr;
-  const int result = wendrake_table_reader_open(path.c_str(), WENDRAKE_MODULE_B101, 0, 65536, &opened);
+  const int result =
+      wendrake_table_reader_open(path.c_str(), WENDRAKE_MODULE_B101, WENDRAKE_TABLE_READ_AHEAD, 65536, &opened);
   const ReaderPtr reader(opened, wendrake_table_reader_free);
   Glued glued;
   PieceTotals totals;
@@ -248,6 +255,9 @@ TEST(TableReaderTest, EmptyLogsAndBadArguments) {
   EXPECT_EQ(wendrake_table_reader_from_buffer("", 0, WENDRAKE_MODULE_B101, 8, 10, &opened),
             WENDRAKE_ERROR_ARGUMENT);
   EXPECT_EQ(wendrake_table_reader_from_buffer("", 0, 0x1234, 0, 10, &opened), WENDRAKE_ERROR_MODULE);
+  WendrakeTable* table = nullptr;  // reading ahead is for readers only
+  EXPECT_EQ(wendrake_table_from_buffer("", 0, WENDRAKE_MODULE_B101, WENDRAKE_TABLE_READ_AHEAD, &table),
+            WENDRAKE_ERROR_ARGUMENT);
   EXPECT_EQ(opened, nullptr);
   EXPECT_EQ(wendrake_table_reader_open("/nonexistent/log", WENDRAKE_MODULE_B101, 0, 10, &opened),
             WENDRAKE_ERROR_OPEN);

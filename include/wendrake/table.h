@@ -201,9 +201,14 @@ WENDRAKE_TABLE_API int wendrake_table_column(const WendrakeTable* table, int ind
  * ends an unterminated line. A piece may have no rows. */
 typedef struct WendrakeTableReader WendrakeTableReader;
 
+/* Flag of the readers only: each next piece is decoded on a second thread
+ * while the caller reads the last one, so a caller that does much with each
+ * piece takes little more time than the decoding alone. */
+#define WENDRAKE_TABLE_READ_AHEAD 4u
+
 /* Opens a reader of a log file, or of a buffer holding a whole log that the
- * caller keeps until wendrake_table_reader_free; `lines` > 0. Flags and
- * result codes as for wendrake_table_from_file. */
+ * caller keeps until wendrake_table_reader_free; `lines` > 0. Flags (with
+ * WENDRAKE_TABLE_READ_AHEAD) and result codes as for wendrake_table_from_file. */
 WENDRAKE_TABLE_API int wendrake_table_reader_open(const char* path, int moduleType, unsigned flags,
                                                   int64_t lines, WendrakeTableReader** reader);
 WENDRAKE_TABLE_API int wendrake_table_reader_from_buffer(const void* data, size_t length, int moduleType,

@@ -61,8 +61,9 @@ bool LogTable::View(const WendrakeTable* table, unsigned flags, const std::strin
 }
 
 LogPieces::LogPieces(std::string_view log, int moduleType, unsigned flags, std::string name)
-    : openResult_(wendrake_table_reader_from_buffer(log.data(), log.size(), moduleType, flags, kLinesPerPiece,
-                                                    &reader_)),
+    // The tool works on each piece while the library decodes the next.
+    : openResult_(wendrake_table_reader_from_buffer(log.data(), log.size(), moduleType,
+                                                    flags | WENDRAKE_TABLE_READ_AHEAD, kLinesPerPiece, &reader_)),
       flags_(flags),
       name_(std::move(name)) {}
 
