@@ -92,6 +92,9 @@ class ColumnBuffer {
     if (large_ && from < to) ranges->push_back(PageRange{data_ + from, (to - from) * sizeof(T)});
   }
 
+  // Appends where the caller made sure of the room (capacity()).
+  void PushUnchecked(T value) { data_[size_++] = value; }
+
   // Empties the column, keeping its memory.
   void clear() { size_ = 0; }
 

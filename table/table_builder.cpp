@@ -60,6 +60,7 @@ TableBuilder::TableBuilder(int32_t moduleType, Params params)
     table_.recordNames.emplace_back(RecordToken(type));
   }
   table_.hasSettings = params == Params::kSettings;
+  for (int slot = 0; slot < WENDRAKE_PARAM_COUNT; ++slot) scale_[slot] = SlotScale(slot);
 }
 
 void TableBuilder::ReserveRows(size_t rows) {
@@ -123,7 +124,6 @@ void TableBuilder::AddParamColumn(int slot) {
   // The mapper knows the columns there were when it was handed its rows.
   PrefaultPages(column.values, std::min(requestedRows_, block.stride()) * sizeof(double));
   cells_[slot] = column.values;
-  scale_[slot] = column.scale;
   runValue_[slot] = kNaN;
 }
 
@@ -313,15 +313,19 @@ void TableBuilder::AddCarriedParams(const ReportItem& item, size_t row) {
 
 void TableBuilder::AddSettings(const ReportItem& item, size_t row) {
   ItemTable& t = table_;
-  // More settings than reserved: the columns grow (and move).
-  if (t.settingRow.size() + static_cast<size_t>(item.curParamCount) > t.settingRow.capacity()) mapper_.Wait();
+  const size_t needed = t.settingRow.size() + static_cast<size_t>(item.curParamCount);
+  if (needed > t.settingRow.capacity()) {
+    mapper_.Wait();  // the columns grow and move
+    const size_t room = std::max(needed, 2 * t.settingRow.capacity());
+    t.ForEachSettingsColumn([room](auto& column) { column.Reserve(room); });
+  }
   for (int i = 0; i < item.curParamCount; ++i) {
     const int slot = SlotIndexOf(item.curParamList[i]);
     if (seenAtRow_[slot] == row + 1) continue;  // fed by two columns of the line
     seenAtRow_[slot] = row + 1;
-    t.settingRow.push_back(static_cast<int64_t>(row));
-    t.settingId.push_back(kSlotParamIds[static_cast<size_t>(slot)]);
-    t.settingValue.push_back(static_cast<double>(item.paramSlots[slot].value) / SlotScale(slot));
+    t.settingRow.PushUnchecked(static_cast<int64_t>(row));
+    t.settingId.PushUnchecked(kSlotParamIds[static_cast<size_t>(slot)]);
+    t.settingValue.PushUnchecked(static_cast<double>(item.paramSlots[slot].value) / scale_[slot]);
   }
 }
 

@@ -82,7 +82,8 @@ class TableBuilder {
   ItemTable table_;
 
   // Per slot: the column's cells (null until the parameter first has a
-  // value), how many rows of it are written, and the parameter's scale.
+  // value), how many rows of it are written, and the parameter's scale
+  // (looked up once: a log sets millions of values).
   // Rows from filled_ on belong to the open run: runValue_ (NaN for none;
   // always NaN for current-only tables), written when the run ends.
   double* cells_[WENDRAKE_PARAM_COUNT] = {};
