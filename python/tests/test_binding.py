@@ -241,6 +241,9 @@ def test_library_lookup_and_refusals(tmp_path, library, monkeypatch):
     # A shared object without the exports.
     with pytest.raises(WendrakeError, match="does not export"):
         _native.Library(_ctypes.__file__)
+    # The libraries a real one needs are read from its dynamic section.
+    assert b"libc.so.6" in _native._needed_libraries(library)
+    assert _native._needs_sanitizer_runtime(library) is None
     # A sanitizer build is refused instead of aborting the interpreter on load.
     fake = tmp_path / "libwendrake.so"
     fake.write_bytes(b"\x7fELF" + b"\0" * 60 + b"libasan.so.8\0")

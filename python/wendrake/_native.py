@@ -190,12 +190,65 @@ def _searched():
                      + ["the dynamic loader's path"])
 
 
-def _needs_sanitizer_runtime(path):
+def _needed_libraries(path):
+    """The DT_NEEDED names of an ELF shared object (read from its dynamic
+    section, a few kilobytes), or None when it is not one this can read."""
+    import struct
+
     try:
         with open(path, "rb") as f:
-            image = f.read()
-    except OSError:
+            ident = f.read(64)
+            if len(ident) < 64 or ident[:4] != b"\x7fELF" or ident[5] != 1:  # little-endian only
+                return None
+            wide = ident[4] == 2
+            header = struct.unpack_from("<HHIQQQIHHH" if wide else "<HHIIIIIHHH", ident, 16)
+            phoff, phentsize, phnum = header[4], header[8], header[9]
+            f.seek(phoff)
+            table = f.read(phentsize * phnum)
+            segments = [struct.unpack_from("<IIQQQQQQ" if wide else "<IIIIIIII", table, i * phentsize)
+                        for i in range(phnum)]
+            # (type, offset, vaddr, filesz) of each program header.
+            if wide:
+                segments = [(t, off, va, fs) for t, _, off, va, _, fs, _, _ in segments]
+            else:
+                segments = [(t, off, va, fs) for t, off, va, _, fs, _, _, _ in segments]
+            dynamic = next((s for s in segments if s[0] == 2), None)  # PT_DYNAMIC
+            if dynamic is None:
+                return None
+            f.seek(dynamic[1])
+            raw = f.read(dynamic[3])
+            entry = "<qQ" if wide else "<iI"
+            size = struct.calcsize(entry)
+            tags = [struct.unpack_from(entry, raw, i) for i in range(0, len(raw) - size + 1, size)]
+            strtab = next((v for t, v in tags if t == 5), None)  # DT_STRTAB, an address
+            if strtab is None:
+                return None
+            base = next((off + strtab - va for t, off, va, fs in segments
+                         if t == 1 and va <= strtab < va + fs), None)  # PT_LOAD holding it
+            if base is None:
+                return None
+            names = []
+            for tag, value in tags:
+                if tag == 1:  # DT_NEEDED
+                    f.seek(base + value)
+                    names.append(f.read(256).split(b"\0", 1)[0])
+            return names
+    except (OSError, struct.error):
         return None
+
+
+def _needs_sanitizer_runtime(path):
+    # The libraries it needs, from its dynamic section; a file that is not a
+    # readable ELF object is searched whole for the runtimes' names.
+    needed = _needed_libraries(path)
+    if needed is not None:
+        image = b"\0".join(needed)
+    else:
+        try:
+            with open(path, "rb") as f:
+                image = f.read()
+        except OSError:
+            return None
     for runtime in _SANITIZER_RUNTIMES:
         if runtime in image:
             return runtime.decode()
