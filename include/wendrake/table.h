@@ -4,8 +4,10 @@
  *
  * Conventions:
  *  1. A table is built by one call and released by one call; its columns are
- *     read-only arrays owned by it. Separate tables may be used on separate
- *     threads; the catalogue functions may be called from any thread.
+ *     read-only arrays owned by it. A reader hands out the pieces of a log one
+ *     after the other; each lives until the next. Separate tables and readers
+ *     may be used on separate threads; the catalogue functions may be called
+ *     from any thread.
  *  2. Strings returned are zero-terminated and owned by the library; never
  *     free them.
  *  3. Functions that can fail return a negative result code (or NULL) and
