@@ -11,11 +11,11 @@
 #include <fstream>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "sample_log.h"
 #include "wendrake/table.h"
 
 namespace wendrake_test {
@@ -165,14 +165,6 @@ std::string WriteTemp(const std::string& name, const std::string& text) {
   const std::string path = testing::TempDir() + name;
   std::ofstream(path, std::ios::binary) << text;
   return path;
-}
-
-std::string SampleLog() {
-  const char* dir = std::getenv("WENDRAKE_SOURCE_DIR");
-  std::ifstream in(std::string(dir != nullptr ? dir : ".") + "/examples/sample_drive.log", std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 TEST(TableReaderTest, PiecesOfTheSampleMakeItsTable) {

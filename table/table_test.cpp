@@ -10,12 +10,12 @@
 #include <fstream>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "host.h"
 #include "time_zone.h"
+#include "sample_log.h"
 #include "wendrake/table.h"
 
 namespace wendrake_test {
@@ -174,14 +174,6 @@ void ExpectSettingsMatchItems(const std::string& log) {
     }
   }
   EXPECT_EQ(entry, settings.count);
-}
-
-std::string SampleLog() {
-  const char* dir = std::getenv("WENDRAKE_SOURCE_DIR");
-  std::ifstream in(std::string(dir != nullptr ? dir : ".") + "/examples/sample_drive.log", std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 TEST(TableTest, SampleLogMatchesThePerItemPath) {

@@ -2,14 +2,12 @@
 // line end, so such a log decodes exactly as the same log with LF ends.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "host.h"
+#include "sample_log.h"
 
 namespace wendrake_test {
 namespace {
@@ -73,13 +71,8 @@ TEST(LineEndsTest, RegistrationAndDataLinesEndBeforeTheCarriageReturn) {
 }
 
 TEST(LineEndsTest, SampleLogDecodesTheSameWithLfAndCrLfEnds) {
-  const char* dir = std::getenv("WENDRAKE_SOURCE_DIR");
-  if (dir == nullptr) GTEST_SKIP() << "WENDRAKE_SOURCE_DIR not set";
-  std::ifstream in(std::string(dir) + "/examples/sample_drive.log", std::ios::binary);
-  ASSERT_TRUE(in) << "cannot read the sample log";
-  std::ostringstream text;
-  text << in.rdbuf();
-  const std::string sample = text.str();
+  const std::string sample = SampleLog();
+  if (sample.empty()) GTEST_SKIP() << "the sample log is not at hand (WENDRAKE_SOURCE_DIR)";
   // The bundled sample itself mixes both ends.
   ASSERT_NE(sample.find("\r\nRegReport\t"), std::string::npos);
 

@@ -4,15 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <latch>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "host.h"
+#include "sample_log.h"
 #include "wendrake/wendrake.h"
 
 namespace wendrake_test {
@@ -54,15 +52,8 @@ std::string MadeLog(int lines) {
 
 // The bundled sample log when the source tree is at hand, else a made one.
 std::string TestLog() {
-  if (const char* dir = std::getenv("WENDRAKE_SOURCE_DIR")) {
-    std::ifstream in(std::string(dir) + "/examples/sample_drive.log", std::ios::binary);
-    if (in) {
-      std::ostringstream text;
-      text << in.rdbuf();
-      return text.str() + MadeLog(700);
-    }
-  }
-  return MadeLog(3000);
+  const std::string sample = SampleLog();
+  return sample.empty() ? MadeLog(3000) : sample + MadeLog(700);
 }
 
 // Decodes the log in chunks of at most `chunkBytes` bytes, each cut short so
