@@ -19,6 +19,7 @@
 #include <ctime>
 #include <exception>
 #include <iostream>
+#include <new>
 #include <string>
 
 #include "ascii_case.h"
@@ -281,6 +282,9 @@ int Run(int argc, char** argv) {
     // Thrown at the first failed write; the output's destructor has removed
     // its temporary file on the way here.
     return Fail(kExitUsage, e.what());
+  } catch (const std::bad_alloc&) {
+    // The same: no half-written output is left under its name.
+    return Fail(kExitFailure, "out of memory");
   }
 }
 
