@@ -165,8 +165,9 @@ struct LogEnd {
 
 // Reads every piece into `glued`, checking each against the lines it covers:
 // every piece but the last covers exactly `linesPerPiece` lines, the last
-// one at least one (unless the log is empty), and a piece's rows come from
-// its own lines.
+// one at least one (a buffer that ends with a piece's last newline has no
+// empty piece after it; only an empty log has a piece of no lines), and a
+// piece's rows come from its own lines.
 LogEnd ReadPieces(WendrakeTableReader* reader, bool settings, int64_t linesPerPiece, Glued* glued) {
   LogEnd end;
   int64_t covered = 0;  // lines of the last piece
