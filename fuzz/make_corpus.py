@@ -5,7 +5,9 @@ owns (seed_*) and leaves any other file in the corpus folders alone.
 
 api_fuzz seeds: 4 header bytes (module, chunking scheme, two seed bytes) and
 log text. l3_fuzz seeds: 3 header bytes (module, line mode, length pick) and
-message bytes. bit_reader_fuzz seeds: bytes its data provider reads."""
+message bytes. bit_reader_fuzz seeds: bytes its data provider reads.
+table_fuzz seeds: 2 header bytes (flags and module, lines per piece) and log
+text."""
 import os
 import random
 import struct
@@ -93,6 +95,41 @@ def api_seeds():
     api("empty_and_blank", b"\n\n \t \n\t\n" + b" DM\t1\n" + b"FileInfo\tx\nGPS\t1\t2\nVOT\nLAB\nENT\nC1XFMI\n")
 
 
+def table(name, text, values=0, ahead=False, module=0, lines=3):
+    """values: 0 carried, 1 current only, 2 settings; lines: 1..64, or None
+    for more lines than any log has."""
+    flags = values + 3 * ahead + 6 * module
+    pick = 0xFF if lines is None else lines - 1
+    write("table_fuzz", name, bytes([flags, pick]) + text)
+
+
+# Values carried over and dropped across piece ends, registrations, fixes, an
+# over-long line, CR LF line ends and a last line without newline.
+ROUGH = (b"RegReport\tDM\tRxagc\tTxpower\tTotal_EcIo\r\n" b"RegReport\tEVT\tEvent\tEventName\n" + CLOCK +
+         b"GPS\t30.2\t120.1\n" b"DM\t-85.5\t10.25\t-6\r\n" b"LAB\t" + b"x" * 9000 + b"\tDM\t-50.5\n"
+         b"EVT\t1A\tCALL_SETUP\n" b"CL3\tACH\t0\t0F0004100000000000000000020203\n"
+         b"RegReport\tCEVS\tSession_State\tAT_State\n" b"CEVS\t1\t3\n\n\n"
+         b"RegReport\tDM\tTotal_EcIo\tFoo\n" b"DM\t-7\t1\nGPS\t30.3\t120.1\n"
+         b"RegReport\tDM\tRxagc\tTxpower\tRxagc\n" b"DM\t-60\t3\t-61\nDM\t-60\t3\t-61\n" b"EVT\t3C\tDROP")
+
+
+def table_seeds():
+    table("rough", ROUGH, lines=3)
+    table("rough_terminated", ROUGH + b"\n", values=1, ahead=True, lines=1)
+    table("rough_settings", ROUGH, values=2, module=2, lines=7)
+    table("rough_whole", ROUGH + b"\n", values=2, ahead=True, module=4, lines=None)
+    table("registered", REG + CLOCK + b"DM\t-74.23\t-40.00\t0.0\t-6.2\t0.00\t1.5\t-80.1\t3.2\t2457.6\n"
+          b"SC\t0\t283\t168\t6\t1\nPCP\t-73.5\t12.0\nEVT\t010B\tREGISTRATION\n"
+          b"CEVS\t3\t3\t2\t0\t3\t1\t0\t1\t1\nDM\t-70\nCEVS\t3\t5\t2\t0\t1\t1\t1\t2\t0\n", module=1, lines=2)
+    table("gps_named", b"RegReport\tGPS\tSats\tLon\tLat\tSpeed\n" + CLOCK + b"RegReport\tDM\tRxagc\n"
+          b"GPS\t9\t120.1\t30.2\t40\nDM\t-80\nSEC\t8\t0\nGPS\t9\t125.1\t30.2\t40\nDM\t-81\n"
+          b"SEC\t9\t0\nGPS\t9\t125.1\t30.2\t40\nSEC\t10\t0\nGPS\t9\t125.1\t30.2\t41\nDM\t-82\n"
+          b"GPS\t9\t0\t0\nGPS\t9\t200\t95\nDM\t-83\nSEC\t5\t0\nDM\t-84\n", ahead=True, lines=2)
+    table("blank_lines", b"\n\n\r\n\n" + b"RegReport\tDM\tRxagc\n" + b"DM\t-1\n\n" * 12, values=1, lines=5)
+    table("empty", b"", lines=1)
+    table("unterminated_long", b"DM\t-1\n" + b"DM\t" + b"7" * 8200, ahead=True, lines=1)
+
+
 def sample_seeds():
     if not os.path.exists(SAMPLE):
         return
@@ -102,6 +139,10 @@ def sample_seeds():
     starts = [20, 300, 700, 1100, 1500, 1900, 2300, 2700, 3100, 3400]
     for i, start in enumerate(starts):
         api("sample_%02d" % i, head + b"".join(lines[start:start + 40]), module=i % 5, scheme=i % 4, seed=i)
+    # Longer slices cut into pieces of every kind.
+    for i, start in enumerate(starts[:6]):
+        table("sample_%02d" % i, head + b"".join(lines[start:start + 90]), values=i % 3, ahead=i >= 3,
+              module=i % 5, lines=(1, 4, 13, 64, 2, None)[i])
     # Messages of the sample's "CL3" lines for the layer-3 target.
     seen = set()
     for line in lines:
@@ -152,6 +193,7 @@ def numbers_seeds():
 if __name__ == "__main__":
     numbers_seeds()
     api_seeds()
+    table_seeds()
     sample_seeds()
     l3_seeds()
     bit_reader_seeds()
