@@ -23,4 +23,4 @@ for t in "${targets[@]}"; do
 done
 llvm-profdata-14 merge -sparse "$build"/*.profraw -o "$build/fuzz.profdata"
 llvm-cov-14 report "${objects[@]:1}" -instr-profile="$build/fuzz.profdata" \
-  -ignore-filename-regex='(fuzz|tests|/usr)/' api core params records l3 table
+  -ignore-filename-regex='(fuzz|tests|/usr)/' api decode records params text l3 table
