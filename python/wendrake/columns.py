@@ -126,13 +126,18 @@ def _readable(source):
     return path
 
 
-def read_pieces(path, module=0xB101, *, carried=True, settings=False, lines=65536, library=None):
+def read_pieces(path, module=0xB101, *, carried=True, settings=False, lines=16384, library=None):
     """Yields the log at `path` piece by piece: each piece a Table of the items
     of the next `lines` lines, in memory the next piece reuses, so a log of
     any size is summarised in the memory of one piece. A piece and its views
     are valid until the next piece is asked for (copy what must stay). The
     pieces are the whole table cut into rows; `lines` of a piece counts the
-    log's lines so far, `unterminated` is set on the last piece only."""
+    log's lines so far, `unterminated` is set on the last piece only.
+
+    Pieces of some thousands of lines stay in the processor's caches and take
+    little fresh memory: a Dask worker gives freed memory back to the system
+    at once, and there taking fresh pages for large pieces costs more than
+    decoding the lines that fill them."""
     import numpy  # noqa: F401
 
     module = _native.module_type(module)
