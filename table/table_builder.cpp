@@ -15,9 +15,10 @@ namespace wendrake {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-// Rows whose pages are mapped at once: a few hundred calls for a 16 MB log,
-// and never much more memory than the rows written.
-constexpr size_t kMapRows = 65536;
+// Rows whose pages are mapped at once: about a thousand calls for a 16 MB
+// log, never much more memory than the rows written, and a first chunk (the
+// one the decoding thread maps itself) small enough to start at once.
+constexpr size_t kMapRows = 16384;
 // Settings reserved per row: a drive test's lines set about seven values.
 constexpr size_t kSettingsPerRow = 8;
 
