@@ -2,7 +2,8 @@
 // speed, on one generated log in one run: the host cycle through the 21
 // functions, the native table, the command line tool and the Python package.
 // Prints each path's MB/s of log and its ratio to the host cycle's MB/s
-// (medians of several runs; the host cycle is measured before every path, so
+// (medians of several runs; the host cycle is measured right before and right
+// after every run of a path and its mean speed is the run's reference, so
 // drift of a shared machine shows in both).
 //
 //   wendrake_paths_bench [MB] [--python PYTHON] [--skip-python] [--skip-dask]
@@ -27,7 +28,7 @@ namespace {
 using wendrake_bench::Clock;
 using wendrake_bench::Median;
 using wendrake_bench::Seconds;
-constexpr int kRuns = 3;
+constexpr int kRuns = 5;
 
 // The host cycle: at most 200 lines per call, every item read, then cleared.
 double HostCycle(const std::string& log) {
@@ -168,7 +169,7 @@ int main(int argc, char** argv) {
     }
   }
 
-  std::printf("log: %.1f MB, medians of %d runs, each path timed right after the host cycle\n\n", mb, kRuns);
+  std::printf("log: %.1f MB, medians of %d runs, each run of a path between two host cycles\n\n", mb, kRuns);
   std::printf("%-30s %10s %10s\n", "path", "MB/s", "vs core");
   std::vector<double> core;
   for (int run = 0; run < kRuns; ++run) core.push_back(mb / HostCycle(log));
@@ -176,10 +177,11 @@ int main(int argc, char** argv) {
   for (const Path& p : paths) {
     std::vector<double> ratios, speeds;
     for (int run = 0; run < kRuns; ++run) {
-      const double coreSpeed = mb / HostCycle(log);
+      const double before = mb / HostCycle(log);
       const double speed = mb * p.logs / p.time();
+      const double after = mb / HostCycle(log);
       speeds.push_back(speed);
-      ratios.push_back(speed / coreSpeed);
+      ratios.push_back(speed / ((before + after) / 2));
     }
     std::printf("%-30s %10.1f %9.2fx\n", p.name.c_str(), Median(speeds), Median(ratios));
     std::fflush(stdout);
