@@ -1,8 +1,10 @@
 #include "table/table_reader.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <system_error>
+#include <utility>
 
 #include "wendrake/table.h"
 
@@ -60,6 +62,66 @@ size_t PrefixOfLines(std::string_view text, size_t lines, size_t* newlines) {
 TableReader::TableReader(int32_t moduleType, TableBuilder::Params params, size_t linesPerPiece, bool readAhead)
     : builder_(moduleType, params), linesPerPiece_(linesPerPiece), readAhead_(readAhead) {}
 
+TableReader::~TableReader() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+bool TableReader::StartAhead() {
+  if (!thread_.joinable()) {
+    try {
+      thread_ = std::thread([this] { RunAhead(); });
+    } catch (const std::system_error&) {
+      return false;
+    }
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    wanted_ = true;
+    done_ = false;
+  }
+  changed_.notify_all();
+  return true;
+}
+
+int TableReader::WaitAhead(bool* decoded) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [this] { return done_; });
+  if (aheadError_) std::rethrow_exception(std::exchange(aheadError_, nullptr));
+  *decoded = aheadDecoded_;
+  return aheadResult_;
+}
+
+void TableReader::RunAhead() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    // A piece asked for is decoded even when the reader is stopping: the
+    // destructor waits for it rather than free what it writes into.
+    changed_.wait(lock, [this] { return wanted_ || stopping_; });
+    if (!wanted_) return;
+    wanted_ = false;
+    lock.unlock();
+    bool decoded = false;
+    int result = WENDRAKE_OK;
+    std::exception_ptr error;
+    try {
+      result = DecodePiece(&decoded);
+    } catch (...) {
+      error = std::current_exception();
+    }
+    lock.lock();
+    aheadResult_ = result;
+    aheadDecoded_ = decoded;
+    aheadError_ = error;
+    done_ = true;
+    changed_.notify_all();
+  }
+}
+
 int TableReader::OpenFile(const char* path) {
   const int result = file_.Open(path);
   if (result != WENDRAKE_OK) return result;
@@ -87,9 +149,9 @@ int TableReader::Next(const ItemTable** piece) {
   *piece = nullptr;
   bool decoded = false;
   int result = WENDRAKE_OK;
-  if (ahead_.valid()) {
-    result = ahead_.get();
-    decoded = aheadDecoded_;
+  if (aheadAsked_) {
+    aheadAsked_ = false;
+    result = WaitAhead(&decoded);
   } else {
     result = DecodePiece(&decoded);
   }
@@ -103,11 +165,9 @@ int TableReader::Next(const ItemTable** piece) {
   builder_.SwapTable(&handedOut_);
   *piece = &handedOut_;
   if (!ended_) {
-    try {
-      ahead_ = std::async(std::launch::async, [this] { return DecodePiece(&aheadDecoded_); });
-    } catch (const std::system_error&) {
-      readAhead_ = false;  // no thread to be had: the next piece is decoded when asked for
-    }
+    aheadAsked_ = StartAhead();
+    // Without a thread the next piece is decoded when asked for.
+    readAhead_ = aheadAsked_;
   }
   return WENDRAKE_OK;
 }

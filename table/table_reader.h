@@ -5,8 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <future>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "table/mapped_file.h"
@@ -20,6 +23,10 @@ class TableReader {
   // `readAhead`, each next piece is decoded on a second thread while the
   // caller reads the last one.
   TableReader(int32_t moduleType, TableBuilder::Params params, size_t linesPerPiece, bool readAhead);
+  TableReader(const TableReader&) = delete;
+  TableReader& operator=(const TableReader&) = delete;
+  // Waits for a piece being read ahead, and stops the thread.
+  ~TableReader();
 
   // The input: a file (WENDRAKE_OK, or WENDRAKE_ERROR_OPEN / _READ with
   // errno set), or a buffer the caller keeps until the reader goes.
@@ -37,6 +44,11 @@ class TableReader {
   // Decodes the next piece into the builder's table; `decoded` false when
   // the last piece had been decoded already.
   int DecodePiece(bool* decoded);
+  // Read ahead: asks the thread for the next piece (false when no thread
+  // can be had), and waits for it.
+  bool StartAhead();
+  int WaitAhead(bool* decoded);
+  void RunAhead();
 
   TableBuilder builder_;
   size_t linesPerPiece_;
@@ -48,8 +60,18 @@ class TableReader {
   bool ended_ = false;  // the last piece is decoded
   bool readAhead_;
   ItemTable handedOut_;  // read ahead: the piece the caller reads
+  bool aheadAsked_ = false;  // a piece is being read ahead (the caller's view)
+
+  // Shared with the read-ahead thread, under mutex_.
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool wanted_ = false;  // a piece is asked for
+  bool done_ = false;    // ... and decoded: its result follows
+  int aheadResult_ = 0;
   bool aheadDecoded_ = false;
-  std::future<int> ahead_;  // last: waited for before anything it uses goes
+  std::exception_ptr aheadError_;
+  bool stopping_ = false;
+  std::thread thread_;  // last: stopped before anything it uses goes
 };
 
 }  // namespace wendrake
