@@ -1,5 +1,4 @@
 // The C functions of the table library that decode logs into tables.
-#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -7,6 +6,7 @@
 
 #include "params/module_types.h"
 #include "table/mapped_file.h"
+#include "table/newlines.h"
 #include "table/table_builder.h"
 #include "table/table_reader.h"
 #include "wendrake/table.h"
@@ -88,17 +88,7 @@ void Describe(WendrakeTable* table) {
 }
 
 // A log has at most one item per line, the last one without newline counted.
-size_t CountLines(const char* text, size_t length) {
-  size_t lines = 1;
-  const char* end = text + length;
-  while (text < end) {
-    const char* newline = static_cast<const char*>(std::memchr(text, '\n', static_cast<size_t>(end - text)));
-    if (newline == nullptr) break;
-    ++lines;
-    text = newline + 1;
-  }
-  return lines;
-}
+size_t CountLines(const char* text, size_t length) { return wendrake::CountNewlines(text, length) + 1; }
 
 using Params = wendrake::TableBuilder::Params;
 

@@ -13,19 +13,6 @@ std::string DecodeError(const std::string& name, int result) {
 
 }  // namespace
 
-LogTable::~LogTable() { wendrake_table_free(owned_); }
-
-bool LogTable::Build(std::string_view log, int moduleType, unsigned flags, const std::string& name,
-                     std::string* error) {
-  const int result = wendrake_table_from_buffer(log.data(), log.size(), moduleType, flags, &owned_);
-  if (result != WENDRAKE_OK) {
-    owned_ = nullptr;
-    *error = DecodeError(name, result);
-    return false;
-  }
-  return View(owned_, flags, name, error);
-}
-
 bool LogTable::View(const WendrakeTable* table, unsigned flags, const std::string& name, std::string* error) {
   rows_ = static_cast<size_t>(wendrake_table_rows(table));
   lines_ = static_cast<uint64_t>(wendrake_table_lines(table));

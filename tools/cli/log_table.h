@@ -1,4 +1,4 @@
-// A log, or a piece of one, decoded into columns by the table library, with
+// A piece of a log decoded into columns by the table library's reader, with
 // the columns the tool reads picked out by name.
 #pragma once
 
@@ -13,16 +13,6 @@ namespace wendrake_cli {
 
 class LogTable {
  public:
-  LogTable() = default;
-  ~LogTable();
-  LogTable(const LogTable&) = delete;
-  LogTable& operator=(const LogTable&) = delete;
-
-  // Decodes `log` (named `name` in messages); `flags` as the table library
-  // takes them. False with a one-line `error`.
-  bool Build(std::string_view log, int moduleType, unsigned flags, const std::string& name,
-             std::string* error);
-
   // Shows a piece the table library's reader handed out (and still owns).
   bool View(const WendrakeTable* piece, unsigned flags, const std::string& name, std::string* error);
 
@@ -45,7 +35,6 @@ class LogTable {
   const WendrakeSettings& settings() const { return settings_; }
 
  private:
-  WendrakeTable* owned_ = nullptr;
   size_t rows_ = 0;
   uint64_t lines_ = 0;
   bool unterminated_ = false;
