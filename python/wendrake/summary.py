@@ -47,10 +47,9 @@ def summarize(path, module=0xB101, *, library=None):
     known = params.KNOWN_COLUMNS
     figure_ids = {field: known[token][column] for field, (token, column, _) in _FIGURES.items()}
     at_state = known["CEVS"]["AT_State"]
-    wanted = set(figure_ids.values()) | {PARAM_EVDO_STATE, at_state}
+    wanted = set(figure_ids.values()) | {PARAM_EVDO_STATE}
     values = {pid: [] for pid in wanted}  # per parameter: the values set, per piece
-    at_clocks = []  # the clock of each timed "AT_State" setting, per piece
-    at_timed = []
+    at_states, at_clocks = [], []  # "AT_State" settings on items with a clock, and that clock
     counts = {"items": 0, "layer3": 0, "events": 0}
     lines, unterminated, first, last = 0, False, None, None
     for piece in read_pieces(path, module, settings=True, library=library):
@@ -68,12 +67,12 @@ def summarize(path, module=0xB101, *, library=None):
             last = high if last is None else max(last, high)
         set_rows, set_ids, set_values = piece.settings()
         for pid in wanted:
-            chosen = set_ids == pid
-            values[pid].append(set_values[chosen].copy())
-            if pid == at_state:
-                at_rows = set_rows[chosen]
-                at_timed.append(timed[at_rows])
-                at_clocks.append(clock[at_rows].copy())
+            values[pid].append(set_values[set_ids == pid])  # a copy: the piece goes
+        at = set_ids == at_state
+        at_rows = set_rows[at]
+        reported = timed[at_rows]
+        at_states.append(set_values[at][reported])
+        at_clocks.append(clock[at_rows[reported]])
     if unterminated:
         warnings.warn("%s: the last line (line %d) has no newline; handled it as a complete line"
                       % (os.fspath(path), lines), WendrakeWarning, stacklevel=2)
@@ -93,9 +92,8 @@ def summarize(path, module=0xB101, *, library=None):
             row[field] = float(setting.max())
     states = values[PARAM_EVDO_STATE]
     row["evdo_state_changes"] = int((states[1:] != states[:-1]).sum())
-    reported = np.concatenate(at_timed).astype(bool)
     row["evdo_connected_s"] = _connected_seconds(
-        values[at_state][reported].astype(np.int64) & 0xFF, np.concatenate(at_clocks)[reported], end)
+        np.concatenate(at_states).astype(np.int64) & 0xFF, np.concatenate(at_clocks), end)
     return {field: row[field] for field in FIELDS}
 
 
