@@ -4,7 +4,6 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
-#include <sys/mman.h>
 
 #include "fast_format.h"
 #include "log_lines.h"
@@ -34,18 +33,12 @@ constexpr size_t kBlockRows = 256;
 constexpr size_t kBytesPerRow = 32;
 constexpr size_t kChangesPerRow = 8;
 
-// Reserves room for n elements (at most a gigabyte; past that the array
-// grows as it fills, so a huge log never asks for more than a machine may
-// promise), held in huge pages where the kernel offers them: the arrays are
-// written once, and page faults would cost more than the writing.
+// Reserves room for n elements, so the arrays are not copied as they grow
+// (at most a gigabyte; past that an array grows as it fills, so a huge log
+// never asks for more than a machine may promise).
 template <typename T>
 void Reserve(std::vector<T>* values, size_t n) {
-  n = std::min(n, (size_t{1} << 30) / sizeof(T));
-  values->reserve(n);
-  constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
-  const auto begin = (reinterpret_cast<uintptr_t>(values->data()) + kHugePage - 1) & ~(kHugePage - 1);
-  const uintptr_t end = reinterpret_cast<uintptr_t>(values->data() + n) & ~(kHugePage - 1);
-  if (begin < end) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+  values->reserve(std::min(n, (size_t{1} << 30) / sizeof(T)));
 }
 
 }  // namespace
