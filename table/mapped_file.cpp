@@ -25,7 +25,7 @@ MappedFile::~MappedFile() {
   if (fd_ >= 0) close(fd_);
 }
 
-int MappedFile::Open(const char* path) {
+int MappedFile::Open(const char* path, Access access) {
   fd_ = open(path, O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) return WENDRAKE_ERROR_OPEN;
   struct stat info;
@@ -34,7 +34,7 @@ int MappedFile::Open(const char* path) {
     errno = EISDIR;
     return WENDRAKE_ERROR_READ;
   }
-  if (S_ISREG(info.st_mode) && info.st_size > 0) {
+  if (access == Access::kMap && S_ISREG(info.st_mode) && info.st_size > 0) {
     const auto size = static_cast<size_t>(info.st_size);
     void* map = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | PopulateFlag(size), fd_, 0);
     if (map != MAP_FAILED) {

@@ -14,8 +14,11 @@ class MappedFile {
   MappedFile& operator=(const MappedFile&) = delete;
   ~MappedFile();
 
+  // How a regular file is read: mapped whole, or in chunks like a pipe.
+  enum class Access { kMap, kChunks };
+
   // WENDRAKE_OK, or WENDRAKE_ERROR_OPEN / _READ with errno set.
-  int Open(const char* path);
+  int Open(const char* path, Access access = Access::kMap);
 
   bool mapped() const { return data_ != nullptr; }
   const char* data() const { return data_; }
@@ -26,7 +29,7 @@ class MappedFile {
   template <typename Feed>
   int ReadAll(Feed&& feed);
 
-  // Reads up to `capacity` bytes of a file that could not be mapped: the
+  // Reads up to `capacity` bytes of a file that is not mapped: the
   // number read, 0 at its end, -1 with errno set on an error.
   long ReadChunk(char* buffer, size_t capacity);
 
