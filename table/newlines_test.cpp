@@ -1,4 +1,4 @@
-// Newlines counted eight bytes at a time match a byte-by-byte count, for
+// Newlines counted a block at a time match a byte-by-byte count, for
 // bytes next to a newline's value and any length or alignment.
 #include <gtest/gtest.h>
 
