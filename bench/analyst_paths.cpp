@@ -4,7 +4,9 @@
 // Prints each path's MB/s of log and its ratio to the host cycle's MB/s
 // (medians of several runs; the host cycle is measured right before and right
 // after every run of a path and its mean speed is the run's reference, so
-// drift of a shared machine shows in both).
+// drift of a shared machine shows in both). Around every run of one worker
+// against two it also prints the host cycle held on each of two processors:
+// two workers can gain no more than their two speeds allow.
 //
 //   wendrake_paths_bench [MB] [--python PYTHON] [--skip-python] [--skip-dask]
 #include <algorithm>
@@ -14,6 +16,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <sched.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -51,6 +54,32 @@ double HostCycle(const std::string& log) {
   FreeDecoderObjectProc(&decoder);
   const double seconds = Seconds(start);
   if (checksum == 0) std::fprintf(stderr, "no items decoded\n");
+  return seconds;
+}
+
+// The first two processors this process may run on, or none with fewer.
+std::vector<int> TwoProcessors() {
+  cpu_set_t allowed;
+  std::vector<int> cpus;
+  if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) return cpus;
+  for (int cpu = 0; cpu < CPU_SETSIZE && cpus.size() < 2; ++cpu) {
+    if (CPU_ISSET(cpu, &allowed)) cpus.push_back(cpu);
+  }
+  if (cpus.size() < 2) cpus.clear();
+  return cpus;
+}
+
+// The host cycle with this thread held on one processor. A virtual
+// machine's processors may run at different speeds at the same time; two
+// workers can then gain no more than the two speeds' sum over the faster.
+double HostCycleOn(const std::string& log, int cpu) {
+  cpu_set_t allowed, one;
+  if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) return 0;
+  CPU_ZERO(&one);
+  CPU_SET(cpu, &one);
+  if (sched_setaffinity(0, sizeof one, &one) != 0) return 0;
+  const double seconds = HostCycle(log);
+  sched_setaffinity(0, sizeof allowed, &allowed);
   return seconds;
 }
 
@@ -180,19 +209,34 @@ int main(int argc, char** argv) {
   std::vector<double> core;
   for (int run = 0; run < kRuns; ++run) core.push_back(mb / HostCycle(log));
   std::printf("%-30s %10.1f %9.2fx\n", "host cycle (21 functions)", Median(core), 1.0);
+  const std::vector<int> cpus = TwoProcessors();
   // The paths of a group alternate run by run, so that comparing them (one
-  // worker against two) sees the same machine, whatever its drift.
+  // worker against two) sees the same machine, whatever its drift; each
+  // processor's own speed is taken before and after every run.
   for (size_t first = 0; first < paths.size();) {
     size_t end = first + 1;
     while (end < paths.size() && paths[first].group != 0 && paths[end].group == paths[first].group) ++end;
     std::vector<std::vector<double>> speeds(end - first), ratios(end - first);
+    std::vector<double> slower, faster, ceilings;
+    const bool perProcessor = end - first == 2 && !cpus.empty();
     for (int run = 0; run < kRuns; ++run) {
+      double cpuSpeed[2] = {0, 0};
+      auto measureProcessors = [&] {
+        for (int i = 0; i < 2; ++i) cpuSpeed[i] += mb / HostCycleOn(log, cpus[static_cast<size_t>(i)]) / 2;
+      };
+      if (perProcessor) measureProcessors();
       for (size_t k = first; k < end; ++k) {
         const double before = mb / HostCycle(log);
         const double speed = mb * paths[k].logs / paths[k].time();
         const double after = mb / HostCycle(log);
         speeds[k - first].push_back(speed);
         ratios[k - first].push_back(speed / ((before + after) / 2));
+      }
+      if (perProcessor) {
+        measureProcessors();
+        slower.push_back(std::min(cpuSpeed[0], cpuSpeed[1]));
+        faster.push_back(std::max(cpuSpeed[0], cpuSpeed[1]));
+        ceilings.push_back((cpuSpeed[0] + cpuSpeed[1]) / faster.back());
       }
     }
     for (size_t k = first; k < end; ++k) {
@@ -203,6 +247,11 @@ int main(int argc, char** argv) {
       std::vector<double> gains;
       for (int run = 0; run < kRuns; ++run) gains.push_back(speeds[1][run] / speeds[0][run]);
       std::printf("%-30s %10s %9.2fx\n", "  second / first, run by run", "", Median(gains));
+    }
+    if (perProcessor) {
+      std::printf("  host cycle held on each of two processors: %.1f and %.1f MB/s; two workers\n"
+                  "  can gain at most their sum over the faster: %.2fx (medians, run by run)\n",
+                  Median(faster), Median(slower), Median(ceilings));
     }
     std::fflush(stdout);
     first = end;
