@@ -52,26 +52,36 @@ def summarize(path, module=0xB101, *, library=None):
     at_states, at_clocks = [], []  # "AT_State" settings on items with a clock, and that clock
     counts = {"items": 0, "layer3": 0, "events": 0}
     lines, unterminated, first, last = 0, False, None, None
+    # Every mask is written into one scratch array kept from piece to piece,
+    # each used up before the next is made: a Dask worker gives freed memory
+    # back to the system at once, so a new array per mask and piece would
+    # take fresh pages every time.
+    scratch = np.empty(0, dtype=bool)
     for piece in read_pieces(path, module, settings=True, library=library):
         lines, unterminated = piece.lines, piece.unterminated
         records = piece.categories("record")
         record = piece.column("record")
+        set_rows, set_ids, set_values = piece.settings()
+        if len(scratch) < max(piece.rows, len(set_ids)):
+            scratch = np.empty(max(piece.rows, len(set_ids)), dtype=bool)
+        is_row = scratch[:piece.rows]
         counts["items"] += piece.rows
-        counts["layer3"] += int((record == records.index("CL3")).sum())
-        counts["events"] += int((record == records.index("EVT")).sum())
+        counts["layer3"] += int(np.equal(record, records.index("CL3"), out=is_row).sum())
+        counts["events"] += int(np.equal(record, records.index("EVT"), out=is_row).sum())
         clock = piece.column("clock_ms")
-        timed = clock != _NO_CLOCK
+        timed = np.not_equal(clock, _NO_CLOCK, out=is_row)
         if timed.any():
-            low, high = int(clock[timed].min()), int(clock[timed].max())
+            low = int(clock.min(where=timed, initial=np.iinfo(np.int64).max))
+            high = int(clock.max())  # no clock is the smallest int64
             first = low if first is None else min(first, low)
             last = high if last is None else max(last, high)
-        set_rows, set_ids, set_values = piece.settings()
+        is_setting = scratch[:len(set_ids)]
         for pid in wanted:
-            values[pid].append(set_values[set_ids == pid])  # a copy: the piece goes
-        at = set_ids == at_state
-        at_rows = set_rows[at]
-        reported = timed[at_rows]
-        at_states.append(set_values[at][reported])
+            values[pid].append(set_values[np.equal(set_ids, pid, out=is_setting)])  # a copy: the piece goes
+        at_rows = set_rows[np.equal(set_ids, at_state, out=is_setting)]
+        at_values = set_values[is_setting]
+        reported = clock[at_rows] != _NO_CLOCK
+        at_states.append(at_values[reported])
         at_clocks.append(clock[at_rows[reported]])
     if unterminated:
         warnings.warn("%s: the last line (line %d) has no newline; handled it as a complete line"
