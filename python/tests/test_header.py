@@ -1,6 +1,7 @@
 """The package's single copies of what it cannot read from a library: the
-constants and item layout of include/wendrake/wendrake.h, checked against the
-header's text; and the parameter tables, read from the table library."""
+constants and item layout of include/wendrake/wendrake.h and the flags and
+column types of include/wendrake/table.h, checked against the headers' text;
+and the parameter tables, read from the table library."""
 
 import ctypes
 import re
@@ -8,11 +9,12 @@ import re
 import pytest
 
 import wendrake
-from wendrake import _native, _table, header, params
+from wendrake import _native, _table, columns, header, params
 
 from conftest import SOURCE
 
 HEADER = (SOURCE / "include" / "wendrake" / "wendrake.h").read_text()
+TABLE_HEADER = (SOURCE / "include" / "wendrake" / "table.h").read_text()
 
 _DEFINE = re.compile(r"^#define WENDRAKE_(\w+) (0x[0-9A-Fa-f]+|\d+)u?\s*$", re.M)
 _ENUM = re.compile(r"^\s*WENDRAKE_(\w+) = (-?0x[0-9A-Fa-f]+|-?\d+),?", re.M)
@@ -46,6 +48,21 @@ def test_ctypes_layout_matches_every_size_and_offset_the_header_pins():
     # The import-time check pins the same list.
     pinned = {(s.__name__, f, v) for s, f, v in _native.PINNED_LAYOUT if f is not None}
     assert pinned == {(s, f, int(v)) for s, f, v in offsets}
+
+
+def test_table_flags_and_column_types_match_the_table_header():
+    import numpy as np
+
+    flags = {name: int(value) for name, value in
+             re.findall(r"^#define WENDRAKE_TABLE_(\w+) (\d+)u", TABLE_HEADER, re.M)}
+    assert (columns.CURRENT_ONLY, columns.SETTINGS) == (flags["CURRENT_ONLY"], flags["SETTINGS"])
+    types = {name: int(value) for name, value in
+             re.findall(r"^\s*WENDRAKE_COLUMN_(\w+) = (\d+)", TABLE_HEADER, re.M)}
+    mine = {name: getattr(columns, "_" + name) for name in ("INT64", "UINT32", "INT32", "INT16", "FLOAT64", "CATEGORY")}
+    assert types == mine
+    # Each type's numpy element is as wide as the header's C type.
+    widths = {"INT64": 8, "UINT32": 4, "INT32": 4, "INT16": 2, "FLOAT64": 8, "CATEGORY": 4}
+    assert {name: np.dtype(columns._DTYPES[code]).itemsize for name, code in mine.items()} == widths
 
 
 def test_parameter_tables_come_from_the_table_library(library):
