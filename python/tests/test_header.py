@@ -58,7 +58,8 @@ def test_table_flags_and_column_types_match_the_table_header():
     assert (columns.CURRENT_ONLY, columns.SETTINGS) == (flags["CURRENT_ONLY"], flags["SETTINGS"])
     types = {name: int(value) for name, value in
              re.findall(r"^\s*WENDRAKE_COLUMN_(\w+) = (\d+)", TABLE_HEADER, re.M)}
-    mine = {name: getattr(columns, "_" + name) for name in ("INT64", "UINT32", "INT32", "INT16", "FLOAT64", "CATEGORY")}
+    names = ("INT64", "UINT32", "INT32", "INT16", "FLOAT64", "CATEGORY")
+    mine = {name: getattr(columns, "_" + name) for name in names}
     assert types == mine
     # Each type's numpy element is as wide as the header's C type.
     widths = {"INT64": 8, "UINT32": 4, "INT32": 4, "INT16": 2, "FLOAT64": 8, "CATEGORY": 4}
