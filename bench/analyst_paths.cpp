@@ -6,7 +6,8 @@
 // after every run of a path and its mean speed is the run's reference, so
 // drift of a shared machine shows in both). Around every run of one worker
 // against two it also prints the host cycle held on each of two processors:
-// two workers can gain no more than their two speeds allow.
+// two workers can gain no more than their two speeds allow. Last comes the
+// spread of all the run's host cycles: how much the machine itself moved.
 //
 //   wendrake_paths_bench [MB] [--python PYTHON] [--skip-python] [--skip-dask]
 #include <algorithm>
@@ -208,6 +209,9 @@ int main(int argc, char** argv) {
   std::printf("%-30s %10s %10s\n", "path", "MB/s", "vs core");
   std::vector<double> core;
   for (int run = 0; run < kRuns; ++run) core.push_back(mb / HostCycle(log));
+  // Every host cycle of the run, for its spread: the same work in the same
+  // memory, so the spread is the machine's, not the paths'.
+  std::vector<double> allCore = core;
   std::printf("%-30s %10.1f %9.2fx\n", "host cycle (21 functions)", Median(core), 1.0);
   const std::vector<int> cpus = TwoProcessors();
   // The paths of a group alternate run by run, so that comparing them (one
@@ -229,6 +233,8 @@ int main(int argc, char** argv) {
         const double before = mb / HostCycle(log);
         const double speed = mb * paths[k].logs / paths[k].time();
         const double after = mb / HostCycle(log);
+        allCore.push_back(before);
+        allCore.push_back(after);
         speeds[k - first].push_back(speed);
         ratios[k - first].push_back(speed / ((before + after) / 2));
       }
@@ -256,6 +262,9 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     first = end;
   }
+  std::printf("\nhost cycle over the run: %.1f to %.1f MB/s in %zu runs\n",
+              *std::min_element(allCore.begin(), allCore.end()), *std::max_element(allCore.begin(), allCore.end()),
+              allCore.size());
   std::remove(path.c_str());
   std::remove(warmPath.c_str());
   rmdir(dir);
