@@ -9,7 +9,9 @@
 // two workers can gain no more than their two speeds allow. Last comes the
 // spread of all the run's host cycles: how much the machine itself moved.
 //
-//   wendrake_paths_bench [MB] [--python PYTHON] [--skip-python] [--skip-dask]
+//   wendrake_paths_bench [MB] [--python PYTHON] [--skip-python] [--skip-dask] [--only TEXT]
+//
+// --only times just the paths whose names contain TEXT (the host cycle always).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -33,6 +35,7 @@ using wendrake_bench::Clock;
 using wendrake_bench::Median;
 using wendrake_bench::Seconds;
 constexpr int kRuns = 5;
+constexpr size_t kWarmBytes = size_t{3} << 20;
 
 // The host cycle: at most 200 lines per call, every item read, then cleared.
 double HostCycle(const std::string& log) {
@@ -137,6 +140,7 @@ int main(int argc, char** argv) {
   double megabytes = 16;
   std::string python = "python3";
   bool skipPython = false, skipDask = false;
+  std::string only;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--python" && i + 1 < argc) {
@@ -145,6 +149,8 @@ int main(int argc, char** argv) {
       skipPython = true;
     } else if (arg == "--skip-dask") {
       skipDask = true;
+    } else if (arg == "--only" && i + 1 < argc) {
+      only = argv[++i];
     } else {
       megabytes = std::atof(argv[i]);
     }
@@ -157,9 +163,11 @@ int main(int argc, char** argv) {
   }
   const std::string path = std::string(dir) + "/bench.log";
   std::ofstream(path, std::ios::binary) << log;
-  // A few lines, summarised once by each Dask worker before the clock starts.
+  // The log's first 3 MB (some pieces' worth of lines), summarised once by
+  // each Dask worker before the clock starts.
   const std::string warmPath = std::string(dir) + "/warm.log";
-  std::ofstream(warmPath, std::ios::binary) << log.substr(0, log.find('\n', 4096) + 1);
+  const size_t warmEnd = log.size() <= kWarmBytes ? log.size() : log.rfind('\n', kWarmBytes) + 1;
+  std::ofstream(warmPath, std::ios::binary) << log.substr(0, warmEnd);
   const double mb = static_cast<double>(log.size()) / 1e6;
   const std::string cli = WENDRAKE_CLI_FILE;
   setenv("TZ", "UTC0", 1);
@@ -190,21 +198,25 @@ int main(int argc, char** argv) {
   }
   if (!skipPython && !skipDask) {
     for (int workers : {1, 2}) {
-      // The local cluster starts before the clock, and each worker loads
-      // the package and the library on a small log: fixed costs, the same
-      // for any number of logs.
+      // The local cluster starts before the clock, and each worker runs
+      // one task on the warm-up log: it loads the package and the library,
+      // starts the thread its tasks run on and takes the memory a summary
+      // works in. Fixed costs, the same for any number of logs.
       const std::string setup =
           "from wendrake.dask import decode_many\nfrom distributed import Client, LocalCluster\n"
           "cluster = LocalCluster(n_workers=" + std::to_string(workers) +
           ", threads_per_worker=1, processes=True, host=\"127.0.0.1\", dashboard_address=\"127.0.0.1:0\")\n"
           "client = Client(cluster)\n"
-          "client.run(lambda: __import__(\"wendrake.summary\").summary.summarize(\"" + warmPath + "\"))";
+          "from wendrake.summary import summarize\n"
+          "client.gather([client.submit(summarize, \"" + warmPath +
+          "\", workers=[w], pure=False) for w in client.scheduler_info()[\"workers\"]])";
       const std::string body = "decode_many([\"" + path + "\"] * 8, client)";
       paths.push_back({"decode_many 8 logs, " + std::to_string(workers) + " worker" + (workers > 1 ? "s" : ""),
                        [&, setup, body] { return Command(PythonTimed(python, setup, body)); }, 8, 1});
     }
   }
 
+  std::erase_if(paths, [&](const Path& p) { return p.name.find(only) == std::string::npos; });
   std::printf("log: %.1f MB, medians of %d runs, each run of a path between two host cycles\n\n", mb, kRuns);
   std::printf("%-30s %10s %10s\n", "path", "MB/s", "vs core");
   std::vector<double> core;
