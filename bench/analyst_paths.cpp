@@ -7,7 +7,9 @@
 // drift of a shared machine shows in both). Around every run of one worker
 // against two it also prints the host cycle held on each of two processors:
 // two workers can gain no more than their two speeds allow. Last comes the
-// spread of all the run's host cycles: how much the machine itself moved.
+// spread of all the run's host cycles (how much the machine itself moved)
+// and the cost of a page fault; paths timed as a whole process print their
+// page faults per run.
 //
 //   wendrake_paths_bench [MB] [--python PYTHON] [--skip-python] [--skip-dask] [--only TEXT]
 //
@@ -20,6 +22,8 @@
 #include <fstream>
 #include <functional>
 #include <sched.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -85,6 +89,35 @@ double HostCycleOn(const std::string& log, int cpu) {
   const double seconds = HostCycle(log);
   sched_setaffinity(0, sizeof allowed, &allowed);
   return seconds;
+}
+
+// Page faults so far of this process and of its children that ended.
+long PageFaults() {
+  long faults = 0;
+  for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+    struct rusage usage {};
+    if (getrusage(who, &usage) == 0) faults += usage.ru_minflt;
+  }
+  return faults;
+}
+
+// What one page fault costs here: 64 MB of fresh memory written page by
+// page, best of three. The host cycle takes no fresh memory once warm, while
+// every path that starts a process or builds output does.
+double PageFaultMicros() {
+  constexpr size_t kBytes = size_t{64} << 20, kPage = 4096;
+  double best = 0;
+  for (int run = 0; run < 3; ++run) {
+    void* map = mmap(nullptr, kBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (map == MAP_FAILED) return 0;
+    auto* bytes = static_cast<volatile char*>(map);
+    const Clock::time_point start = Clock::now();
+    for (size_t at = 0; at < kBytes; at += kPage) bytes[at] = 1;
+    const double micros = Seconds(start) * 1e6 / (kBytes / kPage);
+    munmap(map, kBytes);
+    if (run == 0 || micros < best) best = micros;
+  }
+  return best;
 }
 
 double TableBuild(const std::string& path) {
@@ -177,6 +210,7 @@ int main(int argc, char** argv) {
     std::function<double()> time;
     double logs = 1;  // logs of this size the path handles per run
     int group = 0;    // paths of one group (not 0) alternate run by run
+    bool whole = true;  // timed from start to end (not from inside Python)
   };
   std::vector<Path> paths = {
       {"table build (C++)", [&] { return TableBuild(path); }},
@@ -189,12 +223,12 @@ int main(int argc, char** argv) {
     paths.push_back({"Python to_dataframe", [&] {
                        return Command(PythonTimed(python, "import wendrake, numpy, pandas",
                                                   "wendrake.to_dataframe(\"" + path + "\")"));
-                     }});
+                     }, 1, 0, false});
     paths.push_back({"Python decode_file", [&] {
                        return Command(PythonTimed(python, "import wendrake",
                                                   "with wendrake.decode_file(\"" + path +
                                                       "\") as items:\n    n = sum(1 for _ in items)"));
-                     }});
+                     }, 1, 0, false});
   }
   if (!skipPython && !skipDask) {
     for (int workers : {1, 2}) {
@@ -212,19 +246,23 @@ int main(int argc, char** argv) {
           "\", workers=[w], pure=False) for w in client.scheduler_info()[\"workers\"]])";
       const std::string body = "decode_many([\"" + path + "\"] * 8, client)";
       paths.push_back({"decode_many 8 logs, " + std::to_string(workers) + " worker" + (workers > 1 ? "s" : ""),
-                       [&, setup, body] { return Command(PythonTimed(python, setup, body)); }, 8, 1});
+                       [&, setup, body] { return Command(PythonTimed(python, setup, body)); }, 8, 1, false});
     }
   }
 
   std::erase_if(paths, [&](const Path& p) { return p.name.find(only) == std::string::npos; });
   std::printf("log: %.1f MB, medians of %d runs, each run of a path between two host cycles\n\n", mb, kRuns);
-  std::printf("%-30s %10s %10s\n", "path", "MB/s", "vs core");
-  std::vector<double> core;
-  for (int run = 0; run < kRuns; ++run) core.push_back(mb / HostCycle(log));
+  std::printf("%-30s %10s %10s %12s\n", "path", "MB/s", "vs core", "page faults");
+  std::vector<double> core, coreFaults;
+  for (int run = 0; run < kRuns; ++run) {
+    const long faultsBefore = PageFaults();
+    core.push_back(mb / HostCycle(log));
+    coreFaults.push_back(static_cast<double>(PageFaults() - faultsBefore));
+  }
   // Every host cycle of the run, for its spread: the same work in the same
   // memory, so the spread is the machine's, not the paths'.
   std::vector<double> allCore = core;
-  std::printf("%-30s %10.1f %9.2fx\n", "host cycle (21 functions)", Median(core), 1.0);
+  std::printf("%-30s %10.1f %9.2fx %12.0f\n", "host cycle (21 functions)", Median(core), 1.0, Median(coreFaults));
   const std::vector<int> cpus = TwoProcessors();
   // The paths of a group alternate run by run, so that comparing them (one
   // worker against two) sees the same machine, whatever its drift; each
@@ -232,7 +270,7 @@ int main(int argc, char** argv) {
   for (size_t first = 0; first < paths.size();) {
     size_t end = first + 1;
     while (end < paths.size() && paths[first].group != 0 && paths[end].group == paths[first].group) ++end;
-    std::vector<std::vector<double>> speeds(end - first), ratios(end - first);
+    std::vector<std::vector<double>> speeds(end - first), ratios(end - first), faults(end - first);
     std::vector<double> slower, faster, ceilings;
     const bool perProcessor = end - first == 2 && !cpus.empty();
     for (int run = 0; run < kRuns; ++run) {
@@ -243,7 +281,9 @@ int main(int argc, char** argv) {
       if (perProcessor) measureProcessors();
       for (size_t k = first; k < end; ++k) {
         const double before = mb / HostCycle(log);
+        const long faultsBefore = PageFaults();
         const double speed = mb * paths[k].logs / paths[k].time();
+        faults[k - first].push_back(static_cast<double>(PageFaults() - faultsBefore));
         const double after = mb / HostCycle(log);
         allCore.push_back(before);
         allCore.push_back(after);
@@ -258,8 +298,10 @@ int main(int argc, char** argv) {
       }
     }
     for (size_t k = first; k < end; ++k) {
-      std::printf("%-30s %10.1f %9.2fx\n", paths[k].name.c_str(), Median(speeds[k - first]),
+      std::printf("%-30s %10.1f %9.2fx", paths[k].name.c_str(), Median(speeds[k - first]),
                   Median(ratios[k - first]));
+      if (paths[k].whole) std::printf(" %12.0f", Median(faults[k - first]));
+      std::printf("\n");
     }
     if (end - first == 2) {
       std::vector<double> gains;
@@ -277,6 +319,7 @@ int main(int argc, char** argv) {
   std::printf("\nhost cycle over the run: %.1f to %.1f MB/s in %zu runs\n",
               *std::min_element(allCore.begin(), allCore.end()), *std::max_element(allCore.begin(), allCore.end()),
               allCore.size());
+  std::printf("a page fault (fresh memory) costs %.2f us here\n", PageFaultMicros());
   std::remove(path.c_str());
   std::remove(warmPath.c_str());
   rmdir(dir);
