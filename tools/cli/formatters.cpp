@@ -20,11 +20,33 @@ class ParamLabels {
   struct Label {
     std::string text;
     int32_t scale;
+
+    // The text then what `rest` appends for a stored value: the last such
+    // entry is kept, since a carried value repeats from item to item and is
+    // then copied instead of formatted again.
+    template <typename Rest>
+    const std::string& Entry(int32_t stored, Rest rest) {
+      if (!hasEntry_ || entryStored_ != stored) {
+        entry_ = text;
+        rest(&entry_);
+        entryStored_ = stored;
+        hasEntry_ = true;
+      }
+      return entry_;
+    }
+
+   private:
+    std::string entry_;
+    int32_t entryStored_ = 0;
+    bool hasEntry_ = false;
   };
   template <typename Make>
-  const Label& Get(uint32_t id, Make make) {
+  Label& Get(uint32_t id, Make make) {
     auto [at, added] = labels_.try_emplace(id);
-    if (added) at->second = Label{make(id), ParamScale(id)};
+    if (added) {
+      at->second.text = make(id);
+      at->second.scale = ParamScale(id);
+    }
     return at->second;
   }
 
@@ -90,17 +112,18 @@ class JsonLines : public Formatter {
     out->append(opening);
     for (size_t i = 0; i < params.size(); ++i) {
       const ParamValue& p = params[i];
-      const ParamLabels::Label& label = labels_.Get(p.id, [](uint32_t id) {
+      ParamLabels::Label& label = labels_.Get(p.id, [](uint32_t id) {
         std::string text = fmt::format("{{\"id\":\"0x{:08X}\",\"name\":", id);
         AppendJson(&text, ParamName(id));
         return text + ",\"stored\":";
       });
       if (i > 0) out->push_back(',');
-      out->append(label.text);
-      AppendInt(out, p.stored);
-      out->append(",\"real\":");
-      AppendParamReal(out, p.stored, label);
-      out->push_back('}');
+      out->append(label.Entry(p.stored, [&](std::string* entry) {
+        AppendInt(entry, p.stored);
+        entry->append(",\"real\":");
+        AppendParamReal(entry, p.stored, label);
+        entry->push_back('}');
+      }));
     }
     out->push_back(']');
   }
@@ -161,13 +184,14 @@ class Csv : public Formatter {
     cell_.clear();
     for (size_t i = 0; i < params.size(); ++i) {
       const ParamValue& p = params[i];
-      const ParamLabels::Label& label =
+      ParamLabels::Label& label =
           labels_.Get(p.id, [](uint32_t id) { return fmt::format("0x{:08X}:{}:", id, ParamName(id)); });
       if (i > 0) cell_.push_back(';');
-      cell_.append(label.text);
-      AppendInt(&cell_, p.stored);
-      cell_.push_back(':');
-      AppendParamReal(&cell_, p.stored, label);
+      cell_.append(label.Entry(p.stored, [&](std::string* entry) {
+        AppendInt(entry, p.stored);
+        entry->push_back(':');
+        AppendParamReal(entry, p.stored, label);
+      }));
     }
     AppendCsv(out, cell_);
   }
