@@ -1,6 +1,7 @@
 #include "text_escape.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace wendrake_cli {
 namespace {
@@ -27,13 +28,42 @@ size_t PlainRun(std::string_view bytes) {
   return i;
 }
 
+// Output gathered in a block on the stack and appended to the string a block
+// at a time: the JSON text of a TAB-separated line is a row of short fields
+// and two-byte escapes, and a string append for each costs more than its bytes.
+class StagedText {
+ public:
+  explicit StagedText(std::string* out) : out_(out) {}
+  StagedText(const StagedText&) = delete;
+  StagedText& operator=(const StagedText&) = delete;
+  ~StagedText() { Flush(); }
+
+  void Add(std::string_view bytes) {
+    if (bytes.size() > kRoom - used_) {
+      Flush();
+      if (bytes.size() > kRoom / 2) {  // long runs go straight through
+        out_->append(bytes);
+        return;
+      }
+    }
+    std::memcpy(block_ + used_, bytes.data(), bytes.size());
+    used_ += bytes.size();
+  }
+
+  void Flush() {
+    out_->append(block_, used_);
+    used_ = 0;
+  }
+
+ private:
+  static constexpr size_t kRoom = 512;
+  std::string* out_;
+  size_t used_ = 0;
+  char block_[kRoom];
+};
+
 constexpr char kLowerHex[] = "0123456789abcdef";
 constexpr char kUpperHex[] = "0123456789ABCDEF";
-
-void AppendUnicodeEscape(std::string* out, unsigned char byte) {
-  const char escape[] = {'\\', 'u', '0', '0', kLowerHex[byte >> 4], kLowerHex[byte & 0xF]};
-  out->append(escape, sizeof escape);
-}
 
 void AppendByteEscape(std::string* out, unsigned char byte) {
   const char escape[] = {'\\', 'x', kUpperHex[byte >> 4], kUpperHex[byte & 0xF]};
@@ -70,39 +100,39 @@ size_t Utf8SequenceLength(std::string_view bytes) {
 }
 
 void AppendJson(std::string* out, std::string_view bytes) {
-  out->push_back('"');
+  StagedText text(out);
+  text.Add("\"");
   size_t i = 0;
   while (i < bytes.size()) {
     // Plain text is copied a run at a time; only the byte after it is looked at.
     const size_t run = PlainRun<NeedsJsonEscape>(bytes.substr(i));
-    out->append(bytes.substr(i, run));
+    text.Add(bytes.substr(i, run));
     i += run;
     if (i == bytes.size()) break;
     const unsigned char byte = static_cast<unsigned char>(bytes[i]);
-    if (byte >= 0x80) {
-      const size_t length = Utf8SequenceLength(bytes.substr(i));
-      if (length == 0) {
-        AppendUnicodeEscape(out, byte);
-        ++i;
-      } else {
-        out->append(bytes.substr(i, length));
-        i += length;
-      }
+    size_t length = 1;
+    if (byte >= 0x80) length = Utf8SequenceLength(bytes.substr(i));
+    if (length > 1) {
+      text.Add(bytes.substr(i, length));
+      i += length;
       continue;
     }
     switch (byte) {
-      case '"': out->append("\\\""); break;
-      case '\\': out->append("\\\\"); break;
-      case '\n': out->append("\\n"); break;
-      case '\r': out->append("\\r"); break;
-      case '\t': out->append("\\t"); break;
-      case '\b': out->append("\\b"); break;
-      case '\f': out->append("\\f"); break;
-      default: AppendUnicodeEscape(out, byte);
+      case '"': text.Add("\\\""); break;
+      case '\\': text.Add("\\\\"); break;
+      case '\n': text.Add("\\n"); break;
+      case '\r': text.Add("\\r"); break;
+      case '\t': text.Add("\\t"); break;
+      case '\b': text.Add("\\b"); break;
+      case '\f': text.Add("\\f"); break;
+      default: {
+        const char escape[] = {'\\', 'u', '0', '0', kLowerHex[byte >> 4], kLowerHex[byte & 0xF]};
+        text.Add(std::string_view(escape, sizeof escape));
+      }
     }
     ++i;
   }
-  out->push_back('"');
+  text.Add("\"");
 }
 
 void AppendPrintable(std::string* out, std::string_view bytes) {

@@ -46,6 +46,22 @@ TEST(AppendJson, EscapesQuotesControlsAndInvalidBytes) {
   EXPECT_EQ(Json("\xE2\x82x"), R"("\u00e2\u0082x")");
 }
 
+// Output is gathered in blocks: long texts, long plain runs and long rows of
+// escapes cross their ends, and the text lands after what the string held.
+TEST(AppendJson, LongTextsComeOutWhole) {
+  std::string text, expected;
+  for (int i = 0; i < 400; ++i) {
+    const std::string field(static_cast<size_t>(i % 37), static_cast<char>('a' + i % 26));
+    text += field + (i % 3 == 0 ? "\t" : "\x01") + std::string(static_cast<size_t>(i % 5 == 0 ? 700 : 0), 'z');
+    expected += field + (i % 3 == 0 ? "\\t" : "\\u0001") + std::string(static_cast<size_t>(i % 5 == 0 ? 700 : 0), 'z');
+  }
+  text += std::string(2000, '"');
+  for (int i = 0; i < 2000; ++i) expected += "\\\"";
+  std::string out = "prefix";
+  AppendJson(&out, text);
+  EXPECT_EQ(out, "prefix\"" + expected + "\"");
+}
+
 TEST(AppendPrintable, KeepsTabsAndNewlinesAndMarksEveryOtherControl) {
   // A bare CR or an escape sequence would rewrite a terminal's line.
   EXPECT_EQ(Printable("a\tb\r\n"), "a\tb\\x0D\n");
