@@ -36,9 +36,8 @@ constexpr size_t kChangesPerRow = 8;
 // Reserves room for n elements, so the arrays are not copied as they grow
 // (at most a gigabyte; past that an array grows as it fills, so a huge log
 // never asks for more than a machine may promise).
-template <typename Vector>
-void Reserve(Vector* values, size_t n) {
-  using T = typename Vector::value_type;
+template <typename T>
+void Reserve(std::vector<T>* values, size_t n) {
   values->reserve(std::min(n, (size_t{1} << 30) / sizeof(T)));
 }
 

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "buffered_writer.h"
-#include "huge_page_allocator.h"
 #include "log_table.h"
 
 namespace wendrake_cli {
@@ -39,19 +38,15 @@ class ParamsCsv {
   // Index of a parameter's column, in the order parameters first came.
   uint16_t ColumnOf(uint32_t id);
 
-  // Arrays that grow with the log, in huge pages.
-  template <typename T>
-  using LogArray = std::vector<T, HugePageAllocator<T>>;
-
   // Per row: the columns the tool prints, and how many cells change there.
-  LogArray<uint64_t> line_;
-  LogArray<uint32_t> stamp_;
-  LogArray<uint32_t> stampMicros_;
-  LogArray<uint32_t> code_;
-  LogArray<uint16_t> changesAtRow_;
+  std::vector<uint64_t> line_;
+  std::vector<uint32_t> stamp_;
+  std::vector<uint32_t> stampMicros_;
+  std::vector<uint32_t> code_;
+  std::vector<uint16_t> changesAtRow_;
   // The changes, row after row: the column and its new value (NaN: none).
-  LogArray<uint16_t> changedColumn_;
-  LogArray<double> changedValue_;
+  std::vector<uint16_t> changedColumn_;
+  std::vector<double> changedValue_;
   std::map<uint32_t, uint16_t> columnOfId_;  // by identifier, the header's order
   std::vector<double> current_;  // by column: its value at the last row
   std::vector<double> block_;    // rows of a piece gathered for reading across
