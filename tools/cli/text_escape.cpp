@@ -165,17 +165,22 @@ void AppendPrintable(std::string* out, std::string_view bytes) {
 void AppendCsv(std::string* out, std::string_view bytes) {
   // The printable form keeps commas, quotes and newlines as they are and
   // adds none, so the raw bytes tell whether the field needs quotes.
-  if (bytes.find_first_of(",\"\n") == std::string_view::npos) {
+  const auto has = [bytes](char c) { return std::memchr(bytes.data(), c, bytes.size()) != nullptr; };
+  if (bytes.empty() || !(has(',') || has('"') || has('\n'))) {
     AppendPrintable(out, bytes);
     return;
   }
   std::string field;
   AppendPrintable(&field, bytes);
   out->push_back('"');
-  for (char c : field) {
-    if (c == '"') out->push_back('"');
-    out->push_back(c);
+  // Runs up to and including each quote, which is then doubled.
+  std::string_view rest(field);
+  for (size_t quote = rest.find('"'); quote != std::string_view::npos; quote = rest.find('"')) {
+    out->append(rest.substr(0, quote + 1));
+    out->push_back('"');
+    rest.remove_prefix(quote + 1);
   }
+  out->append(rest);
   out->push_back('"');
 }
 
