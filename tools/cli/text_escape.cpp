@@ -110,6 +110,8 @@ void AppendJson(std::string* out, std::string_view bytes) {
     i += run;
     if (i == bytes.size()) break;
     const unsigned char byte = static_cast<unsigned char>(bytes[i]);
+    // A well-formed multi-byte sequence is copied; a byte outside one
+    // (length 0) is escaped below with its number as a code point.
     size_t length = 1;
     if (byte >= 0x80) length = Utf8SequenceLength(bytes.substr(i));
     if (length > 1) {
