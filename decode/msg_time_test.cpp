@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "time_zone.h"
+#include "support/time_zone.h"
 
 namespace wendrake {
 namespace {

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "sample_log.h"
+#include "support/sample_log.h"
 #include "wendrake/table.h"
 
 namespace wendrake_test {

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "host.h"
-#include "time_zone.h"
-#include "sample_log.h"
+#include "support/host.h"
+#include "support/time_zone.h"
+#include "support/sample_log.h"
 #include "wendrake/table.h"
 
 namespace wendrake_test {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "api/diagnostics.h"
-#include "host.h"
+#include "support/host.h"
 #include "wendrake/wendrake.h"
 
 namespace wendrake_test {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "host.h"
-#include "random_text.h"
+#include "support/host.h"
+#include "support/random_text.h"
 
 namespace wendrake_test {
 namespace {

@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "host.h"
-#include "random_text.h"
+#include "support/host.h"
+#include "support/random_text.h"
 
 namespace wendrake_test {
 namespace {

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "host.h"
-#include "time_zone.h"
+#include "support/host.h"
+#include "support/time_zone.h"
 #include "wendrake/wendrake.h"
 
 namespace wendrake_test {

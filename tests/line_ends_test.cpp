@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "host.h"
-#include "sample_log.h"
+#include "support/host.h"
+#include "support/sample_log.h"
 
 namespace wendrake_test {
 namespace {

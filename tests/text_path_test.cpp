@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "api/diagnostics.h"
-#include "host.h"
-#include "time_zone.h"
+#include "support/host.h"
+#include "support/time_zone.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "host.h"
-#include "sample_log.h"
+#include "support/host.h"
+#include "support/sample_log.h"
 #include "wendrake/wendrake.h"
 
 namespace wendrake_test {

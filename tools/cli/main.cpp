@@ -22,19 +22,19 @@
 #include <new>
 #include <string>
 
-#include "ascii_case.h"
-#include "empty_input.h"
-#include "formatters.h"
-#include "host_cycle.h"
-#include "log_bytes.h"
-#include "log_reader.h"
-#include "log_table.h"
-#include "output.h"
-#include "params_table.h"
-#include "signal_cleanup.h"
-#include "stats.h"
-#include "text_escape.h"
-#include "view_commands.h"
+#include "commands/formatters.h"
+#include "commands/host_cycle.h"
+#include "commands/params_table.h"
+#include "commands/stats.h"
+#include "commands/view_commands.h"
+#include "format/ascii_case.h"
+#include "format/text_escape.h"
+#include "io/empty_input.h"
+#include "io/log_bytes.h"
+#include "io/log_reader.h"
+#include "io/log_table.h"
+#include "io/output.h"
+#include "io/signal_cleanup.h"
 #include "wendrake/wendrake.h"
 
 namespace wendrake_cli {

@@ -21,7 +21,7 @@ SOURCE = os.environ.get("WENDRAKE_SOURCE_DIR", os.path.join(HERE, "..", "..", ".
 CLI = os.environ.get("WENDRAKE_CLI", "wendrake")
 SAMPLE = os.path.join(SOURCE, "examples", "sample_drive.log")
 MODULE = os.path.join(os.path.dirname(os.path.realpath(CLI)), "wendrake_map.so")
-ABI_HEADER = os.path.join(SOURCE, "tools", "cli", "map_module_abi.h")
+ABI_HEADER = os.path.join(SOURCE, "tools", "cli", "map", "map_module_abi.h")
 
 
 def run(cli, *args, module=None):

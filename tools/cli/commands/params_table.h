@@ -1,0 +1,55 @@
+// "wendrake params --csv": a wide time series, one row per report item and
+// one column per parameter that ever held a value, in real units.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string_view>
+#include <vector>
+
+#include "io/buffered_writer.h"
+#include "io/log_table.h"
+
+namespace wendrake_cli {
+
+// The header names every parameter of the whole log, known only at its end,
+// so the pieces of the log are kept until then in a compact form: the few
+// columns of a row the tool prints, and the parameters' values only where
+// they change (values are carried from item to item, so a row changes a few
+// of its dozens of cells).
+class ParamsCsv {
+ public:
+  // Table flags AddPiece expects: carried values.
+  static constexpr unsigned kTableFlags = 0;
+
+  // Sized for a log of `logBytes` bytes (room is taken, memory only as used).
+  explicit ParamsCsv(size_t logBytes);
+
+  // Takes in the next piece of the log.
+  void AddPiece(const LogTable& piece);
+
+  // Writes the header (line, time, record, code, then the parameters by
+  // identifier), then one row per item: a cell holds the value the
+  // parameter has at the item, set by its line or carried over, and is
+  // empty when it has none. The record token is read from `log`.
+  void Write(std::string_view log, BufferedWriter* out) const;
+
+ private:
+  // Index of a parameter's column, in the order parameters first came.
+  uint16_t ColumnOf(uint32_t id);
+
+  // Per row: the columns the tool prints, and how many cells change there.
+  std::vector<uint64_t> line_;
+  std::vector<uint32_t> stamp_;
+  std::vector<uint32_t> stampMicros_;
+  std::vector<uint32_t> code_;
+  std::vector<uint16_t> changesAtRow_;
+  // The changes, row after row: the column and its new value (NaN: none).
+  std::vector<uint16_t> changedColumn_;
+  std::vector<double> changedValue_;
+  std::map<uint32_t, uint16_t> columnOfId_;  // by identifier, the header's order
+  std::vector<double> current_;  // by column: its value at the last row
+  std::vector<double> block_;    // rows of a piece gathered for reading across
+};
+
+}  // namespace wendrake_cli

@@ -1,0 +1,323 @@
+#include "map/map_export.h"
+
+#include <cpl_error.h>
+#include <gdal_priv.h>
+#include <ogrsf_frmts.h>
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <set>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "format/ascii_case.h"
+#include "view/kpi_bins.h"
+
+namespace wendrake_cli {
+namespace {
+
+// GDAL reports failures through its error state; this gives its last
+// message as one line.
+std::string GdalError(const std::string& what) {
+  std::string message = CPLGetLastErrorMsg();
+  std::replace(message.begin(), message.end(), '\n', ' ');
+  return message.empty() ? what : what + ": " + message;
+}
+
+bool Positioned(const WendrakeMapItem& item) { return !std::isnan(item.latitude) && !std::isnan(item.longitude); }
+bool IsEvent(const WendrakeMapItem& item) { return std::string_view(item.record) == "EVT"; }
+bool IsSignalling(const WendrakeMapItem& item) { return std::string_view(item.record) == "CL3"; }
+
+struct DatasetCloser {
+  void operator()(GDALDataset* dataset) const { GDALClose(dataset); }
+};
+using DatasetPtr = std::unique_ptr<GDALDataset, DatasetCloser>;
+
+struct FeatureDeleter {
+  void operator()(OGRFeature* feature) const { OGRFeature::DestroyFeature(feature); }
+};
+using FeaturePtr = std::unique_ptr<OGRFeature, FeatureDeleter>;
+
+// Field names are unique regardless of case (SQLite's column names are not
+// case-sensitive): a later name that repeats an earlier one gets "_2" and so on.
+class FieldNames {
+ public:
+  std::string Take(const std::string& wanted) {
+    std::string name = wanted;
+    for (int n = 2; !taken_.insert(Lower(name)).second; ++n) name = fmt::format("{}_{}", wanted, n);
+    return name;
+  }
+
+ private:
+  std::set<std::string> taken_;
+};
+
+class MapWriter {
+ public:
+  MapWriter(const WendrakeMapDrive& drive, GDALDataset* dataset, bool oneLayer, bool kml)
+      : drive_(drive), driveItems_(drive.items, drive.item_count), vertices_(drive.route, drive.route_count),
+        dataset_(dataset), oneLayer_(oneLayer), kml_(kml),
+        kpi_(drive.kpi >= 0 && static_cast<size_t>(drive.kpi) < drive.kpi_count ? drive.kpi : -1) {
+    wgs84_.SetWellKnownGeogCS("WGS84");
+    wgs84_.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    if (kpi_ >= 0) {
+      std::vector<double> values;
+      for (const WendrakeMapItem& item : driveItems_) {
+        if (Positioned(item)) values.push_back(item.kpis[kpi_]);
+      }
+      bins_ = KpiBins::Of(values);
+    }
+  }
+
+  // One layer after the other: the KML writer closes a layer for writing
+  // when the next one is created.
+  bool Write(std::string* error) {
+    if (!CreateItemsLayer(error)) return false;
+    for (const WendrakeMapItem& item : driveItems_) {
+      if (Positioned(item) && !AddItem(item, items_, "item", error)) return false;
+    }
+    if (!CreateRouteLayer(error) || !(kml_ ? AddColouredRoute(error) : AddRoute(error))) return false;
+    if (!CreateEventsLayer(error)) return false;
+    for (const WendrakeMapItem& item : driveItems_) {
+      if (Positioned(item) && IsEvent(item) && !AddItem(item, events_, "event", error)) return false;
+    }
+    return true;
+  }
+
+ private:
+  OGRLayer* NewLayer(const char* name, OGRwkbGeometryType type, std::string* error) {
+    OGRLayer* layer = dataset_->CreateLayer(name, &wgs84_, type, nullptr);
+    if (layer == nullptr) *error = GdalError(std::string("cannot create the layer ") + name);
+    return layer;
+  }
+
+  bool AddField(OGRLayer* layer, const std::string& name, OGRFieldType type, std::string* error) {
+    OGRFieldDefn field(name.c_str(), type);
+    if (layer->CreateField(&field) != OGRERR_NONE) {
+      *error = GdalError("cannot add the field " + name);
+      return false;
+    }
+    return true;
+  }
+
+  // The items layer; in a one-layer file, the layer of all three kinds.
+  bool CreateItemsLayer(std::string* error) {
+    items_ = NewLayer(oneLayer_ ? "drive" : "items", oneLayer_ ? wkbUnknown : wkbPoint, error);
+    if (items_ == nullptr) return false;
+    if (oneLayer_) route_ = events_ = items_;
+    FieldNames names;
+    std::vector<std::pair<std::string, OGRFieldType>> fields = {
+        {"name", OFTString}, {"line", OFTInteger64}, {"time", OFTDateTime}, {"record", OFTString},
+        {"code", OFTString}, {"message", OFTString}, {"event_name", OFTString}, {"event", OFTReal},
+        {"altitude", OFTReal}, {"speed", OFTReal}, {"heading", OFTReal}, {"satellites", OFTReal},
+        {"fix_age", OFTReal}};
+    if (oneLayer_) fields.insert(fields.begin(), {"feature", OFTString});
+    for (auto& [name, type] : fields) names.Take(name);
+    for (size_t k = 0; k < drive_.kpi_count; ++k) {
+      kpiFields_.push_back(names.Take(drive_.kpi_names[k]));
+      fields.emplace_back(kpiFields_.back(), OFTReal);
+    }
+    for (const auto& [name, type] : fields) {
+      if (!AddField(items_, name, type, error)) return false;
+    }
+    return true;
+  }
+
+  bool CreateRouteLayer(std::string* error) {
+    if (oneLayer_) return true;
+    route_ = NewLayer("route", kml_ ? wkbUnknown : wkbLineString, error);
+    return route_ != nullptr && AddField(route_, "name", OFTString, error) &&
+           AddField(route_, "kpi", OFTString, error) && AddField(route_, "low", OFTReal, error) &&
+           AddField(route_, "high", OFTReal, error) && (!kml_ || AddField(route_, "description", OFTString, error));
+  }
+
+  bool CreateEventsLayer(std::string* error) {
+    if (oneLayer_) return true;
+    events_ = NewLayer("events", wkbPoint, error);
+    if (events_ == nullptr) return false;
+    const OGRFeatureDefn* items = items_->GetLayerDefn();
+    for (const char* name : {"name", "line", "time", "event_name", "event"}) {
+      if (!AddField(events_, name, items->GetFieldDefn(items->GetFieldIndex(name))->GetType(), error)) return false;
+    }
+    return true;
+  }
+
+  static void Set(OGRFeature* feature, const char* name, const std::string& value) {
+    const int index = feature->GetFieldIndex(name);
+    if (index >= 0 && !value.empty()) feature->SetField(index, value.c_str());
+  }
+  static void Set(OGRFeature* feature, const char* name, double value) {
+    const int index = feature->GetFieldIndex(name);
+    if (index >= 0 && !std::isnan(value)) feature->SetField(index, value);
+  }
+  // The log's clock is the handset's local time of unknown offset, so the
+  // time carries no time zone.
+  static void SetTime(OGRFeature* feature, int64_t clockMs) {
+    const int index = feature->GetFieldIndex("time");
+    if (index < 0 || clockMs == INT64_MIN) return;
+    const int64_t seconds = clockMs >= 0 ? clockMs / 1000 : (clockMs - 999) / 1000;
+    const std::time_t when = static_cast<std::time_t>(seconds);
+    std::tm utc{};
+    if (gmtime_r(&when, &utc) == nullptr) return;
+    feature->SetField(index, utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min,
+                      static_cast<float>(utc.tm_sec + (clockMs - seconds * 1000) / 1000.0), 0);
+  }
+
+  bool Add(OGRLayer* layer, OGRFeature* feature, std::string* error) {
+    if (layer->CreateFeature(feature) != OGRERR_NONE) {
+      *error = GdalError("cannot write a feature");
+      return false;
+    }
+    return true;
+  }
+
+  bool AddItem(const WendrakeMapItem& item, OGRLayer* layer, const char* kind, std::string* error) {
+    FeaturePtr feature(OGRFeature::CreateFeature(layer->GetLayerDefn()));
+    Set(feature.get(), "feature", kind);
+    Set(feature.get(), "name", IsEvent(item) ? item.event_name : IsSignalling(item) ? item.message : item.record);
+    Set(feature.get(), "line", static_cast<double>(item.line));
+    SetTime(feature.get(), item.clock_ms);
+    Set(feature.get(), "record", item.record);
+    Set(feature.get(), "code", fmt::format("0x{:08X}", item.code));
+    Set(feature.get(), "message", item.message);
+    Set(feature.get(), "event_name", item.event_name);
+    Set(feature.get(), "event", item.event);
+    Set(feature.get(), "altitude", item.altitude);
+    Set(feature.get(), "speed", item.speed);
+    Set(feature.get(), "heading", item.heading);
+    Set(feature.get(), "satellites", item.satellites);
+    Set(feature.get(), "fix_age", item.fix_age);
+    if (layer == items_ && std::string_view(kind) == "item") {
+      for (size_t k = 0; k < kpiFields_.size(); ++k) Set(feature.get(), kpiFields_[k].c_str(), item.kpis[k]);
+    }
+    OGRPoint point(item.longitude, item.latitude);
+    feature->SetGeometry(&point);
+    return Add(layer, feature.get(), error);
+  }
+
+  bool AddLine(size_t begin, size_t end, int bin, std::string* error) {
+    FeaturePtr feature(OGRFeature::CreateFeature(route_->GetLayerDefn()));
+    OGRLineString line;
+    for (size_t v = begin; v < end; ++v) {
+      const WendrakeMapItem& vertex = driveItems_[vertices_[v]];
+      line.addPoint(vertex.longitude, vertex.latitude);
+    }
+    feature->SetGeometry(&line);
+    Set(feature.get(), "feature", "route");
+    if (kpi_ < 0) {
+      Set(feature.get(), "name", "route");
+    } else {
+      const std::string kpi = KpiName();
+      Set(feature.get(), "kpi", kpi);
+      if (bin >= 0) {
+        Set(feature.get(), "name", fmt::format("{} {:.2f} to {:.2f}", kpi, bins_.Lower(bin), bins_.Upper(bin)));
+        Set(feature.get(), "low", bins_.Lower(bin));
+        Set(feature.get(), "high", bins_.Upper(bin));
+      } else {
+        Set(feature.get(), "name", kpi + " without a value");
+      }
+      feature->SetStyleString(fmt::format("PEN(c:{},w:5px)", KpiBins::Colour(bin)).c_str());
+    }
+    return Add(route_, feature.get(), error);
+  }
+
+  bool AddRoute(std::string* error) { return vertices_.size() < 2 || AddLine(0, vertices_.size(), -1, error); }
+
+  int BinAt(size_t vertex) const { return bins_.Bin(driveItems_[vertices_[vertex]].kpis[kpi_]); }
+  std::string KpiName() const { return drive_.kpi_names[kpi_]; }
+
+  // One line piece per run of vertices in the same bin; each piece starts
+  // where the last ended, so the track stays unbroken.
+  bool AddColouredRoute(std::string* error) {
+    if (vertices_.size() < 2) return true;
+    if (kpi_ < 0) return AddLine(0, vertices_.size(), -1, error);
+    if (!AddLegend(error)) return false;
+    size_t start = 0;
+    for (size_t v = 1; v < vertices_.size(); ++v) {
+      const bool last = v + 1 == vertices_.size();
+      if (last || BinAt(v + 1) != BinAt(start + 1)) {
+        if (!AddLine(start, v + 1, BinAt(start + 1), error)) return false;
+        start = v;
+      }
+    }
+    return true;
+  }
+
+  // The KML legend: a placemark without geometry first in the route's
+  // folder, its description an HTML table of the bins' colours and ranges.
+  bool AddLegend(std::string* error) {
+    FeaturePtr feature(OGRFeature::CreateFeature(route_->GetLayerDefn()));
+    Set(feature.get(), "name", "Legend: " + KpiName());
+    Set(feature.get(), "kpi", KpiName());
+    Set(feature.get(), "description", Legend());
+    return Add(route_, feature.get(), error);
+  }
+
+  std::string Legend() const {
+    std::string legend = "<b>" + KpiName() + "</b><table>";
+    for (int bin = KpiBins::kCount - 1; bin >= 0 && !std::isnan(bins_.low); --bin) {
+      legend += fmt::format("<tr><td style=\"background:{}\">&#160;&#160;&#160;&#160;</td><td>{:.2f} to {:.2f}</td></tr>",
+                            KpiBins::Colour(bin), bins_.Lower(bin), bins_.Upper(bin));
+    }
+    legend += fmt::format("<tr><td style=\"background:{}\">&#160;&#160;&#160;&#160;</td><td>no value</td></tr></table>",
+                          KpiBins::Colour(-1));
+    return legend;
+  }
+
+  const WendrakeMapDrive& drive_;
+  const std::span<const WendrakeMapItem> driveItems_;
+  const std::span<const size_t> vertices_;  // the route: indices into driveItems_
+  GDALDataset* dataset_;
+  bool oneLayer_, kml_;
+  int kpi_;
+  OGRSpatialReference wgs84_;
+  OGRLayer* items_ = nullptr;
+  OGRLayer* route_ = nullptr;
+  OGRLayer* events_ = nullptr;
+  std::vector<std::string> kpiFields_;
+  KpiBins bins_;
+};
+
+}  // namespace
+
+bool WriteMap(const WendrakeMapDrive& drive, std::string* error) {
+  const std::string path = drive.path;
+  const std::string driverName = drive.driver;
+  GDALAllRegister();
+  CPLPushErrorHandler(CPLQuietErrorHandler);
+  CPLErrorReset();
+  bool ok = false;
+  {
+    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(driverName.c_str());
+    CPLStringList options;
+    if (driverName == "GeoJSON") options.SetNameValue("RFC7946", "YES");
+    DatasetPtr dataset(driver == nullptr ? nullptr : driver->Create(path.c_str(), 0, 0, 0, GDT_Unknown, options.List()));
+    if (dataset == nullptr) {
+      *error = GdalError("cannot create " + path);
+    } else {
+      const bool transaction = dataset->StartTransaction() == OGRERR_NONE;
+      MapWriter writer(drive, dataset.get(), driverName == "GeoJSON", driverName == "KML");
+      ok = writer.Write(error);
+      if (ok && transaction && dataset->CommitTransaction() != OGRERR_NONE) {
+        *error = GdalError("cannot write " + path);
+        ok = false;
+      }
+      CPLErrorReset();
+      dataset.reset();  // closing writes the rest
+      if (ok && CPLGetLastErrorType() >= CE_Failure) {
+        *error = GdalError("cannot write " + path);
+        ok = false;
+      }
+    }
+  }
+  CPLPopErrorHandler();
+  return ok;
+}
+
+}  // namespace wendrake_cli

@@ -1,0 +1,26 @@
+// Geodata files of a drive through GDAL/OGR: GeoPackage, GeoJSON and KML.
+// Built into the map module only (map_module_abi.h), never into the tool.
+//
+// Layers (GeoPackage and KML; GeoJSON holds one feature collection, so there
+// the three kinds share it and a "feature" attribute says which is which):
+//   items   a point per positioned item: line, time, record, code, message,
+//           event name, the fix's altitude, speed, heading, satellites and
+//           age, and every KPI
+//   route   the track as a line; in KML, line pieces coloured by the chosen
+//           KPI's bin, after a legend placemark whose description is a table
+//           of the bins
+//   events  a point per positioned event item, named by its event name
+#pragma once
+
+#include <string>
+
+#include "map/map_module_abi.h"
+
+namespace wendrake_cli {
+
+// Writes the layers into a new file at drive.path with drive.driver
+// ("GPKG", "GeoJSON" or "KML"), colouring the KML route by KPI drive.kpi.
+// False with a one-line `error` on any failure; the caller removes the file.
+bool WriteMap(const WendrakeMapDrive& drive, std::string* error);
+
+}  // namespace wendrake_cli

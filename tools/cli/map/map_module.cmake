@@ -1,0 +1,29 @@
+# The map module, wendrake_map.so: everything of `wendrake map` that needs
+# GDAL, loaded by the tool with dlopen only when that command runs, so the
+# other commands start without GDAL's hundred-odd libraries. It exports
+# wendrake_map_write alone (map_module_abi.h). The tool looks for it beside
+# itself (the build tree puts both in this folder), then in
+# <prefix>/<libdir>/wendrake, where the tools component installs it.
+find_package(GDAL REQUIRED)
+
+add_library(wendrake_map MODULE map/map_export.cpp map/map_module_entry.cpp view/kpi_bins.cpp)
+target_include_directories(wendrake_map PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(wendrake_map PRIVATE GDAL::GDAL fmt::fmt)
+set_target_properties(wendrake_map PROPERTIES
+  PREFIX ""
+  OUTPUT_NAME wendrake_map
+  CXX_VISIBILITY_PRESET hidden
+  VISIBILITY_INLINES_HIDDEN ON
+  LINK_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/map/map_module.map)
+target_link_options(wendrake_map PRIVATE -Wl,--version-script=${CMAKE_CURRENT_SOURCE_DIR}/map/map_module.map)
+# A sanitizer's runtime comes with the executable, so a sanitized module has
+# undefined symbols by design.
+if(NOT WENDRAKE_SANITIZE AND NOT WENDRAKE_TSAN)
+  target_link_options(wendrake_map PRIVATE -Wl,--no-undefined)
+endif()
+
+set(WENDRAKE_MAP_MODULE_DIR ${CMAKE_INSTALL_LIBDIR}/wendrake)
+install(TARGETS wendrake_map LIBRARY DESTINATION ${WENDRAKE_MAP_MODULE_DIR} COMPONENT tools)
+# The tool finds the installed module relative to its own folder.
+file(RELATIVE_PATH map_module_relative ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR}/wendrake)
+set(WENDRAKE_MAP_MODULE_RELATIVE ${map_module_relative})

@@ -1,0 +1,103 @@
+#include "map/map_module.h"
+
+#include <dlfcn.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#ifndef WENDRAKE_MAP_MODULE_RELATIVE
+#error "WENDRAKE_MAP_MODULE_RELATIVE: the module's installed folder relative to the tool's"
+#endif
+
+namespace wendrake_cli {
+namespace {
+
+// The executable's real path, or "" when /proc does not tell it.
+std::string ExecutablePath() {
+  std::unique_ptr<char, decltype(&free)> resolved(realpath("/proc/self/exe", nullptr), &free);
+  return resolved == nullptr ? "" : resolved.get();
+}
+
+std::string Joined(const std::vector<std::string>& paths) {
+  std::string joined;
+  for (const std::string& path : paths) joined += (joined.empty() ? "" : ", then ") + path;
+  return joined;
+}
+
+// The files to try, in order (MapModule::Load); `installed` is the
+// module's installed folder relative to the executable's.
+std::vector<std::string> Candidates(const char* override, const std::string& exe, const std::string& installed) {
+  if (override != nullptr && *override != '\0') {
+    // A name without a slash would send dlopen through the library search path.
+    const std::string path = override;
+    return {path.find('/') == std::string::npos ? "./" + path : path};
+  }
+  const size_t slash = exe.rfind('/');
+  if (slash == std::string::npos) return {};
+  const std::string folder = exe.substr(0, slash + 1);
+  return {folder + WENDRAKE_MAP_MODULE_FILE, folder + installed + "/" + WENDRAKE_MAP_MODULE_FILE};
+}
+
+}  // namespace
+
+bool MapModule::Load(std::string* error) {
+  const std::vector<std::string> candidates =
+      Candidates(std::getenv("WENDRAKE_MAP_MODULE"), ExecutablePath(), WENDRAKE_MAP_MODULE_RELATIVE);
+  if (candidates.empty()) {
+    *error = "cannot find the map module: /proc/self/exe does not name the tool (set WENDRAKE_MAP_MODULE)";
+    return false;
+  }
+  std::string reason;
+  for (const std::string& path : candidates) {
+    // Never closed: GDAL's libraries stay until the process ends.
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+      const char* why = dlerror();
+      reason = why != nullptr ? why : "unknown reason";
+      if (access(path.c_str(), F_OK) == 0) {
+        *error = "cannot load the map module " + path + ": " + reason;
+        return false;
+      }
+      continue;
+    }
+    write_ = reinterpret_cast<WendrakeMapWrite>(dlsym(handle, WENDRAKE_MAP_ENTRY));
+    if (write_ == nullptr) {
+      *error = "the map module " + path + " has no " WENDRAKE_MAP_ENTRY " (not a wendrake map module?)";
+      return false;
+    }
+    return true;
+  }
+  *error = "cannot load the map module (tried " + Joined(candidates) + "): " + reason;
+  return false;
+}
+
+bool MapModule::Write(const DriveView& view, const std::string& path, const std::string& driver, int kpi,
+                      std::string* error) const {
+  if (write_ == nullptr) {
+    *error = "the map module is not loaded";
+    return false;
+  }
+  std::vector<const char*> names;
+  names.reserve(view.kpiNames.size());
+  for (const std::string& name : view.kpiNames) names.push_back(name.c_str());
+  std::vector<WendrakeMapItem> items;
+  items.reserve(view.items.size());
+  for (const DriveItem& item : view.items) {
+    items.push_back(WendrakeMapItem{item.line, item.clockMs, item.record.c_str(), item.message.c_str(),
+                                    item.eventName.c_str(), item.code, item.event, item.latitude, item.longitude,
+                                    item.altitude, item.speed, item.heading, item.satellites, item.fixAge,
+                                    item.kpis.data()});
+  }
+  const std::vector<size_t> route = RouteVertices(view);
+  const WendrakeMapDrive drive{path.c_str(), driver.c_str(), kpi, names.size(), names.data(),
+                               items.size(), items.data(), route.size(), route.data()};
+  char message[1024] = "";
+  if (write_(WENDRAKE_MAP_ABI, &drive, message, sizeof message) == 0) return true;
+  *error = message[0] != '\0' ? message : "cannot write " + path + " (the map module gave no reason)";
+  return false;
+}
+
+}  // namespace wendrake_cli

@@ -1,0 +1,34 @@
+// The tool's side of the map module (map_module_abi.h): `wendrake map`
+// finds wendrake_map.so, loads it and hands it the drive; nothing else in
+// the tool loads it, so no other command pays for GDAL's libraries.
+#pragma once
+
+#include <string>
+
+#include "map/map_module_abi.h"
+#include "view/drive_view.h"
+
+namespace wendrake_cli {
+
+class MapModule {
+ public:
+  // Loads the module: the file WENDRAKE_MAP_MODULE names when it is set and
+  // not empty; otherwise the first there is of wendrake_map.so beside the
+  // executable's real path (/proc/self/exe; the build tree) and
+  // <libdir>/wendrake/wendrake_map.so relative to it (installed). False with
+  // a one-line error naming the files tried and the loader's reason; a file
+  // that is there but will not load is the error, not a reason to try the
+  // next one.
+  bool Load(std::string* error);
+
+  // Writes `view` into a new file at `path` with the GDAL driver `driver`,
+  // the KML route coloured by KPI `kpi` (-1: none). False with a one-line
+  // `error`; the caller removes `path`.
+  bool Write(const DriveView& view, const std::string& path, const std::string& driver, int kpi,
+             std::string* error) const;
+
+ private:
+  WendrakeMapWrite write_ = nullptr;
+};
+
+}  // namespace wendrake_cli

@@ -1,0 +1,39 @@
+// The drive report: one self-contained HTML page that works offline. The
+// template, its script and style sheet and Leaflet are built into the tool;
+// the drive goes into the page as JSON in a <script type="application/json">
+// block, escaped so that no log text can end the block or the page.
+//
+// Thinning: the route draws one vertex per run of positioned items at the
+// same coordinates (items between two fixes share the first one's position),
+// at most kMaxRoutePoints of them (every k-th and the last, see Thin); the
+// time series likewise holds at most kMaxSeriesPoints items with a clock.
+// The event and signalling tables hold every item and show them in pages.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "view/drive_view.h"
+
+namespace wendrake_cli {
+
+constexpr size_t kMaxRoutePoints = 5000;
+constexpr size_t kMaxSeriesPoints = 5000;
+
+// The drive as the page's JSON (safe inside a script element), coloured by
+// KPI `kpi` first (-1: the first of the usual radio KPIs the log has).
+std::string ReportJson(const DriveView& view, const std::string& title, int kpi);
+
+// The whole page.
+std::string ReportPage(const DriveView& view, const std::string& title, int kpi);
+
+// `json` made safe to place in an HTML script element: "<", ">" and "&"
+// become \u003c, \u003e and \u0026, and U+2028 and U+2029 \u2028 and \u2029
+// (all only ever occur inside JSON strings, where they mean the same).
+std::string ScriptSafeJson(std::string_view json);
+
+// Replaces each "@NAME@" of `page` that `values` names by its value, in one
+// pass, so that no value is searched for placeholders in turn.
+std::string FillTemplate(std::string_view page, const std::vector<std::pair<std::string, std::string_view>>& values);
+
+}  // namespace wendrake_cli
