@@ -21,7 +21,7 @@ base=(cmake g++ make pkg-config file dpkg-dev help2man
       python3 python3-setuptools python3-wheel python3-pip python3-venv
       python3-pandas python3-matplotlib python3-dask python3-distributed python3-pytest
       python3-geopandas)
-windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386 googletest)
+windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 googletest)
 fuzz=(clang-14 libclang-rt-14-dev llvm-14)
 browser=(chromium chromium-driver python3-selenium)
 
@@ -72,7 +72,7 @@ if [ "$(id -u)" -ne 0 ] && [ -z "$dry_run" ]; then
   as_root=(sudo)
 fi
 
-# A package of a foreign architecture (wine32:i386) needs that architecture
+# A package of a foreign architecture (NAME:ARCH) needs that architecture
 # known to dpkg before the package lists are read.
 for p in "${missing[@]}"; do
   arch=${p#*:}

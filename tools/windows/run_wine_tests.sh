@@ -32,14 +32,18 @@ for tool in cmake wine wineboot wineserver cc; do
   command -v "$tool" >/dev/null || { echo "run_wine_tests: $tool is not installed" >&2; exit 2; }
 done
 
-# Some kernels cannot execute 32-bit programs at all (no IA-32 emulation):
-# there the 32-bit wine loader and server cannot start, and Debian's wine
-# wrapper picks them whenever wine32 is installed. On such a machine wine runs
-# through private wrappers that use the 64-bit loader, and the i686 DLL is
-# built and its exports and imports checked, but nothing 32-bit is run; the
-# summary says so.
+# 32-bit Windows programs need Debian's wine32:i386 and a kernel that runs
+# 32-bit code. Without wine32 (CI does not install it: the i386 package index
+# is often unreachable while a mirror syncs), or where the kernel has no IA-32
+# emulation, the i686 DLL is built and its exports and imports checked, but
+# nothing 32-bit is run; the summary says so. On such a kernel Debian's wine
+# wrapper would pick the installed 32-bit loader, so wine runs through private
+# wrappers that use the 64-bit one.
 runs_32bit=1
-if [ -x /usr/lib/wine/wine ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+if [ ! -x /usr/lib/wine/wine ]; then
+  runs_32bit=0
+  echo "run_wine_tests: no 32-bit wine (wine32:i386): i686 is built and checked, not run"
+elif ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
   runs_32bit=0
   shims=$(mktemp -d)
   printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$shims/wine"
@@ -207,6 +211,6 @@ else
   fail "release archive not made (tools/windows/release_zip.sh)"
 fi
 
-[ -z "$not_run" ] || echo "wine: not run on this kernel (32-bit programs cannot start):$not_run"
+[ -z "$not_run" ] || echo "wine: built and checked, not run (no 32-bit wine here):$not_run"
 echo "wine: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
