@@ -160,6 +160,11 @@ int RunMap(const ViewOptions& options, int moduleType, std::string* error) {
 }
 
 int RunReport(const ViewOptions& options, int moduleType, std::string* error) {
+#if !WENDRAKE_WITH_REPORT
+  (void)options, (void)moduleType;
+  *error = "this build has no report page: Leaflet (libjs-leaflet) was not found when it was configured";
+  return kExitUsage;
+#else
   DriveView view;
   int kpi = -1;
   if (int status = Load(options, moduleType, &view, &kpi, error)) return status;
@@ -169,6 +174,7 @@ int RunReport(const ViewOptions& options, int moduleType, std::string* error) {
   const std::string title = SafeText(slash == std::string::npos ? options.log : options.log.substr(slash + 1));
   out.Write(ReportPage(view, title, kpi));
   return out.Close(error) ? 0 : kExitUsage;
+#endif
 }
 
 }  // namespace wendrake_cli

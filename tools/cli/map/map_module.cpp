@@ -71,6 +71,9 @@ bool MapModule::Load(std::string* error) {
     return true;
   }
   *error = "cannot load the map module (tried " + Joined(candidates) + "): " + reason;
+#if !WENDRAKE_WITH_MAP
+  *error += "; this build has no map module of its own (GDAL was not found when it was configured)";
+#endif
   return false;
 }
 
