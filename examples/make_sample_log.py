@@ -23,6 +23,13 @@ code, and their total. Those counts come from a small re-implementation of the
 decoder's line rules run over the finished bytes, and are checked against what
 the generator meant each line to be; a mismatch stops the script.
 
+Every layer-3 message is numbered as the 3GPP2 standards number it (C.S0005
+for 1x message types and orders, C.S0024 for EV-DO protocol types and
+MessageIDs) and declares its name; cl3_message_names() lists, line by line,
+the name each message code should show, for the tests to compare with the
+library's. The few records that are no standard message (a header without a
+message, an order without its qualifier) say so.
+
 The output depends only on the seed and the length: no wall-clock time, no
 transcendental math, so two runs give byte-identical files.
 """
