@@ -57,12 +57,22 @@ constexpr OrderHeader kOrderHeaders[] = {
     {0x1008, 4, {8, 8, 8, 8}},                  // forward traffic: ACK, ENCRYPTION, ACTION_TIME
 };
 
-constexpr const OrderHeader& HeaderOf(uint16_t logCode) {
+constexpr const OrderHeader* FindOrderHeader(uint16_t logCode) {
   for (const OrderHeader& header : kOrderHeaders) {
-    if (header.logCode == logCode) return header;
+    if (header.logCode == logCode) return &header;
   }
-  return kOrderHeaders[0];  // not reached: only the four codes above call it
+  return nullptr;
 }
+
+constexpr bool EveryOrderCodeHasAHeader() {
+  for (uint16_t logCode : {0x1004, 0x1005, 0x1007, 0x1008}) {
+    bool found = false;
+    for (const OrderHeader& header : kOrderHeaders) found = found || header.logCode == logCode;
+    if (!found) return false;
+  }
+  return true;
+}
+static_assert(EveryOrderCodeHasAHeader());
 
 // Walks an order message's payload field by field: past its log code's header
 // to the order code and the additional record length, then whatever the
@@ -74,12 +84,12 @@ class OrderFields {
     if (record != nullptr && len > kPayloadOffset) {
       reader_.Attach(record + kPayloadOffset, len - kPayloadOffset);
     }
-    const OrderHeader& header = HeaderOf(logCode);
-    for (int i = 0; i < header.fieldCount; ++i) {
-      if (header.widths[i] == kAddress) {
+    const OrderHeader* header = FindOrderHeader(logCode);
+    for (int i = 0; header != nullptr && i < header->fieldCount; ++i) {
+      if (header->widths[i] == kAddress) {
         SkipBytes(Read(4));
       } else {
-        Read(header.widths[i]);
+        Read(header->widths[i]);
       }
     }
     order_ = Read(6);
