@@ -9,15 +9,10 @@ import pytest
 import wendrake
 from wendrake import params
 from wendrake.header import PARAM_EVDO_STATE
-from wendrake.summary import AT_CONNECTED, FIELDS, summarize
+from wendrake.summary import _FIGURES, AT_CONNECTED, FIELDS, summarize
 
 from conftest import SAMPLE
 from test_dataframe import ROUGH_LOG
-
-_FIGURES = {"rx_agc_mean_dbm": ("DM", "Rxagc", "mean"), "tx_power_max_dbm": ("DM", "Txpower", "max"),
-            "ecio_mean_db": ("DM", "Total_EcIo", "mean"), "sinr_mean_db": ("DM", "Total_SINR", "mean"),
-            "evdo_rlp_rx_peak_kbps": ("C1XQI", "EV_RxRLPThroughput", "max"),
-            "rlp_rx_peak_kbps": ("C1XQI", "Rlprx_Rate", "max")}
 
 
 def reference_summary(path, library):
