@@ -1,6 +1,5 @@
 #include "log_bytes.h"
 
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,7 +11,8 @@
 namespace wendrake_cli {
 namespace {
 
-constexpr size_t kReadBytes = 1 << 20;
+// Blocks that stay in the processor's cache while they are counted and copied.
+constexpr size_t kReadBytes = size_t{64} << 10;
 constexpr size_t kHeadBytes = 8;
 
 // Adds the counts of one block of raw input.
@@ -28,43 +28,21 @@ void Count(std::string_view block, InputProfile* profile) {
 
 }  // namespace
 
-LogBytes::~LogBytes() {
-  if (map_ != nullptr) munmap(map_, mapSize_);
-}
-
 bool LogBytes::Load(const LogReader& reader, std::string* error) {
   const int fd = reader.descriptor();
+  // A regular file's size (less where standard input stands in it already)
+  // sizes the copy once; a file that grows meanwhile grows it.
   struct stat info {};
   if (fd >= 0 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-    // Standard input may be a file read in part already: start where it stands.
     const off_t offset = lseek(fd, 0, SEEK_CUR);
-    const size_t size = static_cast<size_t>(info.st_size);
-    if (offset >= 0 && static_cast<size_t>(offset) >= size) return true;  // nothing left
-    if (offset >= 0 && Map(fd, size, static_cast<size_t>(offset))) return true;
+    if (offset >= 0 && offset < info.st_size) read_.reserve(static_cast<size_t>(info.st_size - offset));
   }
-  return Read(fd, reader.name(), error);
-}
-
-bool LogBytes::Map(int fd, size_t size, size_t offset) {
-  // Mapping every page in one call costs far less than a fault per page; a
-  // file larger than a quarter gigabyte faults its pages as it is read.
-  const int populate = size <= (size_t{256} << 20) ? MAP_POPULATE : 0;
-  void* map = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | populate, fd, 0);
-  if (map == MAP_FAILED) return false;
-  madvise(map, size, MADV_SEQUENTIAL);
-  map_ = map;
-  mapSize_ = size;
-  bytes_ = std::string_view(static_cast<const char*>(map) + offset, size - offset);
-  return true;
-}
-
-bool LogBytes::Read(int fd, const std::string& name, std::string* error) {
   std::vector<char> block(kReadBytes);
   for (;;) {
     const ssize_t got = read(fd, block.data(), block.size());
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
-      *error = "cannot read " + name + ": " + std::strerror(errno);
+      *error = "cannot read " + reader.name() + ": " + std::strerror(errno);
       return false;
     }
     if (got == 0) break;
@@ -94,11 +72,6 @@ void LogBytes::Keep(std::string_view block) {
   }
 }
 
-InputProfile LogBytes::Profile() const {
-  if (map_ == nullptr) return profile_;
-  InputProfile profile;
-  Count(bytes_, &profile);
-  return profile;
-}
+InputProfile LogBytes::Profile() const { return profile_; }
 
 }  // namespace wendrake_cli

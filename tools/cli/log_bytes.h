@@ -1,8 +1,11 @@
 // A whole log in memory, for the commands that decode it into a table in one
-// call. A regular file is mapped; other input (a pipe, a terminal) is read
-// in blocks. Of a line the decoder drops for its length only the first
-// kKeptLineBytes + 1 bytes are kept (still too long, so still dropped, and
-// still counted as long): one huge line is never held whole.
+// call. Every input, a regular file as well as a pipe or a terminal, is read
+// in blocks, never mapped: a file that shrinks while it is read (a rotated
+// log) then yields the lines read so far, where a mapping would kill the tool
+// with SIGBUS on its vanished pages. Of a line the decoder drops for its
+// length only the first kKeptLineBytes + 1 bytes are kept (still too long, so
+// still dropped, and still counted as long): one huge line is never held
+// whole.
 #pragma once
 
 #include <cstddef>
@@ -16,7 +19,6 @@ namespace wendrake_cli {
 class LogBytes {
  public:
   LogBytes() = default;
-  ~LogBytes();
   LogBytes(const LogBytes&) = delete;
   LogBytes& operator=(const LogBytes&) = delete;
 
@@ -30,15 +32,11 @@ class LogBytes {
   InputProfile Profile() const;
 
  private:
-  bool Map(int fd, size_t size, size_t offset);
-  bool Read(int fd, const std::string& name, std::string* error);
   void Keep(std::string_view block);
 
-  void* map_ = nullptr;
-  size_t mapSize_ = 0;
-  std::string read_;        // input read in blocks, long lines shortened
+  std::string read_;        // the input, long lines shortened
   uint64_t lineBytes_ = 0;  // bytes of the current line so far, while reading
-  InputProfile profile_;    // counted while reading; a mapped file on demand
+  InputProfile profile_;    // counted while reading
   std::string_view bytes_;
 };
 

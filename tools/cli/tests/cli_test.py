@@ -575,6 +575,56 @@ class Summaries(unittest.TestCase):
         self.assertIn(b"the first value set is no change", check("stats", "--help"))
 
 
+def run_while_truncated(args, log, keep):
+    """Runs the tool on `log`; once it has the file open, stops it, cuts the
+    file to `keep` bytes (a log rotated under the reader) and lets it go on."""
+    tool = subprocess.Popen([CLI, *args], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    fds = f"/proc/{tool.pid}/fd"
+    deadline = time.monotonic() + 60
+    while tool.poll() is None and time.monotonic() < deadline:
+        try:
+            if any(os.readlink(os.path.join(fds, fd)) == log for fd in os.listdir(fds)):
+                break
+        except OSError:  # a descriptor closed while it was looked at
+            pass
+    try:
+        tool.send_signal(signal.SIGSTOP)
+        os.truncate(log, keep)
+    finally:
+        tool.send_signal(signal.SIGCONT)
+    out, err = tool.communicate(timeout=120)
+    return subprocess.CompletedProcess(tool.args, tool.returncode, out, err)
+
+
+class TruncatedLog(unittest.TestCase):
+    """A log cut short while the tool reads it gives the lines read so far,
+    or a one-line error, never a signal; and what it gives is a prefix."""
+
+    def test_every_reading_command_survives_a_log_cut_while_it_is_read(self):
+        with open(SAMPLE, "rb") as f:
+            sample = f.read()
+        data = sample * (24 * 2**20 // len(sample))
+        full_items = json.loads(check("stats", "--json", "-", stdin=data))["items"]
+        with tempfile.TemporaryDirectory() as work:
+            log = os.path.join(work, "rotated.log")
+            for args in (["stats", "--json", log], ["params", log, "--csv", "-o", os.path.join(work, "p.csv")],
+                         ["report", log, "-o", os.path.join(work, "r.html")]):
+                with self.subTest(command=args[0]):
+                    with open(log, "wb") as f:
+                        f.write(data)
+                    result = run_while_truncated(args, log, len(data) // 3)
+                    self.assertEqual(result.returncode, 0, result.stderr.decode(errors="replace"))
+                    if args[0] == "stats":
+                        self.assertLessEqual(json.loads(result.stdout)["items"], full_items)
+                    if args[0] == "params":
+                        with open(os.path.join(work, "p.csv"), "rb") as f:
+                            rows = f.read().split(b"\n")
+                        self.assertLessEqual(len(rows) - 2, full_items)
+                        # The rows are those of the log's first lines, in order.
+                        lines = [int(row.split(b",", 1)[0]) for row in rows[1:] if row]
+                        self.assertEqual(lines, sorted(lines))
+
+
 class BoundedMemory(unittest.TestCase):
     """Neither distinct garbage tokens nor one huge line make the tool grow."""
 
