@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -26,18 +27,28 @@ class LogBytes {
   // from. False with a one-line `error` when it cannot be read.
   bool Load(const LogReader& reader, std::string* error);
 
-  std::string_view bytes() const { return bytes_; }
+  std::string_view bytes() const { return {kept_.get(), size_}; }
 
   // What the raw input held, as LogReader counts it, for WhyNoItems.
   InputProfile Profile() const;
 
  private:
-  void Keep(std::string_view block);
+  // Makes room for `bytes` more after the kept ones.
+  void Reserve(size_t bytes);
+  // Keeps the `n` bytes just read in after the kept ones, cutting the lines
+  // that are too long.
+  void Keep(size_t n);
 
-  std::string read_;        // the input, long lines shortened
+  // The input, read straight in after the bytes kept so far (no copy of
+  // each block), long lines shortened.
+  std::unique_ptr<char[]> kept_;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
   uint64_t lineBytes_ = 0;  // bytes of the current line so far, while reading
-  InputProfile profile_;    // counted while reading
-  std::string_view bytes_;
+  // Counted while reading: the bytes and head, and the carriage returns and
+  // NULs of the bytes cut off long lines. The rest is counted on demand in
+  // what was kept, which holds every newline.
+  InputProfile profile_;
 };
 
 }  // namespace wendrake_cli

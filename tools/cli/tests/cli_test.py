@@ -625,6 +625,35 @@ class TruncatedLog(unittest.TestCase):
                         self.assertEqual(lines, sorted(lines))
 
 
+class LinesAtTheLengthLimit(unittest.TestCase):
+    """A file is read in blocks and its over-long lines shortened as they
+    come: lines either side of the limit, and long ones across the blocks'
+    ends, give the items decode gives, from a file and from a pipe."""
+
+    def test_stats_and_params_agree_with_decode(self):
+        body = []
+        for width in (8185, 8186, 8187, 8188, 8189, 8190, 70000, 8191, 200000, 131072):
+            # "DM\t-50\t1\t" and padding: a line of `width` bytes before its newline.
+            body.append("DM\t-50\t1\t" + "x" * (width - 9))
+            body.append("DM\t-51\t2")
+        text = CLOCK + "\n".join(body) + "\r\n\0DM\t-52\t3"
+        with tempfile.TemporaryDirectory() as work:
+            log = write_log(work, text)
+            items = decode_jsonl(log)
+            stats = json.loads(check("stats", "--json", log))
+            self.assertEqual((stats["items"], stats["lines"]), (len(items), text.count("\n") + 1))
+            # Longer than 8191 bytes with the newline.
+            self.assertEqual(stats["long_lines"], sum(1 for line in text.split("\n") if len(line) >= 8191))
+            params = check("params", log, "--csv")
+            self.assertEqual([int(row.split(",", 1)[0]) for row in params.decode().splitlines()[1:]],
+                             [item["line"] for item in items])
+            with open(log, "rb") as f:
+                data = f.read()
+            self.assertEqual(check("stats", "--json", "-", stdin=data).replace(b"standard input", log.encode()),
+                             check("stats", "--json", log))
+            self.assertEqual(check("params", "-", "--csv", stdin=data), params)
+
+
 class BoundedMemory(unittest.TestCase):
     """Neither distinct garbage tokens nor one huge line make the tool grow."""
 
