@@ -5,6 +5,8 @@ the headers' text; and the parameter tables, read from the table library."""
 
 import ctypes
 import re
+import shutil
+import subprocess
 
 import pytest
 
@@ -106,6 +108,18 @@ def test_table_library_reports_the_header_version(library):
     cdll.wendrake_version_number.argtypes = []
     assert cdll.wendrake_version_number() == major * 10000 + minor * 100 + patch
     assert params.library_version() == "%d.%d.%d" % (major, minor, patch)
+
+
+def test_table_library_exports_exactly_what_the_header_declares(library):
+    nm = shutil.which("nm")
+    if nm is None:
+        pytest.skip("no nm to list the library's symbols")
+    declared = set(re.findall(r"WENDRAKE_TABLE_API\s[^;(]*?\b(wendrake_\w+)\s*\(", TABLE_HEADER))
+    assert "wendrake_version_number" in declared  # the pattern still matches the header's style
+    listing = subprocess.run([nm, "-D", "--defined-only", _table.find_table_library()],
+                             capture_output=True, text=True, check=True).stdout
+    exported = {line.split()[-1] for line in listing.splitlines() if " T " in line}
+    assert exported == declared
 
 
 def test_parameter_tables_come_from_the_table_library(library):
