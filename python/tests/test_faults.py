@@ -258,8 +258,9 @@ class TestLogCutWhileItIsRead:
             try:
                 if any(os.readlink(os.path.join(fds, fd)) == str(log) for fd in os.listdir(fds)):
                     break
-            except OSError:
+            except OSError:  # a descriptor closed while it was looked at
                 pass
+            time.sleep(0.001)
         try:
             reader.send_signal(signal.SIGSTOP)
             os.truncate(log, len(data) // 3)

@@ -587,6 +587,7 @@ def run_while_truncated(args, log, keep):
                 break
         except OSError:  # a descriptor closed while it was looked at
             pass
+        time.sleep(0.001)
     try:
         tool.send_signal(signal.SIGSTOP)
         os.truncate(log, keep)
