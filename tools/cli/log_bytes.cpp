@@ -1,11 +1,13 @@
 #include "log_bytes.h"
 
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace wendrake_cli {
 namespace {
@@ -13,6 +15,7 @@ namespace {
 // Blocks that stay in the processor's cache while their lines are checked.
 constexpr size_t kReadBytes = size_t{64} << 10;
 constexpr size_t kHeadBytes = 8;
+constexpr size_t kPageBytes = 4096;
 
 // Occurrences of `c` in `bytes`: memchr's vector search skips the runs
 // between them.
@@ -42,7 +45,8 @@ bool LogBytes::Load(const LogReader& reader, std::string* error) {
   Reserve(expected + kReadBytes);
   for (;;) {
     Reserve(kReadBytes);
-    const ssize_t got = read(fd, kept_.get() + size_, kReadBytes);
+    Populate(kReadBytes);
+    const ssize_t got = read(fd, kept_ + size_, kReadBytes);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       *error = "cannot read " + reader.name() + ": " + std::strerror(errno);
@@ -51,7 +55,7 @@ bool LogBytes::Load(const LogReader& reader, std::string* error) {
     if (got == 0) break;
     const auto n = static_cast<size_t>(got);
     if (profile_.head.size() < kHeadBytes) {
-      profile_.head.append(kept_.get() + size_, std::min(n, kHeadBytes - profile_.head.size()));
+      profile_.head.append(kept_ + size_, std::min(n, kHeadBytes - profile_.head.size()));
     }
     profile_.bytes += n;
     Keep(n);
@@ -60,17 +64,38 @@ bool LogBytes::Load(const LogReader& reader, std::string* error) {
 }
 
 void LogBytes::Reserve(size_t bytes) {
-  if (capacity_ - size_ >= bytes) return;
-  const size_t capacity = std::max(size_ + bytes, capacity_ * 2);
-  std::unique_ptr<char[]> grown(new char[capacity]);  // left uninitialised: read into
-  if (size_ > 0) std::memcpy(grown.get(), kept_.get(), size_);
-  kept_ = std::move(grown);
-  capacity_ = capacity;
+  if (capacity_ - size_ < bytes) {
+    const size_t capacity = std::max(size_ + bytes, capacity_ * 2);
+    void* grown = mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (grown == MAP_FAILED) throw std::bad_alloc();
+    if (size_ > 0) std::memcpy(grown, kept_, size_);
+    if (kept_ != nullptr) munmap(kept_, capacity_);
+    kept_ = static_cast<char*>(grown);
+    capacity_ = capacity;
+    populated_ = size_;
+  }
+}
+
+void LogBytes::Populate(size_t bytes) {
+  // The pages about to be read into are made present a few megabytes at a
+  // time, rather than by a fault per page as the reads fill them (the faults
+  // cost more than the reading); only pages that will hold kept bytes are
+  // taken. This is memory, not the file: nothing here goes when the file
+  // shrinks. Kernels without MADV_POPULATE_WRITE fault the pages in.
+  constexpr size_t kPopulateBytes = size_t{4} << 20;
+  if (size_ + bytes > populated_ && populated_ < capacity_) {
+    const size_t to = std::min(capacity_, std::max(size_ + bytes, populated_ + kPopulateBytes));
+#ifdef MADV_POPULATE_WRITE
+    const size_t from = populated_ / kPageBytes * kPageBytes;  // madvise takes whole pages
+    if (madvise(kept_ + from, to - from, MADV_POPULATE_WRITE) != 0) populated_ = capacity_;
+#endif
+    populated_ = std::max(populated_, to);
+  }
 }
 
 void LogBytes::Keep(size_t n) {
   constexpr uint64_t kKeep = kKeptLineBytes + 1;
-  char* base = kept_.get();
+  char* base = kept_;
   const size_t end = size_ + n;
   size_t at = size_;     // start of the current line's bytes in the block
   size_t write = size_;  // where the next kept bytes go
@@ -123,6 +148,10 @@ InputProfile LogBytes::Profile() const {
   profile.carriageReturns += CountByte(kept, '\r');
   profile.nuls += CountByte(kept, '\0');
   return profile;
+}
+
+LogBytes::~LogBytes() {
+  if (kept_ != nullptr) munmap(kept_, capacity_);
 }
 
 }  // namespace wendrake_cli

@@ -9,7 +9,6 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -20,6 +19,7 @@ namespace wendrake_cli {
 class LogBytes {
  public:
   LogBytes() = default;
+  ~LogBytes();
   LogBytes(const LogBytes&) = delete;
   LogBytes& operator=(const LogBytes&) = delete;
 
@@ -27,7 +27,7 @@ class LogBytes {
   // from. False with a one-line `error` when it cannot be read.
   bool Load(const LogReader& reader, std::string* error);
 
-  std::string_view bytes() const { return {kept_.get(), size_}; }
+  std::string_view bytes() const { return {kept_, size_}; }
 
   // What the raw input held, as LogReader counts it, for WhyNoItems.
   InputProfile Profile() const;
@@ -35,15 +35,18 @@ class LogBytes {
  private:
   // Makes room for `bytes` more after the kept ones.
   void Reserve(size_t bytes);
+  // Makes the pages of the next `bytes` of that room present.
+  void Populate(size_t bytes);
   // Keeps the `n` bytes just read in after the kept ones, cutting the lines
   // that are too long.
   void Keep(size_t n);
 
   // The input, read straight in after the bytes kept so far (no copy of
   // each block), long lines shortened.
-  std::unique_ptr<char[]> kept_;
+  char* kept_ = nullptr;
   size_t size_ = 0;
   size_t capacity_ = 0;
+  size_t populated_ = 0;  // bytes whose pages are made present
   uint64_t lineBytes_ = 0;  // bytes of the current line so far, while reading
   // Counted while reading: the bytes and head, and the carriage returns and
   // NULs of the bytes cut off long lines. The rest is counted on demand in
