@@ -27,6 +27,8 @@ extern "C" {
 
 WENDRAKE_TABLE_API const char* wendrake_version(void) { return kVersion; }
 
+WENDRAKE_TABLE_API int wendrake_version_number(void) { return WENDRAKE_VERSION_NUMBER; }
+
 WENDRAKE_TABLE_API int wendrake_param_count(void) { return wendrake::kParamCount; }
 
 WENDRAKE_TABLE_API int wendrake_param_info(int slot, WendrakeParamInfo* info) {

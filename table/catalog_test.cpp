@@ -52,6 +52,10 @@ TEST(CatalogTest, BadArgumentsFailQuietly) {
   EXPECT_EQ(version, std::to_string(WENDRAKE_VERSION_MAJOR) + "." +
                          std::to_string(WENDRAKE_VERSION_MINOR) + "." +
                          std::to_string(WENDRAKE_VERSION_PATCH));
+  // The number orders releases as the string does: 0.2.0 is 200, 1.10.3 is 11003.
+  EXPECT_EQ(wendrake_version_number(), WENDRAKE_VERSION_MAJOR * 10000 + WENDRAKE_VERSION_MINOR * 100 +
+                                           WENDRAKE_VERSION_PATCH);
+  EXPECT_EQ(wendrake_version_number(), WENDRAKE_VERSION_NUMBER);
 }
 
 }  // namespace

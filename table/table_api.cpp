@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "params/module_types.h"
-#include "table/mapped_file.h"
+#include "table/log_file.h"
 #include "table/newlines.h"
 #include "table/table_builder.h"
 #include "table/table_reader.h"
@@ -178,13 +178,18 @@ WENDRAKE_TABLE_API int wendrake_table_from_file(const char* path, int moduleType
                                                 WendrakeTable** table) {
   if (path == nullptr) return WENDRAKE_ERROR_ARGUMENT;
   return Build(moduleType, flags, table, [&](wendrake::TableBuilder& builder) {
-    wendrake::MappedFile file;
-    const int result = file.Open(path);
+    wendrake::LogFile file;
+    int result = file.Open(path);
     if (result != WENDRAKE_OK) return result;
-    if (file.mapped()) {
-      builder.ReserveRows(CountLines(file.data(), file.size()));
-      builder.Feed(file.data(), file.size());
-      return static_cast<int>(WENDRAKE_OK);
+    // The columns of a regular file are sized once for its lines: a first
+    // pass counts them, from the page cache, for less than the columns would
+    // cost to grow by copying. A pipe is read once and its columns grow.
+    if (file.regular()) {
+      size_t lines = 1;
+      result = file.ReadAll([&](const char* block, size_t n) { lines += wendrake::CountNewlines(block, n); });
+      if (result != WENDRAKE_OK) return result;
+      if (!file.Rewind()) return static_cast<int>(WENDRAKE_ERROR_READ);
+      builder.ReserveRows(lines);
     }
     return file.ReadAll([&](const char* chunk, size_t n) { builder.Feed(chunk, n); });
   });

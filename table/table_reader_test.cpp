@@ -200,8 +200,8 @@ TEST(TableReaderTest, PiecesOfARoughLogMakeItsTable) {
   std::remove(path.c_str());
 }
 
-// Input that cannot be mapped (a pipe) is read in blocks; a line cut by a
-// block's end waits for its rest.
+// A pipe is read in blocks like a file; a line cut by a block's end waits
+// for its rest.
 TEST(TableReaderTest, PiecesOfAPipeMakeTheTable) {
   std::string log = "RegReport\tDM\tRxagc\tTxpower\n";
   for (int i = 0; i < 200000; ++i) log += "DM\t-" + std::to_string(i % 977) + "\t" + std::to_string(i % 5) + "\n";
@@ -228,6 +228,42 @@ TEST(TableReaderTest, PiecesOfAPipeMakeTheTable) {
   glued.ExpectEqual(whole);
   EXPECT_EQ(totals.lines, 200002);
   EXPECT_EQ(totals.unterminated, 1);
+}
+
+// A log truncated while it is read (rotated under the reader) ends at its
+// new end: the pieces are those of the log cut there, the line cut in two
+// ending it unterminated, and no signal is raised. The file is cut between
+// pieces, past what the reader has read, so the cut is the same every run.
+TEST(TableReaderTest, LogTruncatedWhileReadEndsWhereItWasCut) {
+  std::string log = "RegReport\tDM\tRxagc\tTxpower\n";
+  for (int i = 0; i < 100000; ++i) log += "DM\t-" + std::to_string(i % 977) + "\t" + std::to_string(i % 5) + "\n";
+  const size_t cut = 300003;  // within a line
+  ASSERT_NE(log[cut - 1], '\n');
+  const std::string shortened = log.substr(0, cut);
+  WendrakeTable* raw = nullptr;
+  ASSERT_EQ(wendrake_table_from_buffer(shortened.data(), shortened.size(), WENDRAKE_MODULE_B101, 0, &raw),
+            WENDRAKE_OK);
+  const TablePtr table(raw, wendrake_table_free);
+  Glued whole;
+  whole.Append(table.get(), 0);
+  for (const unsigned flags : {0u, unsigned{WENDRAKE_TABLE_READ_AHEAD}}) {
+    SCOPED_TRACE("flags " + std::to_string(flags));
+    const std::string path = WriteTemp("reader_truncated.log", log);
+    WendrakeTableReader* opened = nullptr;
+    ASSERT_EQ(wendrake_table_reader_open(path.c_str(), WENDRAKE_MODULE_B101, flags, 1000, &opened), WENDRAKE_OK);
+    const ReaderPtr reader(opened, wendrake_table_reader_free);
+    const WendrakeTable* piece = nullptr;
+    ASSERT_EQ(wendrake_table_reader_next(reader.get(), &piece), WENDRAKE_OK);
+    ASSERT_NE(piece, nullptr);
+    Glued glued;
+    glued.Append(piece, 0);
+    ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(cut)), 0);
+    const PieceTotals rest = ReadPieces(reader.get(), 0, 1000, &glued);
+    glued.ExpectEqual(whole);
+    EXPECT_EQ(rest.lines, wendrake_table_lines(table.get()));
+    EXPECT_EQ(rest.unterminated, 1);
+    std::remove(path.c_str());
+  }
 }
 
 TEST(TableReaderTest, EmptyLogsAndBadArguments) {

@@ -2,7 +2,10 @@
 // functions: every cell is checked against the per-item path.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/host.h"
@@ -302,6 +306,41 @@ TEST(TableTest, FileAndBufferGiveTheSameTable) {
                          : a.type == WENDRAKE_COLUMN_INT16                                  ? 2
                                                                                             : 4;
     EXPECT_EQ(std::memcmp(a.data, b.data, width * static_cast<size_t>(a.length)), 0) << a.name;
+  }
+  std::remove(path.c_str());
+}
+
+// A file truncated while wendrake_table_from_file reads it (a log rotated
+// under the reader): whenever the cut comes, the call succeeds with the table
+// of the lines read before it, never a signal. The cut comes from a second
+// thread at a moment that varies; what is checked holds for every moment.
+TEST(TableTest, FileTruncatedWhileReadGivesTheLinesReadBeforeTheCut) {
+  std::string log = "RegReport\tDM\tRxagc\tTxpower\n";
+  for (int i = 0; i < 400000; ++i) log += "DM\t-" + std::to_string(i % 977) + "\t" + std::to_string(i % 5) + "\n";
+  const TablePtr full = FromBuffer(log);
+  const std::map<std::string, WendrakeColumn> fullColumns = Columns(full.get());
+  const std::string path = testing::TempDir() + "table_truncated.log";
+  for (const int delayMicros : {0, 200, 2000, 20000}) {
+    SCOPED_TRACE("cut after " + std::to_string(delayMicros) + " us");
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << log;
+    std::thread cutter([&] {
+      std::this_thread::sleep_for(std::chrono::microseconds(delayMicros));
+      EXPECT_EQ(truncate(path.c_str(), 1000), 0);
+    });
+    WendrakeTable* raw = nullptr;
+    const int result = wendrake_table_from_file(path.c_str(), WENDRAKE_MODULE_B101, 0, &raw);
+    cutter.join();
+    ASSERT_EQ(result, WENDRAKE_OK);
+    const TablePtr table(raw, wendrake_table_free);
+    const int64_t rows = wendrake_table_rows(table.get());
+    ASSERT_LE(rows, wendrake_table_rows(full.get()));
+    EXPECT_LE(wendrake_table_lines(table.get()), wendrake_table_lines(full.get()));
+    // Row for row, the items are the first items of the whole log.
+    for (const char* name : {"line", "code"}) {
+      const WendrakeColumn column = Columns(table.get()).at(name);
+      const size_t width = column.type == WENDRAKE_COLUMN_INT64 ? 8 : 4;
+      EXPECT_EQ(std::memcmp(column.data, fullColumns.at(name).data, width * static_cast<size_t>(rows)), 0) << name;
+    }
   }
   std::remove(path.c_str());
 }

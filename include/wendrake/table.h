@@ -2,16 +2,41 @@
  * wendrake table library: whole logs decoded into columns, and what the
  * decoder knows about its parameters, for tools and bindings.
  *
- * Conventions:
- *  1. A table is built by one call and released by one call; its columns are
- *     read-only arrays owned by it. A reader hands out the pieces of a log one
- *     after the other; each lives until the next. Separate tables and readers
- *     may be used on separate threads; the catalogue functions may be called
- *     from any thread.
- *  2. Strings returned are zero-terminated and owned by the library; never
- *     free them.
- *  3. Functions that can fail return a negative result code (or NULL) and
- *     print nothing.
+ * Contract of this interface:
+ *  1. Handles. A WendrakeTable comes from wendrake_table_from_file or
+ *     wendrake_table_from_buffer and is released by wendrake_table_free. A
+ *     WendrakeTableReader comes from wendrake_table_reader_open or
+ *     wendrake_table_reader_from_buffer and is released by
+ *     wendrake_table_reader_free. Both free functions ignore NULL; nothing
+ *     else is freed by the caller.
+ *  2. Pointers handed out. Everything a table hands out (column names, data
+ *     and categories of WendrakeColumn, the arrays of WendrakeSettings and
+ *     WendrakeParamBlock) belongs to the table and stays valid until
+ *     wendrake_table_free. A reader's piece, and everything it hands out,
+ *     stays valid until the next wendrake_table_reader_next on that reader or
+ *     wendrake_table_reader_free; a piece is never passed to
+ *     wendrake_table_free. The buffer given to wendrake_table_from_buffer is
+ *     read during the call only; the one given to
+ *     wendrake_table_reader_from_buffer is read as pieces are asked for, so
+ *     the caller keeps it until wendrake_table_reader_free.
+ *  3. Static strings. wendrake_error_message, wendrake_version,
+ *     wendrake_message_name, wendrake_channel_name and the names of
+ *     WendrakeParamInfo point to constant zero-terminated text of the
+ *     library, valid while it is loaded; never free or write them.
+ *  4. Structs the caller provides (WendrakeColumn, WendrakeSettings,
+ *     WendrakeParamBlock, WendrakeParamInfo) are filled in whole on success
+ *     and left alone on failure. Their layout is pinned below.
+ *  5. Threads. Separate tables and readers may be used on separate threads;
+ *     one table may be read by many threads at once (nothing it hands out
+ *     changes), one reader by one thread at a time. The catalogue and name
+ *     functions may be called from any thread.
+ *  6. Files are read with read(2), never mapped: a log truncated while it is
+ *     read (log rotation) ends at its new end, and the lines read so far make
+ *     the table; it raises no signal.
+ *  7. Result codes. Functions that can fail return WENDRAKE_OK (0) or a
+ *     negative WENDRAKE_ERROR_* code, or NULL, and print nothing;
+ *     wendrake_error_message names a code. On WENDRAKE_ERROR_OPEN and _READ,
+ *     errno says why. The catalogue's wendrake_param_info returns 0 or -1.
  */
 #ifndef WENDRAKE_TABLE_H
 #define WENDRAKE_TABLE_H
@@ -243,6 +268,11 @@ WENDRAKE_TABLE_API const char* wendrake_channel_name(uint16_t logCode);
 /* The library's version, "MAJOR.MINOR.PATCH". */
 WENDRAKE_TABLE_API const char* wendrake_version(void);
 
+/* The library's version as one number, MAJOR * 10000 + MINOR * 100 + PATCH:
+ * WENDRAKE_VERSION_NUMBER of the header the library was built with, which a
+ * caller compares with its own to find a library older than its header. */
+WENDRAKE_TABLE_API int wendrake_version_number(void);
+
 /* Number of parameter slots (WENDRAKE_PARAM_COUNT). */
 WENDRAKE_TABLE_API int wendrake_param_count(void);
 
@@ -251,6 +281,50 @@ WENDRAKE_TABLE_API int wendrake_param_info(int slot, WendrakeParamInfo* info);
 
 /* Slot of a parameter identifier, or -1 when no slot holds it. */
 WENDRAKE_TABLE_API int wendrake_param_slot(uint32_t paramId);
+
+/* ---- Layout ---------------------------------------------------------------- */
+
+/* The structs a caller receives or fills are part of the binary interface,
+ * laid out in the platform's natural alignment: pinned here on every
+ * compiler, C99 included (hence the array-size trick instead of
+ * _Static_assert), for 64-bit pointers and for the two 32-bit layouts
+ * (int64_t aligned to 8 bytes, as on 32-bit Windows and ARM; to 4 bytes, as
+ * on i386 Linux). WENDRAKE_TABLE_PIN picks the value of the host's layout. */
+#if UINTPTR_MAX > 0xFFFFFFFFu
+#define WENDRAKE_TABLE_PIN(ptr64, ptr32, i386) (ptr64)
+#elif defined(__i386__) && !defined(_WIN32)
+#define WENDRAKE_TABLE_PIN(ptr64, ptr32, i386) (i386)
+#else
+#define WENDRAKE_TABLE_PIN(ptr64, ptr32, i386) (ptr32)
+#endif
+#define WENDRAKE_TABLE_LAYOUT_CHECK(name, cond) typedef char wendrake_table_layout_##name[(cond) ? 1 : -1]
+WENDRAKE_TABLE_LAYOUT_CHECK(param_info_size, sizeof(WendrakeParamInfo) == WENDRAKE_TABLE_PIN(32, 20, 20));
+WENDRAKE_TABLE_LAYOUT_CHECK(param_info_id, offsetof(WendrakeParamInfo, id) == WENDRAKE_TABLE_PIN(0, 0, 0));
+WENDRAKE_TABLE_LAYOUT_CHECK(param_info_slot, offsetof(WendrakeParamInfo, slot) == WENDRAKE_TABLE_PIN(4, 4, 4));
+WENDRAKE_TABLE_LAYOUT_CHECK(param_info_scale, offsetof(WendrakeParamInfo, scale) == WENDRAKE_TABLE_PIN(8, 8, 8));
+WENDRAKE_TABLE_LAYOUT_CHECK(param_info_name, offsetof(WendrakeParamInfo, name) == WENDRAKE_TABLE_PIN(16, 12, 12));
+WENDRAKE_TABLE_LAYOUT_CHECK(param_info_record, offsetof(WendrakeParamInfo, record) == WENDRAKE_TABLE_PIN(24, 16, 16));
+WENDRAKE_TABLE_LAYOUT_CHECK(column_size, sizeof(WendrakeColumn) == WENDRAKE_TABLE_PIN(48, 32, 32));
+WENDRAKE_TABLE_LAYOUT_CHECK(column_name, offsetof(WendrakeColumn, name) == WENDRAKE_TABLE_PIN(0, 0, 0));
+WENDRAKE_TABLE_LAYOUT_CHECK(column_type, offsetof(WendrakeColumn, type) == WENDRAKE_TABLE_PIN(8, 4, 4));
+WENDRAKE_TABLE_LAYOUT_CHECK(column_paramId, offsetof(WendrakeColumn, paramId) == WENDRAKE_TABLE_PIN(12, 8, 8));
+WENDRAKE_TABLE_LAYOUT_CHECK(column_data, offsetof(WendrakeColumn, data) == WENDRAKE_TABLE_PIN(16, 12, 12));
+WENDRAKE_TABLE_LAYOUT_CHECK(column_length, offsetof(WendrakeColumn, length) == WENDRAKE_TABLE_PIN(24, 16, 16));
+WENDRAKE_TABLE_LAYOUT_CHECK(column_categories, offsetof(WendrakeColumn, categories) == WENDRAKE_TABLE_PIN(32, 24, 24));
+WENDRAKE_TABLE_LAYOUT_CHECK(column_categoryCount,
+                            offsetof(WendrakeColumn, categoryCount) == WENDRAKE_TABLE_PIN(40, 28, 28));
+WENDRAKE_TABLE_LAYOUT_CHECK(settings_size, sizeof(WendrakeSettings) == WENDRAKE_TABLE_PIN(32, 24, 20));
+WENDRAKE_TABLE_LAYOUT_CHECK(settings_count, offsetof(WendrakeSettings, count) == WENDRAKE_TABLE_PIN(0, 0, 0));
+WENDRAKE_TABLE_LAYOUT_CHECK(settings_rows, offsetof(WendrakeSettings, rows) == WENDRAKE_TABLE_PIN(8, 8, 8));
+WENDRAKE_TABLE_LAYOUT_CHECK(settings_ids, offsetof(WendrakeSettings, ids) == WENDRAKE_TABLE_PIN(16, 12, 12));
+WENDRAKE_TABLE_LAYOUT_CHECK(settings_values, offsetof(WendrakeSettings, values) == WENDRAKE_TABLE_PIN(24, 16, 16));
+WENDRAKE_TABLE_LAYOUT_CHECK(param_block_size, sizeof(WendrakeParamBlock) == WENDRAKE_TABLE_PIN(32, 24, 20));
+WENDRAKE_TABLE_LAYOUT_CHECK(param_block_data, offsetof(WendrakeParamBlock, data) == WENDRAKE_TABLE_PIN(0, 0, 0));
+WENDRAKE_TABLE_LAYOUT_CHECK(param_block_stride, offsetof(WendrakeParamBlock, stride) == WENDRAKE_TABLE_PIN(8, 8, 4));
+WENDRAKE_TABLE_LAYOUT_CHECK(param_block_columns,
+                            offsetof(WendrakeParamBlock, columns) == WENDRAKE_TABLE_PIN(16, 16, 12));
+WENDRAKE_TABLE_LAYOUT_CHECK(param_block_ids, offsetof(WendrakeParamBlock, ids) == WENDRAKE_TABLE_PIN(24, 20, 16));
+#undef WENDRAKE_TABLE_LAYOUT_CHECK
 
 #ifdef __cplusplus
 }

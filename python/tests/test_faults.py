@@ -1,8 +1,10 @@
 """Inputs that once lost data or were misreported, one class per fault."""
 
 import os
+import signal
 import subprocess
 import sys
+import time
 import tracemalloc
 
 import pytest
@@ -231,3 +233,41 @@ class TestDecodeManyArguments:
 
         with pytest.raises(TypeError, match="list of paths"):
             decode_many(str(tmp_path / "drive.log"))
+
+
+class TestLogCutWhileItIsRead:
+    """A log truncated while Table(path) reads it (log rotation) once killed
+    the process with SIGBUS; it gives the table of the lines read so far."""
+
+    SCRIPT = ("import sys, wendrake.columns as c\n"
+              "t = c.Table(sys.argv[1])\n"
+              "line = t.column('line')\n"
+              "print(t.rows, t.lines, int(line[-1]) if t.rows else 0, bool((line[1:] > line[:-1]).all()))\n")
+
+    def test_the_process_survives_and_keeps_a_prefix(self, tmp_path, library):
+        sample = (SOURCE / "examples" / "sample_drive.log").read_bytes()
+        data = sample * (24 * 2**20 // len(sample))
+        log = tmp_path / "rotated.log"
+        log.write_bytes(data)
+        reader = subprocess.Popen([sys.executable, "-c", self.SCRIPT, str(log)], env=module_env(library),
+                                  stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        # Once the process has the log open, it is stopped, the log cut to a
+        # third, and the process let go on.
+        fds, deadline = "/proc/%d/fd" % reader.pid, time.monotonic() + 60
+        while reader.poll() is None and time.monotonic() < deadline:
+            try:
+                if any(os.readlink(os.path.join(fds, fd)) == str(log) for fd in os.listdir(fds)):
+                    break
+            except OSError:  # a descriptor closed while it was looked at
+                pass
+            time.sleep(0.001)
+        try:
+            reader.send_signal(signal.SIGSTOP)
+            os.truncate(log, len(data) // 3)
+        finally:
+            reader.send_signal(signal.SIGCONT)
+        out, err = reader.communicate(timeout=120)
+        assert reader.returncode == 0, err.decode(errors="replace")
+        rows, lines, last_line, ascending = out.decode().split()
+        assert int(lines) <= data.count(b"\n") + 1 and int(last_line) <= int(lines)
+        assert ascending == "True"
