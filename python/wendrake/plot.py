@@ -10,9 +10,9 @@ import os
 import re
 import tempfile
 
+from . import params
 from .dataframe import to_dataframe
 from .decoder import decode_file
-from .summary import AT_CONNECTED
 
 # Panels: (title, unit, [(column, label, colour, line width)]).
 PANELS = (
@@ -31,9 +31,9 @@ PANELS = (
                                   ("Rlptx_Rate", "1x RLP Tx", "#aec7e8", 1.0)]),
 )
 
-# EV-DO access terminal states as the "AT_State" column reports them.
-AT_STATES = {0: ("inactive", "#e0e0e0"), 1: ("acquisition", "#fde0a0"), 2: ("sync", "#fbc870"),
-             3: ("idle", "#a6cee3"), 4: ("access", "#fdae61"), 5: ("connected", "#4daf4a")}
+# Colours of the EV-DO states (params.EVDO_STATES), by name.
+STATE_COLOURS = {"inactive": "#e0e0e0", "idle": "#a6cee3", "connected": "#4daf4a"}
+CONNECTED = "connected"
 
 _EVENT_NAME = re.compile(r"<EventName>([^<]*)</EventName>")
 
@@ -93,8 +93,8 @@ def plot_kpis(source, output=None, *, module=0xB101, library=None, title=None, d
                 ax.plot(values.index, values.to_numpy(), color=colour, lw=width, label=label)
                 drawn.append(values)
         for start, end, state in spans:
-            if state == AT_CONNECTED:
-                ax.axvspan(start, end, color=AT_STATES[AT_CONNECTED][1], alpha=0.12, lw=0)
+            if state == CONNECTED:
+                ax.axvspan(start, end, color=STATE_COLOURS[CONNECTED], alpha=0.12, lw=0)
         for when, _ in events:
             ax.axvline(when, color="#555555", lw=0.6, ls=(0, (3, 3)), alpha=0.6)
         if drawn:
@@ -185,26 +185,35 @@ def _distance(start, end):
 
 
 def _state_spans(df):
-    """(start, end, AT state) runs of the EV-DO state over the log."""
-    if "AT_State" not in df or not df["AT_State"].notna().any():
+    """(start, end, state name) runs of the EV-DO state over the log: the
+    "evdo_state" column, or the EvdoState word the items set, named by
+    params.EVDO_STATES."""
+    if "evdo_state" in df:
+        states = df["evdo_state"].dropna()
+        names = [str(v) for v in states.to_numpy()]
+    elif "EvdoState" in df:
+        states = df["EvdoState"].dropna()
+        known = params.EVDO_STATES
+        names = [known[int(v)] if 0 <= v < len(known) else "state %d" % v for v in states.to_numpy()]
+    else:
         return []
-    states = df["AT_State"].dropna()
+    if not names:
+        return []
     times = list(states.index)
-    values = [int(v) & 0xFF for v in states.to_numpy()]  # as the decoder reads it
     end_of_log = df.index.max()
     spans = []
-    start, state = times[0], values[0]
-    for when, value in zip(times[1:], values[1:]):
-        if value != state:
+    start, state = times[0], names[0]
+    for when, name in zip(times[1:], names[1:]):
+        if name != state:
             spans.append((start, when, state))
-            start, state = when, value
+            start, state = when, name
     spans.append((start, end_of_log, state))
     return spans
 
 
 def _draw_state_strip(ax, spans, events, extent):
     for start, end, state in spans:
-        label, colour = AT_STATES.get(state, ("state %d" % state, "#cccccc"))
+        label, colour = state, STATE_COLOURS.get(state, "#cccccc")
         ax.axvspan(start, end, ymin=0, ymax=1, color=colour, lw=0)
         # Name the state inside its band when the band is wide enough to read.
         if _distance(start, end) / extent > 0.035:
