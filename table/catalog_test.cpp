@@ -65,7 +65,9 @@ TEST(CatalogTest, UnitsOfKnownParameters) {
   for (int slot = 0; slot < wendrake_param_count(); ++slot) {
     WendrakeParamInfo info{};
     ASSERT_EQ(wendrake_param_info(slot, &info), 0);
-    if (info.unit != nullptr) EXPECT_NE(info.name, nullptr) << slot;
+    if (info.unit != nullptr) {
+      EXPECT_NE(info.name, nullptr) << slot;
+    }
   }
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/sample_log.h"
 #include "wendrake/table.h"
 
 namespace {
@@ -89,6 +90,33 @@ TEST(EvdoStateTest, TallyOfAWholeTableAndOfItsPiecesAgree) {
     wendrake_table_reader_free(reader);
     ExpectTheDrive(pieces);
   }
+}
+
+// On the sample drive the column is the state word the items carry, and the
+// tally's durations cover the drive from the first state on.
+TEST(EvdoStateTest, SampleDriveColumnFollowsTheStateWord) {
+  const std::string log = wendrake_test::SampleLog();
+  ASSERT_FALSE(log.empty());
+  WendrakeTable* raw = nullptr;
+  ASSERT_EQ(wendrake_table_from_buffer(log.data(), log.size(), WENDRAKE_MODULE_B101, 0, &raw), WENDRAKE_OK);
+  const TablePtr table(raw, wendrake_table_free);
+  const auto* states = static_cast<const int32_t*>(ColumnNamed(table.get(), "evdo_state").data);
+  const auto* words = static_cast<const double*>(ColumnNamed(table.get(), "EvdoState").data);
+  const auto* clock = static_cast<const int64_t*>(ColumnNamed(table.get(), "clock_ms").data);
+  const int64_t rows = wendrake_table_rows(table.get());
+  int64_t firstState = -1, changes = 0;
+  for (int64_t row = 0; row < rows; ++row) {
+    ASSERT_EQ(states[row], words[row] == words[row] ? static_cast<int32_t>(words[row]) : -1) << row;
+    if (firstState < 0 && states[row] >= 0) firstState = row;
+    changes += row > 0 && states[row - 1] >= 0 && states[row] != states[row - 1];
+  }
+  WendrakeEvdoTally tally;
+  wendrake_evdo_tally_start(&tally);
+  wendrake_evdo_tally_add(&tally, table.get());
+  EXPECT_EQ(tally.changes, changes);
+  EXPECT_GT(changes, 2);
+  const double total = tally.seconds[0] + tally.seconds[1] + tally.seconds[2];
+  EXPECT_NEAR(total, static_cast<double>(clock[rows - 1] - clock[firstState]) / 1000, 1e-6);
 }
 
 TEST(EvdoStateTest, NamesAndBadArguments) {

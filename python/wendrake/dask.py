@@ -108,5 +108,5 @@ def table_meta():
         columns[params.name(pid)] = np.array([], dtype=np.float64)
     for name in TABLE_COLUMNS[:-1]:  # the position
         columns[name] = np.array([], dtype=np.float64)
-    columns["evdo_state"] = pd.Categorical([], categories=params.EVDO_STATES)
+    columns["evdo_state"] = np.array([], dtype=object)
     return pd.DataFrame(columns, index=pd.DatetimeIndex([], name="time"))

@@ -43,12 +43,7 @@ def to_dataframe(source, module=0xB101, *, library=None, carried=True, all_param
 
 
 def _with_units(frame):
-    """The frame, its "evdo_state" column a categorical of the states in
-    their order, and attrs["units"] naming each column's unit."""
-    if "evdo_state" in frame:
-        import pandas as pd
-
-        frame["evdo_state"] = pd.Categorical(frame["evdo_state"], categories=params.EVDO_STATES)
+    """The frame, with attrs["units"] naming each column's unit."""
     units = {params.name(pid): text for pid, text in params.UNITS.items()}
     units.update(params.POSITION_UNITS)
     frame.attrs["units"] = {column: units[column] for column in frame.columns if column in units}
