@@ -5,6 +5,10 @@
 namespace wendrake {
 
 void AddEvdoRows(const int32_t* states, const int64_t* clockMs, int64_t rows, WendrakeEvdoTally* tally) {
+  // A tally that was never started holds anything: its states are checked
+  // before they index the durations.
+  if (EvdoStateOfWord(tally->state) == kNoEvdoState) tally->state = kNoEvdoState;
+  if (EvdoStateOfWord(tally->clockState) == kNoEvdoState) tally->clockState = kNoEvdoState;
   for (int64_t row = 0; row < rows; ++row) {
     const int32_t state = states[row];
     if (state != kNoEvdoState && tally->state != kNoEvdoState && state != tally->state) ++tally->changes;

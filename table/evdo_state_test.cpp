@@ -130,6 +130,14 @@ TEST(EvdoStateTest, NamesAndBadArguments) {
   EXPECT_EQ(wendrake_evdo_tally_add(nullptr, table.get()), WENDRAKE_ERROR_ARGUMENT);
   EXPECT_EQ(wendrake_evdo_tally_add(&tally, nullptr), WENDRAKE_ERROR_ARGUMENT);
   wendrake_evdo_tally_start(nullptr);  // ignored
+  // A tally never started writes no time outside its own durations.
+  WendrakeEvdoTally garbage;
+  garbage.state = garbage.clockState = 1 << 20;
+  garbage.clockMs = 0;
+  garbage.changes = 0;
+  garbage.seconds[0] = garbage.seconds[1] = garbage.seconds[2] = 0;
+  EXPECT_EQ(wendrake_evdo_tally_add(&garbage, table.get()), WENDRAKE_OK);
+  EXPECT_EQ(garbage.changes, 3);
 }
 
 }  // namespace
