@@ -62,9 +62,12 @@ def test_evdo_durations_and_changes_agree(cli, library, report):
     # Its bands are labelled by those names (the event names above are annotations).
     from matplotlib.text import Annotation
 
-    strip = plot_kpis(SAMPLE, library=library).axes[0]
-    labels = {t.get_text() for t in strip.texts if not isinstance(t, Annotation)}
+    figure = plot_kpis(SAMPLE, library=library)
+    labels = {t.get_text() for t in figure.axes[0].texts if not isinstance(t, Annotation)}
     assert labels == set(params.EVDO_STATES)
+    # The panels' units are the catalogue's.
+    assert [ax.get_ylabel() for ax in figure.axes[1:]] == [
+        "Rx AGC\n(dBm)", "Tx power\n(dBm)", "Ec/Io\n(dB)", "C/I and SINR\n(dB)", "RLP throughput\n(kbit/s)"]
 
 
 def test_evdo_state_of_each_item_agrees(cli, frame, report):

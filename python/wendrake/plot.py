@@ -14,21 +14,22 @@ from . import params
 from .dataframe import to_dataframe
 from .decoder import decode_file
 
-# Panels: (title, unit, [(column, label, colour, line width)]).
+# Panels: (title, [(column, label, colour, line width)]); a panel's unit is
+# its columns' unit in the parameter catalogue.
 PANELS = (
-    ("Rx AGC", "dBm", [("Rxagc", "1x Rx AGC", "#1f77b4", 1.4),
-                       ("RxAGC0", "EV-DO Rx AGC0", "#ff7f0e", 0.9),
-                       ("RxAGC1", "EV-DO Rx AGC1", "#2ca02c", 0.9)]),
-    ("Tx power", "dBm", [("Txpower", "1x Tx power", "#d62728", 1.4),
-                         ("TxPilotPower", "EV-DO Tx pilot power", "#9467bd", 0.9)]),
-    ("Ec/Io", "dB", [("Total_EcIo", "total Ec/Io", "#1f77b4", 1.4),
-                     ("ReferenceEcIo", "reference Ec/Io", "#7f7f7f", 0.8)]),
-    ("C/I and SINR", "dB", [("Total_C/I", "EV-DO C/I", "#ff7f0e", 1.4),
-                            ("Total_SINR", "EV-DO SINR", "#8c564b", 0.9)]),
-    ("RLP throughput", "kbit/s", [("EV_RxRLPThroughput", "EV-DO RLP Rx", "#2ca02c", 1.4),
-                                  ("EV_TxRLPThroughput", "EV-DO RLP Tx", "#98df8a", 1.0),
-                                  ("Rlprx_Rate", "1x RLP Rx", "#1f77b4", 1.2),
-                                  ("Rlptx_Rate", "1x RLP Tx", "#aec7e8", 1.0)]),
+    ("Rx AGC", [("Rxagc", "1x Rx AGC", "#1f77b4", 1.4),
+                ("RxAGC0", "EV-DO Rx AGC0", "#ff7f0e", 0.9),
+                ("RxAGC1", "EV-DO Rx AGC1", "#2ca02c", 0.9)]),
+    ("Tx power", [("Txpower", "1x Tx power", "#d62728", 1.4),
+                  ("TxPilotPower", "EV-DO Tx pilot power", "#9467bd", 0.9)]),
+    ("Ec/Io", [("Total_EcIo", "total Ec/Io", "#1f77b4", 1.4),
+               ("ReferenceEcIo", "reference Ec/Io", "#7f7f7f", 0.8)]),
+    ("C/I and SINR", [("Total_C/I", "EV-DO C/I", "#ff7f0e", 1.4),
+                      ("Total_SINR", "EV-DO SINR", "#8c564b", 0.9)]),
+    ("RLP throughput", [("EV_RxRLPThroughput", "EV-DO RLP Rx", "#2ca02c", 1.4),
+                        ("EV_TxRLPThroughput", "EV-DO RLP Tx", "#98df8a", 1.0),
+                        ("Rlprx_Rate", "1x RLP Rx", "#1f77b4", 1.2),
+                        ("Rlptx_Rate", "1x RLP Tx", "#aec7e8", 1.0)]),
 )
 
 # Colours of the EV-DO states (params.EVDO_STATES), by name.
@@ -85,7 +86,8 @@ def plot_kpis(source, output=None, *, module=0xB101, library=None, title=None, d
     spans = _state_spans(df)
     x_extent = _distance(df.index.min(), df.index.max()) if len(df) else 0.0
     _draw_state_strip(strip, spans, events, x_extent or 1.0)
-    for ax, (panel, unit, series) in zip(axes, PANELS):
+    for ax, (panel, series) in zip(axes, PANELS):
+        unit = _unit_of(series)
         drawn = []
         for column, label, colour, width in series:
             if column in df and df[column].notna().any():
@@ -103,7 +105,7 @@ def plot_kpis(source, output=None, *, module=0xB101, library=None, title=None, d
             high = max(v.max() for v in drawn)
             extent = (high - low) or 1.0
             ax.set_ylim(low - 0.08 * extent, high + 0.45 * extent)
-        ax.set_ylabel("%s\n(%s)" % (panel, unit))
+        ax.set_ylabel("%s\n(%s)" % (panel, unit) if unit else panel)
         ax.grid(True, color="#dddddd", lw=0.5)
         if drawn:
             ax.legend(loc="upper left", fontsize=8, ncol=len(series), framealpha=0.85)
@@ -130,6 +132,13 @@ def plot_kpis(source, output=None, *, module=0xB101, library=None, title=None, d
     if output is not None:
         _save(fig, output, image_format)
     return fig
+
+
+def _unit_of(series):
+    """The unit the catalogue gives the panel's columns (one for them all)."""
+    units = {name: params.UNITS.get(pid) for pid, name in params.NAMES.items()}
+    found = {units.get(column) for column, _, _, _ in series}
+    return found.pop() if len(found) == 1 else None
 
 
 def _check_output(output, log):

@@ -225,10 +225,10 @@
     }
     shade(root, 26);
     data.evdo_states.forEach(function (name, k) {
-      var seconds = data.evdo_seconds[k];
+      var seconds = Math.round(data.evdo_seconds[k]);  // whole seconds, so never "60 s"
       root.appendChild(svg('rect', { x: PAD + k * 200, y: 30, width: 10, height: 10, fill: STATE_COLOURS[k] }));
       root.appendChild(text(svg('text', { x: PAD + k * 200 + 14, y: 39, class: 'axis' }),
-                            name + ' ' + Math.floor(seconds / 60) + ' min ' + Math.round(seconds % 60) + ' s'));
+                            name + ' ' + Math.floor(seconds / 60) + ' min ' + seconds % 60 + ' s'));
     });
   }
 
