@@ -281,7 +281,8 @@ class Table:
         return {name: c[1] for name, c in self._columns.items() if c[1]}
 
     def categories(self, name):
-        """The names a category column's codes stand for ("record", "event_name", "message")."""
+        """The names a category column's codes stand for ("record", "event_name", "message",
+        "evdo_state")."""
         return self._columns[name][4]
 
     def column(self, name):
