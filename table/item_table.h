@@ -47,6 +47,7 @@ struct ItemTable {
   ColumnBuffer<double> heading;
   ColumnBuffer<double> satellites;
   ColumnBuffer<double> fixAge;
+  ColumnBuffer<int32_t> evdoState;     // the EV-DO state at the item (evdo_state.h), or -1
   std::vector<ParamColumn> params;    // in slot order
   ParamBlock paramBlock;              // in the order parameters first had a value
 
@@ -75,6 +76,7 @@ struct ItemTable {
     f(line), f(record), f(code), f(direction), f(stampSeconds), f(stampMicros), f(clockMs);
     f(logCode), f(messageType), f(subCode), f(event), f(eventName), f(message);
     f(latitude), f(longitude), f(altitude), f(speed), f(heading), f(satellites), f(fixAge);
+    f(evdoState);
   }
   template <typename F>
   void ForEachSettingsColumn(F&& f) {

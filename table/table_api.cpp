@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "params/module_types.h"
+#include "table/evdo_state.h"
 #include "table/log_file.h"
 #include "table/newlines.h"
 #include "table/table_builder.h"
@@ -23,6 +24,7 @@ struct WendrakeTable {
   std::vector<const char*> recordNames;
   std::vector<const char*> eventNames;
   std::vector<const char*> messageNames;
+  std::vector<const char*> evdoStateNames;
   std::vector<uint32_t> blockIds;  // parameter of each column of the block
 };
 
@@ -79,6 +81,11 @@ void Describe(WendrakeTable* table) {
   c.push_back(Column("heading", WENDRAKE_COLUMN_FLOAT64, t.heading));
   c.push_back(Column("satellites", WENDRAKE_COLUMN_FLOAT64, t.satellites));
   c.push_back(Column("fix_age", WENDRAKE_COLUMN_FLOAT64, t.fixAge));
+  table->evdoStateNames.clear();
+  for (int state = 0; state < WENDRAKE_EVDO_STATE_COUNT; ++state) {
+    table->evdoStateNames.push_back(wendrake_evdo_state_name(state));
+  }
+  c.push_back(Category("evdo_state", t.evdoState, table->evdoStateNames));
   table->blockIds.resize(t.params.size());
   for (const wendrake::ItemTable::ParamColumn& param : t.params) {
     c.push_back(WendrakeColumn{param.name.c_str(), WENDRAKE_COLUMN_FLOAT64, param.id, param.values,
@@ -279,6 +286,24 @@ WENDRAKE_TABLE_API int wendrake_table_column(const WendrakeTable* table, int ind
     return WENDRAKE_ERROR_ARGUMENT;
   }
   *column = table->columns[static_cast<size_t>(index)];
+  return WENDRAKE_OK;
+}
+
+}  // extern "C"
+
+extern "C" {
+
+WENDRAKE_TABLE_API void wendrake_evdo_tally_start(WendrakeEvdoTally* tally) {
+  if (tally == nullptr) return;
+  *tally = WendrakeEvdoTally{};
+  tally->clockMs = wendrake::ItemTable::kNoClock;
+  tally->state = tally->clockState = wendrake::kNoEvdoState;
+}
+
+WENDRAKE_TABLE_API int wendrake_evdo_tally_add(WendrakeEvdoTally* tally, const WendrakeTable* table) {
+  if (tally == nullptr || table == nullptr) return WENDRAKE_ERROR_ARGUMENT;
+  const wendrake::ItemTable& t = *table->items;
+  wendrake::AddEvdoRows(t.evdoState.data(), t.clockMs.data(), static_cast<int64_t>(t.rows()), tally);
   return WENDRAKE_OK;
 }
 

@@ -8,6 +8,7 @@
 #include "params/param_scales.h"
 #include "params/param_table.h"
 #include "params/record_type.h"
+#include "table/evdo_state.h"
 #include "text/tab_fields.h"
 #include "text/words.h"
 
@@ -235,6 +236,7 @@ void TableBuilder::AddRow(std::string_view lineText) {
   t.eventName.push_back(isEvent ? EventName(lineText) : -1);
   t.message.push_back(isLayer3 ? MessageName(item.msgCode) : -1);
   AddPosition(clockMs);
+  AddEvdoState(item, type);
   AddParams(item);
 }
 
@@ -399,6 +401,17 @@ void TableBuilder::ReadGps(std::string_view lineText) {
   } else if (first == "RegReport" && words.Next() == "GPS") {
     gps_.Register(lineText);
   }
+}
+
+void TableBuilder::AddEvdoState(const ReportItem& item, int32_t type) {
+  // Only the layer-3 and EV-DO status decoders report the state word.
+  if (type == kRecordCL3 || type == kRecordCEVS) {
+    constexpr int kSlot = SlotOfParam(WENDRAKE_PARAM_EVDO_STATE);
+    for (int i = 0; i < item.curParamCount; ++i) {
+      if (SlotIndexOf(item.curParamList[i]) == kSlot) evdoState_ = EvdoStateOfWord(item.paramSlots[kSlot].value);
+    }
+  }
+  table_.evdoState.push_back(evdoState_);
 }
 
 void TableBuilder::AddPosition(int64_t clockMs) {

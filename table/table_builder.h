@@ -70,6 +70,7 @@ class TableBuilder {
   int32_t EventName(std::string_view lineText);
   int32_t MessageName(uint32_t code);
   void AddPosition(int64_t clockMs);
+  void AddEvdoState(const ReportItem& item, int32_t type);
   void ReadGps(std::string_view lineText);
 
   void AddSettings(const ReportItem& item, size_t row);
@@ -103,6 +104,7 @@ class TableBuilder {
   std::unordered_map<std::string, int32_t> eventNameIndex_;
   std::unordered_map<uint32_t, int32_t> messageNameIndex_;
   GpsTrack gps_;
+  int32_t evdoState_ = -1;  // the EV-DO state after the last row
   bool clockValid_ = false;
   LogClock lastClock_;
   int64_t lastClockMs_ = 0;

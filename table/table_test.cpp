@@ -364,7 +364,7 @@ TEST(TableTest, FailuresAreResultCodes) {
   const TablePtr empty = FromBuffer("");
   EXPECT_EQ(wendrake_table_rows(empty.get()), 0);
   EXPECT_EQ(wendrake_table_lines(empty.get()), 0);
-  EXPECT_EQ(wendrake_table_column_count(empty.get()), 20);
+  EXPECT_EQ(wendrake_table_column_count(empty.get()), 21);
   EXPECT_EQ(wendrake_table_unterminated(empty.get()), 0);
   WendrakeSettings settings{};
   EXPECT_EQ(wendrake_table_settings(empty.get(), &settings), WENDRAKE_ERROR_ARGUMENT);

@@ -61,14 +61,17 @@ extern "C" {
 #endif
 
 /* One decode parameter: its identifier and slot, the scale its stored values
- * carry (stored = logged value x scale; 1, 100 or 1000), and the name tools
- * show for it (the log column that feeds it, or the state word's name). */
+ * carry (stored = logged value x scale; 1, 100 or 1000), the name tools
+ * show for it (the log column that feeds it, or the state word's name), and
+ * the unit of its real value ("dBm", "dB", "kbit/s", "%"). */
 typedef struct WendrakeParamInfo {
   uint32_t id;
   int32_t slot;        /* index in ReportItem.paramSlots */
   int32_t scale;
   const char* name;    /* NULL when no column feeds the parameter */
   const char* record;  /* record token of that column ("DM"), or NULL */
+  const char* unit;    /* NULL for counts, indexes, codes and states, and
+                          where the logs do not settle the unit */
 } WendrakeParamInfo;
 
 /* ---- Decoding a log into a table ---------------------------------------- */
@@ -157,6 +160,9 @@ enum {
  *                           wendrake_table_fixes); NaN before the first fix
  *   "fix_age"      float64  seconds from that fix to the item; NaN when
  *                           either has no clock
+ *   "evdo_state"   category the EV-DO state at the item (see
+ *                           wendrake_evdo_state_name): "inactive", "idle" or
+ *                           "connected"; -1 before the first state
  *   then one float64 column per parameter that has a value in some item, in
  *   slot order, named as wendrake_param_info names it (or "0x7F01xxxx"): the
  *   value in real units (stored / scale), NaN where the item has none.
@@ -251,6 +257,48 @@ WENDRAKE_TABLE_API int wendrake_table_reader_next(WendrakeTableReader* reader, c
 /* Releases a reader and its pieces. NULL is ignored. */
 WENDRAKE_TABLE_API void wendrake_table_reader_free(WendrakeTableReader* reader);
 
+/* ---- EV-DO state ---------------------------------------------------------- */
+/* What the EV-DO side of a hybrid handset is doing. The decoder derives a
+ * state word (WENDRAKE_PARAM_EVDO_STATE) from "CEVS" lines and from 1x
+ * traffic-channel signalling; its values are these states:
+ *   WENDRAKE_EVDO_INACTIVE   EV-DO is not in use: the handset is on a 1x
+ *                            traffic channel (a voice or 1x data call), or
+ *                            its EV-DO side sleeps with route updates closed
+ *   WENDRAKE_EVDO_IDLE       an EV-DO session without a connection: the
+ *                            handset monitors the control channel (dormant)
+ *                            or is setting a connection up
+ *   WENDRAKE_EVDO_CONNECTED  an EV-DO traffic connection is open
+ * The table's "evdo_state" column gives the state at every item. */
+enum {
+  WENDRAKE_EVDO_INACTIVE = 0,
+  WENDRAKE_EVDO_IDLE = 1,
+  WENDRAKE_EVDO_CONNECTED = 2,
+  WENDRAKE_EVDO_STATE_COUNT = 3
+};
+
+/* "inactive", "idle" or "connected"; NULL for other values. */
+WENDRAKE_TABLE_API const char* wendrake_evdo_state_name(int state);
+
+/* Changes of the EV-DO state and the log-clock time spent in each, over a
+ * table or the pieces of a reader added in order. A change is an item whose
+ * state differs from the state before it; the first state is no change. The
+ * time from one item with a clock to the next counts to the state at the
+ * first; a clock that goes back adds no time. */
+typedef struct WendrakeEvdoTally {
+  int64_t changes;
+  double seconds[WENDRAKE_EVDO_STATE_COUNT];  /* by WENDRAKE_EVDO_* */
+  int64_t clockMs;     /* the clock of the last item with one */
+  int32_t state;       /* the state after the items added; -1 before any */
+  int32_t clockState;  /* the state at the item of clockMs; -1 for none */
+} WendrakeEvdoTally;
+
+/* Readies *tally for the first table. */
+WENDRAKE_TABLE_API void wendrake_evdo_tally_start(WendrakeEvdoTally* tally);
+
+/* Adds the items of `table` (a whole table, or the next piece of a reader);
+ * WENDRAKE_OK, or WENDRAKE_ERROR_ARGUMENT for NULL. */
+WENDRAKE_TABLE_API int wendrake_evdo_tally_add(WendrakeEvdoTally* tally, const WendrakeTable* table);
+
 /* ---- Names of signalling messages ---------------------------------------- */
 
 /* The name of the message a "CL3" item's message code stands for, from the
@@ -298,12 +346,13 @@ WENDRAKE_TABLE_API int wendrake_param_slot(uint32_t paramId);
 #define WENDRAKE_TABLE_PIN(ptr64, ptr32, i386) (ptr32)
 #endif
 #define WENDRAKE_TABLE_LAYOUT_CHECK(name, cond) typedef char wendrake_table_layout_##name[(cond) ? 1 : -1]
-WENDRAKE_TABLE_LAYOUT_CHECK(param_info_size, sizeof(WendrakeParamInfo) == WENDRAKE_TABLE_PIN(32, 20, 20));
+WENDRAKE_TABLE_LAYOUT_CHECK(param_info_size, sizeof(WendrakeParamInfo) == WENDRAKE_TABLE_PIN(40, 24, 24));
 WENDRAKE_TABLE_LAYOUT_CHECK(param_info_id, offsetof(WendrakeParamInfo, id) == WENDRAKE_TABLE_PIN(0, 0, 0));
 WENDRAKE_TABLE_LAYOUT_CHECK(param_info_slot, offsetof(WendrakeParamInfo, slot) == WENDRAKE_TABLE_PIN(4, 4, 4));
 WENDRAKE_TABLE_LAYOUT_CHECK(param_info_scale, offsetof(WendrakeParamInfo, scale) == WENDRAKE_TABLE_PIN(8, 8, 8));
 WENDRAKE_TABLE_LAYOUT_CHECK(param_info_name, offsetof(WendrakeParamInfo, name) == WENDRAKE_TABLE_PIN(16, 12, 12));
 WENDRAKE_TABLE_LAYOUT_CHECK(param_info_record, offsetof(WendrakeParamInfo, record) == WENDRAKE_TABLE_PIN(24, 16, 16));
+WENDRAKE_TABLE_LAYOUT_CHECK(param_info_unit, offsetof(WendrakeParamInfo, unit) == WENDRAKE_TABLE_PIN(32, 20, 20));
 WENDRAKE_TABLE_LAYOUT_CHECK(column_size, sizeof(WendrakeColumn) == WENDRAKE_TABLE_PIN(48, 32, 32));
 WENDRAKE_TABLE_LAYOUT_CHECK(column_name, offsetof(WendrakeColumn, name) == WENDRAKE_TABLE_PIN(0, 0, 0));
 WENDRAKE_TABLE_LAYOUT_CHECK(column_type, offsetof(WendrakeColumn, type) == WENDRAKE_TABLE_PIN(8, 4, 4));
@@ -324,6 +373,12 @@ WENDRAKE_TABLE_LAYOUT_CHECK(param_block_stride, offsetof(WendrakeParamBlock, str
 WENDRAKE_TABLE_LAYOUT_CHECK(param_block_columns,
                             offsetof(WendrakeParamBlock, columns) == WENDRAKE_TABLE_PIN(16, 16, 12));
 WENDRAKE_TABLE_LAYOUT_CHECK(param_block_ids, offsetof(WendrakeParamBlock, ids) == WENDRAKE_TABLE_PIN(24, 20, 16));
+WENDRAKE_TABLE_LAYOUT_CHECK(evdo_tally_size, sizeof(WendrakeEvdoTally) == WENDRAKE_TABLE_PIN(48, 48, 48));
+WENDRAKE_TABLE_LAYOUT_CHECK(evdo_tally_changes, offsetof(WendrakeEvdoTally, changes) == WENDRAKE_TABLE_PIN(0, 0, 0));
+WENDRAKE_TABLE_LAYOUT_CHECK(evdo_tally_seconds, offsetof(WendrakeEvdoTally, seconds) == WENDRAKE_TABLE_PIN(8, 8, 8));
+WENDRAKE_TABLE_LAYOUT_CHECK(evdo_tally_clockMs, offsetof(WendrakeEvdoTally, clockMs) == WENDRAKE_TABLE_PIN(32, 32, 32));
+WENDRAKE_TABLE_LAYOUT_CHECK(evdo_tally_state, offsetof(WendrakeEvdoTally, state) == WENDRAKE_TABLE_PIN(40, 40, 40));
+WENDRAKE_TABLE_LAYOUT_CHECK(evdo_tally_clockState, offsetof(WendrakeEvdoTally, clockState) == WENDRAKE_TABLE_PIN(44, 44, 44));
 #undef WENDRAKE_TABLE_LAYOUT_CHECK
 
 #ifdef __cplusplus

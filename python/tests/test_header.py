@@ -84,7 +84,8 @@ def _table_layout_index():
 
 def test_ctypes_mirrors_of_the_table_structs_match_the_pinned_layout():
     structs = {"WendrakeParamInfo": _table.ParamInfo, "WendrakeColumn": columns._Column,
-               "WendrakeSettings": columns._Settings, "WendrakeParamBlock": columns._ParamBlock}
+               "WendrakeSettings": columns._Settings, "WendrakeParamBlock": columns._ParamBlock,
+               "WendrakeEvdoTally": columns._EvdoTally}
     pins = _TABLE_PIN.findall(TABLE_HEADER)
     which = _table_layout_index()
     sizes = {size_of: int(values[which]) for size_of, _, _, *values in pins if size_of}

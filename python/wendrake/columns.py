@@ -24,7 +24,8 @@ SETTINGS = 2
 # The fixed columns every table has, before its parameter columns.
 ITEM_COLUMNS = ("line", "record", "code", "direction", "stamp", "stamp_us", "clock_ms",
                 "log_code", "message_type", "sub_code", "event", "event_name", "message",
-                "latitude", "longitude", "altitude", "speed", "heading", "satellites", "fix_age")
+                "latitude", "longitude", "altitude", "speed", "heading", "satellites", "fix_age",
+                "evdo_state")
 
 
 class _Column(ctypes.Structure):
@@ -44,6 +45,12 @@ class _ParamBlock(ctypes.Structure):
     """WendrakeParamBlock of include/wendrake/table.h."""
     _fields_ = [("data", ctypes.c_void_p), ("stride", ctypes.c_int64), ("columns", ctypes.c_int32),
                 ("ids", ctypes.POINTER(ctypes.c_uint32))]
+
+
+class _EvdoTally(ctypes.Structure):
+    """WendrakeEvdoTally of include/wendrake/table.h."""
+    _fields_ = [("changes", ctypes.c_int64), ("seconds", ctypes.c_double * 3), ("clock_ms", ctypes.c_int64),
+                ("state", ctypes.c_int32), ("clock_state", ctypes.c_int32)]
 
 
 _PROTOTYPES = {
@@ -66,6 +73,9 @@ _PROTOTYPES = {
                                                   ctypes.POINTER(ctypes.c_void_p)]),
     "wendrake_table_reader_next": (ctypes.c_int, [ctypes.c_void_p, ctypes.POINTER(ctypes.c_void_p)]),
     "wendrake_table_reader_free": (None, [ctypes.c_void_p]),
+    "wendrake_evdo_state_name": (ctypes.c_char_p, [ctypes.c_int]),
+    "wendrake_evdo_tally_start": (None, [ctypes.POINTER(_EvdoTally)]),
+    "wendrake_evdo_tally_add": (ctypes.c_int, [ctypes.POINTER(_EvdoTally), ctypes.c_void_p]),
 }
 
 _opened = {}  # table library path -> CDLL with the prototypes set
@@ -271,7 +281,8 @@ class Table:
         return {name: c[1] for name, c in self._columns.items() if c[1]}
 
     def categories(self, name):
-        """The names a category column's codes stand for ("record", "event_name", "message")."""
+        """The names a category column's codes stand for ("record", "event_name", "message",
+        "evdo_state")."""
         return self._columns[name][4]
 
     def column(self, name):
@@ -327,3 +338,33 @@ class Table:
             return values.copy()
         names = np.array(categories + [None], dtype=object)
         return names[values]  # code -1 picks the trailing None
+
+
+class EvdoTally:
+    """The EV-DO state's changes and the log-clock time spent in each state,
+    counted by the table library over a table or a reader's pieces added in
+    order (see WendrakeEvdoTally in include/wendrake/table.h)."""
+
+    def __init__(self):
+        self._tally = _EvdoTally()
+        self._started = False
+
+    def add(self, table):
+        """Adds the items of a Table (a whole log, or its next piece)."""
+        lib = table._lib
+        if not self._started:
+            lib.wendrake_evdo_tally_start(ctypes.byref(self._tally))
+            self._started = True
+        lib.wendrake_evdo_tally_add(ctypes.byref(self._tally), table._open())
+
+    @property
+    def changes(self):
+        """Items whose EV-DO state differs from the state before them."""
+        return self._tally.changes
+
+    @property
+    def seconds(self):
+        """{state name: seconds of the log clock spent in it}."""
+        from . import params
+
+        return {state: self._tally.seconds[k] for k, state in enumerate(params.EVDO_STATES)}

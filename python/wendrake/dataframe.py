@@ -8,6 +8,9 @@ from ._native import WendrakeWarning
 from .columns import Table
 
 ITEM_COLUMNS = ("line", "record", "code", "direction")
+# The table's columns a frame of a log file has after the parameters: the
+# position of the last GPS fix and its age, and the EV-DO state.
+TABLE_COLUMNS = ("latitude", "longitude", "fix_age", "evdo_state")
 
 
 def to_dataframe(source, module=0xB101, *, library=None, carried=True, all_params=False):
@@ -22,13 +25,29 @@ def to_dataframe(source, module=0xB101, *, library=None, carried=True, all_param
     the values the item's own line set, NaN elsewhere. `all_params` adds a
     column for every parameter the decoder can set, even if the log never
     sets it, so tables of different logs line up.
+
+    A frame of a log file then has the position of the last GPS fix at or
+    before the item ("latitude", "longitude" in decimal degrees, "fix_age" in
+    seconds; NaN before the first fix) and "evdo_state", the EV-DO state
+    ("inactive", "idle", "connected"; params.EVDO_STATES), which items alone
+    do not carry. frame.attrs["units"] maps each column that has a unit to
+    it ("Rxagc": "dBm").
     """
     import numpy as np
     import pandas as pd
 
     if isinstance(source, (str, bytes, os.PathLike)):
-        return _from_table(os.fsdecode(source), module, library, carried, all_params, np, pd)
-    return _build(source, carried, all_params, np, pd)
+        return _from_table(os.fsdecode(source), module, library, carried, all_params, np, pd,
+                           extra=TABLE_COLUMNS)
+    return _with_units(_build(source, carried, all_params, np, pd))
+
+
+def _with_units(frame):
+    """The frame, with attrs["units"] naming each column's unit."""
+    units = {params.name(pid): text for pid, text in params.UNITS.items()}
+    units.update(params.POSITION_UNITS)
+    frame.attrs["units"] = {column: units[column] for column in frame.columns if column in units}
+    return frame
 
 
 def _from_table(path, module, library, carried, all_params, np, pd, extra=()):
@@ -64,7 +83,7 @@ def _from_table(path, module, library, carried, all_params, np, pd, extra=()):
         blocks.append((np.full((len(missing), rows), np.nan), [position[pid] for pid in missing]))
     first_extra = len(fixed) + len(order)
     blocks += [(values, [first_extra + k]) for k, values in enumerate(extras.values())]
-    return _assemble(blocks, names, index, np, pd)
+    return _with_units(_assemble(blocks, names, index, np, pd))
 
 
 def _assemble(blocks, names, index, np, pd):

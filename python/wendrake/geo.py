@@ -8,7 +8,7 @@
 
 import os
 
-from .dataframe import _from_table
+from .dataframe import TABLE_COLUMNS, _from_table
 
 # The table's columns of an item's position, and what else a map shows.
 POSITION_COLUMNS = ("latitude", "longitude", "altitude", "speed", "heading", "satellites",
@@ -28,7 +28,8 @@ def to_geodataframe(source, module=0xB101, *, library=None, carried=True):
     import pandas as pd
 
     frame = _from_table(os.fsdecode(source), module, library, carried, False, np, pd,
-                        extra=POSITION_COLUMNS + LABEL_COLUMNS)
+                        extra=TABLE_COLUMNS + tuple(c for c in POSITION_COLUMNS if c not in TABLE_COLUMNS)
+                        + LABEL_COLUMNS)
     placed = frame[frame["latitude"].notna() & frame["longitude"].notna()]
     points = gpd.points_from_xy(placed["longitude"], placed["latitude"], crs="EPSG:4326")
     return gpd.GeoDataFrame(placed, geometry=points, crs="EPSG:4326")

@@ -2,7 +2,7 @@
 //
 //   wendrake decode LOG|- [--module M] [--format jsonl|csv|text|summary] [-o FILE]
 //   wendrake stats  LOG|- [--module M] [--json] [-o FILE]
-//   wendrake params LOG|- --csv [--module M] [-o FILE]
+//   wendrake params LOG|- --csv [--units] [--module M] [-o FILE]
 //   wendrake map    LOG|- -o route.gpkg|.geojson|.kml [--kpi NAME] [--module M]
 //   wendrake report LOG|- -o report.html [--kpi NAME] [--module M]
 //
@@ -54,6 +54,7 @@ struct Options {
   std::string output = "-";
   int moduleType = 0;  // set from `module` by Prepare
   bool csv = false;
+  bool units = false;
   bool json = false;
 };
 
@@ -172,7 +173,7 @@ int RunParams(Options options) {
   ParamsCsv csv(log.bytes().size());
   if (int status = ReadPieces(options, reader, log, ParamsCsv::kTableFlags, &csv)) return status;
   BufferedWriter writer(&out);
-  csv.Write(log.bytes(), &writer);
+  csv.Write(log.bytes(), &writer, options.units);
   return Finish(&out);
 }
 
@@ -238,6 +239,7 @@ int Run(int argc, char** argv) {
   CLI::App* params = app.add_subcommand("params", "table of parameter values, one row per item");
   AddCommon(params, &options);
   params->add_flag("--csv", options.csv, "write CSV (the only table format, and the default)");
+  params->add_flag("--units", options.units, "follow each column name that has a unit with it: \"Rxagc [dBm]\"");
 
   ViewOptions view;
   CLI::App* map = AddMapCommand(app, &view);

@@ -41,9 +41,25 @@ void Reserve(std::vector<T>* values, size_t n) {
   values->reserve(std::min(n, (size_t{1} << 30) / sizeof(T)));
 }
 
+// The position columns and their units.
+struct PositionColumn {
+  const char* name;
+  const char* unit;
+};
+constexpr PositionColumn kPositions[ParamsCsv::kPositionColumns] = {
+    {"latitude", "deg"}, {"longitude", "deg"}, {"fix_age", "s"}};
+
+void AppendName(std::string* row, std::string_view name, std::string_view unit, bool units) {
+  if (!units || unit.empty()) {
+    AppendCsv(row, name);
+    return;
+  }
+  AppendCsv(row, std::string(name) + " [" + std::string(unit) + "]");
+}
+
 }  // namespace
 
-ParamsCsv::ParamsCsv(size_t logBytes) {
+ParamsCsv::ParamsCsv(size_t logBytes) : current_(kPositionColumns, std::nan("")) {
   const size_t rows = logBytes / kBytesPerRow + 1024;
   Reserve(&line_, rows);
   Reserve(&stamp_, rows);
@@ -67,14 +83,19 @@ void ParamsCsv::AddPiece(const LogTable& piece) {
   stampMicros_.insert(stampMicros_.end(), piece.stampMicros(), piece.stampMicros() + rows);
   code_.insert(code_.end(), piece.code(), piece.code() + rows);
   const std::vector<LogTable::Param>& params = piece.params();
-  const size_t width = params.size();
-  std::vector<uint16_t> columns(width);
-  for (size_t p = 0; p < width; ++p) columns[p] = ColumnOf(params[p].id);
+  // The position's cells first, then the parameters'.
+  std::vector<const double*> sources = {piece.latitude(), piece.longitude(), piece.fixAge()};
+  std::vector<uint16_t> columns = {0, 1, 2};
+  for (const LogTable::Param& param : params) {
+    sources.push_back(param.values);
+    columns.push_back(ColumnOf(param.id));
+  }
+  const size_t width = sources.size();
   block_.resize(kBlockRows * width);
   for (size_t from = 0; from < rows; from += kBlockRows) {
     const size_t to = std::min(from + kBlockRows, rows);
     for (size_t p = 0; p < width; ++p) {
-      const double* values = params[p].values;
+      const double* values = sources[p];
       double* cell = block_.data() + p;
       for (size_t r = from; r < to; ++r, cell += width) *cell = values[r];
     }
@@ -94,21 +115,26 @@ void ParamsCsv::AddPiece(const LogTable& piece) {
   }
 }
 
-void ParamsCsv::Write(std::string_view log, BufferedWriter* out) const {
+void ParamsCsv::Write(std::string_view log, BufferedWriter* out, bool units) const {
   std::string& row = out->buffer();
   row += "line,time,record,code";
+  for (const PositionColumn& position : kPositions) {
+    row += ',';
+    AppendName(&row, position.name, position.unit, units);
+  }
   for (const auto& [id, column] : columnOfId_) {
     row += ',';
-    AppendCsv(&row, ParamName(id));
+    AppendName(&row, ParamName(id), ParamUnit(id), units);
   }
   row += '\n';
   out->Commit();
 
   // The cells in header order, and where each column's cell is.
-  std::vector<std::string> cells(columnOfId_.size());
-  std::vector<int32_t> scales(columnOfId_.size());
-  std::vector<size_t> cellOf(columnOfId_.size());
+  std::vector<std::string> cells(current_.size());
+  std::vector<int32_t> scales(current_.size(), 1);
+  std::vector<size_t> cellOf(current_.size());
   size_t position = 0;
+  for (; position < kPositionColumns; ++position) cellOf[position] = position;
   for (const auto& [id, column] : columnOfId_) {
     scales[position] = ParamScale(id);
     cellOf[column] = position++;

@@ -28,14 +28,21 @@ class ParamsCsv {
   // Takes in the next piece of the log.
   void AddPiece(const LogTable& piece);
 
-  // Writes the header (line, time, record, code, then the parameters by
-  // identifier), then one row per item: a cell holds the value the
-  // parameter has at the item, set by its line or carried over, and is
-  // empty when it has none. The record token is read from `log`.
-  void Write(std::string_view log, BufferedWriter* out) const;
+  // Writes the header (line, time, record, code, the position: latitude,
+  // longitude, fix_age, then the parameters by identifier), then one row per
+  // item: a cell holds the value the parameter has at the item, set by its
+  // line or carried over, and is empty when it has none. With `units`, each
+  // name that has a unit is followed by it ("Rxagc [dBm]"). The record token
+  // is read from `log`.
+  void Write(std::string_view log, BufferedWriter* out, bool units) const;
+
+  // The position columns, before the parameters' (their cells are tracked
+  // as the parameters' are: a position changes with each fix).
+  static constexpr size_t kPositionColumns = 3;
 
  private:
-  // Index of a parameter's column, in the order parameters first came.
+  // Index of a parameter's column, in the order parameters first came,
+  // after the position columns.
   uint16_t ColumnOf(uint32_t id);
 
   // Per row: the columns the tool prints, and how many cells change there.

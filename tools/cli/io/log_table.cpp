@@ -14,6 +14,7 @@ std::string DecodeError(const std::string& name, int result) {
 }  // namespace
 
 bool LogTable::View(const WendrakeTable* table, unsigned flags, const std::string& name, std::string* error) {
+  table_ = table;
   rows_ = static_cast<size_t>(wendrake_table_rows(table));
   lines_ = static_cast<uint64_t>(wendrake_table_lines(table));
   unterminated_ = wendrake_table_unterminated(table) == 1;
@@ -33,9 +34,18 @@ bool LogTable::View(const WendrakeTable* table, unsigned flags, const std::strin
       stamp_ = static_cast<const uint32_t*>(column.data);
     } else if (columnName == "stamp_us" && column.type == WENDRAKE_COLUMN_UINT32) {
       stampMicros_ = static_cast<const uint32_t*>(column.data);
+    } else if (columnName == "latitude" && column.type == WENDRAKE_COLUMN_FLOAT64) {
+      latitude_ = static_cast<const double*>(column.data);
+    } else if (columnName == "longitude" && column.type == WENDRAKE_COLUMN_FLOAT64) {
+      longitude_ = static_cast<const double*>(column.data);
+    } else if (columnName == "fix_age" && column.type == WENDRAKE_COLUMN_FLOAT64) {
+      fixAge_ = static_cast<const double*>(column.data);
+    } else if (columnName == "evdo_state" && column.type == WENDRAKE_COLUMN_CATEGORY) {
+      evdoState_ = static_cast<const int32_t*>(column.data);
     }
   }
-  if (rows_ > 0 && (line_ == nullptr || code_ == nullptr || stamp_ == nullptr || stampMicros_ == nullptr)) {
+  if (rows_ > 0 && (line_ == nullptr || code_ == nullptr || stamp_ == nullptr || stampMicros_ == nullptr ||
+                    latitude_ == nullptr || longitude_ == nullptr || fixAge_ == nullptr || evdoState_ == nullptr)) {
     *error = "cannot decode " + name + ": the table library lacks a column the tool reads";
     return false;
   }

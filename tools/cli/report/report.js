@@ -69,6 +69,8 @@
   else map.setView([0, 0], 2);
 
   var kpi = data.default_kpi;
+  // "Rxagc (dBm)": a KPI's name with its unit, where it has one.
+  function kpiLabel(k) { return data.kpis[k] + (data.kpi_units[k] ? ' (' + data.kpi_units[k] + ')' : ''); }
   function drawRoute() {
     pieces.clearLayers();
     var values = kpi < 0 ? [] : route.kpi[kpi];
@@ -85,7 +87,7 @@
     }
     var box = legend.getContainer();
     box.textContent = '';
-    box.appendChild(el('b', kpi < 0 ? 'No KPI' : data.kpis[kpi]));
+    box.appendChild(el('b', kpi < 0 ? 'No KPI' : kpiLabel(kpi)));
     if (bins !== null) {
       for (var b = COLOURS.length - 1; b >= 0; b--) {
         var row = el('div');
@@ -101,7 +103,7 @@
 
   var picker = $('kpi');
   data.kpis.forEach(function (name, k) {
-    var option = el('option', name);
+    var option = el('option', kpiLabel(k));
     option.value = String(k);
     picker.appendChild(option);
   });
@@ -178,7 +180,7 @@
   function drawChart() {
     var box = $('chart');
     box.textContent = '';
-    text($('chart-title'), (kpi < 0 ? 'KPI' : data.kpis[kpi]) + ' over time');
+    text($('chart-title'), (kpi < 0 ? 'KPI' : kpiLabel(kpi)) + ' over time');
     var root = svg('svg', { viewBox: '0 0 ' + W + ' ' + H, role: 'img' });
     box.appendChild(root);
     shade(root, H - 20);
@@ -207,23 +209,26 @@
     flush();
     drawStrip();
   }
-  var STATES = [['inactive', '#bbbbbb'], ['idle / setup', '#fdae61'], ['connected', '#1a9641']];
+  // The EV-DO states (named by the data, in their order) and their colours.
+  var STATE_COLOURS = ['#bbbbbb', '#fdae61', '#1a9641'];
   function drawStrip() {
     var box = $('strip');
     box.textContent = '';
     var root = svg('svg', { viewBox: '0 0 ' + W + ' 44', role: 'img' });
     box.appendChild(root);
-    var values = data.evdo_kpi < 0 ? [] : series.kpi[data.evdo_kpi];
+    var values = series.evdo;
     for (var i = 0; i + 1 < series.t.length; i++) {
       var state = values[i];
-      if (state === null || series.t[i] === null || series.t[i + 1] === null || !STATES[state]) continue;
+      if (state === null || series.t[i] === null || series.t[i + 1] === null || !STATE_COLOURS[state]) continue;
       root.appendChild(svg('rect', { x: x(series.t[i]), y: 4, width: Math.max(0.5, x(series.t[i + 1]) - x(series.t[i])),
-                                     height: 18, fill: STATES[state][1] }));
+                                     height: 18, fill: STATE_COLOURS[state] }));
     }
     shade(root, 26);
-    STATES.forEach(function (st, k) {
-      root.appendChild(svg('rect', { x: PAD + k * 140, y: 30, width: 10, height: 10, fill: st[1] }));
-      root.appendChild(text(svg('text', { x: PAD + k * 140 + 14, y: 39, class: 'axis' }), st[0]));
+    data.evdo_states.forEach(function (name, k) {
+      var seconds = Math.round(data.evdo_seconds[k]);  // whole seconds, so never "60 s"
+      root.appendChild(svg('rect', { x: PAD + k * 200, y: 30, width: 10, height: 10, fill: STATE_COLOURS[k] }));
+      root.appendChild(text(svg('text', { x: PAD + k * 200 + 14, y: 39, class: 'axis' }),
+                            name + ' ' + Math.floor(seconds / 60) + ' min ' + seconds % 60 + ' s'));
     });
   }
 

@@ -110,10 +110,9 @@ std::string ReportJson(const DriveView& view, const std::string& title, int kpi)
       }
     }
   }
-  int first = DefaultKpi(view, shown), evdo = -1;
+  int first = DefaultKpi(view, shown);
   for (size_t k = 0; k < shown.size(); ++k) {
     if (kpi >= 0 && shown[k] == static_cast<size_t>(kpi)) first = static_cast<int>(k);
-    if (view.kpiNames[shown[k]] == "EvdoState") evdo = static_cast<int>(k);
   }
   size_t positioned = 0;
   for (const DriveItem& item : view.items) positioned += item.positioned();
@@ -126,7 +125,19 @@ std::string ReportJson(const DriveView& view, const std::string& title, int kpi)
                      vertices.size());
   out += ",\"kpis\":";
   Array(&out, shown.size(), [&](std::string* o, size_t k) { Text(o, view.kpiNames[shown[k]]); });
-  out += fmt::format(",\"default_kpi\":{},\"evdo_kpi\":{}", first, evdo);
+  out += ",\"kpi_units\":";
+  Array(&out, shown.size(), [&](std::string* o, size_t k) {
+    Text(o, shown[k] < view.kpiUnits.size() ? view.kpiUnits[shown[k]] : std::string());
+  });
+  out += fmt::format(",\"default_kpi\":{}", first);
+  // The EV-DO states by name, and the time the drive spent in each.
+  out += ",\"evdo_states\":";
+  Array(&out, WENDRAKE_EVDO_STATE_COUNT, [](std::string* o, size_t state) {
+    Text(o, wendrake_evdo_state_name(static_cast<int>(state)));
+  });
+  out += ",\"evdo_seconds\":";
+  Array(&out, WENDRAKE_EVDO_STATE_COUNT,
+        [&](std::string* o, size_t state) { *o += fmt::format("{:.3f}", view.evdo.seconds[state]); });
 
   out += ",\"route\":{";
   route.Times(&out);
@@ -135,6 +146,10 @@ std::string ReportJson(const DriveView& view, const std::string& title, int kpi)
   route.Kpis(&out, shown);
   out += "},\"series\":{";
   series.Times(&out);
+  series.Column(&out, "evdo", [](std::string* o, const DriveItem& item) {
+    if (item.evdoState < 0) *o += "null";
+    else *o += fmt::format("{}", item.evdoState);
+  });
   series.Kpis(&out, shown);
 
   out += "},\"events\":{";

@@ -149,14 +149,21 @@ class ReportInBrowserTest(unittest.TestCase):
         self.assertGreater(events, 10)
         self.assertEqual(self.js("return driveReport.events.rows()"), events)
 
-        # The KPI picker recolours the route.
+        # The KPI picker, named with the units, recolours the route.
         colours = "return driveReport.pieces.getLayers().map(function (l) { return l.options.color; }).join(',')"
         before = self.js(colours)
         self.js("var p = document.getElementById('kpi'); p.value = String(Array.from(p.options)"
-                ".findIndex(function (o) { return o.text === 'Total_SINR'; })); p.dispatchEvent(new Event('change'))")
+                ".findIndex(function (o) { return o.text === 'Total_SINR (dB)'; })); p.dispatchEvent(new Event('change'))")
         after = self.js(colours)
         self.assertNotEqual(before, after)
-        self.assertEqual(self.js("return document.getElementById('chart-title').textContent"), "Total_SINR over time")
+        self.assertEqual(self.js("return document.getElementById('chart-title').textContent"),
+                         "Total_SINR (dB) over time")
+        self.assertEqual(self.js("return document.querySelector('.legend b').textContent"), "Total_SINR (dB)")
+
+        # The EV-DO strip names the states with the time spent in each.
+        legend = self.js("return Array.from(document.querySelectorAll('#strip text'))"
+                         ".map(function (t) { return t.textContent; })")
+        self.assertEqual(legend, ["inactive 2 min 55 s", "idle 2 min 14 s", "connected 1 min 50 s"])
 
         # Selecting a stretch filters the tables to its times.
         total = self.js("return driveReport.signalling.rows()")

@@ -67,6 +67,7 @@ void Fill(const WendrakeColumn& column, std::vector<DriveItem>* items) {
     else if (name == "heading") item.heading = Float(column, row);
     else if (name == "satellites") item.satellites = Float(column, row);
     else if (name == "fix_age") item.fixAge = Float(column, row);
+    else if (name == "evdo_state") item.evdoState = Value<int32_t>(column, row);
   }
 }
 
@@ -100,6 +101,9 @@ bool LoadDriveView(const std::string& path, int moduleType, DriveView* view, std
   const int64_t rows = wendrake_table_rows(table.get());
   view->items.assign(static_cast<size_t>(rows), DriveItem{});
   view->kpiNames.clear();
+  view->kpiUnits.clear();
+  wendrake_evdo_tally_start(&view->evdo);
+  wendrake_evdo_tally_add(&view->evdo, table.get());
   view->lines = wendrake_table_lines(table.get());
   wendrake_table_fixes(table.get(), &view->fixesAccepted, &view->fixesRejected);
   for (int index = 0; index < wendrake_table_column_count(table.get()); ++index) {
@@ -110,6 +114,9 @@ bool LoadDriveView(const std::string& path, int moduleType, DriveView* view, std
       continue;
     }
     view->kpiNames.push_back(SafeText(column.name));
+    WendrakeParamInfo info{};
+    const int slot = wendrake_param_slot(column.paramId);
+    view->kpiUnits.push_back(slot >= 0 && wendrake_param_info(slot, &info) == 0 && info.unit != nullptr ? info.unit : "");
     for (int64_t row = 0; row < rows; ++row) view->items[static_cast<size_t>(row)].kpis.push_back(Float(column, row));
   }
   return true;

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "wendrake/table.h"
+
 namespace wendrake_cli {
 
 constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
@@ -27,6 +29,7 @@ struct DriveItem {
   double event = kNoValue;     // EVT: the event value
   double latitude = kNoValue, longitude = kNoValue, altitude = kNoValue;
   double speed = kNoValue, heading = kNoValue, satellites = kNoValue, fixAge = kNoValue;
+  int evdoState = -1;          // WENDRAKE_EVDO_*, -1 before the first state
   std::vector<double> kpis;    // one per DriveView::kpiNames, NaN where none
 
   bool positioned() const { return latitude == latitude && longitude == longitude; }
@@ -36,9 +39,11 @@ struct DriveItem {
 
 struct DriveView {
   std::vector<std::string> kpiNames;  // parameter columns, in the table's order
+  std::vector<std::string> kpiUnits;  // their units ("dBm"), "" where none
   std::vector<DriveItem> items;       // in log order
   int64_t lines = 0;
   int64_t fixesAccepted = 0, fixesRejected = 0;
+  WendrakeEvdoTally evdo{};           // EV-DO state changes and time in each state
 
   // Index of a KPI by name (exact, then any case), or -1.
   int KpiIndex(std::string_view name) const;
