@@ -55,8 +55,9 @@ std::string ColumnName(uint32_t id) {
 
 }  // namespace
 
-TableBuilder::TableBuilder(int32_t moduleType, Params params)
+TableBuilder::TableBuilder(int32_t moduleType, Params params, bool recordFields)
     : params_(params), decoder_(std::make_unique<LineDecoder>(moduleType, /*writeText=*/false)) {
+  if (recordFields) fields_ = std::make_unique<RecordFields>();
   for (int32_t type = 0; type < kRecordTypeRows; ++type) {
     table_.recordNames.emplace_back(RecordToken(type));
   }
@@ -136,6 +137,8 @@ void TableBuilder::Feed(const char* text, size_t length) {
       AddRow(lineText);
     } else if (decoder_->recordType() == kRecordGPS) {
       ReadGps(lineText);
+    } else if (fields_ != nullptr) {
+      ReadRegistration(lineText);
     }
     return true;
   });
@@ -159,6 +162,7 @@ const ItemTable& TableBuilder::Piece() {
   for (const ItemTable::ParamColumn& column : table_.params) CloseRun(column.slot, rows);
   std::sort(table_.params.begin(), table_.params.end(),
             [](const auto& a, const auto& b) { return a.slot < b.slot; });
+  if (fields_ != nullptr) fields_->Complete(&table_);
   return table_;
 }
 
@@ -167,6 +171,10 @@ void TableBuilder::NextPiece() {
   table_.ForEachColumn([](auto& column) { column.clear(); });
   table_.ForEachSettingsColumn([](auto& column) { column.clear(); });
   for (const ItemTable::ParamColumn& column : table_.params) filled_[column.slot] = 0;
+  for (ItemTable::FieldColumn& column : table_.fields) {
+    column.codes.clear();
+    column.numbers.clear();
+  }
   // Rows count from 0 again: marks of the last piece's rows would match.
   std::fill(std::begin(seenAtRow_), std::end(seenAtRow_), size_t{0});
 }
@@ -197,6 +205,7 @@ void TableBuilder::SwapTable(ItemTable* spare) {
   t.eventNames = done.eventNames;
   t.messageNames = done.messageNames;
   t.hasSettings = done.hasSettings;
+  if (fields_ != nullptr) fields_->Adopt(done, &t);
   t.unterminated = false;
   // Its pages are mapped again as the rows come (at no cost where they are).
   mappedRows_ = requestedRows_ = 0;
@@ -207,6 +216,10 @@ ItemTable TableBuilder::Finish() {
   EndInput();
   Piece();
   table_.paramBlock.ReleaseUnused(table_.rows());
+  // Numeric record fields are read from their numbers from now on.
+  for (ItemTable::FieldColumn& column : table_.fields) {
+    if (column.numeric) column.codes = ColumnBuffer<int32_t>();
+  }
   return std::move(table_);
 }
 
@@ -236,6 +249,7 @@ void TableBuilder::AddRow(std::string_view lineText) {
   t.message.push_back(isLayer3 ? MessageName(item.msgCode) : -1);
   AddPosition(clockMs);
   AddParams(item);
+  if (fields_ != nullptr) fields_->AddRow(type, lineText, t.rows() - 1, &t);
 }
 
 void TableBuilder::AddParams(const ReportItem& item) {
@@ -399,6 +413,13 @@ void TableBuilder::ReadGps(std::string_view lineText) {
   } else if (first == "RegReport" && words.Next() == "GPS") {
     gps_.Register(lineText);
   }
+}
+
+void TableBuilder::ReadRegistration(std::string_view lineText) {
+  // A "RegReport" line leaves the type it registers; other lines without an
+  // item register nothing.
+  Words words(lineText);
+  if (words.Next() == "RegReport") fields_->Register(decoder_->recordType(), decoder_->columns(), &table_);
 }
 
 void TableBuilder::AddPosition(int64_t clockMs) {

@@ -13,6 +13,7 @@
 #include "table/gps_track.h"
 #include "table/item_table.h"
 #include "table/page_mapper.h"
+#include "table/record_fields.h"
 
 namespace wendrake {
 
@@ -26,7 +27,9 @@ class TableBuilder {
     kCurrentOnly,  // the same columns with only the values the item's own line set
     kSettings,     // no columns: the list of values the items' own lines set
   };
-  TableBuilder(int32_t moduleType, Params params);
+  // With `recordFields`, the table also has the record fields' columns
+  // (see RecordFields).
+  TableBuilder(int32_t moduleType, Params params, bool recordFields = false);
 
   // Sizes every column for `rows` rows (a log of n lines has at most n
   // items), so columns never move while they fill.
@@ -71,6 +74,7 @@ class TableBuilder {
   int32_t MessageName(uint32_t code);
   void AddPosition(int64_t clockMs);
   void ReadGps(std::string_view lineText);
+  void ReadRegistration(std::string_view lineText);
 
   void AddSettings(const ReportItem& item, size_t row);
   void AddParamColumn(int slot);
@@ -103,6 +107,7 @@ class TableBuilder {
   std::unordered_map<std::string, int32_t> eventNameIndex_;
   std::unordered_map<uint32_t, int32_t> messageNameIndex_;
   GpsTrack gps_;
+  std::unique_ptr<RecordFields> fields_;  // null unless the table has record fields
   bool clockValid_ = false;
   LogClock lastClock_;
   int64_t lastClockMs_ = 0;
