@@ -30,6 +30,17 @@ class LogTable {
   const uint32_t* stampMicros() const { return stampMicros_; }
   // The parameter columns, by identifier.
   const std::vector<Param>& params() const { return params_; }
+  // The record fields, of a table built with WENDRAKE_TABLE_RECORD_FIELDS, in
+  // the table's order: numbers (NaN where a row has none) or a category's
+  // codes (-1 where a row has none) into `categories`.
+  struct Field {
+    std::string_view name;  // "HOP.SetType"
+    const double* numbers;  // or null
+    const int32_t* codes;   // or null
+    const char* const* categories;
+    int32_t categoryCount;
+  };
+  const std::vector<Field>& fields() const { return fields_; }
   // The values the items' lines set, of a table built with
   // WENDRAKE_TABLE_SETTINGS (otherwise none).
   const WendrakeSettings& settings() const { return settings_; }
@@ -43,6 +54,7 @@ class LogTable {
   const uint32_t* stamp_ = nullptr;
   const uint32_t* stampMicros_ = nullptr;
   std::vector<Param> params_;
+  std::vector<Field> fields_;
   WendrakeSettings settings_{};
 };
 
