@@ -127,7 +127,7 @@ void RecordFields::AddRow(int32_t type, std::string_view lineText, size_t row, I
   }
 }
 
-void RecordFields::Complete(ItemTable* table) const {
+void RecordFields::Complete(ItemTable* table, bool last) const {
   const size_t rows = table->rows();
   for (ItemTable::FieldColumn& column : table->fields) {
     PadCodes(&column.codes, rows);
@@ -140,6 +140,7 @@ void RecordFields::Complete(ItemTable* table) const {
       for (size_t row = 0; row < rows; ++row) {
         column.numbers.PushUnchecked(codes[row] < 0 ? kNaN : values.numbers[static_cast<size_t>(codes[row])]);
       }
+      if (last) column.codes = ColumnBuffer<int32_t>();
     } else {
       for (size_t k = column.categories.size(); k < values.texts.size(); ++k) {
         column.categories.push_back(values.texts[k].c_str());

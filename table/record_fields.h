@@ -44,8 +44,10 @@ class RecordFields {
   void AddRow(int32_t type, std::string_view lineText, size_t row, ItemTable* table);
 
   // Completes every column to the table's rows and lays out its values
-  // (numbers or categories); may be called again after more rows.
-  void Complete(ItemTable* table) const;
+  // (numbers or categories); may be called again after more rows unless
+  // `last`, which frees the codes of numeric columns as it goes (a whole
+  // table then holds each numeric column once).
+  void Complete(ItemTable* table, bool last = false) const;
 
   // Gives `table` (another piece's table, its rows cleared) the columns of
   // `done` it lacks.

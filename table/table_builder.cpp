@@ -162,7 +162,7 @@ const ItemTable& TableBuilder::Piece() {
   for (const ItemTable::ParamColumn& column : table_.params) CloseRun(column.slot, rows);
   std::sort(table_.params.begin(), table_.params.end(),
             [](const auto& a, const auto& b) { return a.slot < b.slot; });
-  if (fields_ != nullptr) fields_->Complete(&table_);
+  if (fields_ != nullptr) fields_->Complete(&table_, finishing_);
   return table_;
 }
 
@@ -214,12 +214,9 @@ void TableBuilder::SwapTable(ItemTable* spare) {
 
 ItemTable TableBuilder::Finish() {
   EndInput();
+  finishing_ = true;
   Piece();
   table_.paramBlock.ReleaseUnused(table_.rows());
-  // Numeric record fields are read from their numbers from now on.
-  for (ItemTable::FieldColumn& column : table_.fields) {
-    if (column.numeric) column.codes = ColumnBuffer<int32_t>();
-  }
   return std::move(table_);
 }
 

@@ -108,6 +108,7 @@ class TableBuilder {
   std::unordered_map<uint32_t, int32_t> messageNameIndex_;
   GpsTrack gps_;
   std::unique_ptr<RecordFields> fields_;  // null unless the table has record fields
+  bool finishing_ = false;  // the last Piece() of a whole table
   bool clockValid_ = false;
   LogClock lastClock_;
   int64_t lastClockMs_ = 0;
