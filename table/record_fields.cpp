@@ -1,5 +1,6 @@
 #include "table/record_fields.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -17,7 +18,7 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 // Writes "no value" up to the row, so that a column is written only where
 // its record comes.
 void PadCodes(ColumnBuffer<int32_t>* codes, size_t rows) {
-  if (codes->capacity() < rows) codes->Reserve(rows);
+  if (codes->capacity() < rows) codes->Reserve(std::max(rows, 2 * codes->capacity()));
   while (codes->size() < rows) codes->PushUnchecked(-1);
 }
 

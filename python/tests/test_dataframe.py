@@ -204,3 +204,17 @@ def test_record_fields_are_the_values_the_items_text_shows(library, frame, sampl
 
     monkeypatch.setattr(internals, "make_block", lambda *args, **kwargs: (_ for _ in ()).throw(TypeError()))
     pd.testing.assert_frame_equal(wendrake.to_dataframe(SAMPLE, library=library, record_fields=True), fields)
+
+
+def test_record_fields_of_rough_lines(tmp_path, library):
+    from wendrake.columns import read_pieces
+
+    path = tmp_path / "fields.log"
+    path.write_bytes(b"RegReport\tHOP\tPN\tSetType\nHOP\t168\t\xff\nHOP\t0x1A\t\xfe\nHOP\t\tActive\n")
+    fields = wendrake.to_dataframe(path, library=library, record_fields=True)
+    # Texts that differ only in bytes that are not UTF-8 are one category.
+    assert fields["HOP.SetType"].tolist() == ["\ufffd", "\ufffd", "Active"]
+    assert fields["HOP.PN"].tolist()[:2] == ["168", "0x1A"] and pd.isna(fields["HOP.PN"].iat[2])
+    pieces = [(piece.record_fields, piece.rows)
+              for piece in read_pieces(path, lines=1, record_fields=True, library=library)]
+    assert pieces[0] == (["HOP.PN", "HOP.SetType"], 0) and sum(rows for _, rows in pieces) == 3

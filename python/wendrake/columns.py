@@ -293,9 +293,16 @@ class Table:
         kind = self._columns[name][0]
         if kind != _CATEGORY:
             return self.column(name).copy()
+        import numpy as np
         import pandas as pd
 
-        return pd.Categorical.from_codes(self.column(name), self.categories(name))
+        codes, texts = self.column(name), self.categories(name)
+        unique = list(dict.fromkeys(texts))
+        if len(unique) != len(texts):
+            # Texts that differ only in bytes that are not UTF-8 read the same.
+            position = {text: k for k, text in enumerate(unique)}
+            codes = np.array([position[text] for text in texts] + [-1], dtype=np.int32)[codes]
+        return pd.Categorical.from_codes(codes, unique)
 
     def categories(self, name):
         """The names a category column's codes stand for ("record", "event_name", "message")."""
