@@ -274,7 +274,8 @@ class Table:
 
     @property
     def names(self):
-        """Every column name, the fixed ones first, then the parameters in slot order."""
+        """Every column name, the fixed ones first, then the parameters in slot order, then
+        the record fields."""
         return list(self._columns)
 
     @property
