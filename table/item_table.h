@@ -67,9 +67,14 @@ struct ItemTable {
   // a value only when its own line has the field.
   struct FieldColumn {
     std::string name;
-    bool numeric = true;       // float64 in `numbers`, else a category of `categories`
-    ColumnBuffer<int32_t> codes;     // per row: its text in values->texts, -1 for none
+    // The values as they come: the rows that have one, and its text in
+    // values->texts. Most fields are on few rows (those of their record).
+    std::vector<int64_t> valueRows;
+    std::vector<int32_t> valueCodes;
+    // Laid out from them when the table is complete:
+    bool numeric = true;             // float64 in `numbers`, else a category
     ColumnBuffer<double> numbers;    // numeric columns: per row its value, NaN for none
+    ColumnBuffer<int32_t> codes;     // category columns: per row its text, -1 for none
     std::vector<const char*> categories;  // category columns: code -> text
     std::shared_ptr<const FieldValues> values;  // keeps the texts alive
   };

@@ -1,6 +1,5 @@
 #include "table/record_fields.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -15,20 +14,22 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Writes "no value" up to the row, so that a column is written only where
-// its record comes.
-void PadCodes(ColumnBuffer<int32_t>* codes, size_t rows) {
-  if (codes->capacity() < rows) codes->Reserve(std::max(rows, 2 * codes->capacity()));
-  while (codes->size() < rows) codes->PushUnchecked(-1);
-}
-
-ItemTable::FieldColumn NewColumn(const std::string& name, std::shared_ptr<const FieldValues> values,
-                                 size_t rows) {
+ItemTable::FieldColumn NewColumn(const std::string& name, std::shared_ptr<const FieldValues> values) {
   ItemTable::FieldColumn column;
   column.name = name;
   column.values = std::move(values);
-  column.codes.Reserve(rows);
   return column;
+}
+
+// Sizes a column for `rows` cells of `none`, then writes the values.
+template <typename T, typename Value>
+void LayOut(ColumnBuffer<T>* cells, size_t rows, T none, const ItemTable::FieldColumn& column, Value value) {
+  cells->clear();
+  cells->Reserve(rows);
+  for (size_t row = 0; row < rows; ++row) cells->PushUnchecked(none);
+  for (size_t k = 0; k < column.valueRows.size(); ++k) {
+    (*cells)[static_cast<size_t>(column.valueRows[k])] = value(column.valueCodes[k]);
+  }
 }
 
 }  // namespace
@@ -79,7 +80,7 @@ void RecordFields::Register(int32_t type, const ColumnRegistry& columns, ItemTab
     if (added) {
       values_.push_back(std::make_shared<FieldValues>());
       codes_.emplace_back();
-      table->fields.push_back(NewColumn(fullName, values_.back(), table->line.capacity()));
+      table->fields.push_back(NewColumn(fullName, values_.back()));
     }
     field = static_cast<int32_t>(at->second);
     typeHasFields_[type] = true;
@@ -116,50 +117,44 @@ void RecordFields::AddRow(int32_t type, std::string_view lineText, size_t row, I
     if (IsToken(field, token)) continue;
     const int32_t k = fieldOf_[type][column++];
     if (k < 0 || field.empty()) continue;
-    ColumnBuffer<int32_t>& codes = table->fields[static_cast<size_t>(k)].codes;
+    ItemTable::FieldColumn& cells = table->fields[static_cast<size_t>(k)];
     const int32_t code = Code(static_cast<size_t>(k), ValueUpToNul(field));
     // Two columns of one name on a line: the last one's value holds.
-    if (codes.size() > row) {
-      codes[row] = code;
+    if (!cells.valueRows.empty() && cells.valueRows.back() == static_cast<int64_t>(row)) {
+      cells.valueCodes.back() = code;
       continue;
     }
-    PadCodes(&codes, row);
-    codes.push_back(code);
+    cells.valueRows.push_back(static_cast<int64_t>(row));
+    cells.valueCodes.push_back(code);
   }
 }
 
 void RecordFields::Complete(ItemTable* table, bool last) const {
   const size_t rows = table->rows();
   for (ItemTable::FieldColumn& column : table->fields) {
-    PadCodes(&column.codes, rows);
     const FieldValues& values = *column.values;
     column.numeric = values.numeric;
     if (column.numeric) {
-      column.numbers.clear();
-      column.numbers.Reserve(rows);
-      const int32_t* codes = column.codes.data();
-      for (size_t row = 0; row < rows; ++row) {
-        column.numbers.PushUnchecked(codes[row] < 0 ? kNaN : values.numbers[static_cast<size_t>(codes[row])]);
-      }
-      if (last) column.codes = ColumnBuffer<int32_t>();
+      LayOut(&column.numbers, rows, kNaN, column,
+             [&](int32_t code) { return values.numbers[static_cast<size_t>(code)]; });
     } else {
+      LayOut(&column.codes, rows, int32_t{-1}, column, [](int32_t code) { return code; });
       for (size_t k = column.categories.size(); k < values.texts.size(); ++k) {
         column.categories.push_back(values.texts[k].c_str());
       }
+    }
+    if (last) {
+      column.valueRows = {};
+      column.valueCodes = {};
     }
   }
 }
 
 void RecordFields::Adopt(const ItemTable& done, ItemTable* table) const {
-  for (size_t k = 0; k < done.fields.size(); ++k) {
-    const ItemTable::FieldColumn& from = done.fields[k];
-    if (k == table->fields.size()) table->fields.push_back(NewColumn(from.name, from.values, 0));
-    ItemTable::FieldColumn& column = table->fields[k];
-    column.codes.Reserve(from.codes.capacity());
-    column.codes.clear();
-    column.numbers.clear();
-    column.categories = from.categories;
+  for (size_t k = table->fields.size(); k < done.fields.size(); ++k) {
+    table->fields.push_back(NewColumn(done.fields[k].name, done.fields[k].values));
   }
+  for (size_t k = 0; k < done.fields.size(); ++k) table->fields[k].categories = done.fields[k].categories;
 }
 
 }  // namespace wendrake

@@ -43,14 +43,13 @@ class RecordFields {
   // Enters the fields of `lineText`, the line of the item in row `row`.
   void AddRow(int32_t type, std::string_view lineText, size_t row, ItemTable* table);
 
-  // Completes every column to the table's rows and lays out its values
-  // (numbers or categories); may be called again after more rows unless
-  // `last`, which frees the codes of numeric columns as it goes (a whole
-  // table then holds each numeric column once).
+  // Lays out every column's values over the table's rows, as numbers or
+  // categories; may be called again after more rows unless `last`, which
+  // frees the values as they came once laid out.
   void Complete(ItemTable* table, bool last = false) const;
 
-  // Gives `table` (another piece's table, its rows cleared) the columns of
-  // `done` it lacks.
+  // Gives `table` (another piece's table) the columns of `done` it lacks,
+  // and their categories so far.
   void Adopt(const ItemTable& done, ItemTable* table) const;
 
  private:

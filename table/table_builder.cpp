@@ -172,8 +172,8 @@ void TableBuilder::NextPiece() {
   table_.ForEachSettingsColumn([](auto& column) { column.clear(); });
   for (const ItemTable::ParamColumn& column : table_.params) filled_[column.slot] = 0;
   for (ItemTable::FieldColumn& column : table_.fields) {
-    column.codes.clear();
-    column.numbers.clear();
+    column.valueRows.clear();
+    column.valueCodes.clear();
   }
   // Rows count from 0 again: marks of the last piece's rows would match.
   std::fill(std::begin(seenAtRow_), std::end(seenAtRow_), size_t{0});
