@@ -29,8 +29,9 @@ struct WendrakeTable {
 };
 
 struct WendrakeTableReader {
-  WendrakeTableReader(int moduleType, wendrake::TableBuilder::Params params, size_t lines, bool readAhead)
-      : reader(moduleType, params, lines, readAhead) {}
+  WendrakeTableReader(int moduleType, wendrake::TableBuilder::Params params, size_t lines, bool readAhead,
+                      bool recordFields)
+      : reader(moduleType, params, lines, readAhead, recordFields) {}
   wendrake::TableReader reader;
   WendrakeTable piece;
 };
@@ -92,6 +93,10 @@ void Describe(WendrakeTable* table) {
                                static_cast<int64_t>(t.rows()), nullptr, 0});
     table->blockIds[param.blockColumn] = param.id;
   }
+  for (const wendrake::ItemTable::FieldColumn& field : t.fields) {
+    c.push_back(field.numeric ? Column(field.name.c_str(), WENDRAKE_COLUMN_FLOAT64, field.numbers)
+                              : Category(field.name.c_str(), field.codes, field.categories));
+  }
 }
 
 // A log has at most one item per line, the last one without newline counted.
@@ -99,7 +104,7 @@ size_t CountLines(const char* text, size_t length) { return wendrake::CountNewli
 
 using Params = wendrake::TableBuilder::Params;
 
-constexpr unsigned kTableFlags = WENDRAKE_TABLE_CURRENT_ONLY | WENDRAKE_TABLE_SETTINGS;
+constexpr unsigned kTableFlags = WENDRAKE_TABLE_CURRENT_ONLY | WENDRAKE_TABLE_SETTINGS | WENDRAKE_TABLE_RECORD_FIELDS;
 constexpr unsigned kReaderFlags = kTableFlags | WENDRAKE_TABLE_READ_AHEAD;
 
 // The layout of the parameters that `flags` ask for; false for flags not
@@ -120,7 +125,7 @@ int Build(int moduleType, unsigned flags, WendrakeTable** out, Feed&& feed) {
   *out = nullptr;
   if (!wendrake::IsKnownModuleType(moduleType)) return WENDRAKE_ERROR_MODULE;
   try {
-    wendrake::TableBuilder builder(moduleType, params);
+    wendrake::TableBuilder builder(moduleType, params, (flags & WENDRAKE_TABLE_RECORD_FIELDS) != 0);
     const int result = feed(builder);
     if (result != WENDRAKE_OK) return result;
     auto table = std::make_unique<WendrakeTable>();
@@ -144,7 +149,9 @@ int OpenReader(int moduleType, unsigned flags, int64_t lines, WendrakeTableReade
   if (!wendrake::IsKnownModuleType(moduleType)) return WENDRAKE_ERROR_MODULE;
   try {
     const bool readAhead = (flags & WENDRAKE_TABLE_READ_AHEAD) != 0;
-    auto reader = std::make_unique<WendrakeTableReader>(moduleType, params, static_cast<size_t>(lines), readAhead);
+    const bool recordFields = (flags & WENDRAKE_TABLE_RECORD_FIELDS) != 0;
+    auto reader = std::make_unique<WendrakeTableReader>(moduleType, params, static_cast<size_t>(lines), readAhead,
+                                                        recordFields);
     const int result = open(reader->reader);
     if (result != WENDRAKE_OK) return result;
     *out = reader.release();

@@ -56,8 +56,9 @@ std::string ColumnName(uint32_t id) {
 
 }  // namespace
 
-TableBuilder::TableBuilder(int32_t moduleType, Params params)
+TableBuilder::TableBuilder(int32_t moduleType, Params params, bool recordFields)
     : params_(params), decoder_(std::make_unique<LineDecoder>(moduleType, /*writeText=*/false)) {
+  if (recordFields) fields_ = std::make_unique<RecordFields>();
   for (int32_t type = 0; type < kRecordTypeRows; ++type) {
     table_.recordNames.emplace_back(RecordToken(type));
   }
@@ -137,6 +138,8 @@ void TableBuilder::Feed(const char* text, size_t length) {
       AddRow(lineText);
     } else if (decoder_->recordType() == kRecordGPS) {
       ReadGps(lineText);
+    } else if (fields_ != nullptr) {
+      ReadRegistration(lineText);
     }
     return true;
   });
@@ -160,6 +163,7 @@ const ItemTable& TableBuilder::Piece() {
   for (const ItemTable::ParamColumn& column : table_.params) CloseRun(column.slot, rows);
   std::sort(table_.params.begin(), table_.params.end(),
             [](const auto& a, const auto& b) { return a.slot < b.slot; });
+  if (fields_ != nullptr) fields_->Complete(&table_, finishing_);
   return table_;
 }
 
@@ -168,6 +172,10 @@ void TableBuilder::NextPiece() {
   table_.ForEachColumn([](auto& column) { column.clear(); });
   table_.ForEachSettingsColumn([](auto& column) { column.clear(); });
   for (const ItemTable::ParamColumn& column : table_.params) filled_[column.slot] = 0;
+  for (ItemTable::FieldColumn& column : table_.fields) {
+    column.valueRows.clear();
+    column.valueCodes.clear();
+  }
   // Rows count from 0 again: marks of the last piece's rows would match.
   std::fill(std::begin(seenAtRow_), std::end(seenAtRow_), size_t{0});
 }
@@ -198,6 +206,7 @@ void TableBuilder::SwapTable(ItemTable* spare) {
   t.eventNames = done.eventNames;
   t.messageNames = done.messageNames;
   t.hasSettings = done.hasSettings;
+  if (fields_ != nullptr) fields_->Adopt(done, &t);
   t.unterminated = false;
   // Its pages are mapped again as the rows come (at no cost where they are).
   mappedRows_ = requestedRows_ = 0;
@@ -206,6 +215,7 @@ void TableBuilder::SwapTable(ItemTable* spare) {
 
 ItemTable TableBuilder::Finish() {
   EndInput();
+  finishing_ = true;
   Piece();
   table_.paramBlock.ReleaseUnused(table_.rows());
   return std::move(table_);
@@ -238,6 +248,7 @@ void TableBuilder::AddRow(std::string_view lineText) {
   AddPosition(clockMs);
   AddEvdoState(item, type);
   AddParams(item);
+  if (fields_ != nullptr) fields_->AddRow(type, lineText, t.rows() - 1, &t);
 }
 
 void TableBuilder::AddParams(const ReportItem& item) {
@@ -412,6 +423,13 @@ void TableBuilder::AddEvdoState(const ReportItem& item, int32_t type) {
     }
   }
   table_.evdoState.push_back(evdoState_);
+}
+
+void TableBuilder::ReadRegistration(std::string_view lineText) {
+  // A "RegReport" line leaves the type it registers; other lines without an
+  // item register nothing.
+  Words words(lineText);
+  if (words.Next() == "RegReport") fields_->Register(decoder_->recordType(), decoder_->columns(), &table_);
 }
 
 void TableBuilder::AddPosition(int64_t clockMs) {

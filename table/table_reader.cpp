@@ -15,8 +15,9 @@ constexpr size_t kReadRows = 65536;
 
 }  // namespace
 
-TableReader::TableReader(int32_t moduleType, TableBuilder::Params params, size_t linesPerPiece, bool readAhead)
-    : builder_(moduleType, params), linesPerPiece_(linesPerPiece), readAhead_(readAhead) {}
+TableReader::TableReader(int32_t moduleType, TableBuilder::Params params, size_t linesPerPiece, bool readAhead,
+                         bool recordFields)
+    : builder_(moduleType, params, recordFields), linesPerPiece_(linesPerPiece), readAhead_(readAhead) {}
 
 TableReader::~TableReader() {
   {

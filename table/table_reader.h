@@ -22,7 +22,8 @@ class TableReader {
   // Pieces of the items of at most `linesPerPiece` (> 0) lines each; with
   // `readAhead`, each next piece is decoded on a second thread while the
   // caller reads the last one.
-  TableReader(int32_t moduleType, TableBuilder::Params params, size_t linesPerPiece, bool readAhead);
+  TableReader(int32_t moduleType, TableBuilder::Params params, size_t linesPerPiece, bool readAhead,
+              bool recordFields = false);
   TableReader(const TableReader&) = delete;
   TableReader& operator=(const TableReader&) = delete;
   // Waits for a piece being read ahead, and stops the thread.

@@ -33,6 +33,16 @@ size_t Width(int32_t type) {
   }
 }
 
+// A record field's cell as text ("" for none).
+std::string FieldText(const WendrakeColumn& c, int64_t row) {
+  if (c.type == WENDRAKE_COLUMN_CATEGORY) {
+    const int32_t code = static_cast<const int32_t*>(c.data)[row];
+    return code < 0 ? "" : c.categories[code];
+  }
+  const double value = static_cast<const double*>(c.data)[row];
+  return std::isnan(value) ? "" : std::to_string(value);
+}
+
 // A table's columns as bytes, its categories as names, its parameters as
 // doubles, and its settings (rows counted from `firstRow`), to be appended to.
 struct Glued {
@@ -55,6 +65,12 @@ struct Glued {
         values.resize(static_cast<size_t>(rows), NAN);  // rows before the column came
         const auto* data = static_cast<const double*>(c.data);
         values.insert(values.end(), data, data + n);
+      } else if (std::strchr(c.name, '.') != nullptr) {
+        // A record field, as text: a piece before the field's first value
+        // has it as numbers (none at all), a later one may as a category.
+        std::vector<std::string>& cells = categories[c.name];
+        cells.resize(static_cast<size_t>(rows));  // rows before the field was registered
+        for (int64_t r = 0; r < n; ++r) cells.push_back(FieldText(c, r));
       } else if (c.type == WENDRAKE_COLUMN_CATEGORY) {
         for (int64_t r = 0; r < n; ++r) {
           const int32_t code = static_cast<const int32_t*>(c.data)[r];
@@ -122,7 +138,8 @@ PieceTotals ReadPieces(WendrakeTableReader* reader, unsigned flags, int64_t line
 }
 
 void ExpectPiecesMakeTheTable(const std::string& log, const std::string& path) {
-  for (unsigned flags : {0u, unsigned{WENDRAKE_TABLE_CURRENT_ONLY}, unsigned{WENDRAKE_TABLE_SETTINGS}}) {
+  for (unsigned flags : {0u, unsigned{WENDRAKE_TABLE_CURRENT_ONLY}, unsigned{WENDRAKE_TABLE_SETTINGS},
+                         unsigned{WENDRAKE_TABLE_RECORD_FIELDS}}) {
     WendrakeTable* raw = nullptr;
     ASSERT_EQ(wendrake_table_from_buffer(log.data(), log.size(), WENDRAKE_MODULE_B101, flags, &raw), WENDRAKE_OK);
     const TablePtr table(raw, wendrake_table_free);
@@ -280,7 +297,7 @@ TEST(TableReaderTest, EmptyLogsAndBadArguments) {
 
   opened = reinterpret_cast<WendrakeTableReader*>(1);
   EXPECT_EQ(wendrake_table_reader_from_buffer("", 0, WENDRAKE_MODULE_B101, 0, 0, &opened), WENDRAKE_ERROR_ARGUMENT);
-  EXPECT_EQ(wendrake_table_reader_from_buffer("", 0, WENDRAKE_MODULE_B101, 8, 10, &opened),
+  EXPECT_EQ(wendrake_table_reader_from_buffer("", 0, WENDRAKE_MODULE_B101, 1u << 31, 10, &opened),
             WENDRAKE_ERROR_ARGUMENT);
   EXPECT_EQ(wendrake_table_reader_from_buffer("", 0, 0x1234, 0, 10, &opened), WENDRAKE_ERROR_MODULE);
   WendrakeTable* table = nullptr;  // reading ahead is for readers only

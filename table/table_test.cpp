@@ -352,7 +352,7 @@ TEST(TableTest, FailuresAreResultCodes) {
   EXPECT_EQ(table, nullptr);
   EXPECT_EQ(wendrake_table_from_file("/", WENDRAKE_MODULE_B101, 0, &table), WENDRAKE_ERROR_READ);
   EXPECT_EQ(wendrake_table_from_buffer("", 0, 0x1234, 0, &table), WENDRAKE_ERROR_MODULE);
-  EXPECT_EQ(wendrake_table_from_buffer("", 0, WENDRAKE_MODULE_B101, 8, &table), WENDRAKE_ERROR_ARGUMENT);
+  EXPECT_EQ(wendrake_table_from_buffer("", 0, WENDRAKE_MODULE_B101, 1u << 31, &table), WENDRAKE_ERROR_ARGUMENT);
   EXPECT_EQ(wendrake_table_from_buffer(nullptr, 1, WENDRAKE_MODULE_B101, 0, &table), WENDRAKE_ERROR_ARGUMENT);
   EXPECT_EQ(wendrake_table_from_buffer("", 0, WENDRAKE_MODULE_B101, 0, nullptr), WENDRAKE_ERROR_ARGUMENT);
   EXPECT_STREQ(wendrake_error_message(WENDRAKE_ERROR_OPEN), "cannot open the log");

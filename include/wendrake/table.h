@@ -98,6 +98,10 @@ WENDRAKE_TABLE_API const char* wendrake_error_message(int code);
                                           (wendrake_table_settings), far smaller for
                                           summaries of a log */
 
+#define WENDRAKE_TABLE_RECORD_FIELDS 8u /* also a column per record field: each registered
+                                          column of a record that feeds no parameter, such
+                                          as "HOP.SetType" (see WendrakeColumn) */
+
 /* A log decoded into columns: one row per report item, in log order, with the
  * same items, codes, stamps and values the 21 decoder functions give. */
 typedef struct WendrakeTable WendrakeTable;
@@ -166,6 +170,18 @@ enum {
  *   then one float64 column per parameter that has a value in some item, in
  *   slot order, named as wendrake_param_info names it (or "0x7F01xxxx"): the
  *   value in real units (stored / scale), NaN where the item has none.
+ *   With WENDRAKE_TABLE_RECORD_FIELDS, then one column per record field:
+ *   each column a "RegReport" line names for a record whose lines yield
+ *   items (not "CL3") and that feeds no parameter, named "RECORD.Column"
+ *   ("HOP.SetType", "SC.BaseID", "EVT.Payload"), in the order first
+ *   registered, a record and name once. A row has a value only where its own
+ *   line has the field (not empty; up to a NUL, as in the item's text).
+ *   float64 when every value is wholly a decimal number (sign, digits,
+ *   point, exponent; no blanks, hex, "inf" or "nan"), NaN where none;
+ *   otherwise a category of the texts in the order they first came. A
+ *   reader's pieces have the columns registered so far; a column is float64
+ *   while every value so far is a number, and a category from the piece of
+ *   its first other value on, with the same codes from piece to piece.
  * Pointers stay valid until wendrake_table_free. */
 typedef struct WendrakeColumn {
   const char* name;

@@ -13,7 +13,7 @@ ITEM_COLUMNS = ("line", "record", "code", "direction")
 TABLE_COLUMNS = ("latitude", "longitude", "fix_age", "evdo_state")
 
 
-def to_dataframe(source, module=0xB101, *, library=None, carried=True, all_params=False):
+def to_dataframe(source, module=0xB101, *, library=None, carried=True, all_params=False, record_fields=False):
     """One row per report item, indexed by the log's clock ("time", NaT before
     the log's first date).
 
@@ -32,13 +32,21 @@ def to_dataframe(source, module=0xB101, *, library=None, carried=True, all_param
     ("inactive", "idle", "connected"; params.EVDO_STATES), which items alone
     do not carry. frame.attrs["units"] maps each column that has a unit to
     it ("Rxagc": "dBm").
+
+    `record_fields` (a log path only) adds, after the parameters, a column per
+    record field: each registered column of a record that feeds no
+    parameter, named "RECORD.Column" ("HOP.SetType", "SC.BaseID",
+    "EVT.Payload"), with a value only on rows of that record; float64 where
+    every value is a number, else categorical.
     """
     import numpy as np
     import pandas as pd
 
     if isinstance(source, (str, bytes, os.PathLike)):
         return _from_table(os.fsdecode(source), module, library, carried, all_params, np, pd,
-                           extra=TABLE_COLUMNS)
+                           extra=TABLE_COLUMNS, record_fields=record_fields)
+    if record_fields:
+        raise TypeError("record_fields needs a log path: items keep their fields only in their text")
     return _with_units(_build(source, carried, all_params, np, pd))
 
 
@@ -50,13 +58,13 @@ def _with_units(frame):
     return frame
 
 
-def _from_table(path, module, library, carried, all_params, np, pd, extra=()):
+def _from_table(path, module, library, carried, all_params, np, pd, extra=(), record_fields=False):
     """The frame of a log file from the table library's columns, no Python
     object per item: the fixed columns are copied, the parameter columns
     become the frame's own without a copy (the frame keeps the table's
     memory). `extra` names more of the table's columns to add after the
-    parameters."""
-    with Table(path, module, carried=carried, library=library) as table:
+    parameters, then come the record fields when asked for."""
+    with Table(path, module, carried=carried, record_fields=record_fields, library=library) as table:
         if table.unterminated:
             warnings.warn("%s: the last line (line %d) has no newline; handled it as a complete line"
                           % (path, table.lines), WendrakeWarning, stacklevel=3)
@@ -68,6 +76,7 @@ def _from_table(path, module, library, carried, all_params, np, pd, extra=()):
             "direction": table.array("direction"),
         }
         extras = {name: table.array(name) for name in extra}
+        extras.update((name, table.field(name)) for name in table.record_fields)
         clock = table.column("clock_ms").view("datetime64[ms]").astype("datetime64[ns]")
         index = pd.DatetimeIndex(clock, name="time")
         block, block_ids = table.take_param_block()
@@ -93,7 +102,9 @@ def _assemble(blocks, names, index, np, pd):
         from pandas.core.internals import BlockManager
         from pandas.core.internals.api import make_block
 
-        made = [make_block(np.atleast_2d(values), placement=placement) for values, placement in blocks]
+        # Categorical columns stay one-dimensional, in blocks of their own.
+        made = [make_block(np.atleast_2d(values) if isinstance(values, np.ndarray) else values,
+                           placement=placement) for values, placement in blocks]
         manager = BlockManager(made, [pd.Index(names), index])
         with warnings.catch_warnings():
             warnings.simplefilter("ignore", DeprecationWarning)  # pandas >= 2.2 prefers _from_mgr

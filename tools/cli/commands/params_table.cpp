@@ -59,7 +59,7 @@ void AppendName(std::string* row, std::string_view name, std::string_view unit, 
 
 }  // namespace
 
-ParamsCsv::ParamsCsv(size_t logBytes) : current_(kPositionColumns, std::nan("")) {
+ParamsCsv::ParamsCsv(size_t logBytes, bool recordFields) : current_(kPositionColumns, std::nan("")), recordFields_(recordFields) {
   const size_t rows = logBytes / kBytesPerRow + 1024;
   Reserve(&line_, rows);
   Reserve(&stamp_, rows);
@@ -113,6 +113,41 @@ void ParamsCsv::AddPiece(const LogTable& piece) {
       changesAtRow_.push_back(changes);
     }
   }
+  if (recordFields_) AddFields(piece);
+}
+
+void ParamsCsv::AddFields(const LogTable& piece) {
+  const std::vector<LogTable::Field>& fields = piece.fields();
+  std::vector<uint32_t> indexOf(fields.size());
+  for (size_t k = 0; k < fields.size(); ++k) {
+    const LogTable::Field& field = fields[k];
+    const auto [at, added] = fieldOfName_.try_emplace(std::string(field.name), static_cast<uint32_t>(fieldNames_.size()));
+    if (added) {
+      fieldNames_.emplace_back(field.name);
+      fieldTexts_.emplace_back();
+    }
+    indexOf[k] = at->second;
+    // A category's texts only grow from piece to piece.
+    std::vector<std::string>& texts = fieldTexts_[at->second];
+    for (int32_t code = static_cast<int32_t>(texts.size()); code < field.categoryCount; ++code) {
+      texts.emplace_back(field.categories[code]);
+    }
+  }
+  for (size_t r = 0; r < piece.rows(); ++r) {
+    uint16_t count = 0;
+    for (size_t k = 0; k < fields.size(); ++k) {
+      const LogTable::Field& field = fields[k];
+      if (field.numbers != nullptr) {
+        if (std::isnan(field.numbers[r])) continue;
+        fieldCells_.push_back(FieldCell{indexOf[k], -1, field.numbers[r]});
+      } else {
+        if (field.codes[r] < 0) continue;
+        fieldCells_.push_back(FieldCell{indexOf[k], field.codes[r], 0});
+      }
+      ++count;
+    }
+    fieldsAtRow_.push_back(count);
+  }
 }
 
 void ParamsCsv::Write(std::string_view log, BufferedWriter* out, bool units) const {
@@ -126,8 +161,17 @@ void ParamsCsv::Write(std::string_view log, BufferedWriter* out, bool units) con
     row += ',';
     AppendName(&row, ParamName(id), ParamUnit(id), units);
   }
+  for (const std::string& name : fieldNames_) {
+    row += ',';
+    AppendCsv(&row, name);
+  }
   row += '\n';
   out->Commit();
+
+  // A row's record fields: most are empty; those its line has are written
+  // into their place, then emptied again.
+  std::vector<std::string> fieldCells(fieldNames_.size());
+  size_t fieldCell = 0;
 
   // The cells in header order, and where each column's cell is.
   std::vector<std::string> cells(current_.size());
@@ -178,6 +222,24 @@ void ParamsCsv::Write(std::string_view log, BufferedWriter* out, bool units) con
       cellsText.assign(cellBytes.data(), at);
     }
     row += cellsText;
+    if (recordFields_) {
+      const size_t end = fieldCell + fieldsAtRow_[r];
+      for (size_t c = fieldCell; c < end; ++c) {
+        const FieldCell& cell = fieldCells_[c];
+        std::string& text = fieldCells[cell.field];
+        text.clear();
+        if (cell.code < 0) {
+          AppendReal(&text, cell.number);
+        } else {
+          AppendCsv(&text, fieldTexts_[cell.field][static_cast<size_t>(cell.code)]);
+        }
+      }
+      for (std::string& text : fieldCells) {
+        row += ',';
+        row += text;
+      }
+      for (; fieldCell < end; ++fieldCell) fieldCells[fieldCells_[fieldCell].field].clear();
+    }
     row += '\n';
     out->Commit();
   }

@@ -19,6 +19,7 @@ bool LogTable::View(const WendrakeTable* table, unsigned flags, const std::strin
   lines_ = static_cast<uint64_t>(wendrake_table_lines(table));
   unterminated_ = wendrake_table_unterminated(table) == 1;
   params_.clear();
+  fields_.clear();
   const int count = wendrake_table_column_count(table);
   for (int index = 0; index < count; ++index) {
     WendrakeColumn column{};
@@ -26,6 +27,11 @@ bool LogTable::View(const WendrakeTable* table, unsigned flags, const std::strin
     const std::string_view columnName = column.name;
     if (column.paramId != 0 && column.type == WENDRAKE_COLUMN_FLOAT64) {
       params_.push_back(Param{column.paramId, static_cast<const double*>(column.data)});
+    } else if ((flags & WENDRAKE_TABLE_RECORD_FIELDS) != 0 && columnName.find('.') != std::string_view::npos) {
+      const bool numeric = column.type == WENDRAKE_COLUMN_FLOAT64;
+      fields_.push_back(Field{columnName, numeric ? static_cast<const double*>(column.data) : nullptr,
+                              numeric ? nullptr : static_cast<const int32_t*>(column.data), column.categories,
+                              column.categoryCount});
     } else if (columnName == "line" && column.type == WENDRAKE_COLUMN_INT64) {
       line_ = static_cast<const int64_t*>(column.data);
     } else if (columnName == "code" && column.type == WENDRAKE_COLUMN_UINT32) {

@@ -39,6 +39,17 @@ class LogTable {
   const WendrakeTable* table() const { return table_; }
   // The parameter columns, by identifier.
   const std::vector<Param>& params() const { return params_; }
+  // The record fields, of a table built with WENDRAKE_TABLE_RECORD_FIELDS, in
+  // the table's order: numbers (NaN where a row has none) or a category's
+  // codes (-1 where a row has none) into `categories`.
+  struct Field {
+    std::string_view name;  // "HOP.SetType"
+    const double* numbers;  // or null
+    const int32_t* codes;   // or null
+    const char* const* categories;
+    int32_t categoryCount;
+  };
+  const std::vector<Field>& fields() const { return fields_; }
   // The values the items' lines set, of a table built with
   // WENDRAKE_TABLE_SETTINGS (otherwise none).
   const WendrakeSettings& settings() const { return settings_; }
@@ -57,6 +68,7 @@ class LogTable {
   const int32_t* evdoState_ = nullptr;
   const WendrakeTable* table_ = nullptr;
   std::vector<Param> params_;
+  std::vector<Field> fields_;
   WendrakeSettings settings_{};
 };
 

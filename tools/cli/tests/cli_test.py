@@ -208,6 +208,30 @@ class SampleLog(unittest.TestCase):
                 else:
                     self.assertEqual(cell, "")
 
+    def test_params_record_fields_follow_the_parameters(self):
+        plain = list(csv.reader(io.StringIO(check("params", SAMPLE, "--csv").decode("utf-8"))))
+        rows = list(csv.reader(io.StringIO(check("params", SAMPLE, "--csv", "--record-fields").decode("utf-8"))))
+        width = len(plain[0])
+        self.assertEqual([row[:width] for row in rows], plain)
+        fields = rows[0][width:]
+        self.assertTrue({"HOP.SetType", "SC.BaseID", "EVT.Payload", "UI.CallState"} <= set(fields), fields)
+        # Each cell is the element of the item's text on rows of its record.
+        for row, item in zip(rows[1:], self.items):
+            elements = dict(re.findall(r"<([^<>/]+)>([^<]*)</\1>", item.get("text") or ""))
+            for name, cell in zip(fields, row[width:]):
+                record, element = name.split(".", 1)
+                want = elements.get(element, "") if item["record"] == record else ""
+                if cell and want and cell != want:
+                    self.assertEqual(float(cell), float(want), (item["line"], name))
+                else:
+                    self.assertEqual(cell, want, (item["line"], name))
+        # A text with the CSV's own characters is quoted.
+        with tempfile.TemporaryDirectory() as work:
+            log = write_log(work, 'RegReport\tEVT\tEvent\tEventName\tPayload\nEVT\t1A\tX\ta,"b"\n')
+            rows = list(csv.reader(io.StringIO(check("params", log, "--record-fields").decode("utf-8"))))
+            cells = dict(zip(rows[0], rows[1]))
+            self.assertEqual((cells["EVT.EventName"], cells["EVT.Payload"]), ("X", 'a,"b"'))
+
     def test_standard_input_gives_the_same_output(self):
         with open(SAMPLE, "rb") as f:
             data = f.read()
