@@ -1,0 +1,45 @@
+// The bits of one logged message, read field by field up to a limit that
+// never lies past the logged bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "l3/bit_reader.h"
+
+namespace wendrake {
+
+class MessageBits {
+ public:
+  // Reads `message` (the logged message, `loggedBytes` long) from byte
+  // `startByte` up to byte `limitBytes`, which is clamped to the logged bytes.
+  MessageBits(const uint8_t* message, int32_t loggedBytes, int32_t startByte, int32_t limitBytes);
+
+  // Moves the limit to `limitBytes` from the start of the logged message
+  // (clamped to the logged bytes): the channel's length field says where the
+  // message ends. `why` says, for a field that then does not fit, what ended it.
+  void Limit(int32_t limitBytes, std::string why);
+
+  int32_t position() const { return start_ + reader_.bitPos() - 1; }  // from the message's first bit
+  int32_t left() const { return reader_.bitsLeft(); }
+  const std::string& limitReason() const { return limitReason_; }
+
+  // A field of 0 to 64 bits; false, with nothing consumed, when it does not fit.
+  bool Read(int32_t width, uint64_t& value);
+  // A string of `width` bits (a whole number of octets) as hex digits; `first`
+  // gets its first 64 bits. False, with nothing consumed, when it does not fit.
+  bool ReadOctets(int32_t width, std::string& hex, uint64_t& first);
+  // Skips to the next octet boundary of the message (or stays put on one).
+  void AlignToOctet();
+
+ private:
+  void Attach(int32_t limitBytes);
+
+  const uint8_t* message_;
+  int32_t logged_;
+  int32_t start_;  // bit offset of the reader's first bit
+  BitReader reader_;
+  std::string limitReason_;
+};
+
+}  // namespace wendrake

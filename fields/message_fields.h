@@ -1,0 +1,30 @@
+// Decodes the fields of one logged layer-3 message ("CL3" record).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "fields/field.h"
+
+namespace wendrake {
+
+struct FieldOptions {
+  // The 1x protocol revision in use, which decides the fields of the
+  // handset's messages. Empty: the handset's own MOB_P_REV in the message.
+  std::optional<int> pRevInUse;
+};
+
+// Offsets of the logged message: a 16-bit length word and a 16-bit log code
+// (both little-endian), an 8-byte time stamp, then the channel's message.
+inline constexpr int32_t kLoggedLengthOffset = 0;
+inline constexpr int32_t kLoggedCodeOffset = 2;
+inline constexpr int32_t kLoggedBodyOffset = 12;
+
+// Decodes `logged`, a message as logged (from its length word on). Fields
+// are decoded in the standard's order up to the first that does not fit the
+// message; nothing past `logged` is ever read.
+DecodedMessage DecodeMessageFields(std::span<const uint8_t> logged,
+                                   const FieldOptions& options = {});
+
+}  // namespace wendrake

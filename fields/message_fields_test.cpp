@@ -1,0 +1,3 @@
+#include "fields/message_fields.h"
+#include <gtest/gtest.h>
+TEST(MessageFields, Placeholder) {}
