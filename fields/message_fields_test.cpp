@@ -1,3 +1,389 @@
+// Messages are built here bit by bit from the standards' tables, with a bit
+// writer of the test's own, and every field is checked against what went in.
 #include "fields/message_fields.h"
+
 #include <gtest/gtest.h>
-TEST(MessageFields, Placeholder) {}
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "fields/cdma1x_layouts.h"
+#include "fields/field_writers.h"
+
+namespace wendrake {
+namespace {
+
+class BitWriter {
+ public:
+  BitWriter& Put(uint64_t value, int width) {
+    for (int i = width - 1; i >= 0; --i) bits_.push_back((value >> i) & 1);
+    return *this;
+  }
+  // (name, width, value) rows, as the standard's tables list them.
+  BitWriter& Put(const std::vector<std::pair<int, uint64_t>>& rows) {
+    for (const auto& [width, value] : rows) Put(value, width);
+    return *this;
+  }
+  std::vector<uint8_t> Bytes() const {
+    std::vector<uint8_t> out((bits_.size() + 7) / 8, 0);
+    for (size_t i = 0; i < bits_.size(); ++i) {
+      if (bits_[i]) out[i / 8] |= static_cast<uint8_t>(0x80 >> (i % 8));
+    }
+    return out;
+  }
+  size_t size() const { return bits_.size(); }
+
+ private:
+  std::vector<bool> bits_;
+};
+
+// A logged message: length word, log code, time stamp, then `payload`.
+std::vector<uint8_t> Logged(uint16_t logCode, const std::vector<uint8_t>& payload) {
+  const size_t total = 12 + payload.size();
+  std::vector<uint8_t> out = {static_cast<uint8_t>(total), static_cast<uint8_t>(total >> 8),
+                              static_cast<uint8_t>(logCode), static_cast<uint8_t>(logCode >> 8),
+                              1, 2, 3, 4, 5, 6, 7, 8};
+  for (uint8_t byte : payload) out.push_back(byte);
+  return out;
+}
+
+// A 1x message: MSG_LENGTH (octets, itself included), then `body`.
+std::vector<uint8_t> Logged1x(uint16_t logCode, const BitWriter& body, int lengthExtra = 0) {
+  std::vector<uint8_t> payload = body.Bytes();
+  payload.insert(payload.begin(), static_cast<uint8_t>(payload.size() + 1 + lengthExtra));
+  return Logged(logCode, payload);
+}
+
+const Field* Find(const std::vector<Field>& fields, std::string_view name) {
+  for (const Field& field : fields) {
+    if (field.name == name) return &field;
+  }
+  return nullptr;
+}
+
+uint64_t Raw(const DecodedMessage& message, std::string_view name) {
+  const Field* field = Find(message.fields, name);
+  EXPECT_NE(field, nullptr) << name;
+  return field == nullptr ? ~uint64_t{0} : field->raw;
+}
+
+std::vector<std::string_view> Names(const std::vector<Field>& fields) {
+  std::vector<std::string_view> names;
+  for (const Field& field : fields) names.push_back(field.name);
+  return names;
+}
+
+// System Parameters Message with every field of the standard's table.
+BitWriter SystemParameters(bool laterFlags) {
+  BitWriter w;
+  w.Put(1, 8);  // MSG_TYPE
+  w.Put({{9, 168}, {6, 5}, {15, 4139}, {16, 1}, {12, 44}, {3, 1}, {3, 2}, {1, 0}, {1, 0},
+         {16, 11281}, {4, 1}, {3, 1}, {3, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1},
+         {7, 58}});
+  w.Put(583200, 22);                             // BASE_LAT: 40.5 degrees N
+  w.Put(uint64_t(-1069200) & 0x7FFFFF, 23);      // BASE_LONG: 74.25 degrees W
+  w.Put({{11, 0}, {4, 8}, {4, 10}, {4, 10}, {4, 0}, {5, 0}, {4, 0}, {1, 0}, {1, 0}, {5, 0},
+         {1, 0}, {6, 28}, {6, 32}, {4, 5}, {4, 3}, {1, 1}});
+  if (laterFlags) w.Put({{1, 0}, {1, 1}, {1, 0}, {1, 0}, {1, 0}, {1, 0}, {1, 1}});
+  return w;
+}
+
+TEST(SystemParameters, EveryFieldInTheStandardsOrderWithItsUnit) {
+  const DecodedMessage m = DecodeMessageFields(Logged1x(0x1007, SystemParameters(true)));
+  EXPECT_EQ(m.status, DecodedMessage::Status::kComplete);
+  EXPECT_EQ(m.message, "System Parameters Message");
+  EXPECT_EQ(m.channel, "Paging Channel");
+  const std::vector<std::string_view> expected = {
+      "MSG_LENGTH", "MSG_TYPE", "PILOT_PN", "CONFIG_MSG_SEQ", "SID", "NID", "REG_ZONE",
+      "TOTAL_ZONES", "ZONE_TIMER", "MULT_SIDS", "MULT_NIDS", "BASE_ID", "BASE_CLASS",
+      "PAGE_CHAN", "MAX_SLOT_CYCLE_INDEX", "HOME_REG", "FOR_SID_REG", "FOR_NID_REG",
+      "POWER_UP_REG", "POWER_DOWN_REG", "PARAMETER_REG", "REG_PRD", "BASE_LAT", "BASE_LONG",
+      "REG_DIST", "SRCH_WIN_A", "SRCH_WIN_N", "SRCH_WIN_R", "NGHBR_MAX_AGE", "PWR_REP_THRESH",
+      "PWR_REP_FRAMES", "PWR_THRESH_ENABLE", "PWR_PERIOD_ENABLE", "PWR_REP_DELAY", "RESCAN",
+      "T_ADD", "T_DROP", "T_COMP", "T_TDROP", "EXT_SYS_PARAMETER", "EXT_NGHBR_LIST",
+      "GEN_NGHBR_LIST", "GLOBAL_REDIRECT", "PRI_NGHBR_LIST", "USER_ZONE_ID",
+      "EXT_GLOBAL_REDIRECT", "EXT_CHAN_LIST"};
+  EXPECT_EQ(Names(m.fields), expected);
+  EXPECT_EQ(Raw(m, "PILOT_PN"), 168u);
+  EXPECT_EQ(Raw(m, "SID"), 4139u);
+  EXPECT_EQ(Raw(m, "BASE_ID"), 11281u);
+  EXPECT_EQ(Raw(m, "GEN_NGHBR_LIST"), 1u);
+  EXPECT_EQ(Raw(m, "EXT_CHAN_LIST"), 1u);
+  // PILOT_PN follows the 12-octet log header, MSG_LENGTH and MSG_TYPE.
+  EXPECT_EQ(Find(m.fields, "PILOT_PN")->bitOffset, 12 * 8 + 16);
+  EXPECT_EQ(Find(m.fields, "PILOT_PN")->width, 9);
+  EXPECT_DOUBLE_EQ(*Find(m.fields, "BASE_LAT")->real, 40.5);
+  EXPECT_DOUBLE_EQ(*Find(m.fields, "BASE_LONG")->real, -74.25);
+  EXPECT_EQ(Find(m.fields, "BASE_LONG")->unit, "deg");
+  EXPECT_DOUBLE_EQ(*Find(m.fields, "T_ADD")->real, -14.0);
+  EXPECT_DOUBLE_EQ(*Find(m.fields, "T_DROP")->real, -16.0);
+  EXPECT_DOUBLE_EQ(*Find(m.fields, "T_COMP")->real, 2.5);
+  EXPECT_EQ(Find(m.fields, "T_ADD")->unit, "dB");
+}
+
+TEST(SystemParameters, AnOlderMessageEndingBeforeTheLaterFlagsIsComplete) {
+  const DecodedMessage m = DecodeMessageFields(Logged1x(0x1007, SystemParameters(false)));
+  EXPECT_EQ(m.status, DecodedMessage::Status::kComplete);
+  EXPECT_EQ(Find(m.fields, std::string(kTruncatedField)), nullptr);
+  EXPECT_EQ(Raw(m, "EXT_SYS_PARAMETER"), 1u);
+}
+
+// Bad input: fields are decoded up to the first that does not fit, then the
+// marker says where and why.
+TEST(Truncation, AMessageShorterThanItsFieldsEndsWithTheMarker) {
+  BitWriter w = SystemParameters(true);
+  std::vector<uint8_t> bytes = w.Bytes();
+  bytes.resize(16);  // ends inside BASE_LAT (bits 113..134 after MSG_LENGTH)
+  BitWriter cut;
+  for (uint8_t b : bytes) cut.Put(b, 8);
+  const DecodedMessage m = DecodeMessageFields(Logged1x(0x1007, cut));
+  EXPECT_EQ(m.status, DecodedMessage::Status::kTruncated);
+  ASSERT_FALSE(m.fields.empty());
+  const Field& marker = m.fields.back();
+  EXPECT_EQ(marker.name, kTruncatedField);
+  EXPECT_EQ(marker.kind, Field::Kind::kTruncated);
+  EXPECT_EQ(m.fields[m.fields.size() - 2].name, "REG_PRD");
+  EXPECT_EQ(marker.bitOffset, 12 * 8 + 8 + 113);
+  EXPECT_NE(marker.text.find("BASE_LAT needs 22 bits"), std::string::npos) << marker.text;
+  EXPECT_NE(marker.text.find("MSG_LENGTH (17 octets)"), std::string::npos) << marker.text;
+}
+
+TEST(Truncation, ALengthPastTheLoggedBodyIsReported) {
+  BitWriter w;
+  w.Put(1, 8).Put(168, 9);  // a System Parameters Message cut after PILOT_PN
+  const DecodedMessage m = DecodeMessageFields(Logged1x(0x1007, w, 20));
+  EXPECT_EQ(m.status, DecodedMessage::Status::kTruncated);
+  EXPECT_EQ(Raw(m, "PILOT_PN"), 168u);
+  EXPECT_NE(m.fields.back().text.find("MSG_LENGTH says 24 octets, 4 logged"), std::string::npos)
+      << m.fields.back().text;
+}
+
+TEST(Truncation, ACountThatOverrunsTheBodyStopsInsideTheRecords) {
+  BitWriter w;
+  w.Put(4, 8).Put({{3, 0}, {3, 1}, {1, 1}, {1, 0}, {3, 0}, {3, 0}, {4, 0}, {2, 0}});  // header
+  w.Put({{1, 0}, {3, 1}, {8, 6}, {8, 0xEA}, {3, 1}, {1, 0}, {1, 0}, {1, 0}, {1, 0}, {8, 200}});
+  for (int digit : {5, 5, 5, 1}) w.Put(digit, 4);
+  const DecodedMessage m = DecodeMessageFields(Logged1x(0x1004, w));
+  EXPECT_EQ(m.status, DecodedMessage::Status::kTruncated);
+  const Field* digits = Find(m.fields, "CHARi");
+  ASSERT_NE(digits, nullptr);
+  ASSERT_GE(digits->records.size(), 4u);
+  EXPECT_EQ(digits->records[3][0].raw, 1u);
+  EXPECT_EQ(m.fields.back().name, kTruncatedField);
+}
+
+TEST(Truncation, WhatIsNotALoggedMessageGivesNoFields) {
+  EXPECT_EQ(DecodeMessageFields(std::vector<uint8_t>{0x10, 0, 0x07}).status,
+            DecodedMessage::Status::kNotMessage);
+  const DecodedMessage unknown = DecodeMessageFields(Logged(0x1234, {1, 2, 3}));
+  EXPECT_EQ(unknown.status, DecodedMessage::Status::kNotMessage);
+  EXPECT_TRUE(unknown.fields.empty());
+  // A paging channel item without a message: MSG_LENGTH itself does not fit.
+  const DecodedMessage empty = DecodeMessageFields(Logged(0x1007, {}));
+  EXPECT_EQ(empty.status, DecodedMessage::Status::kTruncated);
+  EXPECT_EQ(empty.fields.back().name, kTruncatedField);
+  // A length word shorter than the bytes logged bounds the message.
+  std::vector<uint8_t> padded = Logged1x(0x1007, SystemParameters(true));
+  const size_t real = padded.size();
+  padded.resize(real + 20, 0xFF);
+  const DecodedMessage bounded = DecodeMessageFields(padded);
+  EXPECT_EQ(bounded.status, DecodedMessage::Status::kComplete);
+  EXPECT_EQ(Raw(bounded, "EXT_CHAN_LIST"), 1u);
+}
+
+TEST(SyncChannel, SystemTimeAndLocalOffsetInTheirUnits) {
+  BitWriter w;
+  w.Put(1, 8).Put({{8, 6}, {8, 1}, {15, 4139}, {16, 1}, {9, 168}, {42, 0x2A5F0C1B3D7}});
+  w.Put(18511200000ull / 1000 * 1000, 36);  // 2026-12-10 00:00:00 in 80 ms units
+  w.Put({{8, 18}, {6, 54}, {1, 0}, {2, 1}, {11, 283}, {11, 0}});  // LTM_OFF -10: -5 hours
+  const DecodedMessage m = DecodeMessageFields(Logged1x(0x1006, w));
+  EXPECT_EQ(m.status, DecodedMessage::Status::kComplete);
+  EXPECT_EQ(m.message, "Sync Channel Message");
+  EXPECT_EQ(Find(m.fields, "SYS_TIME")->text, "2026-12-10 00:00:00.000 GPS");
+  EXPECT_DOUBLE_EQ(*Find(m.fields, "LTM_OFF")->real, -300.0);
+  EXPECT_EQ(Raw(m, "LC_STATE"), 0x2A5F0C1B3D7u);
+  EXPECT_EQ(Raw(m, "CDMA_FREQ"), 283u);
+}
+
+TEST(NeighborLists, NeighboursFillTheMessageAsRecords) {
+  BitWriter w;
+  w.Put(3, 8).Put({{9, 480}, {6, 3}, {4, 4}});
+  for (uint64_t pn : {132, 372, 168}) w.Put(0, 3).Put(pn, 9);
+  const DecodedMessage m = DecodeMessageFields(Logged1x(0x1007, w));
+  EXPECT_EQ(m.status, DecodedMessage::Status::kComplete);
+  const Field* list = Find(m.fields, "NEIGHBORS");
+  ASSERT_NE(list, nullptr);
+  ASSERT_EQ(list->records.size(), 3u);
+  EXPECT_EQ(Raw(m, "PILOT_INC"), 4u);
+  EXPECT_EQ(list->records[1][1].name, "NGHBR_PN");
+  EXPECT_EQ(list->records[1][1].raw, 372u);
+
+  BitWriter e;  // Extended Neighbor List: a frequency only where FREQ_INCL says so
+  e.Put(0x0E, 8).Put({{9, 480}, {6, 3}, {4, 4}});
+  e.Put({{3, 0}, {9, 132}, {2, 1}, {1, 0}});
+  e.Put({{3, 0}, {9, 372}, {2, 3}, {1, 1}, {5, 1}, {11, 600}});
+  const DecodedMessage x = DecodeMessageFields(Logged1x(0x1007, e));
+  const Field* extended = Find(x.fields, "NEIGHBORS");
+  ASSERT_NE(extended, nullptr);
+  ASSERT_EQ(extended->records.size(), 2u);
+  EXPECT_EQ(extended->records[0].size(), 4u);
+  EXPECT_EQ(Find(extended->records[1], "NGHBR_FREQ")->raw, 600u);
+  EXPECT_EQ(Find(extended->records[1], "NGHBR_BAND")->text, "1.8 to 2.0 GHz PCS");
+}
+
+TEST(Orders, QualifierAddressAndNames) {
+  BitWriter p;  // paging channel, addressed by a 4-octet ESN
+  p.Put(7, 8).Put({{3, 1}, {3, 2}, {1, 1}, {1, 0}, {3, 1}, {4, 4}, {32, 0x9F3A21C4}});
+  p.Put({{6, 18}, {3, 1}, {8, 0x20}});
+  const DecodedMessage paging = DecodeMessageFields(Logged1x(0x1007, p));
+  EXPECT_EQ(paging.status, DecodedMessage::Status::kComplete);
+  EXPECT_EQ(Find(paging.fields, "ADDRESS")->text, "9F3A21C4");
+  EXPECT_EQ(Raw(paging, "ORDER"), 18u);
+  EXPECT_EQ(Raw(paging, "ORDQ"), 0x20u);
+  EXPECT_FALSE(Find(paging.fields, "ORDER")->text.empty());
+
+  BitWriter r;  // reverse traffic: Service Option Request Order for EVRC
+  r.Put(1, 8).Put({{3, 0}, {3, 1}, {1, 1}, {2, 0}, {6, 19}, {3, 3}, {8, 0}, {16, 3}});
+  const DecodedMessage reverse = DecodeMessageFields(Logged1x(0x1005, r));
+  EXPECT_EQ(reverse.status, DecodedMessage::Status::kComplete);
+  EXPECT_EQ(Find(reverse.fields, "SERVICE_OPTION")->text, "Enhanced Variable Rate Codec (EVRC)");
+
+  BitWriter f;  // forward traffic: USE_TIME and ACTION_TIME come first
+  f.Put(1, 8).Put({{3, 0}, {3, 1}, {1, 1}, {2, 0}, {1, 1}, {6, 9}, {6, 21}, {3, 0}});
+  const DecodedMessage forward = DecodeMessageFields(Logged1x(0x1008, f));
+  EXPECT_EQ(Raw(forward, "ACTION_TIME"), 9u);
+  EXPECT_EQ(Raw(forward, "ORDER"), 21u);
+  EXPECT_EQ(Find(forward.fields, "ORDQ"), nullptr);
+  EXPECT_EQ(Find(forward.fields, "ORDER")->text, "Release Order");
+}
+
+// The access channel header, then a Registration Message with MOB_P_REV.
+BitWriter Registration(uint64_t mobPRev) {
+  BitWriter w;
+  w.Put(1, 8).Put({{3, 0}, {3, 1}, {1, 1}, {1, 0}, {3, 0}, {3, 1}, {4, 4}, {32, 0x12345678},
+                   {2, 0}});
+  w.Put({{4, 1}, {3, 2}, {8, mobPRev}, {8, 0xEA}, {1, 1}});
+  if (mobPRev >= 4) w.Put(0, 4);
+  if (mobPRev >= 6) w.Put({{1, 1}, {1, 1}, {1, 1}, {16, 777}});
+  if (mobPRev >= 7) w.Put({{1, 1}, {3, 2}});
+  return w;
+}
+
+TEST(Registration, TheProtocolRevisionDecidesTheFields) {
+  const DecodedMessage old = DecodeMessageFields(Logged1x(0x1004, Registration(3)));
+  EXPECT_EQ(old.status, DecodedMessage::Status::kComplete);
+  EXPECT_EQ(Find(old.fields, "RETURN_CAUSE"), nullptr);
+  EXPECT_EQ(Find(old.fields, "REG_TYPE")->text, "Power-up");
+  EXPECT_EQ(Find(old.fields, "MSID")->text, "12345678");
+
+  const DecodedMessage recent = DecodeMessageFields(Logged1x(0x1004, Registration(7)));
+  EXPECT_EQ(recent.status, DecodedMessage::Status::kComplete);
+  EXPECT_EQ(Raw(recent, "UZID"), 777u);
+  EXPECT_EQ(Raw(recent, "GEO_LOC_TYPE"), 2u);
+
+  // The revision in use, when the caller knows it, wins over MOB_P_REV.
+  const DecodedMessage capped =
+      DecodeMessageFields(Logged1x(0x1004, Registration(7)), FieldOptions{4});
+  EXPECT_EQ(Find(capped.fields, "QPCH_SUPPORTED"), nullptr);
+  EXPECT_NE(Find(capped.fields, "RETURN_CAUSE"), nullptr);
+}
+
+TEST(Origination, DialledDigitsAndAlternativeServiceOptions) {
+  BitWriter w;
+  w.Put(4, 8).Put({{3, 0}, {3, 1}, {1, 1}, {1, 0}, {3, 0}, {3, 1}, {4, 0}, {2, 0}});
+  w.Put({{1, 0}, {3, 1}, {8, 5}, {8, 0xEA}, {3, 1}, {1, 1}, {16, 3}, {1, 0}, {1, 0}, {1, 0},
+         {8, 3}, {4, 5}, {4, 1}, {4, 10}, {1, 0}, {1, 0}, {4, 0}, {1, 0}, {1, 0}, {3, 2},
+         {16, 17}, {16, 0x8000}});
+  const DecodedMessage m = DecodeMessageFields(Logged1x(0x1004, w));
+  EXPECT_EQ(m.status, DecodedMessage::Status::kComplete);
+  EXPECT_EQ(Raw(m, "SERVICE_OPTION"), 3u);
+  const Field* digits = Find(m.fields, "CHARi");
+  ASSERT_EQ(digits->records.size(), 3u);
+  EXPECT_EQ(digits->records[2][0].raw, 10u);
+  EXPECT_EQ(digits->records[2][0].width, 4);
+  const Field* alternatives = Find(m.fields, "ALT_SO");
+  ASSERT_EQ(alternatives->records.size(), 2u);
+  EXPECT_EQ(alternatives->records[1][0].text, "13K Voice (QCELP)");
+}
+
+TEST(Evdo, SectorParametersWithItsChannelAndNeighbourLists) {
+  BitWriter w;
+  w.Put({{8, 0}, {8, 0x2C}, {8, 0x01}, {8, 75}, {8, 0}, {8, 1}, {8, 0}, {8, 7}, {8, 0},
+         {8, 0}});  // channel, PN 300 (low octet first), channel 75, band, stream, protocol, seq
+  BitWriter m;
+  m.Put({{8, 0x0F}, {8, 0x01}, {12, 310}});
+  m.Put(0x0123456789ABCDEFull, 64).Put(0x0011223344556677ull, 64);  // SectorID
+  m.Put({{8, 104}, {16, 0xBEEF}});
+  m.Put(583200, 22).Put(uint64_t(-1069200) & 0x7FFFFF, 23);
+  m.Put({{11, 0}, {8, 18}, {11, uint64_t(-300) & 0x7FF}, {2, 0}, {2, 0}, {5, 1},
+         {8, 0}, {5, 1}, {11, 400}, {5, 2}, {9, 12}, {9, 24}, {1, 0}, {1, 1}, {8, 0}, {5, 1},
+         {11, 425}});
+  const std::vector<uint8_t> message = m.Bytes();
+  w.Put(message.size(), 8);
+  for (uint8_t b : message) w.Put(b, 8);
+  const DecodedMessage d = DecodeMessageFields(Logged(0x107C, w.Bytes()));
+  EXPECT_EQ(d.status, DecodedMessage::Status::kComplete);
+  EXPECT_EQ(Raw(d, "PILOT_PN"), 300u);
+  EXPECT_EQ(Find(d.fields, "SectorID")->text, "0123456789ABCDEF0011223344556677");
+  EXPECT_DOUBLE_EQ(*Find(d.fields, "Latitude")->real, 40.5);
+  EXPECT_DOUBLE_EQ(*Find(d.fields, "Longitude")->real, -74.25);
+  EXPECT_DOUBLE_EQ(*Find(d.fields, "LocalTimeOffset")->real, -300.0);
+  const Field* pns = Find(d.fields, "NeighborPilotPN");
+  ASSERT_EQ(pns->records.size(), 2u);
+  EXPECT_EQ(pns->records[1][0].raw, 24u);
+  const Field* channels = Find(d.fields, "NeighborChannel");
+  ASSERT_EQ(channels->records.size(), 2u);
+  EXPECT_EQ(channels->records[0].size(), 1u);
+  EXPECT_EQ(Find(channels->records[1], "ChannelNumber")->raw, 425u);
+}
+
+TEST(Layouts, EveryBlockIsClosedAndEveryConditionReadsAnEarlierField) {
+  for (const MessageLayout& layout : Cdma1xLayouts()) {
+    int depth = 0;
+    std::vector<std::string_view> seen = {"MSG_TYPE", "AUTH_MODE", "MSID_LEN", kPRevInUse};
+    for (const Step& step : layout.body) {
+      if (step.op == Op::kIf || (step.op == Op::kRepeat && !step.ref.empty()) ||
+          (step.op == Op::kField && !step.ref.empty())) {
+        EXPECT_NE(std::find(seen.begin(), seen.end(), step.ref), seen.end())
+            << layout.reference << ": " << step.ref;
+      }
+      if (step.op == Op::kField) seen.push_back(step.name);
+      if (step.op == Op::kIf || step.op == Op::kRepeat) ++depth;
+      if (step.op == Op::kEndIf || step.op == Op::kEndRepeat) --depth;
+      EXPECT_GE(depth, 0) << layout.reference;
+    }
+    EXPECT_EQ(depth, 0) << layout.reference;
+  }
+}
+
+TEST(Writers, JsonObjectsArraysAndTheTextLines) {
+  BitWriter w;
+  w.Put(3, 8).Put({{9, 480}, {6, 3}, {4, 4}, {3, 0}, {9, 132}, {3, 1}, {9, 372}});
+  const DecodedMessage m = DecodeMessageFields(Logged1x(0x1007, w));
+  const std::string json = FieldsToJson(m);
+  EXPECT_NE(json.find("\"status\":\"complete\""), std::string::npos) << json;
+  EXPECT_NE(json.find("\"NEIGHBORS\":[{\"NGHBR_CONFIG\":0,\"NGHBR_PN\":132},"
+                      "{\"NGHBR_CONFIG\":1,\"NGHBR_PN\":372}]"),
+            std::string::npos)
+      << json;
+  const std::string text = FieldsToText(m);
+  EXPECT_EQ(text.rfind("Neighbor List Message [Paging Channel, complete]\n", 0), 0u) << text;
+  EXPECT_NE(text.find("  NEIGHBORS (2)\n    [0]\n      NGHBR_CONFIG = 0\n"), std::string::npos)
+      << text;
+
+  const DecodedMessage spm = DecodeMessageFields(Logged1x(0x1007, SystemParameters(true)));
+  EXPECT_NE(FieldsToText(spm).find("  T_ADD = 28 (-14 dB)\n"), std::string::npos);
+  EXPECT_NE(FieldsToJson(spm).find("\"BASE_LAT\":{\"raw\":583200,\"value\":40.5,\"unit\":\"deg\"}"),
+            std::string::npos);
+
+  std::vector<uint8_t> cut = Logged1x(0x1007, SystemParameters(true));
+  cut.resize(20);
+  const std::string truncated = FieldsToJson(DecodeMessageFields(cut));
+  EXPECT_NE(truncated.find("\"<truncated>\":{\"bit\":"), std::string::npos) << truncated;
+}
+
+}  // namespace
+}  // namespace wendrake
