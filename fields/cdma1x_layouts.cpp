@@ -45,13 +45,33 @@ constexpr Step kTrafficHeader[] = {
 // The order and its order-specific fields (C.S0005 Table 2.7.3-1 on the
 // reverse channels, Table 3.7.4-1 on the forward ones): ORDQ leads the
 // additional record; service option orders carry the option after it.
-constexpr Step kOrderFields[] = {
+// The order-specific fields lie in a record of ADD_RECORD_LEN octets; what
+// the fields below leave of it is kept as ORDER_SPECIFIC.
+constexpr Step kReverseOrderFields[] = {
     F("ORDER", 6, Conv::kOrder), F("ADD_RECORD_LEN", 3),
-    If("ADD_RECORD_LEN", Test::kAtLeast, 1),
-      F("ORDQ", 8),
-      If("ORDER", kEq, 19), F("SERVICE_OPTION", 16, Conv::kServiceOption), EndIf(),
-      If("ORDER", kEq, 20), F("SERVICE_OPTION", 16, Conv::kServiceOption), EndIf(),
-    EndIf(),
+    Within("ORDER_SPECIFIC", "ADD_RECORD_LEN"),
+      If("ADD_RECORD_LEN", Test::kAtLeast, 1),
+        F("ORDQ", 8),
+        If("ORDER", kEq, 2), F("RANDBS", 32), EndIf(),
+        If("ORDER", kEq, 19), F("SERVICE_OPTION", 16, Conv::kServiceOption), EndIf(),
+        If("ORDER", kEq, 20), F("SERVICE_OPTION", 16, Conv::kServiceOption), EndIf(),
+      EndIf(),
+    EndWithin(),
+};
+constexpr Step kForwardOrderFields[] = {
+    F("ORDER", 6, Conv::kOrder), F("ADD_RECORD_LEN", 3),
+    Within("ORDER_SPECIFIC", "ADD_RECORD_LEN"),
+      If("ADD_RECORD_LEN", Test::kAtLeast, 1),
+        F("ORDQ", 8),
+        If("ORDER", kEq, 2), F("AUTHBS", 18), EndIf(),
+        If("ORDER", kEq, 19), F("SERVICE_OPTION", 16, Conv::kServiceOption), EndIf(),
+        If("ORDER", kEq, 20), F("SERVICE_OPTION", 16, Conv::kServiceOption), EndIf(),
+        If("ORDER", kEq, 27),
+          If("ORDQ", kEq, 5), F("ROAM_INDI", 8), EndIf(),
+          If("ORDQ", kEq, 7), F("ROAM_INDI", 8), EndIf(),
+        EndIf(),
+      EndIf(),
+    EndWithin(),
 };
 
 // Two layouts one after the other, for messages that share a tail.
@@ -126,7 +146,7 @@ constexpr Step kPagingOrderAddress[] = {
     F("ACK_SEQ", 3), F("MSG_SEQ", 3), F("ACK_REQ", 1), F("VALID_ACK", 1), F("ADDR_TYPE", 3),
     F("ADDR_LEN", 4), VarF("ADDRESS", "ADDR_LEN", 8),
 };
-constexpr auto kPagingOrder = Join(kPagingOrderAddress, kOrderFields);
+constexpr auto kPagingOrder = Join(kPagingOrderAddress, kForwardOrderFields);
 
 // C.S0005 3.7.2.3.2.13, Extended System Parameters Message, through
 // PILOT_REPORT.
@@ -175,7 +195,7 @@ constexpr Step kRegistration[] = {
 };
 
 // C.S0005 2.7.1.3.2.2, Order Message.
-constexpr const auto& kAccessOrder = kOrderFields;
+constexpr const auto& kAccessOrder = kReverseOrderFields;
 
 // C.S0005 2.7.1.3.2.4, Origination Message, through REV_FCH_GATING_REQ.
 constexpr Step kOrigination[] = {
@@ -213,14 +233,160 @@ constexpr Step kOrigination[] = {
     EndIf(),
 };
 
+// C.S0005 2.7.1.3.2.5, Page Response Message, through REV_FCH_GATING_REQ.
+constexpr Step kPageResponse[] = {
+    F("MOB_TERM", 1), F("SLOT_CYCLE_INDEX", 3), F("MOB_P_REV", 8), F("SCM", 8),
+    F("REQUEST_MODE", 3), F("SERVICE_OPTION", 16, Conv::kServiceOption), F("PM", 1),
+    F("NAR_AN_CAP", 1),
+    If(kPRevInUse, Test::kBelow, 7),
+      If("AUTH_MODE", kEq, 1), F("ENCRYPTION_SUPPORTED", 4), EndIf(),
+    EndIf(),
+    F("NUM_ALT_SO", 3),
+    Repeat("ALT_SO", "NUM_ALT_SO"), F("ALT_SO", 16, Conv::kServiceOption), EndRepeat(),
+    If(kPRevInUse, Test::kAtLeast, 6),
+      F("UZID_INCL", 1), IfSet("UZID_INCL"), F("UZID", 16), EndIf(),
+      F("CH_IND", 2), F("OTD_SUPPORTED", 1), F("QPCH_SUPPORTED", 1), F("ENHANCED_RC", 1),
+      F("FOR_RC_PREF", 5), F("REV_RC_PREF", 5),
+      F("FCH_SUPPORTED", 1),
+      IfSet("FCH_SUPPORTED"),
+        F("FCH_FRAME_SIZE", 1), F("FOR_FCH_LEN", 3), VarF("FOR_FCH_RC_MAP", "FOR_FCH_LEN", 3),
+        F("REV_FCH_LEN", 3), VarF("REV_FCH_RC_MAP", "REV_FCH_LEN", 3),
+      EndIf(),
+      F("DCCH_SUPPORTED", 1),
+      IfSet("DCCH_SUPPORTED"),
+        F("DCCH_FRAME_SIZE", 2), F("FOR_DCCH_LEN", 3), VarF("FOR_DCCH_RC_MAP", "FOR_DCCH_LEN", 3),
+        F("REV_DCCH_LEN", 3), VarF("REV_DCCH_RC_MAP", "REV_DCCH_LEN", 3),
+      EndIf(),
+      F("REV_FCH_GATING_REQ", 1),
+    EndIf(),
+};
+
 // ---- Traffic Channels (the fields after the dsch header).
 
+// C.S0005 2.7.2.3.2.5, Pilot Strength Measurement Message: the reference
+// pilot, then the other pilots fill the message.
+constexpr Step kPilotStrengthMeasurement[] = {
+    F("REF_PN", 9), F("PILOT_STRENGTH", 6, Conv::kNegHalfDb), F("KEEP", 1),
+    RepeatToEnd("PILOTS", 22),
+      F("PILOT_PN_PHASE", 15), F("PILOT_STRENGTH", 6, Conv::kNegHalfDb), F("KEEP", 1),
+    EndRepeat(),
+};
+
+// C.S0005 2.7.2.3.2.6, Power Measurement Report Message.
+constexpr Step kPowerMeasurementReport[] = {
+    F("ERRORS_DETECTED", 5), F("POWER_MEAS_FRAMES", 10), F("LAST_HDM_SEQ", 2),
+    F("NUM_PILOTS", 4),
+    Repeat("PILOTS", "NUM_PILOTS"), F("PILOT_STRENGTH", 6, Conv::kNegHalfDb), EndRepeat(),
+};
+
+// C.S0005 2.7.2.3.2.10, Handoff Completion Message: the active set's pilots
+// fill the message.
+constexpr Step kHandoffCompletion[] = {
+    F("LAST_HDM_SEQ", 2),
+    RepeatToEnd("PILOTS", 9), F("PILOT_PN", 9), EndRepeat(),
+};
+
+// C.S0005 f-dsch Alert With Information Message: information records, each
+// a type, a length in octets and the type's fields (C.S0005 3.7.5), fill the
+// message.
+constexpr Step kAlertWithInformation[] = {
+    RepeatToEnd("RECORDS", 16),
+      F("RECORD_TYPE", 8), F("RECORD_LEN", 8),
+      Within("TYPE_SPECIFIC_FIELDS", "RECORD_LEN"),
+        If("RECORD_TYPE", kEq, 1), VarF("CHARi", "RECORD_LEN", 8), EndIf(),  // Display
+        If("RECORD_TYPE", kEq, 2),  // Called Party Number
+          F("NUMBER_TYPE", 3), F("NUMBER_PLAN", 4), VarF("CHARi", "RECORD_LEN", 8, -8),
+          F("RESERVED", 1),
+        EndIf(),
+        If("RECORD_TYPE", kEq, 3),  // Calling Party Number
+          F("NUMBER_TYPE", 3), F("NUMBER_PLAN", 4), F("PI", 2), F("SI", 2),
+          VarF("CHARi", "RECORD_LEN", 8, -16), F("RESERVED", 5),
+        EndIf(),
+        If("RECORD_TYPE", kEq, 5),  // Signal
+          F("SIGNAL_TYPE", 2), F("ALERT_PITCH", 2), F("SIGNAL", 6), F("RESERVED", 6),
+        EndIf(),
+        If("RECORD_TYPE", kEq, 6), F("MSG_COUNT", 8), EndIf(),  // Message Waiting
+      EndWithin(),
+    EndRepeat(),
+};
+
+// C.S0005 f-dsch Extended Handoff Direction Message.
+constexpr Step kExtendedHandoffDirection[] = {
+    F("USE_TIME", 1), F("ACTION_TIME", 6), F("HDM_SEQ", 2), F("SEARCH_INCLUDED", 1),
+    IfSet("SEARCH_INCLUDED"),
+      F("SRCH_WIN_A", 4), F("T_ADD", 6, Conv::kNegHalfDb), F("T_DROP", 6, Conv::kNegHalfDb),
+      F("T_COMP", 4, Conv::kHalfDb), F("T_TDROP", 4),
+    EndIf(),
+    F("HARD_INCLUDED", 1),
+    IfSet("HARD_INCLUDED"),
+      F("FRAME_OFFSET", 4), F("PRIVATE_LCM", 1), F("RESET_L2", 1), F("RESET_FPC", 1),
+      F("SERV_NEG_TYPE", 1), F("ENCRYPT_MODE", 2), F("NOM_PWR_EXT", 1), F("NOM_PWR", 4),
+      F("NUM_PREAMBLE", 3), F("BAND_CLASS", 5, Conv::kBandClass), F("CDMA_FREQ", 11),
+    EndIf(),
+    F("ADD_LENGTH", 3), VarF("ADD_FIELDS", "ADD_LENGTH", 8),
+    RepeatToEnd("PILOTS", 18), F("PILOT_PN", 9), F("PWR_COMB_IND", 1), F("CODE_CHAN", 8),
+    EndRepeat(),
+};
+
+// C.S0005 f-dsch Universal Handoff Direction Message, through the active set
+// record (kept as octets: its layout depends on CH_IND).
+constexpr Step kUniversalHandoffDirection[] = {
+    F("USE_TIME", 1), IfSet("USE_TIME"), F("ACTION_TIME", 6), EndIf(),
+    F("HDM_SEQ", 2), F("PARMS_INCL", 1),
+    IfSet("PARMS_INCL"), F("P_REV", 8), F("SERV_NEG_TYPE", 1), EndIf(),
+    F("SEARCH_INCL", 1),
+    IfSet("SEARCH_INCL"),
+      F("SRCH_WIN_A", 4), F("SRCH_WIN_N", 4), F("SRCH_WIN_R", 4),
+      F("T_ADD", 6, Conv::kNegHalfDb), F("T_DROP", 6, Conv::kNegHalfDb),
+      F("T_COMP", 4, Conv::kHalfDb), F("T_TDROP", 4), F("SOFT_SLOPE", 6),
+      F("ADD_INTERCEPT", 6, Conv::kHalfDb), F("DROP_INTERCEPT", 6, Conv::kHalfDb),
+    EndIf(),
+    F("EXTRA_PARMS_INCL", 1),
+    IfSet("EXTRA_PARMS_INCL"),
+      F("PACKET_ZONE_ID", 8), F("FRAME_OFFSET", 4), F("PRIVATE_LCM", 1), F("RESET_L2", 1),
+      F("RESET_FPC", 1), F("ENCRYPT_MODE", 2), F("NOM_PWR_EXT", 1), F("NOM_PWR", 4),
+      F("RLGAIN_TRAFFIC_PILOT", 6, Conv::kSigned), F("DEFAULT_RLAG", 1), F("NUM_PREAMBLE", 3),
+      F("BAND_CLASS", 5, Conv::kBandClass), F("CDMA_FREQ", 11),
+      F("RETURN_IF_HANDOFF_FAIL", 1),
+      IfSet("RETURN_IF_HANDOFF_FAIL"), F("COMPLETE_SEARCH", 1), EndIf(),
+      F("PERIODIC_SEARCH", 1), F("SCR_INCL", 1),
+      IfSet("SCR_INCL"),
+        F("SERV_CON_SEQ", 3), F("RECORD_TYPE", 8), F("RECORD_LEN", 8),
+        VarF("TYPE_SPECIFIC_FIELDS", "RECORD_LEN", 8),
+      EndIf(),
+      F("NNSCR_INCL", 1),
+      IfSet("NNSCR_INCL"),
+        F("RECORD_TYPE", 8), F("RECORD_LEN", 8), VarF("TYPE_SPECIFIC_FIELDS", "RECORD_LEN", 8),
+      EndIf(),
+    EndIf(),
+    F("USE_PWR_CNTL_STEP", 1), IfSet("USE_PWR_CNTL_STEP"), F("PWR_CNTL_STEP", 3), EndIf(),
+    F("CLEAR_RETRY_DELAY", 1), F("SCH_INCL", 1),
+    IfSet("SCH_INCL"),
+      F("NUM_FOR_ASSIGN", 2),
+      Repeat("FOR_ASSIGN", "NUM_FOR_ASSIGN"),
+        F("FOR_SCH_ID", 1), F("FOR_SCH_DURATION", 4), F("FOR_SCH_START_TIME_INCL", 1),
+        IfSet("FOR_SCH_START_TIME_INCL"), F("FOR_SCH_START_TIME", 5), EndIf(),
+        F("SCCL_INDEX", 4),
+      EndRepeat(),
+      F("NUM_REV_ASSIGN", 2),
+      Repeat("REV_ASSIGN", "NUM_REV_ASSIGN"),
+        F("REV_SCH_ID", 1), F("REV_SCH_DURATION", 4), F("REV_SCH_START_TIME_INCL", 1),
+        IfSet("REV_SCH_START_TIME_INCL"), F("REV_SCH_START_TIME", 5), EndIf(),
+        F("REV_SCH_NUM_BITS_IDX", 4),
+      EndRepeat(),
+    EndIf(),
+    F("FPC_SUBCHAN_GAIN", 5), F("USE_PC_TIME", 1),
+    IfSet("USE_PC_TIME"), F("PC_ACTION_TIME", 6), EndIf(),
+    F("CH_IND", 3), F("ACTIVE_SET_REC_LEN", 8),
+    VarF("ACTIVE_SET_REC_FIELDS", "ACTIVE_SET_REC_LEN", 8),
+};
+
 // C.S0005 2.7.2.3.2.1, Order Message (reverse).
-constexpr const auto& kReverseOrder = kOrderFields;
+constexpr const auto& kReverseOrder = kReverseOrderFields;
 
 // C.S0005 3.7.3.3.2.1, Order Message (forward).
 constexpr Step kActionTime[] = {F("USE_TIME", 1), F("ACTION_TIME", 6)};
-constexpr auto kForwardOrder = Join(kActionTime, kOrderFields);
+constexpr auto kForwardOrder = Join(kActionTime, kForwardOrderFields);
 
 constexpr MessageLayout kLayouts[] = {
     {kSync, 0x01, "C.S0005 3.7.2.3.2.26", kSyncChannel},
@@ -235,8 +401,17 @@ constexpr MessageLayout kLayouts[] = {
     {kAccess, 0x01, "C.S0005 2.7.1.3.2.1", kRegistration},
     {kAccess, 0x02, "C.S0005 2.7.1.3.2.2", kAccessOrder},
     {kAccess, 0x04, "C.S0005 2.7.1.3.2.4", kOrigination},
+    {kAccess, 0x05, "C.S0005 2.7.1.3.2.5", kPageResponse},
     {kReverseTraffic, 0x01, "C.S0005 2.7.2.3.2.1", kReverseOrder},
+    {kReverseTraffic, 0x05, "C.S0005 2.7.2.3.2.5", kPilotStrengthMeasurement},
+    {kReverseTraffic, 0x06, "C.S0005 2.7.2.3.2.6", kPowerMeasurementReport},
+    {kReverseTraffic, 0x0A, "C.S0005 2.7.2.3.2.10", kHandoffCompletion},
     {kForwardTraffic, 0x01, "C.S0005 3.7.3.3.2.1", kForwardOrder},
+    {kForwardTraffic, 0x03, "C.S0005 3.7.3.3.2.3", kAlertWithInformation},
+    {kForwardTraffic, 0x11, "C.S0005 f-dsch Extended Handoff Direction Message",
+     kExtendedHandoffDirection},
+    {kForwardTraffic, 0x22, "C.S0005 f-dsch Universal Handoff Direction Message",
+     kUniversalHandoffDirection},
 };
 
 }  // namespace

@@ -70,6 +70,33 @@ constexpr Step kAccessParameters[] = {
     F("APersistence0", 6), F("APersistence1", 6), F("APersistence2", 6), F("APersistence3", 6),
 };
 
+// C.S0024 Idle State Protocol, ConnectionRequest message.
+constexpr Step kConnectionRequest[] = {
+    F("TransactionID", 8), F("RequestReason", 4), F("PreferredChannelCount", 5),
+    Repeat("PreferredChannel", "PreferredChannelCount"),
+      F("SystemType", 8), F("BandClass", 5, Conv::kBandClass), F("ChannelNumber", 11),
+    EndRepeat(),
+};
+
+// C.S0024 Connected State Protocol, ConnectionClose message.
+constexpr Step kConnectionClose[] = {
+    F("CloseReason", 3), F("SuspendEnable", 1),
+    IfSet("SuspendEnable"), F("SuspendTime", 36), EndIf(),
+};
+
+// C.S0024 Route Update Protocol, RouteUpdate message.
+constexpr Step kRouteUpdate[] = {
+    F("MessageSequence", 8), F("ReferencePilotPN", 9),
+    F("ReferencePilotStrength", 6, Conv::kNegHalfDb), F("ReferenceKeep", 1), F("NumPilots", 4),
+    Repeat("Pilots", "NumPilots"),
+      F("PilotPNPhase", 15), F("ChannelIncluded", 1),
+      IfSet("ChannelIncluded"),
+        F("SystemType", 8), F("BandClass", 5, Conv::kBandClass), F("ChannelNumber", 11),
+      EndIf(),
+      F("PilotStrength", 6, Conv::kNegHalfDb), F("Keep", 1),
+    EndRepeat(),
+};
+
 struct EvdoLayout {
   uint8_t protocolType;
   uint8_t messageId;
@@ -79,6 +106,9 @@ struct EvdoLayout {
 
 constexpr uint8_t kAccessChannelMac = 0x02;
 constexpr uint8_t kInitializationState = 0x0B;
+constexpr uint8_t kIdleState = 0x0C;
+constexpr uint8_t kConnectedState = 0x0D;
+constexpr uint8_t kRouteUpdateProtocol = 0x0E;
 constexpr uint8_t kOverheadMessages = 0x0F;
 
 constexpr EvdoLayout kLayouts[] = {
@@ -88,6 +118,10 @@ constexpr EvdoLayout kLayouts[] = {
      kSectorParameters},
     {kAccessChannelMac, 0x01, "C.S0024 Access Channel MAC Protocol: AccessParameters",
      kAccessParameters},
+    {kIdleState, 0x01, "C.S0024 Idle State Protocol: ConnectionRequest", kConnectionRequest},
+    {kConnectedState, 0x00, "C.S0024 Connected State Protocol: ConnectionClose",
+     kConnectionClose},
+    {kRouteUpdateProtocol, 0x00, "C.S0024 Route Update Protocol: RouteUpdate", kRouteUpdate},
 };
 
 }  // namespace
@@ -123,7 +157,7 @@ void DecodeEvdo(std::span<const uint8_t> logged, DecodedMessage& out) {
   }
   const uint8_t protocol = static_cast<uint8_t>(runner.Value("PROTOCOL_TYPE") & 0x7F);
   const uint8_t messageId = static_cast<uint8_t>(runner.Value("MessageID"));
-  out.message = EvdoMessageName(protocol, messageId);
+  out.message = Layer3MessageName(Layer3MessageCode(logged));
   out.status = DecodedMessage::Status::kNoLayout;
   for (const EvdoLayout& layout : kLayouts) {
     if (layout.protocolType != protocol || layout.messageId != messageId) continue;

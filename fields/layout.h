@@ -34,6 +34,9 @@ enum class Op : uint8_t {
   kRepeat,       // a record list `name`, countOf + add times (countOf empty: until the
                  // message has fewer bits left than `width`)
   kEndRepeat,
+  kWithin,       // the steps up to kEndWithin read inside a record of ref x scale +
+                 // value bits; what they leave of it becomes the field `name`
+  kEndWithin,
   kMayEnd,       // later revisions add what follows: a message that ends here
                  // (only its last octet's padding left) is complete
 };
@@ -112,6 +115,21 @@ constexpr Step RepeatToEnd(std::string_view name, int16_t minBits) {
   return step;
 }
 constexpr Step EndRepeat() { return Marker(Op::kEndRepeat); }
+// A record whose size a length field gives (octets unless `scale` says
+// otherwise): its fields cannot read past it, and reading resumes at its end.
+// The octets its fields leave unread are kept as the field `rest` (none when
+// `rest` is empty).
+constexpr Step Within(std::string_view rest, std::string_view lengthOf, int16_t scale = 8,
+                      int32_t add = 0) {
+  Step step;
+  step.op = Op::kWithin;
+  step.name = rest;
+  step.ref = lengthOf;
+  step.scale = scale;
+  step.value = add;
+  return step;
+}
+constexpr Step EndWithin() { return Marker(Op::kEndWithin); }
 constexpr Step MayEnd() { return Marker(Op::kMayEnd); }
 
 using Layout = std::span<const Step>;

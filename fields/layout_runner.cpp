@@ -15,12 +15,10 @@ size_t BlockEnd(Layout steps, size_t open) {
   int depth = 0;
   for (size_t i = open + 1; i < steps.size(); ++i) {
     const Op op = steps[i].op;
-    if (depth == 0 && (op == Op::kEndIf || op == Op::kEndRepeat ||
-                       (op == Op::kElse && steps[open].op == Op::kIf))) {
-      return i;
-    }
-    if (op == Op::kIf || op == Op::kRepeat) ++depth;
-    if (op == Op::kEndIf || op == Op::kEndRepeat) --depth;
+    const bool closes = op == Op::kEndIf || op == Op::kEndRepeat || op == Op::kEndWithin;
+    if (depth == 0 && (closes || (op == Op::kElse && steps[open].op == Op::kIf))) return i;
+    if (op == Op::kIf || op == Op::kRepeat || op == Op::kWithin) ++depth;
+    if (closes) --depth;
   }
   return steps.size();
 }
@@ -149,12 +147,40 @@ bool LayoutRunner::RunRange(Layout steps, size_t begin, size_t end, std::vector<
         i = last;
         break;
       }
+      case Op::kWithin: {
+        const size_t last = BlockEnd(steps, i);
+        const int64_t size = static_cast<int64_t>(Value(step.ref)) * step.scale + step.value;
+        if (size < 0 || size > bits_.left() ||
+            !bits_.BeginRecord(static_cast<int32_t>(size),
+                               "the record ends at " + std::string(step.ref) + " (" +
+                                   std::to_string(size) + " bits)")) {
+          return Stop(step.name.empty() ? step.ref : step.name, static_cast<int32_t>(size));
+        }
+        if (!RunRange(steps, i + 1, last, out)) return false;
+        if (!step.name.empty() && bits_.left() > 0) {
+          Field rest;
+          rest.name = step.name;
+          rest.bitOffset = bits_.position();
+          rest.width = bits_.left();
+          if (rest.width % 8 == 0) {
+            rest.kind = Field::Kind::kBytes;
+            bits_.ReadOctets(rest.width, rest.text, rest.raw);
+          } else if (rest.width <= 64) {
+            bits_.Read(rest.width, rest.raw);
+          }
+          out.push_back(std::move(rest));
+        }
+        bits_.EndRecord();
+        i = last;
+        break;
+      }
       case Op::kMayEnd:
         mayEnd_ = true;
         break;
       case Op::kElse:
       case Op::kEndIf:
       case Op::kEndRepeat:
+      case Op::kEndWithin:
         break;  // closed by the step that opened the block
     }
   }

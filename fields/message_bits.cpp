@@ -31,6 +31,27 @@ void MessageBits::Limit(int32_t limitBytes, std::string why) {
   limitReason_ = std::move(why);
 }
 
+int32_t MessageBits::left() const {
+  const int32_t left = reader_.bitsLeft();
+  if (records_.empty()) return left;
+  return std::min(left, records_.back().end - position());
+}
+
+bool MessageBits::BeginRecord(int32_t bits, std::string why) {
+  if (bits < 0 || bits > left()) return false;
+  records_.push_back({position() + bits, std::move(why)});
+  return true;
+}
+
+int32_t MessageBits::EndRecord() {
+  if (records_.empty()) return 0;
+  const int32_t rest = left();
+  records_.pop_back();
+  uint64_t ignored;
+  for (int32_t skipped = 0; skipped < rest; skipped += 64) Read(std::min(64, rest - skipped), ignored);
+  return rest;
+}
+
 bool MessageBits::Read(int32_t width, uint64_t& value) {
   if (width < 0 || width > 64 || width > left()) return false;
   value = 0;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "l3/bit_reader.h"
 
@@ -21,8 +22,18 @@ class MessageBits {
   void Limit(int32_t limitBytes, std::string why);
 
   int32_t position() const { return start_ + reader_.bitPos() - 1; }  // from the message's first bit
-  int32_t left() const { return reader_.bitsLeft(); }
-  const std::string& limitReason() const { return limitReason_; }
+  // Bits left before the innermost limit: a record's end or the message's.
+  int32_t left() const;
+  const std::string& limitReason() const {
+    return records_.empty() ? limitReason_ : records_.back().why;
+  }
+
+  // Confines the reads to the next `bits` bits (a record whose length field
+  // gives its size), until EndRecord. False, with nothing changed, when the
+  // record runs past the current limit.
+  bool BeginRecord(int32_t bits, std::string why);
+  // Leaves the innermost record at its end; returns the bits skipped.
+  int32_t EndRecord();
 
   // A field of 0 to 64 bits; false, with nothing consumed, when it does not fit.
   bool Read(int32_t width, uint64_t& value);
@@ -40,6 +51,11 @@ class MessageBits {
   int32_t start_;  // bit offset of the reader's first bit
   BitReader reader_;
   std::string limitReason_;
+  struct Record {
+    int32_t end;  // bit position just past the record
+    std::string why;
+  };
+  std::vector<Record> records_;
 };
 
 }  // namespace wendrake

@@ -19,15 +19,12 @@ uint16_t Word(std::span<const uint8_t> bytes, int32_t offset) {
 
 bool IsCdma1x(uint16_t logCode) { return logCode >= 0x1004 && logCode <= 0x1008; }
 
-// Names the ORDER field from the message code the header decoder gives the
-// record: the order names there already tell the qualifier's variants apart.
+// Names the ORDER field from the message code: the order names there
+// already tell the qualifier's variants apart.
 void NameOrder(std::span<const uint8_t> logged, std::vector<Field>& fields) {
   for (Field& field : fields) {
     if (field.name != "ORDER") continue;
-    std::vector<uint8_t> record = {0x10, 0x00, logged[0], logged[1]};
-    record.insert(record.end(), logged.begin(), logged.end());
-    const uint32_t code = MakeL3MsgCode(record.data(), static_cast<int32_t>(record.size()), 0);
-    field.text = Layer3MessageName(code);
+    field.text = Layer3MessageName(Layer3MessageCode(logged));
     return;
   }
 }
@@ -72,6 +69,15 @@ void DecodeCdma1x(std::span<const uint8_t> logged, const FieldOptions& options,
 }
 
 }  // namespace
+
+uint32_t Layer3MessageCode(std::span<const uint8_t> logged) {
+  if (logged.size() < 2) return 0;
+  // The record the "CL3" decoder hands the header decoder: a marker, a copy
+  // of the length word, then the logged message.
+  std::vector<uint8_t> record = {0x10, 0x00, logged[0], logged[1]};
+  record.insert(record.end(), logged.begin(), logged.end());
+  return MakeL3MsgCode(record.data(), static_cast<int32_t>(record.size()), 0);
+}
 
 DecodedMessage DecodeMessageFields(std::span<const uint8_t> logged, const FieldOptions& options) {
   DecodedMessage out;

@@ -21,6 +21,10 @@ inline constexpr int32_t kLoggedLengthOffset = 0;
 inline constexpr int32_t kLoggedCodeOffset = 2;
 inline constexpr int32_t kLoggedBodyOffset = 12;
 
+// The message code the header decoder gives `logged` (the code of its
+// "CL3" item), from which the tables of message and order names name it.
+uint32_t Layer3MessageCode(std::span<const uint8_t> logged);
+
 // Decodes `logged`, a message as logged (from its length word on). Fields
 // are decoded in the standard's order up to the first that does not fit the
 // message; nothing past `logged` is ever read.
