@@ -12,69 +12,10 @@
 
 #include "fields/cdma1x_layouts.h"
 #include "fields/field_writers.h"
+#include "fields/test_messages.h"
 
 namespace wendrake {
 namespace {
-
-class BitWriter {
- public:
-  BitWriter& Put(uint64_t value, int width) {
-    for (int i = width - 1; i >= 0; --i) bits_.push_back((value >> i) & 1);
-    return *this;
-  }
-  // (name, width, value) rows, as the standard's tables list them.
-  BitWriter& Put(const std::vector<std::pair<int, uint64_t>>& rows) {
-    for (const auto& [width, value] : rows) Put(value, width);
-    return *this;
-  }
-  std::vector<uint8_t> Bytes() const {
-    std::vector<uint8_t> out((bits_.size() + 7) / 8, 0);
-    for (size_t i = 0; i < bits_.size(); ++i) {
-      if (bits_[i]) out[i / 8] |= static_cast<uint8_t>(0x80 >> (i % 8));
-    }
-    return out;
-  }
-  size_t size() const { return bits_.size(); }
-
- private:
-  std::vector<bool> bits_;
-};
-
-// A logged message: length word, log code, time stamp, then `payload`.
-std::vector<uint8_t> Logged(uint16_t logCode, const std::vector<uint8_t>& payload) {
-  const size_t total = 12 + payload.size();
-  std::vector<uint8_t> out = {static_cast<uint8_t>(total), static_cast<uint8_t>(total >> 8),
-                              static_cast<uint8_t>(logCode), static_cast<uint8_t>(logCode >> 8),
-                              1, 2, 3, 4, 5, 6, 7, 8};
-  for (uint8_t byte : payload) out.push_back(byte);
-  return out;
-}
-
-// A 1x message: MSG_LENGTH (octets, itself included), then `body`.
-std::vector<uint8_t> Logged1x(uint16_t logCode, const BitWriter& body, int lengthExtra = 0) {
-  std::vector<uint8_t> payload = body.Bytes();
-  payload.insert(payload.begin(), static_cast<uint8_t>(payload.size() + 1 + lengthExtra));
-  return Logged(logCode, payload);
-}
-
-const Field* Find(const std::vector<Field>& fields, std::string_view name) {
-  for (const Field& field : fields) {
-    if (field.name == name) return &field;
-  }
-  return nullptr;
-}
-
-uint64_t Raw(const DecodedMessage& message, std::string_view name) {
-  const Field* field = Find(message.fields, name);
-  EXPECT_NE(field, nullptr) << name;
-  return field == nullptr ? ~uint64_t{0} : field->raw;
-}
-
-std::vector<std::string_view> Names(const std::vector<Field>& fields) {
-  std::vector<std::string_view> names;
-  for (const Field& field : fields) names.push_back(field.name);
-  return names;
-}
 
 // System Parameters Message with every field of the standard's table.
 BitWriter SystemParameters(bool laterFlags) {
@@ -309,35 +250,74 @@ TEST(Origination, DialledDigitsAndAlternativeServiceOptions) {
   EXPECT_EQ(alternatives->records[1][0].text, "13K Voice (QCELP)");
 }
 
-TEST(Evdo, SectorParametersWithItsChannelAndNeighbourLists) {
+TEST(TrafficChannels, MeasurementReportsAndHandoffCompletion) {
+  BitWriter psmm;  // reverse traffic header, reference pilot, two more pilots
+  psmm.Put(5, 8).Put({{3, 0}, {3, 1}, {1, 1}, {2, 0}});
+  psmm.Put({{9, 168}, {6, 14}, {1, 1}, {15, 240 * 64}, {6, 18}, {1, 1}, {15, 36 * 64 + 3},
+            {6, 30}, {1, 0}});
+  const DecodedMessage m = DecodeMessageFields(Logged1x(0x1005, psmm));
+  EXPECT_EQ(m.status, DecodedMessage::Status::kComplete);
+  EXPECT_EQ(Raw(m, "REF_PN"), 168u);
+  EXPECT_DOUBLE_EQ(*Find(m.fields, "PILOT_STRENGTH")->real, -7.0);
+  const Field* pilots = Find(m.fields, "PILOTS");
+  ASSERT_EQ(pilots->records.size(), 2u);
+  EXPECT_EQ(pilots->records[1][0].raw, 36u * 64 + 3);
+  EXPECT_DOUBLE_EQ(*pilots->records[1][1].real, -15.0);
+
+  BitWriter pmrm;  // NUM_PILOTS strengths
+  pmrm.Put(6, 8).Put({{3, 0}, {3, 1}, {1, 1}, {2, 0}});
+  pmrm.Put({{5, 2}, {10, 50}, {2, 1}, {4, 3}, {6, 10}, {6, 12}, {6, 20}});
+  const DecodedMessage p = DecodeMessageFields(Logged1x(0x1005, pmrm));
+  EXPECT_EQ(p.status, DecodedMessage::Status::kComplete);
+  ASSERT_EQ(Find(p.fields, "PILOTS")->records.size(), 3u);
+  EXPECT_EQ(Find(p.fields, "PILOTS")->records[2][0].raw, 20u);
+
+  BitWriter hcm;  // the active set fills the message
+  hcm.Put(10, 8).Put({{3, 0}, {3, 1}, {1, 1}, {2, 0}, {2, 1}, {9, 168}, {9, 240}});
+  const DecodedMessage h = DecodeMessageFields(Logged1x(0x1005, hcm));
+  EXPECT_EQ(h.status, DecodedMessage::Status::kComplete);
+  ASSERT_EQ(Find(h.fields, "PILOTS")->records.size(), 2u);
+  EXPECT_EQ(Find(h.fields, "PILOTS")->records[1][0].raw, 240u);
+}
+
+TEST(TrafficChannels, ExtendedHandoffDirectionWithThresholdsAndPilots) {
   BitWriter w;
-  w.Put({{8, 0}, {8, 0x2C}, {8, 0x01}, {8, 75}, {8, 0}, {8, 1}, {8, 0}, {8, 7}, {8, 0},
-         {8, 0}});  // channel, PN 300 (low octet first), channel 75, band, stream, protocol, seq
-  BitWriter m;
-  m.Put({{8, 0x0F}, {8, 0x01}, {12, 310}});
-  m.Put(0x0123456789ABCDEFull, 64).Put(0x0011223344556677ull, 64);  // SectorID
-  m.Put({{8, 104}, {16, 0xBEEF}});
-  m.Put(583200, 22).Put(uint64_t(-1069200) & 0x7FFFFF, 23);
-  m.Put({{11, 0}, {8, 18}, {11, uint64_t(-300) & 0x7FF}, {2, 0}, {2, 0}, {5, 1},
-         {8, 0}, {5, 1}, {11, 400}, {5, 2}, {9, 12}, {9, 24}, {1, 0}, {1, 1}, {8, 0}, {5, 1},
-         {11, 425}});
-  const std::vector<uint8_t> message = m.Bytes();
-  w.Put(message.size(), 8);
-  for (uint8_t b : message) w.Put(b, 8);
-  const DecodedMessage d = DecodeMessageFields(Logged(0x107C, w.Bytes()));
-  EXPECT_EQ(d.status, DecodedMessage::Status::kComplete);
-  EXPECT_EQ(Raw(d, "PILOT_PN"), 300u);
-  EXPECT_EQ(Find(d.fields, "SectorID")->text, "0123456789ABCDEF0011223344556677");
-  EXPECT_DOUBLE_EQ(*Find(d.fields, "Latitude")->real, 40.5);
-  EXPECT_DOUBLE_EQ(*Find(d.fields, "Longitude")->real, -74.25);
-  EXPECT_DOUBLE_EQ(*Find(d.fields, "LocalTimeOffset")->real, -300.0);
-  const Field* pns = Find(d.fields, "NeighborPilotPN");
-  ASSERT_EQ(pns->records.size(), 2u);
-  EXPECT_EQ(pns->records[1][0].raw, 24u);
-  const Field* channels = Find(d.fields, "NeighborChannel");
-  ASSERT_EQ(channels->records.size(), 2u);
-  EXPECT_EQ(channels->records[0].size(), 1u);
-  EXPECT_EQ(Find(channels->records[1], "ChannelNumber")->raw, 425u);
+  w.Put(0x11, 8).Put({{3, 0}, {3, 1}, {1, 1}, {2, 0}});
+  w.Put({{1, 0}, {6, 0}, {2, 1}, {1, 1}, {4, 8}, {6, 28}, {6, 32}, {4, 5}, {4, 3}, {1, 0},
+         {3, 0}});
+  w.Put({{9, 168}, {1, 0}, {8, 12}, {9, 240}, {1, 1}, {8, 20}});
+  const DecodedMessage m = DecodeMessageFields(Logged1x(0x1008, w));
+  EXPECT_EQ(m.status, DecodedMessage::Status::kComplete);
+  EXPECT_DOUBLE_EQ(*Find(m.fields, "T_ADD")->real, -14.0);
+  EXPECT_EQ(Find(m.fields, "FRAME_OFFSET"), nullptr);
+  const Field* pilots = Find(m.fields, "PILOTS");
+  ASSERT_EQ(pilots->records.size(), 2u);
+  EXPECT_EQ(Find(pilots->records[1], "CODE_CHAN")->raw, 20u);
+}
+
+TEST(Truncation, ARecordLengthPastTheMessageStopsAtTheRecord) {
+  BitWriter w;  // Alert With Information: a Signal record claiming 9 octets
+  w.Put(3, 8).Put({{3, 0}, {3, 1}, {1, 1}, {2, 0}});
+  w.Put({{8, 5}, {8, 9}, {2, 1}, {2, 0}, {6, 7}, {6, 0}});
+  const DecodedMessage m = DecodeMessageFields(Logged1x(0x1008, w));
+  EXPECT_EQ(m.status, DecodedMessage::Status::kTruncated);
+  EXPECT_NE(m.fields.back().text.find("TYPE_SPECIFIC_FIELDS needs 72 bits"), std::string::npos)
+      << m.fields.back().text;
+
+  BitWriter o;  // an order whose record is shorter than its ORDQ and service option
+  o.Put(1, 8).Put({{3, 0}, {3, 1}, {1, 1}, {2, 0}, {6, 19}, {3, 1}, {8, 0}, {16, 3}});
+  const DecodedMessage order = DecodeMessageFields(Logged1x(0x1005, o));
+  EXPECT_EQ(order.status, DecodedMessage::Status::kTruncated);
+  EXPECT_EQ(Raw(order, "ORDQ"), 0u);
+  EXPECT_NE(order.fields.back().text.find("the record ends at ADD_RECORD_LEN"),
+            std::string::npos)
+      << order.fields.back().text;
+
+  BitWriter u;  // unknown order-specific octets are kept, and decoding goes on after them
+  u.Put(1, 8).Put({{3, 0}, {3, 1}, {1, 1}, {2, 0}, {6, 21}, {3, 3}, {8, 2}, {16, 0xBEEF}});
+  const DecodedMessage release = DecodeMessageFields(Logged1x(0x1005, u));
+  EXPECT_EQ(release.status, DecodedMessage::Status::kComplete);
+  EXPECT_EQ(Find(release.fields, "ORDER_SPECIFIC")->text, "BEEF");
 }
 
 TEST(Layouts, EveryBlockIsClosedAndEveryConditionReadsAnEarlierField) {
@@ -345,14 +325,15 @@ TEST(Layouts, EveryBlockIsClosedAndEveryConditionReadsAnEarlierField) {
     int depth = 0;
     std::vector<std::string_view> seen = {"MSG_TYPE", "AUTH_MODE", "MSID_LEN", kPRevInUse};
     for (const Step& step : layout.body) {
-      if (step.op == Op::kIf || (step.op == Op::kRepeat && !step.ref.empty()) ||
+      if (step.op == Op::kIf || step.op == Op::kWithin ||
+          (step.op == Op::kRepeat && !step.ref.empty()) ||
           (step.op == Op::kField && !step.ref.empty())) {
         EXPECT_NE(std::find(seen.begin(), seen.end(), step.ref), seen.end())
             << layout.reference << ": " << step.ref;
       }
       if (step.op == Op::kField) seen.push_back(step.name);
-      if (step.op == Op::kIf || step.op == Op::kRepeat) ++depth;
-      if (step.op == Op::kEndIf || step.op == Op::kEndRepeat) --depth;
+      if (step.op == Op::kIf || step.op == Op::kRepeat || step.op == Op::kWithin) ++depth;
+      if (step.op == Op::kEndIf || step.op == Op::kEndRepeat || step.op == Op::kEndWithin) --depth;
       EXPECT_GE(depth, 0) << layout.reference;
     }
     EXPECT_EQ(depth, 0) << layout.reference;
