@@ -79,6 +79,13 @@ uint32_t Layer3MessageCode(std::span<const uint8_t> logged) {
   return MakeL3MsgCode(record.data(), static_cast<int32_t>(record.size()), 0);
 }
 
+const Field* FindField(const DecodedMessage& message, std::string_view name) {
+  for (const Field& field : message.fields) {
+    if (field.name == name) return &field;
+  }
+  return nullptr;
+}
+
 DecodedMessage DecodeMessageFields(std::span<const uint8_t> logged, const FieldOptions& options) {
   DecodedMessage out;
   if (logged.size() < static_cast<size_t>(kLoggedBodyOffset)) return out;

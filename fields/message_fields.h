@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string_view>
 
 #include "fields/field.h"
 
@@ -25,10 +26,14 @@ inline constexpr int32_t kLoggedBodyOffset = 12;
 // "CL3" item), from which the tables of message and order names name it.
 uint32_t Layer3MessageCode(std::span<const uint8_t> logged);
 
-// Decodes `logged`, a message as logged (from its length word on). Fields
-// are decoded in the standard's order up to the first that does not fit the
-// message; nothing past `logged` is ever read.
+// Decodes `logged`, a message as logged (from its length word on: a "CL3"
+// item's raw block from its fifth byte). Fields are decoded in the standard's
+// order up to the first that does not fit the message; nothing past `logged`
+// is ever read.
 DecodedMessage DecodeMessageFields(std::span<const uint8_t> logged,
                                    const FieldOptions& options = {});
+
+// The first top-level field of `message` so named (e.g. "BASE_LAT"), or null.
+const Field* FindField(const DecodedMessage& message, std::string_view name);
 
 }  // namespace wendrake

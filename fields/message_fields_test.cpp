@@ -51,6 +51,9 @@ TEST(SystemParameters, EveryFieldInTheStandardsOrderWithItsUnit) {
   EXPECT_EQ(Raw(m, "PILOT_PN"), 168u);
   EXPECT_EQ(Raw(m, "SID"), 4139u);
   EXPECT_EQ(Raw(m, "BASE_ID"), 11281u);
+  ASSERT_NE(FindField(m, "BASE_ID"), nullptr);
+  EXPECT_EQ(FindField(m, "BASE_ID")->raw, 11281u);
+  EXPECT_EQ(FindField(m, "NGHBR_PN"), nullptr);
   EXPECT_EQ(Raw(m, "GEN_NGHBR_LIST"), 1u);
   EXPECT_EQ(Raw(m, "EXT_CHAN_LIST"), 1u);
   // PILOT_PN follows the 12-octet log header, MSG_LENGTH and MSG_TYPE.
