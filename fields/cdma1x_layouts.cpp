@@ -279,6 +279,10 @@ constexpr Step kPowerMeasurementReport[] = {
     Repeat("PILOTS", "NUM_PILOTS"), F("PILOT_STRENGTH", 6, Conv::kNegHalfDb), EndRepeat(),
 };
 
+// C.S0005 2.7.2.3.2.14, Service Connect Completion Message, through
+// SERV_CON_SEQ.
+constexpr Step kServiceConnectCompletion[] = {F("RESERVED", 1), F("SERV_CON_SEQ", 3)};
+
 // C.S0005 2.7.2.3.2.10, Handoff Completion Message: the active set's pilots
 // fill the message.
 constexpr Step kHandoffCompletion[] = {
@@ -406,6 +410,7 @@ constexpr MessageLayout kLayouts[] = {
     {kReverseTraffic, 0x05, "C.S0005 2.7.2.3.2.5", kPilotStrengthMeasurement},
     {kReverseTraffic, 0x06, "C.S0005 2.7.2.3.2.6", kPowerMeasurementReport},
     {kReverseTraffic, 0x0A, "C.S0005 2.7.2.3.2.10", kHandoffCompletion},
+    {kReverseTraffic, 0x0E, "C.S0005 2.7.2.3.2.14", kServiceConnectCompletion},
     {kForwardTraffic, 0x01, "C.S0005 3.7.3.3.2.1", kForwardOrder},
     {kForwardTraffic, 0x03, "C.S0005 3.7.3.3.2.3", kAlertWithInformation},
     {kForwardTraffic, 0x11, "C.S0005 f-dsch Extended Handoff Direction Message",

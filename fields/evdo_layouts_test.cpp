@@ -101,6 +101,17 @@ TEST(Evdo, SyncTimeAndQuickConfigFlags) {
   EXPECT_EQ(valid->records[1][0].raw, 0u);
 }
 
+TEST(Evdo, AccessParametersWithThePersistenceOfEachClass) {
+  BitWriter ap;  // Access Channel MAC Protocol, AccessParameters
+  ap.Put({{8, 0x02}, {8, 0x01}, {8, 64}, {16, 0x1234}, {8, 80}, {5, 0x1E}, {4, 5}, {4, 2},
+          {3, 1}, {4, 2}, {6, 0}, {6, 1}, {6, 2}, {6, 63}});
+  const DecodedMessage a = DecodeMessageFields(EvdoRecord(0x1078, ap));
+  EXPECT_EQ(a.status, DecodedMessage::Status::kComplete);
+  EXPECT_EQ(a.message, "AccessParameters");
+  EXPECT_DOUBLE_EQ(*Find(a.fields, "ProbeInitialAdjust")->real, -2.0);
+  EXPECT_EQ(Raw(a, "APersistence3"), 63u);
+}
+
 TEST(Evdo, HeaderOnlyRecordsAndLengthsPastTheRecord) {
   const DecodedMessage bare = DecodeMessageFields(EvdoRecord(0x107C, BitWriter()));
   EXPECT_EQ(bare.status, DecodedMessage::Status::kComplete);

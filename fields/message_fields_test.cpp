@@ -178,6 +178,46 @@ TEST(NeighborLists, NeighboursFillTheMessageAsRecords) {
   EXPECT_EQ(Find(extended->records[1], "NGHBR_BAND")->text, "1.8 to 2.0 GHz PCS");
 }
 
+TEST(PagingOverhead, AccessParametersChannelListExtendedParametersAndGeneralPage) {
+  BitWriter apm;  // AUTH 1 brings RAND; PSIST_EMG follows its include flag
+  apm.Put(2, 8).Put({{9, 168}, {6, 7}, {5, 1}, {4, 15}, {5, 30}, {3, 3}, {4, 4}, {3, 4}, {4, 3},
+                     {6, 0}, {3, 0}, {3, 0}, {3, 0}, {3, 0}, {3, 0}, {3, 0}, {3, 1}, {3, 2},
+                     {4, 8}, {4, 3}, {4, 2}, {4, 1}, {4, 2}, {4, 2}, {2, 1}, {32, 0xCAFEF00D},
+                     {1, 0}, {1, 1}, {3, 5}});
+  const DecodedMessage a = DecodeMessageFields(Logged1x(0x1007, apm));
+  EXPECT_EQ(a.status, DecodedMessage::Status::kComplete);
+  EXPECT_EQ(a.message, "Access Parameters Message");
+  EXPECT_DOUBLE_EQ(*Find(a.fields, "NOM_PWR")->real, -1.0);
+  EXPECT_DOUBLE_EQ(*Find(a.fields, "INIT_PWR")->real, -2.0);
+  EXPECT_EQ(Raw(a, "RAND"), 0xCAFEF00Du);
+  EXPECT_EQ(Raw(a, "PSIST_EMG"), 5u);
+
+  BitWriter cclm;  // channels fill the message
+  cclm.Put(4, 8).Put({{9, 168}, {6, 2}, {11, 283}, {11, 384}});
+  const DecodedMessage c = DecodeMessageFields(Logged1x(0x1007, cclm));
+  ASSERT_EQ(Find(c.fields, "CHANNELS")->records.size(), 2u);
+  EXPECT_EQ(Find(c.fields, "CHANNELS")->records[1][0].raw, 384u);
+
+  BitWriter espm;  // a two-octet TMSI zone; EC_THRESH only when RESELECT_INCLUDED
+  espm.Put(0x0D, 8).Put({{9, 168}, {6, 2}, {1, 0}, {1, 1}, {2, 3}, {10, 310}, {7, 0}, {4, 2},
+                         {16, 0xA5A5}, {3, 0}, {1, 1}, {8, 6}, {8, 2}, {6, 10}, {6, 4}, {6, 6},
+                         {8, 17}, {3, 2}, {1, 0}, {1, 1}});
+  const DecodedMessage e = DecodeMessageFields(Logged1x(0x1007, espm));
+  EXPECT_EQ(e.status, DecodedMessage::Status::kComplete);
+  EXPECT_EQ(Find(e.fields, "TMSI_ZONE")->text, "A5A5");
+  EXPECT_EQ(Raw(e, "MCC"), 310u);
+  EXPECT_EQ(Raw(e, "P_REV"), 6u);
+  EXPECT_EQ(Find(e.fields, "EC_THRESH"), nullptr);
+  EXPECT_EQ(Raw(e, "PILOT_REPORT"), 1u);
+
+  BitWriter gpm;  // the fields before the page records
+  gpm.Put(0x11, 8).Put({{6, 3}, {6, 7}, {1, 1}, {1, 0}, {1, 1}, {1, 0}, {1, 1}, {4, 0}, {3, 1},
+                        {8, 0x42}});
+  const DecodedMessage g = DecodeMessageFields(Logged1x(0x1007, gpm));
+  EXPECT_EQ(Raw(g, "ACC_MSG_SEQ"), 7u);
+  EXPECT_EQ(Find(g.fields, "ADD_PFIELD")->text, "42");
+}
+
 TEST(Orders, QualifierAddressAndNames) {
   BitWriter p;  // paging channel, addressed by a 4-octet ESN
   p.Put(7, 8).Put({{3, 1}, {3, 2}, {1, 1}, {1, 0}, {3, 1}, {4, 4}, {32, 0x9F3A21C4}});
@@ -274,6 +314,10 @@ TEST(TrafficChannels, MeasurementReportsAndHandoffCompletion) {
   EXPECT_EQ(p.status, DecodedMessage::Status::kComplete);
   ASSERT_EQ(Find(p.fields, "PILOTS")->records.size(), 3u);
   EXPECT_EQ(Find(p.fields, "PILOTS")->records[2][0].raw, 20u);
+
+  BitWriter sccm;
+  sccm.Put(0x0E, 8).Put({{3, 0}, {3, 1}, {1, 1}, {2, 0}, {1, 0}, {3, 5}});
+  EXPECT_EQ(Raw(DecodeMessageFields(Logged1x(0x1005, sccm)), "SERV_CON_SEQ"), 5u);
 
   BitWriter hcm;  // the active set fills the message
   hcm.Put(10, 8).Put({{3, 0}, {3, 1}, {1, 1}, {2, 0}, {2, 1}, {9, 168}, {9, 240}});
