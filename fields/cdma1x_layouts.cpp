@@ -22,6 +22,9 @@ constexpr Test kEq = Test::kEqual;
 
 // ---- Channel headers (after MSG_LENGTH, which the framing reads).
 
+// Every channel: the message's length in octets, this field included.
+constexpr Step kLength[] = {F("MSG_LENGTH", 8)};
+
 // Sync and Paging Channel: the type octet alone; addressed messages carry
 // their own address fields.
 constexpr Step kTypeOnly[] = {F("MSG_TYPE", 8)};
@@ -107,8 +110,8 @@ constexpr Step kSystemParameters[] = {
     F("SRCH_WIN_A", 4), F("SRCH_WIN_N", 4), F("SRCH_WIN_R", 4), F("NGHBR_MAX_AGE", 4),
     F("PWR_REP_THRESH", 5), F("PWR_REP_FRAMES", 4), F("PWR_THRESH_ENABLE", 1),
     F("PWR_PERIOD_ENABLE", 1), F("PWR_REP_DELAY", 5), F("RESCAN", 1),
-    F("T_ADD", 6, Conv::kNegHalfDb), F("T_DROP", 6, Conv::kNegHalfDb), F("T_COMP", 4, Conv::kHalfDb),
-    F("T_TDROP", 4), F("EXT_SYS_PARAMETER", 1),
+    F("T_ADD", 6, Conv::kNegHalfDb), F("T_DROP", 6, Conv::kNegHalfDb),
+    F("T_COMP", 4, Conv::kHalfDb), F("T_TDROP", 4), F("EXT_SYS_PARAMETER", 1),
     MayEnd(),
     F("EXT_NGHBR_LIST", 1), F("GEN_NGHBR_LIST", 1), F("GLOBAL_REDIRECT", 1),
     F("PRI_NGHBR_LIST", 1), F("USER_ZONE_ID", 1), F("EXT_GLOBAL_REDIRECT", 1),
@@ -324,7 +327,8 @@ constexpr Step kExtendedHandoffDirection[] = {
     F("HARD_INCLUDED", 1),
     IfSet("HARD_INCLUDED"),
       F("FRAME_OFFSET", 4), F("PRIVATE_LCM", 1), F("RESET_L2", 1), F("RESET_FPC", 1),
-      F("SERV_NEG_TYPE", 1), F("ENCRYPT_MODE", 2), F("NOM_PWR_EXT", 1), F("NOM_PWR", 4),
+      F("SERV_NEG_TYPE", 1), F("ENCRYPT_MODE", 2), F("NOM_PWR_EXT", 1),
+      F("NOM_PWR", 4, Conv::kSigned),
       F("NUM_PREAMBLE", 3), F("BAND_CLASS", 5, Conv::kBandClass), F("CDMA_FREQ", 11),
     EndIf(),
     F("ADD_LENGTH", 3), VarF("ADD_FIELDS", "ADD_LENGTH", 8),
@@ -348,7 +352,7 @@ constexpr Step kUniversalHandoffDirection[] = {
     F("EXTRA_PARMS_INCL", 1),
     IfSet("EXTRA_PARMS_INCL"),
       F("PACKET_ZONE_ID", 8), F("FRAME_OFFSET", 4), F("PRIVATE_LCM", 1), F("RESET_L2", 1),
-      F("RESET_FPC", 1), F("ENCRYPT_MODE", 2), F("NOM_PWR_EXT", 1), F("NOM_PWR", 4),
+      F("RESET_FPC", 1), F("ENCRYPT_MODE", 2), F("NOM_PWR_EXT", 1), F("NOM_PWR", 4, Conv::kSigned),
       F("RLGAIN_TRAFFIC_PILOT", 6, Conv::kSigned), F("DEFAULT_RLAG", 1), F("NUM_PREAMBLE", 3),
       F("BAND_CLASS", 5, Conv::kBandClass), F("CDMA_FREQ", 11),
       F("RETURN_IF_HANDOFF_FAIL", 1),
@@ -420,6 +424,8 @@ constexpr MessageLayout kLayouts[] = {
 };
 
 }  // namespace
+
+Layout Cdma1xLength() { return kLength; }
 
 Layout Cdma1xChannelHeader(uint16_t logCode) {
   switch (logCode) {

@@ -16,6 +16,9 @@ struct MessageLayout {
   Layout body;                 // the fields after the channel header
 };
 
+// MSG_LENGTH, which opens every 1x message as logged.
+Layout Cdma1xLength();
+
 // The fields a 1x channel puts before the message body, after MSG_LENGTH:
 // MSG_TYPE and, on the access and traffic channels, the link-layer fields.
 // Empty for a log code that is not a 1x channel.

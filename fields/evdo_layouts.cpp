@@ -97,13 +97,6 @@ constexpr Step kRouteUpdate[] = {
     EndRepeat(),
 };
 
-struct EvdoLayout {
-  uint8_t protocolType;
-  uint8_t messageId;
-  std::string_view reference;
-  Layout body;
-};
-
 constexpr uint8_t kAccessChannelMac = 0x02;
 constexpr uint8_t kInitializationState = 0x0B;
 constexpr uint8_t kIdleState = 0x0C;
@@ -126,6 +119,10 @@ constexpr EvdoLayout kLayouts[] = {
 
 }  // namespace
 
+Layout EvdoRecordHeader() { return kRecordHeader; }
+Layout EvdoMessageHeader() { return kMessageHeader; }
+std::span<const EvdoLayout> EvdoLayouts() { return kLayouts; }
+
 bool IsEvdo(uint16_t logCode) {
   return (logCode >= 0x1076 && logCode <= 0x1079) || logCode == 0x107C;
 }
@@ -134,7 +131,7 @@ void DecodeEvdo(std::span<const uint8_t> logged, DecodedMessage& out) {
   const int32_t size = static_cast<int32_t>(logged.size());
   MessageBits bits(logged.data(), size, kLoggedBodyOffset, size);
   LayoutRunner runner(bits, std::nullopt);
-  if (!runner.Run(kRecordHeader, out.fields)) {
+  if (!runner.Run(EvdoRecordHeader(), out.fields)) {
     out.status = DecodedMessage::Status::kTruncated;
     return;
   }

@@ -103,7 +103,26 @@ std::string_view RegistrationTypeName(uint64_t regType) { return Find(kRegTypes,
 std::string_view ServiceOptionName(uint64_t option) { return Find(kServiceOptions, option); }
 std::string_view BandClassName(uint64_t bandClass) { return Find(kBandClasses, bandClass); }
 
+std::string_view UnitOf(Conv conv) {
+  switch (conv) {
+    case Conv::kLatitude:
+    case Conv::kLongitude:
+      return "deg";
+    case Conv::kNegHalfDb:
+    case Conv::kHalfDb:
+      return "dB";
+    case Conv::kLtmOffset:
+      return "min";
+    case Conv::kSysTime:
+    case Conv::kEvdoSystemTime:
+      return "s";
+    default:
+      return {};
+  }
+}
+
 void ConvertField(Field& field, Conv conv) {
+  field.unit = UnitOf(conv);
   const int64_t signedValue = SignExtend(field.raw, field.width);
   switch (conv) {
     case Conv::kNone:
@@ -115,23 +134,18 @@ void ConvertField(Field& field, Conv conv) {
     case Conv::kLatitude:
     case Conv::kLongitude:
       field.real = static_cast<double>(signedValue) / kQuarterSecondsPerDegree;
-      field.unit = "deg";
       break;
     case Conv::kNegHalfDb:
       field.real = -static_cast<double>(field.raw) / 2.0;
-      field.unit = "dB";
       break;
     case Conv::kHalfDb:
       field.real = static_cast<double>(field.raw) / 2.0;
-      field.unit = "dB";
       break;
     case Conv::kLtmOffset:
       field.real = static_cast<double>(signedValue * kLtmOffsetUnitMinutes);
-      field.unit = "min";
       break;
     case Conv::kSysTime:
       field.real = static_cast<double>(field.raw) * kSysTimeUnitSeconds;
-      field.unit = "s";
       field.text = GpsTimeText(*field.real) + " GPS";
       break;
     case Conv::kRegType:
@@ -145,7 +159,6 @@ void ConvertField(Field& field, Conv conv) {
       break;
     case Conv::kEvdoSystemTime:
       field.real = static_cast<double>(field.raw) * kEvdoSystemTimeUnitSeconds;
-      field.unit = "s";
       field.text = GpsTimeText(*field.real) + " GPS";
       break;
     case Conv::kBandClass:

@@ -13,6 +13,10 @@ namespace wendrake {
 // The raw bits of a `width`-bit two's complement field as a signed number.
 int64_t SignExtend(uint64_t raw, int32_t width);
 
+// The unit a conversion gives its real value ("deg", "dB", "min", "s"), or
+// empty when it gives none.
+std::string_view UnitOf(Conv conv);
+
 // Fills field.real/unit/text from field.raw as `conv` says.
 void ConvertField(Field& field, Conv conv);
 

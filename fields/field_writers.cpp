@@ -162,7 +162,8 @@ std::string FieldsToJson(const DecodedMessage& message) {
 }
 
 std::string FieldsToText(const DecodedMessage& message) {
-  std::string out(message.message.empty() ? std::string_view("(unnamed message)") : message.message);
+  const std::string_view name = message.message;
+  std::string out(name.empty() ? std::string_view("(unnamed message)") : name);
   out += " [" + std::string(message.channel) + ", " + StatusName(message.status) + "]\n";
   AppendFieldsText(out, message.fields, 1);
   return out;

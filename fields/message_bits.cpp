@@ -48,7 +48,9 @@ int32_t MessageBits::EndRecord() {
   const int32_t rest = left();
   records_.pop_back();
   uint64_t ignored;
-  for (int32_t skipped = 0; skipped < rest; skipped += 64) Read(std::min(64, rest - skipped), ignored);
+  for (int32_t skipped = 0; skipped < rest; skipped += 64) {
+    Read(std::min(64, rest - skipped), ignored);
+  }
   return rest;
 }
 

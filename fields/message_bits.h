@@ -21,7 +21,8 @@ class MessageBits {
   // message ends. `why` says, for a field that then does not fit, what ended it.
   void Limit(int32_t limitBytes, std::string why);
 
-  int32_t position() const { return start_ + reader_.bitPos() - 1; }  // from the message's first bit
+  // The next bit's position, counted from the logged message's first bit.
+  int32_t position() const { return start_ + reader_.bitPos() - 1; }
   // Bits left before the innermost limit: a record's end or the message's.
   int32_t left() const;
   const std::string& limitReason() const {

@@ -1,6 +1,8 @@
 #include "fields/message_fields.h"
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "fields/cdma1x_layouts.h"
 #include "fields/evdo_layouts.h"
@@ -36,8 +38,7 @@ void DecodeCdma1x(std::span<const uint8_t> logged, const FieldOptions& options,
   const int32_t size = static_cast<int32_t>(logged.size());
   MessageBits bits(logged.data(), size, kLoggedBodyOffset, size);
   LayoutRunner runner(bits, options.pRevInUse);
-  static constexpr Step kLength[] = {F("MSG_LENGTH", 8)};
-  if (!runner.Run(kLength, out.fields)) {
+  if (!runner.Run(Cdma1xLength(), out.fields)) {
     out.status = DecodedMessage::Status::kTruncated;
     return;
   }

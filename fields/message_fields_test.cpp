@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "fields/cdma1x_layouts.h"
+#include "fields/evdo_layouts.h"
+#include "fields/field_catalogue.h"
+#include "fields/field_values.h"
 #include "fields/field_writers.h"
 #include "fields/test_messages.h"
 
@@ -385,6 +388,39 @@ TEST(Layouts, EveryBlockIsClosedAndEveryConditionReadsAnEarlierField) {
     }
     EXPECT_EQ(depth, 0) << layout.reference;
   }
+}
+
+TEST(Layouts, AFieldNameHasOneUnitWhereverItAppears) {
+  std::vector<std::pair<std::string_view, std::string_view>> seen;
+  auto check = [&](Layout layout) {
+    for (const Step& step : layout) {
+      if (step.op != Op::kField) continue;
+      const std::string_view unit = UnitOf(step.conv);
+      for (const auto& [name, other] : seen) {
+        if (name == step.name) {
+          EXPECT_EQ(unit, other) << name;
+        }
+      }
+      seen.emplace_back(step.name, unit);
+    }
+  };
+  for (const MessageLayout& layout : Cdma1xLayouts()) check(layout.body);
+  for (const EvdoLayout& layout : EvdoLayouts()) check(layout.body);
+
+  const std::vector<FieldInfo> catalogue = FieldCatalogue();
+  auto unitOf = [&](std::string_view name) -> std::string_view {
+    for (const FieldInfo& info : catalogue) {
+      if (info.name == name) return info.unit;
+    }
+    ADD_FAILURE() << name << " is not in the catalogue";
+    return {};
+  };
+  EXPECT_EQ(unitOf("BASE_LAT"), "deg");
+  EXPECT_EQ(unitOf("T_ADD"), "dB");
+  EXPECT_EQ(unitOf("NEIGHBORS"), "");
+  EXPECT_EQ(unitOf("Latitude"), "deg");
+  EXPECT_EQ(catalogue.front().name, "MSG_LENGTH");
+  EXPECT_EQ(catalogue.back().name, kTruncatedField);
 }
 
 TEST(Writers, JsonObjectsArraysAndTheTextLines) {

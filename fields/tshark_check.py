@@ -83,7 +83,8 @@ SCM_WIDTHS = (1, 1, 1, 1, 1, 1, 2)
 # RC maps of up to 21 bits, which tshark shows in an 8-bit field: only their
 # low 8 bits can be compared.
 EIGHT_BIT_IN_TSHARK = {"FOR_FCH_RC_MAP", "REV_FCH_RC_MAP", "FOR_DCCH_RC_MAP", "REV_DCCH_RC_MAP"}
-# Fields the field decoder names differently inside records of the same name.
+# Supplementary channel fields, which tshark names alike in the forward and
+# reverse records: compared as one sequence in message order.
 SCH_FIELDS = {"Sch_Id", "Sch_Duration", "Sch_Start_Time_Incl", "Sch_Start_Time",
               "Sccl_Index", "Sch_Num_Bits_Idx"}
 
@@ -225,7 +226,6 @@ FORWARD_ORDERS = [(16, None, []), (2, 0, [(18, 0x2ABCD), (6, 0)]), (4, 0, []), (
 def gen_access_order(rng):
     b = Bits()
     access_header(b, 2)
-    b.put(0, 0)
     order_fields(b, rng, REVERSE_ORDERS)
     return logged(ACCESS, b.octets())
 
@@ -483,19 +483,22 @@ def tshark_fields(wrapped, workdir):
     return packets
 
 
+SCH_NAMES = {
+    "FOR_SCH_ID": "Sch_Id", "REV_SCH_ID": "Sch_Id", "FOR_SCH_DURATION": "Sch_Duration",
+    "REV_SCH_DURATION": "Sch_Duration", "FOR_SCH_START_TIME_INCL": "Sch_Start_Time_Incl",
+    "REV_SCH_START_TIME_INCL": "Sch_Start_Time_Incl", "FOR_SCH_START_TIME": "Sch_Start_Time",
+    "REV_SCH_START_TIME": "Sch_Start_Time", "SCCL_INDEX": "Sccl_Index",
+    "REV_SCH_NUM_BITS_IDX": "Sch_Num_Bits_Idx",
+}
+
+
 def sch_sequence(decoded):
     """The supplementary channel records in message order, as tshark lists them."""
     out = collections.defaultdict(list)
     for key in ("FOR_ASSIGN", "REV_ASSIGN"):
         for record in decoded["fields"].get(key, []):
             for name, value in record.items():
-                short = {"FOR_SCH_ID": "Sch_Id", "REV_SCH_ID": "Sch_Id",
-                         "FOR_SCH_DURATION": "Sch_Duration", "REV_SCH_DURATION": "Sch_Duration",
-                         "FOR_SCH_START_TIME_INCL": "Sch_Start_Time_Incl",
-                         "REV_SCH_START_TIME_INCL": "Sch_Start_Time_Incl",
-                         "FOR_SCH_START_TIME": "Sch_Start_Time", "REV_SCH_START_TIME": "Sch_Start_Time",
-                         "SCCL_INDEX": "Sccl_Index", "REV_SCH_NUM_BITS_IDX": "Sch_Num_Bits_Idx"}[name]
-                out["SCH:" + short].append(value)
+                out["SCH:" + SCH_NAMES[name]].append(value)
     return out
 
 
