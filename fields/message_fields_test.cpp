@@ -248,11 +248,11 @@ TEST(Orders, QualifierAddressAndNames) {
 }
 
 // The access channel header, then a Registration Message with MOB_P_REV.
-BitWriter Registration(uint64_t mobPRev) {
+BitWriter Registration(uint64_t mobPRev, uint64_t regType = 1) {
   BitWriter w;
   w.Put(1, 8).Put({{3, 0}, {3, 1}, {1, 1}, {1, 0}, {3, 0}, {3, 1}, {4, 4}, {32, 0x12345678},
                    {2, 0}});
-  w.Put({{4, 1}, {3, 2}, {8, mobPRev}, {8, 0xEA}, {1, 1}});
+  w.Put({{4, regType}, {3, 2}, {8, mobPRev}, {8, 0xEA}, {1, 1}});
   if (mobPRev >= 4) w.Put(0, 4);
   if (mobPRev >= 6) w.Put({{1, 1}, {1, 1}, {1, 1}, {16, 777}});
   if (mobPRev >= 7) w.Put({{1, 1}, {3, 2}});
@@ -270,6 +270,12 @@ TEST(Registration, TheProtocolRevisionDecidesTheFields) {
   EXPECT_EQ(recent.status, DecodedMessage::Status::kComplete);
   EXPECT_EQ(Raw(recent, "UZID"), 777u);
   EXPECT_EQ(Raw(recent, "GEO_LOC_TYPE"), 2u);
+
+  // A reserved registration type keeps its value and gets no name.
+  const DecodedMessage reserved = DecodeMessageFields(Logged1x(0x1004, Registration(6, 13)));
+  EXPECT_EQ(reserved.status, DecodedMessage::Status::kComplete);
+  EXPECT_EQ(Raw(reserved, "REG_TYPE"), 13u);
+  EXPECT_TRUE(Find(reserved.fields, "REG_TYPE")->text.empty());
 
   // The revision in use, when the caller knows it, wins over MOB_P_REV.
   const DecodedMessage capped =
