@@ -10,7 +10,10 @@
 #include <cstring>
 #include <memory>
 
+#include <fmt/format.h>
+
 #include "format/ascii_case.h"
+#include "format/text_escape.h"
 #include "io/log_reader.h"
 #include "io/output.h"
 #include "io/signal_cleanup.h"
@@ -94,12 +97,93 @@ bool ReserveTemporary(const std::string& path, std::string* temporary, std::stri
   return true;
 }
 
-// The file a write to `path` replaces: through a symbolic link, the file it points to.
-std::string FinalName(const std::string& path) {
-  std::unique_ptr<char, decltype(&free)> resolved(realpath(path.c_str(), nullptr), &free);
+// The file a GeoPackage written to `path` replaces: through a symbolic
+// link, the file it points to, so the link stays. False with `error` for a
+// link that leads nowhere, and for anything but a regular file: SQLite
+// seeks in the file it writes, which a pipe or a device cannot do, and
+// renaming over them would replace them.
+bool GeoPackageFile(const std::string& path, std::string* final, std::string* error) {
+  struct stat target {};
+  if (stat(path.c_str(), &target) == 0 && !S_ISREG(target.st_mode)) {
+    *error = "cannot write " + path + ": a GeoPackage needs a regular file (write GeoJSON or KML to a pipe or device)";
+    return false;
+  }
   struct stat link {};
-  if (lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode) && resolved != nullptr) return resolved.get();
-  return path;
+  *final = path;
+  if (lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    std::unique_ptr<char, decltype(&free)> resolved(realpath(path.c_str(), nullptr), &free);
+    if (resolved == nullptr) {
+      *error = "cannot write " + path + ": " + std::strerror(errno);
+      return false;
+    }
+    *final = resolved.get();
+  }
+  return true;
+}
+
+// The map module's sink for GeoJSON and KML: the bytes go through an Output,
+// which writes a pipe or a device in place and a file under a temporary
+// name; the first failure is kept, for the one-line error.
+struct OutputSink {
+  Output* out;
+  std::string error;
+
+  static size_t Write(void* context, const void* bytes, size_t size) {
+    OutputSink* sink = static_cast<OutputSink*>(context);
+    try {
+      sink->out->Write(std::string_view(static_cast<const char*>(bytes), size));
+      return size;
+    } catch (const WriteError& e) {
+      sink->error = e.what();
+    } catch (const std::exception& e) {
+      sink->error = std::string("cannot write: ") + e.what();
+    }
+    return 0;
+  }
+};
+
+// Says on standard error what the output alone would not show.
+void Notice(const std::string& message) { std::fprintf(stderr, "wendrake: %s\n", OneLine(message).c_str()); }
+
+// The drive's fixes in a few words, for the notices about positions.
+std::string FixesOf(const DriveView& view) {
+  return fmt::format("{} GPS fixes kept, {} rejected", view.fixesAccepted, view.fixesRejected);
+}
+
+bool AnyPositioned(const DriveView& view) {
+  for (const DriveItem& item : view.items) {
+    if (item.positioned()) return true;
+  }
+  return false;
+}
+
+int WriteGeoPackage(const MapModule& module, const DriveView& view, const ViewOptions& options, int kpi,
+                    std::string* error) {
+  std::string final, temporary;
+  if (!GeoPackageFile(options.output, &final, error) || !ReserveTemporary(final, &temporary, error)) return kExitUsage;
+  SetSignalCleanupFile(temporary.c_str());
+  const MapTarget target{options.output, temporary};
+  bool ok = module.Write(view, target, "GPKG", kpi, error);
+  if (ok && rename(temporary.c_str(), final.c_str()) != 0) {
+    *error = "cannot write " + options.output + ": " + std::strerror(errno);
+    ok = false;
+  }
+  if (!ok) unlink(temporary.c_str());
+  SetSignalCleanupFile(nullptr);
+  return ok ? 0 : kExitUsage;
+}
+
+int WriteStreamed(const MapModule& module, const DriveView& view, const ViewOptions& options,
+                  const std::string& driver, int kpi, std::string* error) {
+  Output out;
+  if (!out.Open(options.output, IdentityOf(options.log), error)) return kExitUsage;
+  OutputSink sink{&out, ""};
+  const MapTarget target{options.output, "", &OutputSink::Write, &sink};
+  if (!module.Write(view, target, driver, kpi, error)) {
+    if (!sink.error.empty()) *error = sink.error;
+    return kExitUsage;  // the output's destructor removes its temporary file
+  }
+  return out.Close(error) ? 0 : kExitUsage;
 }
 
 }  // namespace
@@ -107,18 +191,27 @@ std::string FinalName(const std::string& path) {
 CLI::App* AddMapCommand(CLI::App& app, ViewOptions* options) {
   CLI::App* map = app.add_subcommand("map", "write the route, the items and the events as GeoPackage, GeoJSON or KML");
   AddCommon(map, options);
-  map->add_option("-f,--format", options->format, "gpkg, geojson or kml (default: by the output's extension)");
+  map->add_option("-f,--format", options->format,
+                  "gpkg, geojson or kml (default: by the output's extension; - needs geojson or kml)");
+  map->add_flag("--force", options->force, "write --format even when the output's extension names another");
   map->footer(
       "Layers: items (a point per item with a position: line, time, record, code, message, event,\n"
       "the fix and every KPI), route (the track as a line; in KML coloured by --kpi in five bins,\n"
       "the legend in the layer's description) and events (named points). GeoJSON holds them in one\n"
-      "collection with a \"feature\" attribute (item, route or event).");
+      "collection with a \"feature\" attribute (item, route or event).\n"
+      "GeoJSON and KML stream: to standard output (-o - with --format), a pipe or a device in place.\n"
+      "A GeoPackage needs a regular file. A file is replaced only once it is written whole; through\n"
+      "a symbolic link, the file it points to. A log without any item, or without any item with\n"
+      "a position, is an error (exit 2) that says why, and nothing is written.");
   return map;
 }
 
 CLI::App* AddReportCommand(CLI::App& app, ViewOptions* options) {
   CLI::App* report = app.add_subcommand("report", "write a self-contained HTML page: map, KPIs, events, signalling");
   AddCommon(report, options);
+  report->footer(
+      "A log without any item is an error (exit 2) that says why, and nothing is written; a log\n"
+      "without positions gives a report with an empty map, said on standard error.");
   return report;
 }
 
@@ -130,8 +223,14 @@ int RunMap(const ViewOptions& options, int moduleType, std::string* error) {
                  : "unknown format '" + options.format + "' (expected gpkg, geojson or kml)";
     return kExitUsage;
   }
-  if (options.output == "-") {
-    *error = "map writes a file, not standard output";
+  const std::string named = options.output == "-" ? "" : MapDriverFor(options.output, "");
+  if (!options.format.empty() && !named.empty() && named != driver && !options.force) {
+    *error = "--format " + Lower(options.format) + " but the extension of " + options.output + " says " + Lower(named) +
+             "; rename the output or add --force";
+    return kExitUsage;
+  }
+  if (options.output == "-" && driver == "GPKG") {
+    *error = "a GeoPackage is written to a file, not standard output";
     return kExitUsage;
   }
   const FileIdentity input = IdentityOf(options.log);
@@ -145,24 +244,23 @@ int RunMap(const ViewOptions& options, int moduleType, std::string* error) {
   DriveView view;
   int kpi = -1;
   if (int status = Load(options, moduleType, &view, &kpi, error)) return status;
-  const std::string final = FinalName(options.output);
-  std::string temporary;
-  if (!ReserveTemporary(final, &temporary, error)) return kExitUsage;
-  SetSignalCleanupFile(temporary.c_str());
-  bool ok = mapModule.Write(view, temporary, driver, kpi, error);
-  if (ok && rename(temporary.c_str(), final.c_str()) != 0) {
-    *error = "cannot write " + options.output + ": " + std::strerror(errno);
-    ok = false;
+  if (!AnyPositioned(view)) {
+    const std::string name = options.log == "-" ? "standard input" : options.log;
+    *error = "nothing to map: no item of " + name + " has a position (" + FixesOf(view) + ")";
+    return kExitUsage;
   }
-  if (!ok) unlink(temporary.c_str());
-  SetSignalCleanupFile(nullptr);
-  return ok ? 0 : kExitUsage;
+  return driver == "GPKG" ? WriteGeoPackage(mapModule, view, options, kpi, error)
+                          : WriteStreamed(mapModule, view, options, driver, kpi, error);
 }
 
 int RunReport(const ViewOptions& options, int moduleType, std::string* error) {
   DriveView view;
   int kpi = -1;
   if (int status = Load(options, moduleType, &view, &kpi, error)) return status;
+  if (!AnyPositioned(view)) {
+    const std::string name = options.log == "-" ? "standard input" : options.log;
+    Notice("no item of " + name + " has a position (" + FixesOf(view) + "): the report's map is empty");
+  }
   Output out;
   if (!out.Open(options.output, IdentityOf(options.log), error)) return kExitUsage;
   const size_t slash = options.log.rfind('/');

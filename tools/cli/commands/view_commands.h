@@ -14,6 +14,7 @@ struct ViewOptions {
   std::string output;
   std::string format;  // map: gpkg, geojson or kml; empty: by the output's extension
   std::string kpi;     // the KPI that colours the route; empty: the usual first
+  bool force = false;  // map: --format wins over a disagreeing extension
 };
 
 CLI::App* AddMapCommand(CLI::App& app, ViewOptions* options);

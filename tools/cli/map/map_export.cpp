@@ -7,6 +7,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <cmath>
 #include <cstdint>
 #include <ctime>
@@ -60,8 +63,8 @@ class FieldNames {
 
 class MapWriter {
  public:
-  MapWriter(const WendrakeMapDrive& drive, GDALDataset* dataset, bool oneLayer, bool kml)
-      : drive_(drive), driveItems_(drive.items, drive.item_count), vertices_(drive.route, drive.route_count),
+  MapWriter(const WendrakeMapDrive& drive, GDALDataset* dataset, bool oneLayer, bool kml, const bool* sinkFailed)
+      : drive_(drive), sinkFailed_(sinkFailed), driveItems_(drive.items, drive.item_count), vertices_(drive.route, drive.route_count),
         dataset_(dataset), oneLayer_(oneLayer), kml_(kml),
         kpi_(drive.kpi >= 0 && static_cast<size_t>(drive.kpi) < drive.kpi_count ? drive.kpi : -1) {
     wgs84_.SetWellKnownGeogCS("WGS84");
@@ -169,8 +172,10 @@ class MapWriter {
                       static_cast<float>(utc.tm_sec + (clockMs - seconds * 1000) / 1000.0), 0);
   }
 
+  // GDAL's GeoJSON and KML writers ignore failed writes, so the sink's
+  // failure is checked here too, to stop at the first.
   bool Add(OGRLayer* layer, OGRFeature* feature, std::string* error) {
-    if (layer->CreateFeature(feature) != OGRERR_NONE) {
+    if (layer->CreateFeature(feature) != OGRERR_NONE || *sinkFailed_) {
       *error = GdalError("cannot write a feature");
       return false;
     }
@@ -271,6 +276,7 @@ class MapWriter {
   }
 
   const WendrakeMapDrive& drive_;
+  const bool* sinkFailed_;
   const std::span<const WendrakeMapItem> driveItems_;
   const std::span<const size_t> vertices_;  // the route: indices into driveItems_
   GDALDataset* dataset_;
@@ -284,14 +290,51 @@ class MapWriter {
   KpiBins bins_;
 };
 
+// Bytes of a streamed format go to the tool's sink through GDAL's
+// /vsistdout/, which hands them to a write function with an opaque stream.
+struct Sink {
+  WendrakeMapSink write;
+  void* context;
+  bool failed = false;
+};
+
+size_t SinkWrite(const void* bytes, size_t size, size_t count, FILE* stream) {
+  Sink* sink = reinterpret_cast<Sink*>(stream);
+  const size_t total = size * count;
+  if (sink->failed) return 0;
+  if (total > 0 && sink->write(sink->context, bytes, total) != total) {
+    sink->failed = true;
+    return 0;
+  }
+  return count;
+}
+
+// The system's reason for the first failure GDAL reports, caught as it is
+// reported: SQLite only says "disk I/O error" when the disk is full.
+int firstSystemError = 0;
+
+void CPL_STDCALL RecordFailure(CPLErr level, CPLErrorNum, const char*) {
+  if (level >= CE_Failure && firstSystemError == 0) firstSystemError = errno;
+}
+
+// Errors that explain a failed write better than the statement that met them.
+bool IsWriteError(int error) {
+  return error == ENOSPC || error == EFBIG || error == EDQUOT || error == EIO || error == EROFS;
+}
+
 }  // namespace
 
 bool WriteMap(const WendrakeMapDrive& drive, std::string* error) {
-  const std::string path = drive.path;
+  const std::string name = drive.name;
   const std::string driverName = drive.driver;
+  Sink sink{drive.sink, drive.sink_context};
+  const bool streamed = drive.sink != nullptr;
+  const std::string path = streamed ? "/vsistdout/" : drive.path;
   GDALAllRegister();
-  CPLPushErrorHandler(CPLQuietErrorHandler);
+  CPLPushErrorHandler(RecordFailure);
   CPLErrorReset();
+  firstSystemError = 0;
+  if (streamed) VSIStdoutSetRedirection(SinkWrite, reinterpret_cast<FILE*>(&sink));
   bool ok = false;
   {
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(driverName.c_str());
@@ -299,24 +342,31 @@ bool WriteMap(const WendrakeMapDrive& drive, std::string* error) {
     if (driverName == "GeoJSON") options.SetNameValue("RFC7946", "YES");
     DatasetPtr dataset(driver == nullptr ? nullptr : driver->Create(path.c_str(), 0, 0, 0, GDT_Unknown, options.List()));
     if (dataset == nullptr) {
-      *error = GdalError("cannot create " + path);
+      *error = GdalError("cannot create " + name);
     } else {
       const bool transaction = dataset->StartTransaction() == OGRERR_NONE;
-      MapWriter writer(drive, dataset.get(), driverName == "GeoJSON", driverName == "KML");
+      MapWriter writer(drive, dataset.get(), driverName == "GeoJSON", driverName == "KML", &sink.failed);
       ok = writer.Write(error);
       if (ok && transaction && dataset->CommitTransaction() != OGRERR_NONE) {
-        *error = GdalError("cannot write " + path);
+        *error = GdalError("cannot write " + name);
         ok = false;
       }
       CPLErrorReset();
       dataset.reset();  // closing writes the rest
       if (ok && CPLGetLastErrorType() >= CE_Failure) {
-        *error = GdalError("cannot write " + path);
+        *error = GdalError("cannot write " + name);
         ok = false;
       }
     }
   }
+  if (streamed) VSIStdoutSetRedirection(fwrite, stdout);
   CPLPopErrorHandler();
+  if (sink.failed) {
+    *error = "cannot write " + name;  // the tool knows the reason
+    ok = false;
+  } else if (!ok && IsWriteError(firstSystemError)) {
+    *error = "cannot write " + name + ": " + std::strerror(firstSystemError);
+  }
   return ok;
 }
 

@@ -6,8 +6,15 @@ and its failures: one line, exit 2, nothing left under the output's name.
 Environment: WENDRAKE_CLI (the tool) and WENDRAKE_SOURCE_DIR.
 """
 
+import errno
+import gzip
 import json
 import os
+import random
+import resource
+import signal
+import stat
+import threading
 import shutil
 import sqlite3
 import struct
@@ -186,6 +193,7 @@ class FailureTest(unittest.TestCase):
         self.assertIn("cannot read", self.fails("map", os.path.join(self.work, "none.log"), "-o",
                                                 os.path.join(self.work, "r.gpkg")))
         self.fails("map", SAMPLE, "-o", os.path.join(self.work, "missing", "r.gpkg"))
+        self.assertIn("--force", self.fails("map", SAMPLE, "-o", os.path.join(self.work, "r.kml"), "-f", "gpkg"))
         self.fails("report", SAMPLE, "-o", os.path.join(self.work, "missing", "r.html"))
         self.assertEqual(os.listdir(self.work), [])
 
@@ -204,6 +212,157 @@ class FailureTest(unittest.TestCase):
         with sqlite3.connect(path) as db:
             self.assertEqual(db.execute("SELECT count(*) FROM route").fetchone()[0], 1)
         self.assertEqual(os.listdir(self.work), ["route.gpkg"])
+
+
+def limited_file_size(limit):
+    """A preexec_fn: files grow to `limit` bytes at most, and a write beyond
+    fails with EFBIG (the signal that would kill the process is ignored), as
+    a full disk fails one with ENOSPC."""
+    def apply():
+        resource.setrlimit(resource.RLIMIT_FSIZE, (limit, resource.getrlimit(resource.RLIMIT_FSIZE)[1]))
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+    return apply
+
+
+class TargetTest(unittest.TestCase):
+    """Pipes, devices and links are written through, never replaced; a write
+    that fails keeps the old file and gives the system's reason."""
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="wendrake-map-")
+
+    def tearDown(self):
+        shutil.rmtree(self.work, ignore_errors=True)
+
+    def through_fifo(self, fifo, target, fmt):
+        """Runs map into `target` while a thread reads `fifo`; the bytes read."""
+        got = []
+
+        def read():
+            with open(fifo, "rb") as f:
+                got.append(f.read())
+        reader = threading.Thread(target=read)
+        reader.start()
+        result = wendrake("map", SAMPLE, "-f", fmt, "-o", target)
+        reader.join(timeout=60)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        return got[0]
+
+    def test_pipes_links_and_standard_output_are_written_through(self):
+        fifo = os.path.join(self.work, "pipe")
+        os.mkfifo(fifo)
+        link = os.path.join(self.work, "stdout")  # as /dev/stdout links to the reader's pipe
+        os.symlink(fifo, link)
+        ET.fromstring(self.through_fifo(fifo, fifo, "kml"))
+        self.assertEqual(json.loads(self.through_fifo(fifo, link, "geojson"))["type"], "FeatureCollection")
+        self.assertTrue(stat.S_ISFIFO(os.lstat(fifo).st_mode))
+        self.assertTrue(os.path.islink(link))
+        # A link to a file: the file gets the map, the link stays.
+        for name in ("r.geojson", "r.gpkg"):
+            path, alias = os.path.join(self.work, name), os.path.join(self.work, "alias-" + name)
+            with open(path, "w") as f:
+                f.write("old")
+            os.symlink(name, alias)
+            self.assertEqual(wendrake("map", SAMPLE, "-o", alias).returncode, 0)
+            self.assertTrue(os.path.islink(alias))
+            with open(path, "rb") as f:
+                self.assertNotEqual(f.read(3), b"old")
+        result = wendrake("map", SAMPLE, "-f", "geojson", "-o", "-")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(json.loads(result.stdout)["type"], "FeatureCollection")
+
+    def test_geopackage_needs_a_regular_file(self):
+        fifo = os.path.join(self.work, "pipe.gpkg")
+        os.mkfifo(fifo)
+        dangling = os.path.join(self.work, "nowhere.gpkg")
+        os.symlink(os.path.join(self.work, "missing", "x.gpkg"), dangling)
+        for target in (fifo, "-"):
+            result = wendrake("map", SAMPLE, "-f", "gpkg", "-o", target)
+            self.assertEqual(result.returncode, 2)
+            self.assertIn(b"file", result.stderr)
+        self.assertEqual(wendrake("map", SAMPLE, "-o", dangling).returncode, 2)
+        self.assertTrue(stat.S_ISFIFO(os.lstat(fifo).st_mode))
+        self.assertTrue(os.path.islink(dangling))
+        self.assertEqual(sorted(os.listdir(self.work)), ["nowhere.gpkg", "pipe.gpkg"])
+
+    def test_a_failed_write_keeps_the_old_file_and_says_why(self):
+        for name in ("r.geojson", "r.kml", "r.gpkg"):
+            path = os.path.join(self.work, name)
+            with open(path, "wb") as f:
+                f.write(b"the old file")
+            result = subprocess.run([CLI, "map", SAMPLE, "-o", path], capture_output=True,
+                                    preexec_fn=limited_file_size(64 * 1024))
+            self.assertEqual(result.returncode, 2, name)
+            message = result.stderr.decode()
+            self.assertEqual(message, f"wendrake: cannot write {path}: {os.strerror(errno.EFBIG)}\n")
+            with open(path, "rb") as f:
+                self.assertEqual(f.read(), b"the old file")
+        self.assertEqual(sorted(os.listdir(self.work)), ["r.geojson", "r.gpkg", "r.kml"])
+        if os.path.exists("/dev/full"):
+            for fmt in ("geojson", "kml"):
+                result = wendrake("map", SAMPLE, "-f", fmt, "-o", "/dev/full")
+                self.assertEqual(result.returncode, 2)
+                self.assertIn(os.strerror(errno.ENOSPC), result.stderr.decode())
+            self.assertTrue(stat.S_ISCHR(os.stat("/dev/full").st_mode))
+
+
+class NothingToShowTest(unittest.TestCase):
+    """An input that yields no item, or no position, is said to, as stats says it."""
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="wendrake-map-")
+
+    def tearDown(self):
+        shutil.rmtree(self.work, ignore_errors=True)
+
+    def log(self, name, data):
+        path = os.path.join(self.work, name)
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
+    def test_inputs_without_items(self):
+        rng = random.Random(25)
+        with open(SAMPLE, "rb") as f:
+            sample = f.read(20000)
+        cases = {
+            "gz.log": (gzip.compress(sample), "gzip compressed"),
+            "utf16.log": (sample.decode("latin-1").encode("utf-16"), "are NUL"),
+            "noise.log": (bytes(rng.randrange(1, 256) for _ in range(5000)).replace(b"\n", b"x") + b"\n", "lines"),
+            "cr.log": (sample.replace(b"\n", b"\r"), "lines end in CR only"),
+            "empty.log": (b"", "it is empty"),
+        }
+        for name, (data, reason) in cases.items():
+            log = self.log(name, data)
+            stats = wendrake("stats", log).stderr.decode()
+            for command, output in (("map", "m.geojson"), ("report", "r.html")):
+                result = wendrake(command, log, "-o", os.path.join(self.work, output))
+                message = result.stderr.decode()
+                self.assertEqual(result.returncode, 2, (name, command))
+                self.assertEqual(len(message.splitlines()), 1, message)
+                self.assertIn(f"no report item in {log}: ", message)
+                self.assertIn(reason, message)
+                if stats:
+                    self.assertEqual(message, stats.splitlines(True)[-1])  # the same words as stats
+        self.assertEqual(sorted(os.listdir(self.work)), sorted(cases))
+        with open(self.log("gz.log", gzip.compress(sample)), "rb") as f:
+            result = subprocess.run([CLI, "report", "-", "-o", os.path.join(self.work, "r.html")], stdin=f,
+                                    capture_output=True)
+        self.assertIn(b"no report item in standard input: it is gzip compressed", result.stderr)
+
+    def test_log_without_a_position(self):
+        with open(SAMPLE, "rb") as f:
+            lines = f.read().split(b"\n")
+        log = self.log("nogps.log", b"\n".join(l for l in lines if not l.startswith(b"GPS")))
+        result = wendrake("map", log, "-o", os.path.join(self.work, "m.gpkg"))
+        self.assertEqual(result.returncode, 2)
+        self.assertIn(b"has a position (0 GPS fixes kept, 0 rejected)", result.stderr)
+        page = os.path.join(self.work, "r.html")
+        result = wendrake("report", log, "-o", page)
+        self.assertEqual(result.returncode, 0)
+        self.assertIn(b"the report's map is empty", result.stderr)
+        self.assertTrue(os.path.getsize(page) > 0)
+        self.assertEqual(sorted(os.listdir(self.work)), ["nogps.log", "r.html"])
 
 
 if __name__ == "__main__":

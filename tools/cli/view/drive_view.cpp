@@ -11,6 +11,9 @@
 #include <memory>
 
 #include "format/text_escape.h"
+#include "io/empty_input.h"
+#include "io/log_bytes.h"
+#include "io/log_reader.h"
 #include "wendrake/table.h"
 
 namespace wendrake_cli {
@@ -18,19 +21,25 @@ namespace {
 
 using TablePtr = std::unique_ptr<WendrakeTable, decltype(&wendrake_table_free)>;
 
-bool ReadAll(std::FILE* file, std::string* data) {
-  char block[65536];
-  size_t got = 0;
-  while ((got = std::fread(block, 1, sizeof block, file)) > 0) data->append(block, got);
-  return !std::ferror(file);
+// Opens the table of `path`; "-" reads standard input whole first, into
+// `input`, which keeps it for WhyNoItems.
+int OpenTable(const std::string& path, int moduleType, LogBytes* input, WendrakeTable** table) {
+  if (path != "-") return wendrake_table_from_file(path.c_str(), moduleType, 0, table);
+  LogReader reader;
+  std::string ignored;
+  if (!reader.Open(path, false, &ignored) || !input->Load(reader, &ignored)) return WENDRAKE_ERROR_READ;
+  return wendrake_table_from_buffer(input->bytes().data(), input->bytes().size(), moduleType, 0, table);
 }
 
-// Opens the table of `path`; "-" reads standard input whole first.
-int OpenTable(const std::string& path, int moduleType, WendrakeTable** table) {
-  if (path != "-") return wendrake_table_from_file(path.c_str(), moduleType, 0, table);
-  std::string data;
-  if (!ReadAll(stdin, &data)) return WENDRAKE_ERROR_READ;
-  return wendrake_table_from_buffer(data.data(), data.size(), moduleType, 0, table);
+// Why a log yielded no item, as the stats command says it.
+std::string WhyEmpty(const std::string& path, const std::string& name, LogBytes* input, int64_t lines) {
+  if (path != "-") {
+    LogReader reader;
+    std::string error;
+    if (!reader.Open(path, false, &error) || !input->Load(reader, &error)) return error;
+  }
+  const std::string why = WhyNoItems(input->Profile(), static_cast<uint64_t>(lines));
+  return "no report item in " + name + ": " + (why.empty() ? "it is empty" : why);
 }
 
 std::string Category(const WendrakeColumn& column, int64_t row) {
@@ -89,15 +98,20 @@ int DriveView::KpiIndex(std::string_view name) const {
 
 bool LoadDriveView(const std::string& path, int moduleType, DriveView* view, std::string* error) {
   WendrakeTable* raw = nullptr;
-  const int status = OpenTable(path, moduleType, &raw);
+  LogBytes input;
+  const int status = OpenTable(path, moduleType, &input, &raw);
   TablePtr table(raw, &wendrake_table_free);
+  const std::string name = path == "-" ? "standard input" : path;
   if (status != WENDRAKE_OK) {
-    const std::string name = path == "-" ? "standard input" : path;
     *error = "cannot read " + name + ": " + wendrake_error_message(status);
     if (status == WENDRAKE_ERROR_OPEN || status == WENDRAKE_ERROR_READ) *error += std::string(" (") + std::strerror(errno) + ")";
     return false;
   }
   const int64_t rows = wendrake_table_rows(table.get());
+  if (rows == 0) {
+    *error = WhyEmpty(path, name, &input, wendrake_table_lines(table.get()));
+    return false;
+  }
   view->items.assign(static_cast<size_t>(rows), DriveItem{});
   view->kpiNames.clear();
   view->lines = wendrake_table_lines(table.get());

@@ -45,7 +45,8 @@ struct DriveView {
 };
 
 // Decodes the log at `path` ("-": standard input) for `moduleType`. False
-// with a one-line `error` when it cannot be read.
+// with a one-line `error` when it cannot be read or yields no item (then
+// saying why: compressed, UTF-16, no newline and so on).
 bool LoadDriveView(const std::string& path, int moduleType, DriveView* view, std::string* error);
 
 // `bytes` as valid UTF-8 without control characters: a byte outside
