@@ -3,10 +3,12 @@
 // the drive goes into the page as JSON in a <script type="application/json">
 // block, escaped so that no log text can end the block or the page.
 //
-// Thinning: the route draws one vertex per run of positioned items at the
-// same coordinates (items between two fixes share the first one's position),
-// at most kMaxRoutePoints of them (every k-th and the last, see Thin); the
-// time series likewise holds at most kMaxSeriesPoints items with a clock.
+// Thinning: the route draws a run of positioned items at the same
+// coordinates (items between two fixes share the first one's position) as
+// one or two vertices, at most kMaxRoutePoints of them; the time series holds
+// at most kMaxSeriesPoints rows. Thinned rows keep each KPI's smallest and
+// largest value (ThinKeepingExtremes), so the legend, the colours and the
+// chart still show every dip and peak.
 // The event and signalling tables hold every item and show them in pages.
 #pragma once
 

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -164,15 +165,71 @@ std::vector<size_t> RouteVertices(const DriveView& view) {
   return vertices;
 }
 
-std::vector<size_t> Thin(const std::vector<size_t>& indices, size_t limit) {
-  if (limit < 2) limit = 2;
-  if (indices.size() <= limit) return indices;
-  // limit - 1 steps span the indices, so the last fits in as well.
-  const size_t step = (indices.size() + limit - 2) / (limit - 1);
-  std::vector<size_t> kept;
-  for (size_t i = 0; i < indices.size(); i += step) kept.push_back(indices[i]);
-  if (kept.back() != indices.back()) kept.push_back(indices.back());
-  return kept;
+void RouteRuns(const DriveView& view, std::vector<size_t>* rows, std::vector<size_t>* runEnds) {
+  rows->clear();
+  runEnds->clear();
+  for (size_t i = 0; i < view.items.size(); ++i) {
+    const DriveItem& item = view.items[i];
+    if (!item.positioned()) continue;
+    if (!rows->empty()) {
+      const DriveItem& last = view.items[rows->back()];
+      if (last.latitude != item.latitude || last.longitude != item.longitude) runEnds->push_back(rows->size());
+    }
+    rows->push_back(i);
+  }
+  if (!rows->empty()) runEnds->push_back(rows->size());
+}
+
+ThinRows ThinKeepingExtremes(const DriveView& view, const std::vector<size_t>& rows,
+                             const std::vector<size_t>& groupEnds, const std::vector<size_t>& kpiIndices,
+                             size_t limit) {
+  limit = std::max<size_t>(limit, 2);
+  // Where each bucket ends in `rows`: the runs themselves when they fit.
+  std::vector<size_t> ends;
+  size_t needed = 0, begin = 0;
+  for (size_t end : groupEnds) needed += std::min<size_t>(end - begin, 2), begin = end;
+  ThinRows thin;
+  if (needed <= limit) {
+    ends = groupEnds;
+  } else {
+    thin.thinned = true;
+    const size_t buckets = limit / 2, groups = groupEnds.size();
+    for (size_t b = 1; b <= buckets; ++b) {
+      const size_t last = groups * b / buckets;
+      if (last > 0 && (ends.empty() || groupEnds[last - 1] != ends.back())) ends.push_back(groupEnds[last - 1]);
+    }
+  }
+  thin.kpis.assign(kpiIndices.size(), {});
+  begin = 0;
+  for (size_t end : ends) {
+    const bool single = end - begin == 1;
+    thin.items.push_back(rows[begin]);
+    if (!single) thin.items.push_back(rows[end - 1]);
+    for (size_t k = 0; k < kpiIndices.size(); ++k) {
+      size_t low = end, high = end;  // positions in `rows` of the extremes
+      for (size_t r = begin; r < end; ++r) {
+        const double value = view.items[rows[r]].kpis[kpiIndices[k]];
+        if (std::isnan(value)) continue;
+        if (low == end || value < view.items[rows[low]].kpis[kpiIndices[k]]) low = r;
+        if (high == end || value > view.items[rows[high]].kpis[kpiIndices[k]]) high = r;
+      }
+      std::vector<double>& out = thin.kpis[k];
+      if (low == end) {
+        out.insert(out.end(), single ? 1 : 2, kNoValue);
+        continue;
+      }
+      const double lowValue = view.items[rows[low]].kpis[kpiIndices[k]];
+      const double highValue = view.items[rows[high]].kpis[kpiIndices[k]];
+      if (single) {
+        out.push_back(lowValue);
+      } else {
+        out.push_back(low <= high ? lowValue : highValue);
+        out.push_back(low <= high ? highValue : lowValue);
+      }
+    }
+    begin = end;
+  }
+  return thin;
 }
 
 std::string ChannelName(int logCode) {
