@@ -116,7 +116,8 @@ class MapWriter {
     if (oneLayer_) route_ = events_ = items_;
     FieldNames names;
     std::vector<std::pair<std::string, OGRFieldType>> fields = {
-        {"name", OFTString}, {"line", OFTInteger64}, {"time", OFTDateTime}, {"record", OFTString},
+        // KML knows 32-bit integers only: a 64-bit field would become text there.
+        {"name", OFTString}, {"line", kml_ ? OFTInteger : OFTInteger64}, {"time", OFTDateTime}, {"record", OFTString},
         {"code", OFTString}, {"message", OFTString}, {"event_name", OFTString}, {"event", OFTReal},
         {"altitude", OFTReal}, {"speed", OFTReal}, {"heading", OFTReal}, {"satellites", OFTReal},
         {"fix_age", OFTReal}};
@@ -206,7 +207,9 @@ class MapWriter {
     return Add(layer, feature.get(), error);
   }
 
-  bool AddLine(size_t begin, size_t end, int bin, std::string* error) {
+  // A piece of the route in `bin`; bin -1 is a piece without a value, and
+  // with `whole` the whole route uncoloured, its range that of the KPI.
+  bool AddLine(size_t begin, size_t end, int bin, std::string* error, bool whole = false) {
     FeaturePtr feature(OGRFeature::CreateFeature(route_->GetLayerDefn()));
     OGRLineString line;
     for (size_t v = begin; v < end; ++v) {
@@ -220,8 +223,14 @@ class MapWriter {
     } else {
       const std::string kpi = KpiName();
       Set(feature.get(), "kpi", kpi);
+      if (whole) {
+        Set(feature.get(), "name", "route");
+        Set(feature.get(), "low", bins_.low);
+        Set(feature.get(), "high", bins_.high);
+        return Add(route_, feature.get(), error);
+      }
       if (bin >= 0) {
-        Set(feature.get(), "name", fmt::format("{} {:.2f} to {:.2f}", kpi, bins_.Lower(bin), bins_.Upper(bin)));
+        Set(feature.get(), "name", kpi + " " + bins_.Range(bin));
         Set(feature.get(), "low", bins_.Lower(bin));
         Set(feature.get(), "high", bins_.Upper(bin));
       } else {
@@ -232,7 +241,7 @@ class MapWriter {
     return Add(route_, feature.get(), error);
   }
 
-  bool AddRoute(std::string* error) { return vertices_.size() < 2 || AddLine(0, vertices_.size(), -1, error); }
+  bool AddRoute(std::string* error) { return vertices_.size() < 2 || AddLine(0, vertices_.size(), -1, error, true); }
 
   int BinAt(size_t vertex) const { return bins_.Bin(driveItems_[vertices_[vertex]].kpis[kpi_]); }
   std::string KpiName() const { return drive_.kpi_names[kpi_]; }
@@ -266,9 +275,11 @@ class MapWriter {
 
   std::string Legend() const {
     std::string legend = "<b>" + KpiName() + "</b><table>";
-    for (int bin = KpiBins::kCount - 1; bin >= 0 && !std::isnan(bins_.low); --bin) {
-      legend += fmt::format("<tr><td style=\"background:{}\">&#160;&#160;&#160;&#160;</td><td>{:.2f} to {:.2f}</td></tr>",
-                            KpiBins::Colour(bin), bins_.Lower(bin), bins_.Upper(bin));
+    // One value throughout: one row, not five of the same.
+    const int lowest = bins_.high > bins_.low ? 0 : KpiBins::kCount - 1;
+    for (int bin = KpiBins::kCount - 1; bin >= lowest && !std::isnan(bins_.low); --bin) {
+      legend += fmt::format("<tr><td style=\"background:{}\">&#160;&#160;&#160;&#160;</td><td>{}</td></tr>",
+                            KpiBins::Colour(bin), bins_.Range(bin));
     }
     legend += fmt::format("<tr><td style=\"background:{}\">&#160;&#160;&#160;&#160;</td><td>no value</td></tr></table>",
                           KpiBins::Colour(-1));

@@ -140,6 +140,44 @@ class SampleMapTest(unittest.TestCase):
         names = [p.findtext(KML + "name") for p in folders["events"].findall(KML + "Placemark")]
         self.assertIn("POWER_UP", names)
 
+    def test_names_types_and_legend_labels(self):
+        with sqlite3.connect(os.path.join(self.work, "route.gpkg")) as db:
+            columns = [row[1] for row in db.execute("PRAGMA table_info(items)")]
+            route = db.execute("SELECT name, kpi, low, high FROM route").fetchall()
+        # The event parameter is the "event" attribute, not a second "Event_2".
+        self.assertIn("event", columns)
+        self.assertEqual([c for c in columns if c[-2:] == "_2" or c.lower() == "event"], ["event"])
+        # The whole, uncoloured route is the route, with its KPI's range.
+        self.assertEqual(len(route), 1)
+        self.assertEqual(route[0][:2], ("route", "Total_EcIo"))
+        self.assertLess(route[0][2], route[0][3])
+        with open(os.path.join(self.work, "route.geojson"), encoding="utf-8") as f:
+            features = json.load(f)["features"]
+        self.assertEqual([f["properties"]["name"] for f in features if f["properties"]["feature"] == "route"], ["route"])
+        self.assertFalse(any(k.endswith("_2") for f in features for k in f["properties"]))
+        # KML: line numbers are integers; the legend's numbers share one format.
+        root = ET.parse(os.path.join(self.work, "route.kml")).getroot()
+        types = {f.get("name"): f.get("type") for f in root.iter(KML + "SimpleField")}
+        self.assertEqual(types["line"], "int")
+        self.assertNotIn("Event_2", types)
+        legend = next(p for p in root.iter(KML + "Placemark") if (p.findtext(KML + "name") or "").startswith("Legend"))
+        cells = [td.split("</td>")[0] for td in legend.findtext(KML + "description").split("<td>")[1:]]
+        numbers = [n for cell in cells if " to " in cell for n in cell.split(" to ")]
+        self.assertEqual(len(numbers), 10)
+        self.assertEqual(len({len(n.split(".")[1]) if "." in n else 0 for n in numbers}), 1, numbers)
+
+    def test_a_kpi_of_one_value_has_one_legend_row(self):
+        log = os.path.join(self.work, "flat.log")
+        with open(log, "wb") as f:
+            f.write(b"RegReport\tDM\tRxagc\tTxpower\n" + b"".join(
+                b"SEC\t%d\t0\nGPS\t%.5f\t120.1\nDM\t%d\t-10\n" % (i, 30.2 + i * 0.0001, -70 - i) for i in range(10)))
+        path = os.path.join(self.work, "flat.kml")
+        self.assertEqual(wendrake("map", log, "-o", path, "--kpi", "txpower").returncode, 0)
+        legend = next(p for p in ET.parse(path).getroot().iter(KML + "Placemark")
+                      if (p.findtext(KML + "name") or "").startswith("Legend"))
+        self.assertEqual(legend.findtext(KML + "description").count("<tr>"), 2)  # the value and "no value"
+        self.assertIn("all -10", legend.findtext(KML + "description"))
+
 
 class CraftedLogTest(unittest.TestCase):
     """Log text with markup, quotes, CDATA ends and bad bytes leaves every file whole."""

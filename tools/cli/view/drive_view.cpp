@@ -16,6 +16,7 @@
 #include "io/log_bytes.h"
 #include "io/log_reader.h"
 #include "wendrake/table.h"
+#include "wendrake/wendrake.h"
 
 namespace wendrake_cli {
 namespace {
@@ -124,6 +125,9 @@ bool LoadDriveView(const std::string& path, int moduleType, DriveView* view, std
       Fill(column, &view->items);
       continue;
     }
+    // The event parameter is the items' `event` already; as a KPI it would
+    // be written twice, under a second name.
+    if (column.paramId == WENDRAKE_PARAM_EVENT) continue;
     view->kpiNames.push_back(SafeText(column.name));
     for (int64_t row = 0; row < rows; ++row) view->items[static_cast<size_t>(row)].kpis.push_back(Float(column, row));
   }

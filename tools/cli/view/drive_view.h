@@ -35,7 +35,7 @@ struct DriveItem {
 };
 
 struct DriveView {
-  std::vector<std::string> kpiNames;  // parameter columns, in the table's order
+  std::vector<std::string> kpiNames;  // parameter columns, in the table's order (the event is DriveItem::event)
   std::vector<DriveItem> items;       // in log order
   int64_t lines = 0;
   int64_t fixesAccepted = 0, fixesRejected = 0;

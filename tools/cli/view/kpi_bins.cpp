@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include <fmt/format.h>
+
 namespace wendrake_cli {
 namespace {
 
@@ -30,7 +32,14 @@ int KpiBins::Bin(double value) const {
 }
 
 double KpiBins::Lower(int bin) const { return low + (high - low) * bin / kCount; }
-double KpiBins::Upper(int bin) const { return low + (high - low) * (bin + 1) / kCount; }
+double KpiBins::Upper(int bin) const { return bin + 1 >= kCount ? high : low + (high - low) * (bin + 1) / kCount; }
+
+std::string KpiBins::Range(int bin) const {
+  if (!(high > low)) return fmt::format("all {}", low);
+  const double step = (high - low) / kCount;
+  const int decimals = step >= 10 ? 0 : step >= 1 ? 1 : step >= 0.1 ? 2 : 3;
+  return fmt::format("{:.{}f} to {:.{}f}", Lower(bin), decimals, Upper(bin), decimals);
+}
 
 std::string KpiBins::Colour(int bin) { return bin >= 0 && bin < kCount ? kColours[bin] : "#808080"; }
 

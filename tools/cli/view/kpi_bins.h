@@ -18,6 +18,9 @@ struct KpiBins {
   // Lower and upper edge of a bin.
   double Lower(int bin) const;
   double Upper(int bin) const;
+  // "LOW to HIGH" of a bin, both with the same decimals, enough to tell the
+  // bins apart; "all VALUE" when the KPI has one value.
+  std::string Range(int bin) const;
   // "#RRGGBB" of a bin; grey for -1.
   static std::string Colour(int bin);
 };
