@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -33,6 +34,38 @@ void AddCommon(CLI::App* command, ViewOptions* options) {
       ->capture_default_str();
   command->add_option("-o,--output", options->output, "file to write")->option_text("FILE")->required();
   command->add_option("--kpi", options->kpi, "KPI that colours the route (default: Rxagc, else the first one the log has)");
+  command->add_option("--bins", options->bins,
+                      "the route's five colour bins: thresholds (the KPI's usual bands, the same for every drive;\n"
+                      "range for a KPI without), range (equal steps from its lowest to its highest value) or\n"
+                      "equal-count (about as many values in each)")
+      ->option_text("MODE");
+  command->add_option("--thresholds", options->thresholds, "four ascending edges between the bins of --kpi, "
+                      "overriding its usual bands (e.g. -105,-95,-85,-75)")
+      ->delimiter(',')
+      ->expected(4)
+      ->allow_extra_args(false)
+      ->option_text("A,B,C,D");
+}
+
+// The colouring the options ask for, its KPI still to find; false with `error`.
+bool ColouringOf(const ViewOptions& options, RouteColouring* colouring, std::string* error) {
+  if (!options.bins.empty() && !ParseBinMode(options.bins, &colouring->mode)) {
+    *error = "unknown --bins '" + options.bins + "' (expected thresholds, range or equal-count)";
+    return false;
+  }
+  if (options.thresholds.empty()) return true;
+  if (colouring->mode != BinMode::kThresholds) {
+    *error = "--thresholds needs --bins thresholds";
+    return false;
+  }
+  for (size_t i = 0; i < options.thresholds.size(); ++i) {
+    if (!std::isfinite(options.thresholds[i]) || (i > 0 && !(options.thresholds[i] > options.thresholds[i - 1]))) {
+      *error = "--thresholds takes four ascending numbers, as in -105,-95,-85,-75";
+      return false;
+    }
+  }
+  colouring->edges = options.thresholds;
+  return true;
 }
 
 // The GDAL driver for a format name ("gpkg", "geojson", "kml", any case) or,
@@ -157,13 +190,13 @@ bool AnyPositioned(const DriveView& view) {
   return false;
 }
 
-int WriteGeoPackage(const MapModule& module, const DriveView& view, const ViewOptions& options, int kpi,
-                    std::string* error) {
+int WriteGeoPackage(const MapModule& module, const DriveView& view, const ViewOptions& options,
+                    const RouteColouring& colouring, std::string* error) {
   std::string final, temporary;
   if (!GeoPackageFile(options.output, &final, error) || !ReserveTemporary(final, &temporary, error)) return kExitUsage;
   SetSignalCleanupFile(temporary.c_str());
   const MapTarget target{options.output, temporary};
-  bool ok = module.Write(view, target, "GPKG", kpi, error);
+  bool ok = module.Write(view, target, "GPKG", colouring, error);
   if (ok && rename(temporary.c_str(), final.c_str()) != 0) {
     *error = "cannot write " + options.output + ": " + std::strerror(errno);
     ok = false;
@@ -174,12 +207,12 @@ int WriteGeoPackage(const MapModule& module, const DriveView& view, const ViewOp
 }
 
 int WriteStreamed(const MapModule& module, const DriveView& view, const ViewOptions& options,
-                  const std::string& driver, int kpi, std::string* error) {
+                  const std::string& driver, const RouteColouring& colouring, std::string* error) {
   Output out;
   if (!out.Open(options.output, IdentityOf(options.log), error)) return kExitUsage;
   OutputSink sink{&out, ""};
   const MapTarget target{options.output, "", &OutputSink::Write, &sink};
-  if (!module.Write(view, target, driver, kpi, error)) {
+  if (!module.Write(view, target, driver, colouring, error)) {
     if (!sink.error.empty()) *error = sink.error;
     return kExitUsage;  // the output's destructor removes its temporary file
   }
@@ -229,6 +262,8 @@ int RunMap(const ViewOptions& options, int moduleType, std::string* error) {
              "; rename the output or add --force";
     return kExitUsage;
   }
+  RouteColouring colouring;
+  if (!ColouringOf(options, &colouring, error)) return kExitUsage;
   if (options.output == "-" && driver == "GPKG") {
     *error = "a GeoPackage is written to a file, not standard output";
     return kExitUsage;
@@ -242,21 +277,21 @@ int RunMap(const ViewOptions& options, int moduleType, std::string* error) {
   MapModule mapModule;
   if (!mapModule.Load(error)) return kExitUsage;
   DriveView view;
-  int kpi = -1;
-  if (int status = Load(options, moduleType, &view, &kpi, error)) return status;
+  if (int status = Load(options, moduleType, &view, &colouring.kpi, error)) return status;
   if (!AnyPositioned(view)) {
     const std::string name = options.log == "-" ? "standard input" : options.log;
     *error = "nothing to map: no item of " + name + " has a position (" + FixesOf(view) + ")";
     return kExitUsage;
   }
-  return driver == "GPKG" ? WriteGeoPackage(mapModule, view, options, kpi, error)
-                          : WriteStreamed(mapModule, view, options, driver, kpi, error);
+  return driver == "GPKG" ? WriteGeoPackage(mapModule, view, options, colouring, error)
+                          : WriteStreamed(mapModule, view, options, driver, colouring, error);
 }
 
 int RunReport(const ViewOptions& options, int moduleType, std::string* error) {
+  RouteColouring colouring;
+  if (!ColouringOf(options, &colouring, error)) return kExitUsage;
   DriveView view;
-  int kpi = -1;
-  if (int status = Load(options, moduleType, &view, &kpi, error)) return status;
+  if (int status = Load(options, moduleType, &view, &colouring.kpi, error)) return status;
   if (!AnyPositioned(view)) {
     const std::string name = options.log == "-" ? "standard input" : options.log;
     Notice("no item of " + name + " has a position (" + FixesOf(view) + "): the report's map is empty");
@@ -265,7 +300,7 @@ int RunReport(const ViewOptions& options, int moduleType, std::string* error) {
   if (!out.Open(options.output, IdentityOf(options.log), error)) return kExitUsage;
   const size_t slash = options.log.rfind('/');
   const std::string title = SafeText(slash == std::string::npos ? options.log : options.log.substr(slash + 1));
-  out.Write(ReportPage(view, title, kpi));
+  out.Write(ReportPage(view, title, colouring));
   return out.Close(error) ? 0 : kExitUsage;
 }
 

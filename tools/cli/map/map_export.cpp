@@ -74,7 +74,8 @@ class MapWriter {
       for (const WendrakeMapItem& item : driveItems_) {
         if (Positioned(item)) values.push_back(item.kpis[kpi_]);
       }
-      bins_ = KpiBins::Of(values);
+      const std::vector<double> edges(drive.edges, drive.edges + drive.edge_count);
+      bins_ = KpiBins::Of(values, static_cast<BinMode>(drive.bin_mode), drive.kpi_names[kpi_], edges);
     }
   }
 
@@ -236,7 +237,7 @@ class MapWriter {
       } else {
         Set(feature.get(), "name", kpi + " without a value");
       }
-      feature->SetStyleString(fmt::format("PEN(c:{},w:5px)", KpiBins::Colour(bin)).c_str());
+      feature->SetStyleString(fmt::format("PEN(c:{},w:5px)", bins_.Colour(bin)).c_str());
     }
     return Add(route_, feature.get(), error);
   }
@@ -276,13 +277,13 @@ class MapWriter {
   std::string Legend() const {
     std::string legend = "<b>" + KpiName() + "</b><table>";
     // One value throughout: one row, not five of the same.
-    const int lowest = bins_.high > bins_.low ? 0 : KpiBins::kCount - 1;
+    const int lowest = bins_.single() ? KpiBins::kCount - 1 : 0;
     for (int bin = KpiBins::kCount - 1; bin >= lowest && !std::isnan(bins_.low); --bin) {
       legend += fmt::format("<tr><td style=\"background:{}\">&#160;&#160;&#160;&#160;</td><td>{}</td></tr>",
-                            KpiBins::Colour(bin), bins_.Range(bin));
+                            bins_.Colour(bin), bins_.Range(bin));
     }
     legend += fmt::format("<tr><td style=\"background:{}\">&#160;&#160;&#160;&#160;</td><td>no value</td></tr></table>",
-                          KpiBins::Colour(-1));
+                          KpiBins::NoValueColour());
     return legend;
   }
 

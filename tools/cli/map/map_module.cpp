@@ -74,8 +74,8 @@ bool MapModule::Load(std::string* error) {
   return false;
 }
 
-bool MapModule::Write(const DriveView& view, const MapTarget& target, const std::string& driver, int kpi,
-                      std::string* error) const {
+bool MapModule::Write(const DriveView& view, const MapTarget& target, const std::string& driver,
+                      const RouteColouring& colouring, std::string* error) const {
   if (write_ == nullptr) {
     *error = "the map module is not loaded";
     return false;
@@ -97,7 +97,10 @@ bool MapModule::Write(const DriveView& view, const MapTarget& target, const std:
                                target.sink,
                                target.context,
                                driver.c_str(),
-                               kpi,
+                               colouring.kpi,
+                               static_cast<int>(colouring.mode),
+                               colouring.edges.size(),
+                               colouring.edges.data(),
                                names.size(),
                                names.data(),
                                items.size(),

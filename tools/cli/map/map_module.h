@@ -4,9 +4,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "map/map_module_abi.h"
 #include "view/drive_view.h"
+#include "view/kpi_bins.h"
 
 namespace wendrake_cli {
 
@@ -31,10 +33,10 @@ class MapModule {
 
   // Writes `view` with the GDAL driver `driver` (a GeoPackage into a new
   // file at target.path, GeoJSON and KML through target.sink), the KML route
-  // coloured by KPI `kpi` (-1: none). False with a one-line `error`; the
+  // coloured as `colouring` says. False with a one-line `error`; the
   // caller discards what was written.
-  bool Write(const DriveView& view, const MapTarget& target, const std::string& driver, int kpi,
-             std::string* error) const;
+  bool Write(const DriveView& view, const MapTarget& target, const std::string& driver,
+             const RouteColouring& colouring, std::string* error) const;
 
  private:
   WendrakeMapWrite write_ = nullptr;

@@ -50,6 +50,9 @@ struct WendrakeMapDrive {
   void* sink_context;
   const char* driver;              /* "GPKG", "GeoJSON" or "KML" */
   int kpi;                         /* the KPI colouring the KML route; -1: none */
+  int bin_mode;                    /* its bins: 0 thresholds, 1 range, 2 equal count */
+  size_t edge_count;               /* 4: thresholds overriding the KPI's defaults; else 0 */
+  const double* edges;
   size_t kpi_count;
   const char* const* kpi_names;    /* kpi_count names */
   size_t item_count;

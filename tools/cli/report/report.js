@@ -6,7 +6,6 @@
 (function () {
   'use strict';
   var data = JSON.parse(document.getElementById('drive-data').textContent);
-  var COLOURS = ['#d7191c', '#fdae61', '#ffff40', '#a6d96a', '#1a9641'];  // low to high
   var NO_VALUE = '#808080';
   var PAGE_ROWS = 50;
   var SVG = 'http://www.w3.org/2000/svg';
@@ -55,18 +54,20 @@
        (s.route_thinned || s.series_thinned ? ' (thinned: each stretch keeps its lowest and highest KPI values)' : '') +
        '.');
 
-  // ---- KPI bins: five equal bins between the KPI's smallest and largest value on the route
-  function binsOf(values) {
+  // ---- KPI bins: the tool's, one set per KPI (data.bins), with their colours and labels
+  function rangeOf(values) {
     var low = Infinity, high = -Infinity;
     values.forEach(function (v) { if (v !== null) { low = Math.min(low, v); high = Math.max(high, v); } });
     return low > high ? null : { low: low, high: high };
   }
   function binOf(bins, v) {
     if (v === null || bins === null) return -1;
-    if (bins.high <= bins.low) return COLOURS.length - 1;
-    return Math.max(0, Math.min(COLOURS.length - 1, Math.floor((v - bins.low) / (bins.high - bins.low) * COLOURS.length)));
+    if (bins.single) return bins.colours.length - 1;
+    var bin = 0;
+    while (bin < bins.edges.length && v >= bins.edges[bin]) bin++;
+    return bin;
   }
-  function colourOf(bin) { return bin < 0 ? NO_VALUE : COLOURS[bin]; }
+  function colourOf(bins, bin) { return bin < 0 ? NO_VALUE : bins.colours[bin]; }
 
   // ---- the map
   var map = L.map('map', { preferCanvas: false });
@@ -91,13 +92,13 @@
   function drawRoute() {
     pieces.clearLayers();
     var values = kpi < 0 ? [] : route.kpi[kpi];
-    var bins = kpi < 0 ? null : binsOf(values);
+    var bins = kpi < 0 ? null : data.bins[kpi];
     // One piece per run of vertices in the same bin, joined end to start.
     var start = 0;
     for (var i = 1; i < latlngs.length; i++) {
       var bin = binOf(bins, kpi < 0 ? null : values[start + 1]);
       if (i + 1 === latlngs.length || binOf(bins, kpi < 0 ? null : values[i + 1]) !== bin) {
-        L.polyline(latlngs.slice(start, i + 1), { color: colourOf(bin), weight: 5, opacity: 0.95,
+        L.polyline(latlngs.slice(start, i + 1), { color: colourOf(bins, bin), weight: 5, opacity: 0.95,
                                                    interactive: false }).addTo(pieces);
         start = i;
       }
@@ -113,12 +114,10 @@
       row.appendChild(document.createTextNode(label));
       box.appendChild(row);
     }
-    if (bins !== null && bins.high <= bins.low) {
-      legendRow(COLOURS[COLOURS.length - 1], 'all ' + String(bins.low));  // one value: one row
-    } else if (bins !== null) {
-      var step = (bins.high - bins.low) / COLOURS.length, format = numberFormat(step);
-      for (var b = COLOURS.length - 1; b >= 0; b--) {
-        legendRow(COLOURS[b], format(bins.low + step * b) + ' to ' + format(b + 1 === COLOURS.length ? bins.high : bins.low + step * (b + 1)));
+    if (bins !== null) {
+      // One value throughout: one row, not five of the same.
+      for (var b = bins.colours.length - 1; b >= (bins.single ? bins.colours.length - 1 : 0); b--) {
+        legendRow(bins.colours[b], bins.labels[b]);
       }
     }
   }
@@ -260,7 +259,7 @@
     box.appendChild(root);
     shade(root, H - 20);
     var values = kpi < 0 ? [] : series.kpi[kpi];
-    var bins = binsOf(values);
+    var bins = rangeOf(values);
     root.appendChild(svg('line', { x1: PAD, y1: H - 20, x2: W - 10, y2: H - 20, stroke: '#888' }));
     var TICKS = 4;
     for (var k = 0; k <= TICKS; k++) {

@@ -96,7 +96,8 @@ std::string Nonce() {
 
 }  // namespace
 
-std::string ReportJson(const DriveView& view, const std::string& title, int kpi) {
+std::string ReportJson(const DriveView& view, const std::string& title, const RouteColouring& colouring) {
+  const int kpi = colouring.kpi;
   const std::vector<size_t> eventRows = Where(view, [](const DriveItem& item) { return item.isEvent(); });
   const std::vector<size_t> signallingRows = Where(view, [](const DriveItem& item) { return item.isSignalling(); });
 
@@ -148,6 +149,28 @@ std::string ReportJson(const DriveView& view, const std::string& title, int kpi)
   out += ",\"kpis\":";
   Array(&out, shown.size(), [&](std::string* o, size_t k) { Text(o, view.kpiNames[shown[k]]); });
   out += fmt::format(",\"default_kpi\":{},\"evdo_kpi\":{}", first, evdo);
+
+  // Each KPI's colour bins, from its values along the route: the page
+  // colours and labels by them and never works out bins of its own.
+  out += ",\"bins\":";
+  Array(&out, shown.size(), [&](std::string* o, size_t k) {
+    std::vector<double> values;
+    for (size_t row : positionedRows) values.push_back(view.items[row].kpis[shown[k]]);
+    const bool chosen = kpi >= 0 && shown[k] == static_cast<size_t>(kpi);
+    const KpiBins bins = KpiBins::Of(values, colouring.mode, view.kpiNames[shown[k]],
+                                     chosen ? colouring.edges : std::vector<double>{});
+    if (std::isnan(bins.low) && !bins.thresholds) {
+      *o += "null";
+      return;
+    }
+    *o += "{\"edges\":";
+    Array(o, KpiBins::kCount - 1, [&](std::string* p, size_t e) { Number(p, bins.edges[e]); });
+    *o += fmt::format(",\"single\":{},\"colours\":", bins.single());
+    Array(o, KpiBins::kCount, [&](std::string* p, size_t b) { Text(p, bins.Colour(static_cast<int>(b))); });
+    *o += ",\"labels\":";
+    Array(o, KpiBins::kCount, [&](std::string* p, size_t b) { Text(p, bins.Range(static_cast<int>(b))); });
+    *o += '}';
+  });
 
   out += ",\"route\":{";
   route.Times(&out);
@@ -223,8 +246,8 @@ std::string FillTemplate(std::string_view page, const std::vector<std::pair<std:
   return out;
 }
 
-std::string ReportPage(const DriveView& view, const std::string& title, int kpi) {
-  const std::string data = ReportJson(view, title, kpi);
+std::string ReportPage(const DriveView& view, const std::string& title, const RouteColouring& colouring) {
+  const std::string data = ReportJson(view, title, colouring);
   const std::string nonce = Nonce();
   return FillTemplate(kReportHtml, {{"NONCE", nonce},
                                     {"LEAFLET_CSS", kLeafletCss},

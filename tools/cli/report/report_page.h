@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "view/drive_view.h"
+#include "view/kpi_bins.h"
 
 namespace wendrake_cli {
 
@@ -23,11 +24,12 @@ constexpr size_t kMaxRoutePoints = 5000;
 constexpr size_t kMaxSeriesPoints = 5000;
 
 // The drive as the page's JSON (safe inside a script element), coloured by
-// KPI `kpi` first (-1: the first of the usual radio KPIs the log has).
-std::string ReportJson(const DriveView& view, const std::string& title, int kpi);
+// KPI colouring.kpi first (-1: the first of the usual radio KPIs the log
+// has), every KPI's bins of colouring.mode (colouring.edges for that KPI).
+std::string ReportJson(const DriveView& view, const std::string& title, const RouteColouring& colouring);
 
 // The whole page.
-std::string ReportPage(const DriveView& view, const std::string& title, int kpi);
+std::string ReportPage(const DriveView& view, const std::string& title, const RouteColouring& colouring);
 
 // `json` made safe to place in an HTML script element: "<", ">" and "&"
 // become \u003c, \u003e and \u0026, and U+2028 and U+2029 \u2028 and \u2029

@@ -220,7 +220,7 @@ class ReportInBrowserTest(unittest.TestCase):
         with open(log, "wb") as f:
             f.write(midnight_log())
         page = os.path.join(self.work, "legend.html")
-        run("report", log, "-o", page, "--kpi", "Txpower")
+        run("report", log, "-o", page, "--kpi", "Txpower", "--bins", "range")
         self.assertEqual(self.open(page), [])
         # A KPI of one value: one legend row, not five identical ones.
         rows = self.js("return Array.from(document.querySelectorAll('.leaflet-bottom.leaflet-right .legend div'))"
