@@ -244,7 +244,25 @@ class MapWriter {
 
   bool AddRoute(std::string* error) { return vertices_.size() < 2 || AddLine(0, vertices_.size(), -1, error, true); }
 
-  int BinAt(size_t vertex) const { return bins_.Bin(driveItems_[vertices_[vertex]].kpis[kpi_]); }
+  int BinAt(size_t vertex) const { return vertexBins_[vertex]; }
+
+  // The bin of each vertex: that of the worst value of the items it stands
+  // for (those since the vertex before), so that a dip between two fixes
+  // still colours the route.
+  void FindVertexBins() {
+    size_t item = 0;
+    for (size_t vertex : vertices_) {
+      int worst = -1;
+      for (; item <= vertex; ++item) {
+        if (!Positioned(driveItems_[item])) continue;
+        const int bin = bins_.Bin(driveItems_[item].kpis[kpi_]);
+        if (bin < 0) continue;
+        const bool worse = bins_.lowIsGood ? bin > worst : worst < 0 || bin < worst;
+        if (worse) worst = bin;
+      }
+      vertexBins_.push_back(worst);
+    }
+  }
   std::string KpiName() const { return drive_.kpi_names[kpi_]; }
 
   // One line piece per run of vertices in the same bin; each piece starts
@@ -253,6 +271,7 @@ class MapWriter {
     if (vertices_.size() < 2) return true;
     if (kpi_ < 0) return AddLine(0, vertices_.size(), -1, error);
     if (!AddLegend(error)) return false;
+    FindVertexBins();
     size_t start = 0;
     for (size_t v = 1; v < vertices_.size(); ++v) {
       const bool last = v + 1 == vertices_.size();
@@ -300,6 +319,7 @@ class MapWriter {
   OGRLayer* events_ = nullptr;
   std::vector<std::string> kpiFields_;
   KpiBins bins_;
+  std::vector<int> vertexBins_;  // KML: the bin each vertex is coloured by
 };
 
 // Bytes of a streamed format go to the tool's sink through GDAL's

@@ -204,6 +204,17 @@ class SampleMapTest(unittest.TestCase):
                    for p in root.iter(KML + "Placemark")}
         self.assertEqual(colours["Txpower 15 and above"].lower(), "ff1c19d7")  # KML's aabbggrr of #d7191c
 
+    def test_a_dip_between_two_fixes_colours_the_kml_route(self):
+        log = os.path.join(self.work, "dip.log")
+        with open(log, "wb") as f:
+            f.write(b"RegReport\tDM\tRxagc\tTxpower\n" + b"".join(
+                b"SEC\t%d\t0\nGPS\t%.5f\t120.1\nDM\t-70\t1\n%sDM\t-71\t1\n" % (
+                    i, 30.2 + i * 0.0001, b"DM\t-110\t1\n" if i == 2 else b"") for i in range(6)))
+        path = os.path.join(self.work, "dip.kml")
+        self.assertEqual(wendrake("map", log, "-o", path).returncode, 0)
+        names = [p.findtext(KML + "name") for p in ET.parse(path).getroot().iter(KML + "Placemark")]
+        self.assertIn("Rxagc below -105", names)
+
     def test_bin_options_are_checked(self):
         out = os.path.join(self.work, "x.kml")
         for args, message in ((["--bins", "quantiles"], b"unknown --bins"),
