@@ -61,10 +61,41 @@ class FieldNames {
   std::set<std::string> taken_;
 };
 
+// Bytes of a streamed format go to the tool's sink through GDAL's
+// /vsistdout/, which hands them to a write function with an opaque stream.
+// KML placemarks get their time stamp on the way, before the placemark's
+// ExtendedData (where KML wants it): GDAL's KML writer writes none.
+struct Sink {
+  WendrakeMapSink write;
+  void* context;
+  bool failed = false;
+  std::string timeStamp;  // for the placemark being written; "" when none
+
+  bool Put(std::string_view bytes) {
+    if (!failed && !bytes.empty() && write(context, bytes.data(), bytes.size()) != bytes.size()) failed = true;
+    return !failed;
+  }
+};
+
+size_t SinkWrite(const void* bytes, size_t size, size_t count, FILE* stream) {
+  Sink* sink = reinterpret_cast<Sink*>(stream);
+  std::string_view text(static_cast<const char*>(bytes), size * count);
+  if (!sink->timeStamp.empty()) {
+    const size_t at = text.find("<ExtendedData>");
+    if (at != std::string_view::npos) {
+      sink->Put(text.substr(0, at));
+      sink->Put(sink->timeStamp);
+      sink->timeStamp.clear();
+      text.remove_prefix(at);
+    }
+  }
+  return sink->Put(text) ? count : 0;
+}
+
 class MapWriter {
  public:
-  MapWriter(const WendrakeMapDrive& drive, GDALDataset* dataset, bool oneLayer, bool kml, const bool* sinkFailed)
-      : drive_(drive), sinkFailed_(sinkFailed), driveItems_(drive.items, drive.item_count), vertices_(drive.route, drive.route_count),
+  MapWriter(const WendrakeMapDrive& drive, GDALDataset* dataset, bool oneLayer, bool kml, Sink* sink)
+      : drive_(drive), sink_(sink), driveItems_(drive.items, drive.item_count), vertices_(drive.route, drive.route_count),
         dataset_(dataset), oneLayer_(oneLayer), kml_(kml),
         kpi_(drive.kpi >= 0 && static_cast<size_t>(drive.kpi) < drive.kpi_count ? drive.kpi : -1) {
     wgs84_.SetWellKnownGeogCS("WGS84");
@@ -163,6 +194,17 @@ class MapWriter {
   }
   // The log's clock is the handset's local time of unknown offset, so the
   // time carries no time zone.
+  // KML's xsd:dateTime of a clock, without a zone as the clock has none;
+  // "" without a clock.
+  static std::string KmlWhen(int64_t clockMs) {
+    if (clockMs == INT64_MIN) return "";
+    const int64_t seconds = clockMs >= 0 ? clockMs / 1000 : (clockMs - 999) / 1000;
+    const std::time_t when = static_cast<std::time_t>(seconds);
+    std::tm utc{};
+    if (gmtime_r(&when, &utc) == nullptr) return "";
+    return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}.{:03}", utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday,
+                       utc.tm_hour, utc.tm_min, utc.tm_sec, clockMs - seconds * 1000);
+  }
   static void SetTime(OGRFeature* feature, int64_t clockMs) {
     const int index = feature->GetFieldIndex("time");
     if (index < 0 || clockMs == INT64_MIN) return;
@@ -177,7 +219,9 @@ class MapWriter {
   // GDAL's GeoJSON and KML writers ignore failed writes, so the sink's
   // failure is checked here too, to stop at the first.
   bool Add(OGRLayer* layer, OGRFeature* feature, std::string* error) {
-    if (layer->CreateFeature(feature) != OGRERR_NONE || *sinkFailed_) {
+    const bool created = layer->CreateFeature(feature) == OGRERR_NONE;
+    if (sink_ != nullptr) sink_->timeStamp.clear();
+    if (!created || (sink_ != nullptr && sink_->failed)) {
       *error = GdalError("cannot write a feature");
       return false;
     }
@@ -205,6 +249,9 @@ class MapWriter {
     }
     OGRPoint point(item.longitude, item.latitude);
     feature->SetGeometry(&point);
+    // A time stamp per placemark, for Google Earth's time slider.
+    const std::string when = KmlWhen(item.clock_ms);
+    if (kml_ && sink_ != nullptr && !when.empty()) sink_->timeStamp = "<TimeStamp><when>" + when + "</when></TimeStamp>\n\t";
     return Add(layer, feature.get(), error);
   }
 
@@ -307,7 +354,7 @@ class MapWriter {
   }
 
   const WendrakeMapDrive& drive_;
-  const bool* sinkFailed_;
+  Sink* sink_;  // GeoJSON and KML
   const std::span<const WendrakeMapItem> driveItems_;
   const std::span<const size_t> vertices_;  // the route: indices into driveItems_
   GDALDataset* dataset_;
@@ -321,25 +368,6 @@ class MapWriter {
   KpiBins bins_;
   std::vector<int> vertexBins_;  // KML: the bin each vertex is coloured by
 };
-
-// Bytes of a streamed format go to the tool's sink through GDAL's
-// /vsistdout/, which hands them to a write function with an opaque stream.
-struct Sink {
-  WendrakeMapSink write;
-  void* context;
-  bool failed = false;
-};
-
-size_t SinkWrite(const void* bytes, size_t size, size_t count, FILE* stream) {
-  Sink* sink = reinterpret_cast<Sink*>(stream);
-  const size_t total = size * count;
-  if (sink->failed) return 0;
-  if (total > 0 && sink->write(sink->context, bytes, total) != total) {
-    sink->failed = true;
-    return 0;
-  }
-  return count;
-}
 
 // The system's reason for the first failure GDAL reports, caught as it is
 // reported: SQLite only says "disk I/O error" when the disk is full.
@@ -359,7 +387,7 @@ bool IsWriteError(int error) {
 bool WriteMap(const WendrakeMapDrive& drive, std::string* error) {
   const std::string name = drive.name;
   const std::string driverName = drive.driver;
-  Sink sink{drive.sink, drive.sink_context};
+  Sink sink{drive.sink, drive.sink_context, false, ""};
   const bool streamed = drive.sink != nullptr;
   const std::string path = streamed ? "/vsistdout/" : drive.path;
   GDALAllRegister();
@@ -377,7 +405,7 @@ bool WriteMap(const WendrakeMapDrive& drive, std::string* error) {
       *error = GdalError("cannot create " + name);
     } else {
       const bool transaction = dataset->StartTransaction() == OGRERR_NONE;
-      MapWriter writer(drive, dataset.get(), driverName == "GeoJSON", driverName == "KML", &sink.failed);
+      MapWriter writer(drive, dataset.get(), driverName == "GeoJSON", driverName == "KML", streamed ? &sink : nullptr);
       ok = writer.Write(error);
       if (ok && transaction && dataset->CommitTransaction() != OGRERR_NONE) {
         *error = GdalError("cannot write " + name);

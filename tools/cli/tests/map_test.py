@@ -7,6 +7,7 @@ Environment: WENDRAKE_CLI (the tool) and WENDRAKE_SOURCE_DIR.
 """
 
 import errno
+from datetime import datetime
 import gzip
 import json
 import os
@@ -140,6 +141,14 @@ class SampleMapTest(unittest.TestCase):
             self.assertEqual(before[-1], after[0])
         names = [p.findtext(KML + "name") for p in folders["events"].findall(KML + "Placemark")]
         self.assertIn("POWER_UP", names)
+        # Every point has its time as a KML time stamp, where KML wants it.
+        for folder in ("items", "events"):
+            for placemark in folders[folder].findall(KML + "Placemark"):
+                tags = [child.tag for child in placemark]
+                self.assertLess(tags.index(KML + "TimeStamp"), tags.index(KML + "ExtendedData"))
+                time = {d.get("name"): d.text for d in placemark.iter(KML + "SimpleData")}["time"]
+                when = placemark.findtext(f"{KML}TimeStamp/{KML}when")
+                self.assertEqual(datetime.fromisoformat(when), datetime.fromisoformat(time.replace("/", "-")))
 
     def test_names_types_and_legend_labels(self):
         with sqlite3.connect(os.path.join(self.work, "route.gpkg")) as db:
