@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstddef>
 
 namespace wendrake_cli {
 namespace {
@@ -55,20 +56,29 @@ const KpiThresholds* DefaultThresholds(std::string_view kpi) {
 KpiBins KpiBins::Of(const std::vector<double>& values, BinMode mode, std::string_view kpi,
                     const std::vector<double>& edges) {
   KpiBins bins;
-  std::vector<double> sorted;
+  bins.low = bins.high = std::nan("");
+  size_t count = 0;
   for (double value : values) {
-    if (!std::isnan(value)) sorted.push_back(value);
+    if (std::isnan(value)) continue;
+    if (count++ == 0 || value < bins.low) bins.low = value;
+    if (count == 1 || value > bins.high) bins.high = value;
   }
-  std::sort(sorted.begin(), sorted.end());
-  bins.low = sorted.empty() ? std::nan("") : sorted.front();
-  bins.high = sorted.empty() ? std::nan("") : sorted.back();
   const KpiThresholds* defaults = DefaultThresholds(kpi);
   bins.lowIsGood = defaults != nullptr && defaults->lowIsGood;
   if (mode == BinMode::kThresholds && (edges.size() == kCount - 1 || defaults != nullptr)) {
     bins.thresholds = true;
     for (int e = 0; e < kCount - 1; ++e) bins.edges[e] = edges.size() == kCount - 1 ? edges[e] : defaults->edges[e];
-  } else if (mode == BinMode::kEqualCount && !sorted.empty()) {
-    for (int e = 0; e < kCount - 1; ++e) bins.edges[e] = sorted[sorted.size() * (e + 1) / kCount];
+  } else if (mode == BinMode::kEqualCount && count > 0) {
+    std::vector<double> sorted;
+    sorted.reserve(count);
+    for (double value : values) {
+      if (!std::isnan(value)) sorted.push_back(value);
+    }
+    for (int e = 0; e < kCount - 1; ++e) {
+      const auto at = sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() * (e + 1) / kCount);
+      std::nth_element(sorted.begin(), at, sorted.end());
+      bins.edges[e] = *at;
+    }
   } else {
     for (int e = 0; e < kCount - 1; ++e) bins.edges[e] = bins.low + (bins.high - bins.low) * (e + 1) / kCount;
   }
