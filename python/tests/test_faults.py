@@ -234,8 +234,9 @@ class TestDecodeManyArguments:
 
 
 class TestLogWithoutItemsSaysWhy:
-    """A frame of a compressed, UTF-16, binary or CR-only log is empty with a
-    warning in the command line tool's own words, not silently."""
+    """A frame or the items of a compressed, UTF-16, binary or CR-only log
+    are empty with a warning in the command line tool's own words, not
+    silently."""
 
     def test_reasons_match_the_tool(self, tmp_path, library, cli):
         pytest.importorskip("pandas")
@@ -257,9 +258,13 @@ class TestLogWithoutItemsSaysWhy:
                 frame = wendrake.to_dataframe(log, library=library)
             assert len(frame) == 0
             assert "wendrake: " + str(caught[-1].message) == said, name
+            with pytest.warns(WendrakeWarning) as caught:
+                assert list(decode_file(log, library=library)) == []
+            assert "wendrake: " + str(caught[-1].message) == said, name
         empty = tmp_path / "empty.log"
         empty.write_bytes(b"")
         import warnings
         with warnings.catch_warnings():
             warnings.simplefilter("error")
             assert len(wendrake.to_dataframe(empty, library=library)) == 0
+            assert list(decode_file(empty, library=library)) == []

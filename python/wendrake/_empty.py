@@ -15,10 +15,12 @@ _COMPRESSED = (
 _BLOCK = 1 << 20
 
 
-def why_no_items(path, lines):
-    """The reason, or None for an empty file or one that cannot be read."""
+def why_no_items(path, lines=None):
+    """The reason, or None for an empty file or one that cannot be read.
+    `lines` is the number of lines the decoder read; None counts them here
+    (a last line without a newline counts too)."""
     size = newlines = returns = nuls = 0
-    head = b""
+    head = last = b""
     try:
         with open(path, "rb") as f:
             while True:
@@ -28,6 +30,7 @@ def why_no_items(path, lines):
                 if not head:
                     head = block[:16]
                 size += len(block)
+                last = block[-1:]
                 newlines += block.count(b"\n")
                 returns += block.count(b"\r")
                 nuls += block.count(b"\x00")
@@ -45,4 +48,6 @@ def why_no_items(path, lines):
         if returns > 0:
             return "no newline in %d bytes, but %d carriage returns: its lines end in CR only" % (size, returns)
         return "no newline in %d bytes" % size
+    if lines is None:
+        lines = newlines + (last != b"\n")
     return "none of its %d lines is a record the decoder knows" % lines
