@@ -403,6 +403,27 @@ class TargetTest(unittest.TestCase):
             self.assertTrue(stat.S_ISCHR(os.stat("/dev/full").st_mode))
 
 
+    def test_a_full_disk_is_named(self):
+        """On a small tmpfs, where the machine lets the test mount one."""
+        disk = os.path.join(self.work, "disk")
+        os.mkdir(disk)
+        if os.geteuid() != 0 or subprocess.run(["mount", "-t", "tmpfs", "-o", "size=256k", "tmpfs", disk],
+                                               capture_output=True).returncode != 0:
+            self.skipTest("cannot mount a tmpfs here")
+        try:
+            for name in ("r.gpkg", "r.geojson", "r.kml"):
+                path = os.path.join(disk, name)
+                with open(path, "wb") as f:
+                    f.write(b"old")
+                result = wendrake("map", SAMPLE, "-o", path)
+                self.assertEqual(result.returncode, 2)
+                self.assertEqual(result.stderr.decode(), f"wendrake: cannot write {path}: {os.strerror(errno.ENOSPC)}\n")
+                with open(path, "rb") as f:
+                    self.assertEqual(f.read(), b"old")
+            self.assertEqual(sorted(os.listdir(disk)), ["r.geojson", "r.gpkg", "r.kml"])
+        finally:
+            subprocess.run(["umount", disk], check=True)
+
 class NothingToShowTest(unittest.TestCase):
     """An input that yields no item, or no position, is said to, as stats says it."""
 
