@@ -37,7 +37,7 @@
     var iso = new Date(ms).toISOString();
     return manyDays ? iso.substr(0, 10) + ' ' + iso.substr(11, 8) : iso.substr(11, 8);
   }
-  // One number format for all the numbers of a legend or an axis: enough
+  // One number format for all the numbers of an axis: enough
   // decimals to tell steps of `step` apart.
   function numberFormat(step) {
     var decimals = step >= 10 ? 0 : step >= 1 ? 1 : step >= 0.1 ? 2 : 3;
