@@ -412,6 +412,33 @@ TEST(TableTest, ItemsTakeTheLastPossibleFix) {
   EXPECT_TRUE(std::isnan(At<double>(lat, 4)));
 }
 
+// A fix's fields are read whole: hemisphere letters give the sign, and a
+// field with anything more than a decimal number rejects the fix rather
+// than being read by its numeric prefix.
+TEST(TableTest, FixFieldsAreWholeDecimalNumbers) {
+  const std::string log =
+      "GPS\t30.1S\t120.1W\t12\n"
+      "DM\t1\n"
+      "GPS\t30,5\t-120.1\nGPS\t0x1E\t-120.1\nGPS\t-30.1\t-120.1abc\nGPS\t-30.1\t-120.1\t1e2\n"
+      "GPS\t-30.1S\t-120.1\nGPS\t30.1E\t-120.1\nGPS\t-30.1\tinf\nGPS\t.\t-120.1\nGPS\t1.2.3\t-120.1\n"
+      "GPS\t 30.1001s \t-120.1001\t\t5\r\n"
+      "DM\t2\n";
+  const TablePtr table = FromBuffer(log);
+  auto columns = Columns(table.get());
+  ASSERT_EQ(wendrake_table_rows(table.get()), 2);
+  int64_t accepted = 0, rejected = 0;
+  wendrake_table_fixes(table.get(), &accepted, &rejected);
+  EXPECT_EQ(accepted, 2);
+  EXPECT_EQ(rejected, 9);
+  EXPECT_EQ(At<double>(columns["latitude"], 0), -30.1);
+  EXPECT_EQ(At<double>(columns["longitude"], 0), -120.1);
+  EXPECT_EQ(At<double>(columns["altitude"], 0), 12);
+  EXPECT_EQ(At<double>(columns["latitude"], 1), -30.1001);
+  EXPECT_EQ(At<double>(columns["longitude"], 1), -120.1001);
+  EXPECT_TRUE(std::isnan(At<double>(columns["altitude"], 1)));
+  EXPECT_EQ(At<double>(columns["speed"], 1), 5);
+}
+
 // A track that starts on a glitch follows fixes that agree with each other.
 TEST(TableTest, ConsistentFixesAwayFromAGlitchTakeOver) {
   std::string log = "GPS\t10\t10\n";  // the glitch, no clock: one second apart

@@ -126,8 +126,12 @@ WENDRAKE_TABLE_API int wendrake_table_unterminated(const WendrakeTable* table);
  * itself. With a "RegReport GPS" line their columns are found by name
  * ("Latitude"/"Lat", "Longitude"/"Lon"/"Lng", "Altitude"/"Alt", "Speed",
  * "Heading"/"Course", "Satellites"/"Sats", any case); without one the layout
- * is latitude, longitude, altitude, speed, heading, satellites. A fix is
- * rejected when latitude or longitude is missing, out of range or 0/0, or
+ * is latitude, longitude, altitude, speed, heading, satellites. Each field
+ * is a plain decimal number ("-30.25"), latitude and longitude optionally
+ * with a hemisphere letter instead of the sign ("30.25S", "120.1W"; S and W
+ * are negative). A fix is rejected when a field is anything else (a decimal
+ * comma, hexadecimal, an exponent, other letters), when latitude or
+ * longitude is missing, out of range or 0/0, or
  * when it jumps faster than 300 m/s from the last kept fix (unless three
  * fixes in a row agree with each other away from it: then the track moves
  * there). Sets the numbers of kept and rejected fixes. */

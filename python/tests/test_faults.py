@@ -271,3 +271,40 @@ class TestLogCutWhileItIsRead:
         rows, lines, last_line, ascending = out.decode().split()
         assert int(lines) <= data.count(b"\n") + 1 and int(last_line) <= int(lines)
         assert ascending == "True"
+
+
+class TestLogWithoutItemsSaysWhy:
+    """A frame or the items of a compressed, UTF-16, binary or CR-only log
+    are empty with a warning in the command line tool's own words, not
+    silently."""
+
+    def test_reasons_match_the_tool(self, tmp_path, library, cli):
+        pytest.importorskip("pandas")
+        import gzip
+        import random
+        rng = random.Random(25)
+        text = (DM_HEADER + "DM\t-70.0\t1.0\n" * 40).encode()
+        cases = {
+            "gz.log": gzip.compress(text),
+            "utf16.log": text.decode().encode("utf-16"),
+            "noise.log": bytes(rng.randrange(1, 256) for _ in range(3000)).replace(b"\n", b"x") + b"\n",
+            "cr.log": text.replace(b"\n", b"\r"),
+        }
+        for name, data in cases.items():
+            log = tmp_path / name
+            log.write_bytes(data)
+            said = subprocess.run([cli, "stats", str(log)], capture_output=True, text=True).stderr.splitlines()[-1]
+            with pytest.warns(WendrakeWarning) as caught:
+                frame = wendrake.to_dataframe(log, library=library)
+            assert len(frame) == 0
+            assert "wendrake: " + str(caught[-1].message) == said, name
+            with pytest.warns(WendrakeWarning) as caught:
+                assert list(decode_file(log, library=library)) == []
+            assert "wendrake: " + str(caught[-1].message) == said, name
+        empty = tmp_path / "empty.log"
+        empty.write_bytes(b"")
+        import warnings
+        with warnings.catch_warnings():
+            warnings.simplefilter("error")
+            assert len(wendrake.to_dataframe(empty, library=library)) == 0
+            assert list(decode_file(empty, library=library)) == []

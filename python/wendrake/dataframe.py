@@ -4,6 +4,7 @@ import os
 import warnings
 
 from . import params
+from ._empty import why_no_items
 from ._native import WendrakeWarning
 from .columns import Table
 
@@ -69,6 +70,10 @@ def _from_table(path, module, library, carried, all_params, np, pd, extra=(), re
             warnings.warn("%s: the last line (line %d) has no newline; handled it as a complete line"
                           % (path, table.lines), WendrakeWarning, stacklevel=3)
         rows = table.rows
+        if rows == 0:
+            why = why_no_items(path, table.lines)
+            if why:
+                warnings.warn("no report item in %s: %s" % (path, why), WendrakeWarning, stacklevel=3)
         fixed = {
             "line": table.array("line"),
             "record": table.array("record"),
