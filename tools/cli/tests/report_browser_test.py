@@ -177,7 +177,9 @@ class ReportInBrowserTest(unittest.TestCase):
         self.assertNotEqual(before, after)
         self.assertEqual(self.js("return document.getElementById('chart-title').textContent"),
                          "Total_SINR (dB) over time")
-        self.assertEqual(self.js("return document.querySelector('.legend b').textContent"), "Total_SINR (dB)")
+        # The KPI's legend, beside the event kinds' legend.
+        self.assertIn("Total_SINR (dB)", self.js("return Array.from(document.querySelectorAll('.legend b'))"
+                                                 ".map(function (b) { return b.textContent; })"))
 
         # The EV-DO strip names the states with the time spent in each.
         legend = self.js("return Array.from(document.querySelectorAll('#strip text'))"
