@@ -8,15 +8,17 @@
 #include <array>
 #include <cstddef>
 
+#include "l3/log_codes.h"
+
 namespace wendrake {
 
 namespace {
 
-constexpr uint16_t kAccess = 0x1004;
-constexpr uint16_t kReverseTraffic = 0x1005;
-constexpr uint16_t kSync = 0x1006;
-constexpr uint16_t kPaging = 0x1007;
-constexpr uint16_t kForwardTraffic = 0x1008;
+constexpr uint16_t kAccess = kLogCodeAccess;
+constexpr uint16_t kReverseTraffic = kLogCodeReverseTraffic;
+constexpr uint16_t kSync = kLogCodeSync;
+constexpr uint16_t kPaging = kLogCodePaging;
+constexpr uint16_t kForwardTraffic = kLogCodeForwardTraffic;
 
 constexpr Test kEq = Test::kEqual;
 

@@ -3,6 +3,7 @@
 #include <span>
 #include <string_view>
 
+#include "l3/log_codes.h"
 #include "l3/message_names.h"
 #include "l3/name_table.h"
 
@@ -10,11 +11,11 @@ namespace wendrake {
 
 namespace {
 
-constexpr uint16_t kAccess = 0x1004;
-constexpr uint16_t kReverseTraffic = 0x1005;
-constexpr uint16_t kSync = 0x1006;
-constexpr uint16_t kPaging = 0x1007;
-constexpr uint16_t kForwardTraffic = 0x1008;
+constexpr uint16_t kAccess = kLogCodeAccess;
+constexpr uint16_t kReverseTraffic = kLogCodeReverseTraffic;
+constexpr uint16_t kSync = kLogCodeSync;
+constexpr uint16_t kPaging = kLogCodePaging;
+constexpr uint16_t kForwardTraffic = kLogCodeForwardTraffic;
 
 // C.S0005 Table 3.7.1.3-1, Sync Channel Messages (MSG_TYPE).
 constexpr NameEntry kSyncTypes[] = {

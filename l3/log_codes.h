@@ -8,6 +8,13 @@
 
 namespace wendrake {
 
+// The 1x channels' log codes, by name.
+inline constexpr uint16_t kLogCodeAccess = 0x1004;
+inline constexpr uint16_t kLogCodeReverseTraffic = 0x1005;
+inline constexpr uint16_t kLogCodeSync = 0x1006;
+inline constexpr uint16_t kLogCodePaging = 0x1007;
+inline constexpr uint16_t kLogCodeForwardTraffic = 0x1008;
+
 struct LogCodeInfo {
   uint16_t code;
   int category;        // the value field 2 of a "CL3" line gives for this code

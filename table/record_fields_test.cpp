@@ -11,31 +11,13 @@
 
 #include "support/host.h"
 #include "support/sample_log.h"
+#include "support/table_columns.h"
 #include "wendrake/table.h"
 
 namespace wendrake_test {
 namespace {
 
-using TablePtr = std::unique_ptr<WendrakeTable, decltype(&wendrake_table_free)>;
 using ReaderPtr = std::unique_ptr<WendrakeTableReader, decltype(&wendrake_table_reader_free)>;
-
-TablePtr FromBuffer(const std::string& log, unsigned flags) {
-  WendrakeTable* table = nullptr;
-  EXPECT_EQ(wendrake_table_from_buffer(log.data(), log.size(), WENDRAKE_MODULE_B101, flags, &table),
-            WENDRAKE_OK);
-  return TablePtr(table, wendrake_table_free);
-}
-
-std::map<std::string, WendrakeColumn> Columns(const WendrakeTable* table) {
-  std::map<std::string, WendrakeColumn> columns;
-  for (int i = 0; i < wendrake_table_column_count(table); ++i) {
-    WendrakeColumn column{};
-    EXPECT_EQ(wendrake_table_column(table, i, &column), WENDRAKE_OK);
-    EXPECT_EQ(column.length, wendrake_table_rows(table));
-    columns[column.name] = column;
-  }
-  return columns;
-}
 
 std::vector<std::string> FieldNames(const WendrakeTable* table) {
   std::vector<std::string> names;
