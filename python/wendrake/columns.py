@@ -75,7 +75,7 @@ def _library(library=None):
     path = _table.find_table_library(library)
     cdll = _opened.get(path)
     if cdll is None:
-        cdll = _native.open_shared_object(path)
+        path, cdll = _table.open_table_library(library)
         for name, (restype, argtypes) in _PROTOTYPES.items():
             try:
                 function = getattr(cdll, name)
