@@ -165,3 +165,15 @@ def test_table_frame_equals_the_frame_of_items(tmp_path, library, log, carried):
             item_frame = _build(items, carried, True, np, pd)
     assert len(table_frame) > 10
     pd.testing.assert_frame_equal(table_frame, item_frame)
+
+
+@pytest.mark.parametrize("source, named", [(None, "NoneType"), (5, "int"), ([1, 2], "int"),
+                                           (["drive.log"], "str")])
+def test_a_source_that_is_neither_a_path_nor_items_is_named(source, named):
+    from wendrake.plot import plot_kpis
+
+    for function, call in (("to_dataframe", lambda: wendrake.to_dataframe(source)),
+                           ("plot_kpis", lambda: plot_kpis(source))):
+        with pytest.raises(TypeError, match=r"^%s: source must be a log path or an iterable of Items.*%s"
+                           % (function, named)):
+            call()

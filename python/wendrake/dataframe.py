@@ -26,9 +26,29 @@ def to_dataframe(source, module=0xB101, *, library=None, carried=True, all_param
     import numpy as np
     import pandas as pd
 
-    if isinstance(source, (str, bytes, os.PathLike)):
+    if is_path(source):
         return _from_table(os.fsdecode(source), module, library, carried, all_params, np, pd)
-    return _build(source, carried, all_params, np, pd)
+    return _build(items_of(source, "to_dataframe"), carried, all_params, np, pd)
+
+
+def is_path(source):
+    return isinstance(source, (str, bytes, os.PathLike))
+
+
+def items_of(source, function):
+    """An iterator over the Items `source` holds; a TypeError that names the
+    argument when it is not an iterable of Items (None, a number, a list of
+    strings)."""
+    try:
+        items = iter(source)
+    except TypeError:
+        raise TypeError("%s: source must be a log path or an iterable of Items, not %s"
+                        % (function, type(source).__name__)) from None
+    for item in items:
+        if not hasattr(item, "inherited"):
+            raise TypeError("%s: source must be a log path or an iterable of Items; it holds a %s"
+                            % (function, type(item).__name__))
+        yield item
 
 
 def _from_table(path, module, library, carried, all_params, np, pd, extra=()):
