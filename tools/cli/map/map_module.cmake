@@ -3,7 +3,8 @@
 # other commands start without GDAL's hundred-odd libraries. It exports
 # wendrake_map_write alone (map_module_abi.h). The tool looks for it beside
 # itself (the build tree puts both in this folder), then in
-# <prefix>/<libdir>/wendrake, where the tools component installs it.
+# <prefix>/<libdir>/wendrake, where the map component (the wendrake-map
+# package) installs it.
 find_package(GDAL REQUIRED)
 
 add_library(wendrake_map MODULE map/map_export.cpp map/map_module_entry.cpp view/kpi_bins.cpp)
@@ -23,7 +24,7 @@ if(NOT WENDRAKE_SANITIZE AND NOT WENDRAKE_TSAN)
 endif()
 
 set(WENDRAKE_MAP_MODULE_DIR ${CMAKE_INSTALL_LIBDIR}/wendrake)
-install(TARGETS wendrake_map LIBRARY DESTINATION ${WENDRAKE_MAP_MODULE_DIR} COMPONENT tools)
+install(TARGETS wendrake_map LIBRARY DESTINATION ${WENDRAKE_MAP_MODULE_DIR} COMPONENT map)
 # The tool finds the installed module relative to its own folder.
 file(RELATIVE_PATH map_module_relative ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR}/wendrake)
 set(WENDRAKE_MAP_MODULE_RELATIVE ${map_module_relative})
