@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "table/column_buffer.h"
+#include "table/line_notes.h"
 #include "table/param_block.h"
 
 namespace wendrake {
@@ -47,6 +48,9 @@ struct ItemTable {
   ColumnBuffer<double> heading;
   ColumnBuffer<double> satellites;
   ColumnBuffer<double> fixAge;
+  // The text of the last "LAB" line at or before the item: a category of
+  // notes.names, -1 before the first.
+  ColumnBuffer<int32_t> label;
   std::vector<ParamColumn> params;    // in slot order
   ParamBlock paramBlock;              // in the order parameters first had a value
 
@@ -60,6 +64,9 @@ struct ItemTable {
   std::vector<std::string> recordNames;  // by record type
   std::vector<std::string> eventNames;
   std::vector<std::string> messageNames;
+
+  // The "LAB", "VOT" and "ENT" lines of the log (of the piece's lines).
+  LineNotes notes;
 
   uint64_t lines = 0;         // physical lines of the log
   bool unterminated = false;  // its last line had no newline (decoded all the same)
@@ -75,6 +82,7 @@ struct ItemTable {
     f(line), f(record), f(code), f(direction), f(stampSeconds), f(stampMicros), f(clockMs);
     f(logCode), f(messageType), f(subCode), f(event), f(eventName), f(message);
     f(latitude), f(longitude), f(altitude), f(speed), f(heading), f(satellites), f(fixAge);
+    f(label);
   }
   template <typename F>
   void ForEachSettingsColumn(F&& f) {

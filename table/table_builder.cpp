@@ -132,9 +132,13 @@ void TableBuilder::Feed(const char* text, size_t length) {
   lines_.Feed(text, length, [this](const char* line, int n) {
     const bool produced = decoder_->Dispatch(line, n);
     const std::string_view lineText = LineText(line, n);
+    const int32_t type = decoder_->recordType();
     if (produced) {
       AddRow(lineText);
-    } else if (decoder_->recordType() == kRecordGPS) {
+    } else if ((type == kRecordGPS || type == kRecordLAB || type == kRecordENT) &&
+               NoteReader::IsNoteLine(lineText)) {
+      ReadNote(lineText);  // "VOT" lines share the type of "GPS" lines
+    } else if (type == kRecordGPS) {
       ReadGps(lineText);
     }
     return true;
@@ -166,6 +170,7 @@ void TableBuilder::NextPiece() {
   mapper_.Wait();
   table_.ForEachColumn([](auto& column) { column.clear(); });
   table_.ForEachSettingsColumn([](auto& column) { column.clear(); });
+  table_.notes.ClearEntries();
   for (const ItemTable::ParamColumn& column : table_.params) filled_[column.slot] = 0;
   // Rows count from 0 again: marks of the last piece's rows would match.
   std::fill(std::begin(seenAtRow_), std::end(seenAtRow_), size_t{0});
@@ -196,6 +201,8 @@ void TableBuilder::SwapTable(ItemTable* spare) {
   t.recordNames = done.recordNames;
   t.eventNames = done.eventNames;
   t.messageNames = done.messageNames;
+  t.notes.names = done.notes.names;
+  t.notes.rejected = done.notes.rejected;
   t.hasSettings = done.hasSettings;
   t.unterminated = false;
   // Its pages are mapped again as the rows come (at no cost where they are).
@@ -235,6 +242,7 @@ void TableBuilder::AddRow(std::string_view lineText) {
   t.eventName.push_back(isEvent ? EventName(lineText) : -1);
   t.message.push_back(isLayer3 ? MessageName(item.msgCode) : -1);
   AddPosition(clockMs);
+  t.label.push_back(notes_.label());
   AddParams(item);
 }
 
@@ -399,6 +407,13 @@ void TableBuilder::ReadGps(std::string_view lineText) {
   } else if (first == "RegReport" && words.Next() == "GPS") {
     gps_.Register(lineText);
   }
+}
+
+void TableBuilder::ReadNote(std::string_view lineText) {
+  const int64_t clockMs = ClockMs(decoder_->item());  // stamped, though it yields no item
+  const GpsFix* fix = gps_.last();
+  notes_.Read(lineText, static_cast<int64_t>(lines_.lineCount()), clockMs, fix != nullptr ? fix->latitude : kNaN,
+              fix != nullptr ? fix->longitude : kNaN, &table_.notes);
 }
 
 void TableBuilder::AddPosition(int64_t clockMs) {

@@ -12,6 +12,7 @@
 #include "decode/line_decoder.h"
 #include "table/gps_track.h"
 #include "table/item_table.h"
+#include "table/line_notes.h"
 #include "table/page_mapper.h"
 
 namespace wendrake {
@@ -71,6 +72,7 @@ class TableBuilder {
   int32_t MessageName(uint32_t code);
   void AddPosition(int64_t clockMs);
   void ReadGps(std::string_view lineText);
+  void ReadNote(std::string_view lineText);
 
   void AddSettings(const ReportItem& item, size_t row);
   void AddParamColumn(int slot);
@@ -103,6 +105,7 @@ class TableBuilder {
   std::unordered_map<std::string, int32_t> eventNameIndex_;
   std::unordered_map<uint32_t, int32_t> messageNameIndex_;
   GpsTrack gps_;
+  NoteReader notes_;
   bool clockValid_ = false;
   LogClock lastClock_;
   int64_t lastClockMs_ = 0;

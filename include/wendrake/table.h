@@ -132,6 +132,9 @@ enum {
  *                           wendrake_table_fixes); NaN before the first fix
  *   "fix_age"      float64  seconds from that fix to the item; NaN when
  *                           either has no clock
+ *   "label"        category the text of the last "LAB" line at or before the
+ *                           item (the drive script's step, "Voice call 1
+ *                           (MO)"); -1 before the first (see WendrakeNotes)
  *   then one float64 column per parameter that has a value in some item, in
  *   slot order, named as wendrake_param_info names it (or "0x7F01xxxx"): the
  *   value in real units (stored / scale), NaN where the item has none.
@@ -162,6 +165,41 @@ typedef struct WendrakeSettings {
  * built without WENDRAKE_TABLE_SETTINGS. Pointers stay valid until
  * wendrake_table_free. */
 WENDRAKE_TABLE_API int wendrake_table_settings(const WendrakeTable* table, WendrakeSettings* settings);
+
+/* What the drive's script and its tester wrote beside the measurements: the
+ * "LAB", "VOT" and "ENT" lines, which yield no item, so the table reads them
+ * itself. Their layouts, TAB-separated after the token:
+ *   LAB  label text (more fields are joined to it with one blank)
+ *   VOT  voice quality score (a decimal number), codec; more fields unread
+ *   ENT  kind ("Waypoint"), number, name
+ * Entry i is line lines[i] of the log (a piece's lines only, for a piece), at
+ * the log's clock clockMs[i] (INT64_MIN before the first clock), of kind
+ * kinds[i]: WENDRAKE_NOTE_LABEL with its text, WENDRAKE_NOTE_VOICE_QUALITY
+ * with the score in values[i] and the codec as text, or WENDRAKE_NOTE_WAYPOINT
+ * with its number in values[i] (NaN if none) and "kind name" as text. texts[i]
+ * is a code into names (-1: no text). latitudes[i]/longitudes[i]: the last GPS
+ * fix at or before the line (NaN before the first). A "VOT" line whose score
+ * is not wholly a decimal number, a "LAB" line without text or an "ENT" line
+ * without kind is no entry: `rejected` counts them, for the log so far. */
+enum { WENDRAKE_NOTE_LABEL = 1, WENDRAKE_NOTE_VOICE_QUALITY = 2, WENDRAKE_NOTE_WAYPOINT = 3 };
+
+typedef struct WendrakeNotes {
+  int64_t count;
+  const int64_t* lines;
+  const int64_t* clockMs;
+  const int32_t* kinds;
+  const double* values;
+  const int32_t* texts;
+  const double* latitudes;
+  const double* longitudes;
+  const char* const* names;
+  int32_t nameCount;
+  int64_t rejected;
+} WendrakeNotes;
+
+/* Fills *notes; WENDRAKE_OK, or WENDRAKE_ERROR_ARGUMENT for NULL. Pointers stay
+ * valid until wendrake_table_free (for a piece, until the next one). */
+WENDRAKE_TABLE_API int wendrake_table_notes(const WendrakeTable* table, WendrakeNotes* notes);
 
 /* The parameter columns lie in one block of float64: the block's column k
  * (0 <= k < columns) holds the values of parameter ids[k] and starts `stride`
