@@ -10,7 +10,7 @@ from .columns import Table
 ITEM_COLUMNS = ("line", "record", "code", "direction")
 
 
-def to_dataframe(source, module=0xB101, *, library=None, carried=True, all_params=False):
+def to_dataframe(source, module=0xB101, *, library=None, carried=True, all_params=False, labels=False):
     """One row per report item, indexed by the log's clock ("time", NaT before
     the log's first date).
 
@@ -21,13 +21,18 @@ def to_dataframe(source, module=0xB101, *, library=None, carried=True, all_param
     the parameter holds at that item, as the decoder reports it; without, only
     the values the item's own line set, NaN elsewhere. `all_params` adds a
     column for every parameter the decoder can set, even if the log never
-    sets it, so tables of different logs line up.
+    sets it, so tables of different logs line up. `labels` (log paths only)
+    adds a "label" column after "direction": the text of the drive script's
+    last "LAB" line at or before the item ("Voice call 1 (MO)"), None before
+    the first; notes() gives every such line.
     """
     import numpy as np
     import pandas as pd
 
     if is_path(source):
-        return _from_table(os.fsdecode(source), module, library, carried, all_params, np, pd)
+        return _from_table(os.fsdecode(source), module, library, carried, all_params, np, pd, labels=labels)
+    if labels:
+        raise ValueError("to_dataframe: labels=True needs a log path: items do not carry the log's LAB lines")
     return _build(items_of(source, "to_dataframe"), carried, all_params, np, pd)
 
 
@@ -51,7 +56,7 @@ def items_of(source, function):
         yield item
 
 
-def _from_table(path, module, library, carried, all_params, np, pd, extra=()):
+def _from_table(path, module, library, carried, all_params, np, pd, extra=(), labels=False):
     """The frame of a log file from the table library's columns, no Python
     object per item: the fixed columns are copied, the parameter columns
     become the frame's own without a copy (the frame keeps the table's
@@ -68,6 +73,8 @@ def _from_table(path, module, library, carried, all_params, np, pd, extra=()):
             "code": table.column("code").astype(np.int64),
             "direction": table.array("direction"),
         }
+        if labels:
+            fixed["label"] = table.array("label")
         extras = {name: table.array(name) for name in extra}
         clock = table.column("clock_ms").view("datetime64[ms]").astype("datetime64[ns]")
         index = pd.DatetimeIndex(clock, name="time")
@@ -149,3 +156,29 @@ def _slot_order(pid):
         return (params.slot_index(pid), pid)
     except KeyError:
         return (len(params.SLOT_IDS), pid)
+
+
+def notes(source, module=0xB101, *, library=None):
+    """The lines a drive's script and its tester write beside the measurements,
+    one row per line, indexed by the log's clock ("time"): "LAB" labels of the
+    script's steps, "VOT" voice quality scores per codec and "ENT" waypoints.
+    Columns: line, kind ("label", "voice_quality", "waypoint"), text (the
+    label, the codec, or a waypoint's "kind name"), value (the score, or a
+    waypoint's number), latitude and longitude of the last GPS fix at or
+    before the line. Lines that do not read (a score that is not a number)
+    are left out; attrs["rejected"] counts them. Mean voice quality per codec:
+    notes(path).query("kind == 'voice_quality'").groupby("text")["value"].mean()
+    """
+    import pandas as pd
+
+    if not is_path(source):
+        raise TypeError("notes: source must be a log path, not %s" % type(source).__name__)
+    with Table(os.fsdecode(source), module, settings=True, library=library) as table:
+        listed = table.notes()
+    rejected = listed.pop("rejected")
+    clock = listed.pop("clock_ms")
+    # INT64_MIN, no clock yet, is NaT.
+    index = pd.DatetimeIndex(clock.view("datetime64[ms]").astype("datetime64[ns]"), name="time")
+    frame = pd.DataFrame(listed, index=index)
+    frame.attrs["rejected"] = int(rejected)
+    return frame
