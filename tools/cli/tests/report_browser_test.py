@@ -157,6 +157,11 @@ class ReportInBrowserTest(unittest.TestCase):
         after = self.js(colours)
         self.assertNotEqual(before, after)
         self.assertEqual(self.js("return document.getElementById('chart-title').textContent"), "Total_SINR over time")
+        # The drive script's labels ("LAB" lines) mark the time axis.
+        labels = self.js("return Array.from(document.querySelectorAll('#chart .label-note'))"
+                         ".map(function (n) { return n.firstChild.textContent; })")
+        self.assertTrue({"Voice call 1 (MO)", "Voice call 1 end", "EV-DO download", "1x data call"} <= set(labels),
+                        labels)
 
         # Selecting a stretch filters the tables to its times.
         total = self.js("return driveReport.signalling.rows()")
