@@ -30,7 +30,7 @@ std::vector<std::string_view> FieldsAfterToken(std::string_view lineText, std::s
   std::string_view field;
   bool tokenSeen = false;
   while (tabs.Next(&field)) {
-    if (!tokenSeen && field == token) {
+    if (!tokenSeen && Words(field).Next() == token) {  // the token, blanks around it or not
       tokenSeen = true;
       continue;
     }
