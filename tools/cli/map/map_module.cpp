@@ -70,7 +70,10 @@ bool MapModule::Load(std::string* error) {
     }
     return true;
   }
-  *error = "cannot load the map module (tried " + Joined(candidates) + "): " + reason;
+  // None of them exists: the module is a package of its own, which a tool
+  // installed without its recommended packages lacks.
+  *error = "cannot load the map module (tried " + Joined(candidates) + "): " + reason +
+           "; install the wendrake-map package, or name the module in WENDRAKE_MAP_MODULE";
   return false;
 }
 
