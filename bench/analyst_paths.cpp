@@ -120,10 +120,10 @@ double PageFaultMicros() {
   return best;
 }
 
-double TableBuild(const std::string& path) {
+double TableBuild(const std::string& path, unsigned flags = 0) {
   const Clock::time_point start = Clock::now();
   WendrakeTable* table = nullptr;
-  const int result = wendrake_table_from_file(path.c_str(), WENDRAKE_MODULE_B101, 0, &table);
+  const int result = wendrake_table_from_file(path.c_str(), WENDRAKE_MODULE_B101, flags, &table);
   const double seconds = Seconds(start);
   if (result != WENDRAKE_OK) {
     std::fprintf(stderr, "table: %s\n", wendrake_error_message(result));
@@ -212,8 +212,15 @@ int main(int argc, char** argv) {
     int group = 0;    // paths of one group (not 0) alternate run by run
     bool whole = true;  // timed from start to end (not from inside Python)
   };
+  // Groups: one worker against two (kWorkersGroup), the table with and
+  // without its record fields.
+  constexpr int kWorkersGroup = 1, kFieldsGroup = 2;
   std::vector<Path> paths = {
-      {"table build (C++)", [&] { return TableBuild(path); }},
+      // With the record fields, alternating with the plain build: the
+      // fields' cost is the difference.
+      {"table build (C++)", [&] { return TableBuild(path); }, 1, kFieldsGroup},
+      {"table build + fields (C++)", [&] { return TableBuild(path, WENDRAKE_TABLE_RECORD_FIELDS); }, 1,
+       kFieldsGroup},
       {"stats", [&] { return Command(cli + " stats " + path + " > /dev/null"); }},
       {"params --csv", [&] { return Command(cli + " params --csv " + path + " > /dev/null"); }},
       {"decode --format jsonl", [&] { return Command(cli + " decode --format jsonl " + path + " > /dev/null"); }},
@@ -246,7 +253,8 @@ int main(int argc, char** argv) {
           "\", workers=[w], pure=False) for w in client.scheduler_info()[\"workers\"]])";
       const std::string body = "decode_many([\"" + path + "\"] * 8, client)";
       paths.push_back({"decode_many 8 logs, " + std::to_string(workers) + " worker" + (workers > 1 ? "s" : ""),
-                       [&, setup, body] { return Command(PythonTimed(python, setup, body)); }, 8, 1, false});
+                       [&, setup, body] { return Command(PythonTimed(python, setup, body)); }, 8, kWorkersGroup,
+                       false});
     }
   }
 
@@ -272,7 +280,7 @@ int main(int argc, char** argv) {
     while (end < paths.size() && paths[first].group != 0 && paths[end].group == paths[first].group) ++end;
     std::vector<std::vector<double>> speeds(end - first), ratios(end - first), faults(end - first);
     std::vector<double> slower, faster, ceilings;
-    const bool perProcessor = end - first == 2 && !cpus.empty();
+    const bool perProcessor = end - first == 2 && !cpus.empty() && paths[first].group == kWorkersGroup;
     for (int run = 0; run < kRuns; ++run) {
       double cpuSpeed[2] = {0, 0};
       auto measureProcessors = [&] {

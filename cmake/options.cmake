@@ -1,5 +1,5 @@
-# Every build option of the project, in one place.
-option(WENDRAKE_BUILD_TESTS "Build the test suite" ON)
+# Every build option of the project, in one place (the optional parts are in
+# cmake/parts.cmake).
 option(WENDRAKE_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 option(WENDRAKE_TSAN "Build with ThreadSanitizer" OFF)
 option(WENDRAKE_FUZZ "Build the libFuzzer targets under fuzz/ (needs clang)" OFF)

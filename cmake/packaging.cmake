@@ -2,7 +2,7 @@
 # made from the install components by CPack (included from the top-level
 # CMakeLists.txt on Linux):
 #   runtime -> libwendrake0       both shared libraries (SONAME, ldconfig trigger)
-#   dev     -> libwendrake-dev    headers, CMake package, pkg-config file, .so links
+#   dev     -> libwendrake-dev    headers, CMake package, pkg-config files, .so links
 #   tools   -> wendrake-tools     the wendrake command, its man page, bash
 #                                 completion; no GDAL (it recommends wendrake-map)
 #   map     -> wendrake-map       the map module of `wendrake map` (GDAL)
@@ -90,7 +90,7 @@ set(CPACK_COMPONENT_DEV_DEPENDS runtime)
 set(CPACK_COMPONENT_DEV_DESCRIPTION
     "CDMA 1x / EV-DO drive-test log decoder (development files)\n\
 Headers wendrake/wendrake.h and wendrake/table.h, the CMake package\n\
-(find_package(wendrake)) and the pkg-config file.")
+(find_package(wendrake)) and the pkg-config files wendrake and wendrake-table.")
 
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME wendrake-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
@@ -133,7 +133,7 @@ pandas tables; plots and Dask decoding with the suggested packages.")
 include(CPack)
 
 # ---- The packages' contents and dependencies, from this build tree.
-if(WENDRAKE_BUILD_TESTS)
+if(WENDRAKE_WITH_TESTS)
   add_test(NAME debian_packages
     COMMAND ${PROJECT_SOURCE_DIR}/tests/packaging/check_deb_contents.sh ${CMAKE_CPACK_COMMAND}
             ${PROJECT_BINARY_DIR} ${CMAKE_INSTALL_LIBDIR} ${PROJECT_VERSION})

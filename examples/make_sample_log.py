@@ -23,6 +23,13 @@ code, and their total. Those counts come from a small re-implementation of the
 decoder's line rules run over the finished bytes, and are checked against what
 the generator meant each line to be; a mismatch stops the script.
 
+Every layer-3 message is numbered as the 3GPP2 standards number it (C.S0005
+for 1x message types and orders, C.S0024 for EV-DO protocol types and
+MessageIDs) and declares its name; cl3_message_names() lists, line by line,
+the name each message code should show, for the tests to compare with the
+library's. The few records that are no standard message (a header without a
+message, an order without its qualifier) say so.
+
 The output depends only on the seed and the length: no wall-clock time, no
 transcendental math, so two runs give byte-identical files.
 """
@@ -133,6 +140,14 @@ CHANNEL_NAME = {
 HDR_LOG_CODES = (LOG_HDR_ACCESS, LOG_HDR_REVERSE, LOG_HDR_CONTROL, LOG_HDR_FORWARD,
                  LOG_HDR_BROADCAST)
 
+# EV-DO protocol types (3GPP2 C.S0024) that the sample's EV-DO messages carry.
+ACCESS_CHANNEL_MAC, FORWARD_TRAFFIC_MAC, REVERSE_TRAFFIC_MAC = 0x02, 0x03, 0x04
+INITIALIZATION_STATE, IDLE_STATE, CONNECTED_STATE, ROUTE_UPDATE = 0x0B, 0x0C, 0x0D, 0x0E
+OVERHEAD_MESSAGES, SESSION_MANAGEMENT, ADDRESS_MANAGEMENT = 0x0F, 0x10, 0x11
+STREAM1_APPLICATION, STREAM2_APPLICATION, STREAM3_APPLICATION = 0x15, 0x16, 0x17
+# Message IDs the generic attribute update protocol gives every protocol.
+ATTRIBUTE_UPDATE_REQUEST, ATTRIBUTE_UPDATE_ACCEPT, ATTRIBUTE_UPDATE_REJECT = 0x52, 0x53, 0x54
+
 # Order sub-codes: (variant 0, variant 1, variant 2) per order code. Table A
 # serves the access and reverse traffic channels, table B the paging and
 # forward traffic channels. None marks a variant that never occurs.
@@ -195,18 +210,20 @@ def order_subcode(log_code, order, add_len, read_qualifier):
     return subcode
 
 
-def hdr_low_half(msg_id, subtype, transaction):
-    """Low half of the code of an EV-DO signalling record from P[11], P[7] >> 5 and P[12]."""
-    m = msg_id & 0x7F
+def hdr_low_half(protocol_type, subtype, message_id):
+    """Low half of the code of an EV-DO signalling record from P[11] (the
+    protocol type, its top bit a flag), P[7] >> 5 (the subtype) and P[12] (the
+    MessageID)."""
+    m = protocol_type & 0x7F
     if m in (2, 3, 5, 10, 13, 15, 16, 17, 18, 20):
-        return (m << 8) | transaction
+        return (m << 8) | message_id
     if m == 4:
         w = 0 if subtype == 0 else subtype + 1
-        return ((4 + 16 * w) << 8) | transaction
+        return ((4 + 16 * w) << 8) | message_id
     if m == 11:
-        return (11 << 8) | (transaction >> 6)
+        return (11 << 8) | (message_id >> 6)
     if m in (12, 14, 21, 22, 23):
-        return ((m + 16 * subtype) << 8) | transaction
+        return ((m + 16 * subtype) << 8) | message_id
     return 0
 
 
@@ -273,12 +290,31 @@ class BitReader:
 # decoder must derive, worked out from how the message was built.
 
 class L3Message:
-    def __init__(self, log_code, payload, name, expected_code, length_error=0):
+    """One layer-3 log item.
+
+    name is what the standard calls the message as sent, or None for a record
+    that is no standard message (a header without a message, a protocol type
+    the code rules leave unclassified, an order without its qualifier). shown
+    is the name a decoder that sees only the message code can give: the
+    standard's name, a generic "Order (sub-code 0x..)" where one sub-code
+    stands for several orders, or None where the code names nothing.
+    """
+
+    def __init__(self, log_code, payload, name, expected_code, length_error=0, *,
+                 shown=None, note=""):
         self.log_code = log_code
         self.payload = payload
         self.name = name
+        self.shown = shown if shown is not None else name
+        self.note = note
         self.expected_code = expected_code
         self.length_error = length_error  # added to the length word; nonzero makes it wrong
+
+    @property
+    def label(self):
+        """The description --table prints."""
+        text = self.name or "(no standard message)"
+        return f"{text}, {self.note}" if self.note else text
 
     def to_bytes(self, gps_ticks):
         total = 12 + len(self.payload)
@@ -291,12 +327,15 @@ def with_length_octet(body):
     return bytes([len(body) + 1]) + body
 
 
-def onex_order_message(log_code, order, ordq=None, extra=b"", *, address=b"", seq=0,
-                       msg_type=None, name=""):
+def onex_order_message(log_code, order, ordq=None, extra=b"", *, name, shared=False,
+                       address=b"", seq=0, msg_type=None, note=""):
     """An Order Message on one of the four 1x channels that carry orders.
 
     ordq and extra form the order-specific fields; the additional record length
     counts their octets. address is the MSID (access) or ADDRESS (paging).
+    name is the order's name in the standard's order tables; shared says the
+    sub-code this order gets also stands for other orders, so the message code
+    alone cannot name it.
     """
     if msg_type is None:
         msg_type = ORDER_MSG_TYPE[log_code]
@@ -326,11 +365,13 @@ def onex_order_message(log_code, order, ordq=None, extra=b"", *, address=b"", se
     subcode = 0
     if t == ORDER_MSG_TYPE[log_code]:
         subcode = order_subcode(log_code, order, add_len, lambda: ordq if ordq is not None else 0)
-    label = name or f"Order {order}" + (f" ORDQ {ordq:#04x}" if ordq is not None else "")
-    return L3Message(log_code, payload, label, code(log_code, t, subcode))
+    shown = f"Order (sub-code 0x{subcode:02X})" if shared else name
+    if ordq is not None:
+        note = f"ORDQ {ordq:#04x}" + (f", {note}" if note else "")
+    return L3Message(log_code, payload, name, code(log_code, t, subcode), shown=shown, note=note)
 
 
-def onex_message(log_code, msg_type, fields, name, *, seq=0, esn=b""):
+def onex_message(log_code, msg_type, fields, name, *, seq=0, esn=b"", note=""):
     """A 1x message other than an order: its header for the channel, then fields,
     a list of (width, value) pairs."""
     w = BitWriter()
@@ -344,27 +385,28 @@ def onex_message(log_code, msg_type, fields, name, *, seq=0, esn=b""):
         w.put(value, width)
     payload = with_length_octet(w.to_bytes())
     t = msg_type & 0x3F if log_code == LOG_ACCESS else msg_type
-    return L3Message(log_code, payload, name, code(log_code, t, 0))
+    return L3Message(log_code, payload, name, code(log_code, t, 0), note=note)
 
 
-def hdr_message(log_code, msg_id, transaction, body=b"", *, subtype=0, protocol=0,
-                sector_pn=0, channel=0, seq=0, name=""):
+def hdr_message(log_code, protocol_type, message_id, body=b"", *, name, subtype=0, flag=0,
+                sector_pn=0, channel=0, seq=0, note=""):
     """An EV-DO signalling log item: an 11-byte record header (channel, sector,
-    frequency, band, stream, protocol subtype and type, sequence, length), then
-    the message id, the transaction id and the body."""
-    message = bytes([msg_id, transaction]) + body
+    frequency, band, stream, the protocol subtype in the top three bits of
+    P[7], sequence, length), then the protocol type, the MessageID and the
+    body. flag sets the top bit of the protocol type octet, which the code
+    rules ignore."""
+    message = bytes([protocol_type | flag, message_id]) + body
     header = struct.pack("<BHHBB", channel, sector_pn, 75, 0, 1)
-    header += bytes([(subtype << 5) | protocol]) + struct.pack("<HB", seq & 0xFFFF, len(message))
-    low = hdr_low_half(msg_id, subtype, transaction)
-    label = name or f"msg {msg_id & 0x7F} subtype {subtype} transaction {transaction:#04x}"
-    return L3Message(log_code, header + message, label, (log_code << 16) | low)
+    header += bytes([subtype << 5]) + struct.pack("<HB", seq & 0xFFFF, len(message))
+    low = hdr_low_half(protocol_type, subtype, message_id)
+    return L3Message(log_code, header + message, name, (log_code << 16) | low, note=note)
 
 
-def hdr_header_only(log_code, *, sector_pn=0, seq=0, name="header-only record"):
+def hdr_header_only(log_code, *, sector_pn=0, seq=0):
     """A 23-byte log item: the record header without a message. The decoder
     gives such items the bare log code."""
     header = struct.pack("<BHHBB", 0, sector_pn, 75, 0, 1) + bytes([0]) + struct.pack("<HB", seq, 0)
-    return L3Message(log_code, header, name, log_code << 16)
+    return L3Message(log_code, header, None, log_code << 16, note="header-only record")
 
 
 # --------------------------------------------------------------------------
@@ -542,6 +584,7 @@ class LogWriter:
         self.crlf = False
         self.intended = {}
         self.cl3_table = {}  # (channel, name, code) -> count, for --table
+        self.cl3_names = []  # (line number, name the code should show) of each CL3 item
 
     def _count(self, line_code):
         if line_code is not None:
@@ -576,7 +619,9 @@ class LogWriter:
         line_code = message.expected_code if accepted else None
         self.fields("CL3", CHANNEL_NAME[message.log_code], category, hex_digits,
                     line_code=line_code)
-        name = message.name
+        if accepted:
+            self.cl3_names.append((len(self.lines), message.shown))
+        name = message.label
         if message.length_error:
             name += f" (length word {message.length_error:+d})"
         if category != good_category:
@@ -895,40 +940,45 @@ class Drive:
                 (1, 1), (1, 1), (1, 1), (7, 58), (22, 0x0D46A2), (23, 0x3A1C55), (11, 0),
                 (4, 8), (4, 10), (4, 10), (4, 0), (5, 0), (4, 0), (1, 0), (1, 0), (5, 0),
                 (1, 0), (6, 28), (6, 32), (4, 5), (4, 3), (1, 1)],
-                "System Parameters")
+                "System Parameters Message")
         elif which == 1:
             msg = onex_message(LOG_PAGING, 2, [
                 (9, pn), (6, 7), (5, 1), (4, 0), (5, 0), (3, 3), (4, 4), (3, 4), (4, 3),
                 (6, 0), (3, 0), (3, 0), (3, 0), (3, 0), (3, 0), (3, 0), (3, 0), (4, 8), (4, 3)],
-                "Access Parameters")
+                "Access Parameters Message")
         elif which == 2:
             neighbours = [(0, SECTOR_PNS[(self.sector + k) % len(SECTOR_PNS)]) for k in range(1, 6)]
             fields = [(9, pn), (6, 3), (4, 4)]
             for config, neighbour in neighbours:
                 fields += [(3, config), (9, neighbour)]
-            msg = onex_message(LOG_PAGING, 3, fields, "Neighbor List")
+            msg = onex_message(LOG_PAGING, 3, fields, "Neighbor List Message")
         else:
             msg = onex_message(LOG_PAGING, 0x11, [(6, 3), (6, 7), (1, 1), (1, 1), (1, 1),
                                                   (1, 0), (1, 1), (4, 0), (3, 0)],
-                               "General Page")
+                               "General Page Message")
         self.cl3(msg, when, ms)
 
     def sync_channel(self, when, ms):
         msg = onex_message(LOG_SYNC, 1, [
             (8, 6), (8, 1), (15, 13824), (16, 1), (9, self.ref_pn), (42, 0x2A5F0C1B3D7),
             (36, 0x3C4F1A2B0), (8, 15), (6, 32), (1, 0), (2, 1), (11, 283)],
-            "Sync Channel")
+            "Sync Channel Message")
         self.cl3(msg, when, ms)
 
     def registration(self, when, ms):
         self.write_event("REGISTRATION", "timer")
         self.write_access_probes(1)
         self.cl3(onex_message(LOG_ACCESS, 1, [(4, 2), (3, 1), (8, 6), (8, 0xEA), (1, 1), (4, 0)],
-                              "Registration", seq=self.next_seq(), esn=self.esn), when, ms + 20)
+                              "Registration Message", seq=self.next_seq(), esn=self.esn), when, ms + 20)
         self.cl3(onex_order_message(LOG_PAGING, 16, address=self.esn, seq=self.seq,
-                                    name="Base Station Acknowledgement Order"), when, ms + 90)
-        # Registration accepted: ORDQ 1 and 2 select the two accepted variants.
-        self.cl3(onex_order_message(LOG_PAGING, 27, ordq=1 + self.rng.randrange(2),
+                                    name="Base Station Acknowledgment Order"), when, ms + 90)
+        # Registration accepted: ORDQ 0, or ORDQ 5 with the roaming indication.
+        # Both share the sub-code of every registration order but the request
+        # and the rejection.
+        roaming = self.rng.randrange(2)
+        self.cl3(onex_order_message(LOG_PAGING, 27, ordq=5 if roaming else 0,
+                                    extra=bytes([1]) if roaming else b"",
+                                    name="Registration Accepted Order", shared=True,
                                     address=self.esn, seq=self.next_seq()), when, ms + 140)
 
     def voice_setup(self, when, ms, step):
@@ -941,30 +991,34 @@ class Drive:
             digits = [5, 5, 5, 10, 1, 2, 3, 4]  # 555 0123 as DTMF codes (10 = 0)
             fields = [(1, 0), (3, 1), (8, 6), (8, 0xEA), (3, 1), (1, 0), (16, 3), (1, 0),
                       (1, 0), (1, 0), (8, len(digits))] + [(4, d) for d in digits]
-            self.cl3(onex_message(LOG_ACCESS, 4, fields, "Origination", seq=self.next_seq(),
+            self.cl3(onex_message(LOG_ACCESS, 4, fields, "Origination Message", seq=self.next_seq(),
                                   esn=esn), when, ms)
             self.cl3(onex_order_message(LOG_PAGING, 16, address=esn, seq=self.seq,
-                                        name="Base Station Acknowledgement Order"), when, ms + 60)
+                                        name="Base Station Acknowledgment Order"), when, ms + 60)
             self.cl3(onex_message(LOG_PAGING, 8, [(3, 1), (3, 1), (1, 1), (1, 0), (3, 1), (4, 4),
                                                   (32, int.from_bytes(esn, "big")), (3, 4),
                                                   (1, 0), (1, 0), (1, 0), (8, 0),
                                                   (11, 283)],
-                                  "Channel Assignment"), when, ms + 120)
+                                  "Channel Assignment Message"), when, ms + 120)
         elif step == 1:
             self.cl3(onex_order_message(LOG_FORWARD_TRAFFIC, 16, seq=self.next_seq(),
-                                        name="Base Station Acknowledgement Order"), when, ms)
+                                        name="Base Station Acknowledgment Order"), when, ms)
             self.cl3(onex_order_message(LOG_REVERSE_TRAFFIC, 16, seq=self.seq,
-                                        name="Mobile Station Acknowledgement Order"), when, ms + 40)
-            self.cl3(onex_message(LOG_FORWARD_TRAFFIC, 0x13, [(1, 0), (1, 0), (6, 0), (3, 1),
+                                        name="Mobile Station Acknowledgment Order"), when, ms + 40)
+            self.cl3(onex_message(LOG_FORWARD_TRAFFIC, 0x14, [(1, 0), (6, 0), (3, 0), (3, 1),
                                                                (16, 3), (8, 1)],
-                                  "Service Connect", seq=self.next_seq()), when, ms + 200)
+                                  "Service Connect Message", seq=self.next_seq()), when, ms + 200)
         elif step == 2:
             self.cl3(onex_message(LOG_REVERSE_TRAFFIC, 14, [(1, 0), (3, 1), (8, 0)],
-                                  "Service Connect Completion", seq=self.next_seq()), when, ms)
-            # Order 17 with and without its one-octet additional record.
-            self.cl3(onex_order_message(LOG_FORWARD_TRAFFIC, 17, extra=b"\x01", seq=self.next_seq()),
-                     when, ms + 60)
-            self.cl3(onex_order_message(LOG_REVERSE_TRAFFIC, 11, ordq=1, seq=self.seq), when, ms + 90)
+                                  "Service Connect Completion Message", seq=self.next_seq()), when, ms)
+            # Order 17 with its order-specific fields: the periodic request,
+            # whose sub-code the plain request's variant with fields shares.
+            self.cl3(onex_order_message(LOG_FORWARD_TRAFFIC, 17, extra=b"\x01", seq=self.next_seq(),
+                                        name="Periodic Pilot Measurement Request Order",
+                                        shared=True), when, ms + 60)
+            self.cl3(onex_order_message(LOG_REVERSE_TRAFFIC, 11, ordq=1, seq=self.seq,
+                                        name="Request Analog Service Order", shared=True),
+                     when, ms + 90)
             self.write_event("CALL_CONNECT", "SO 3")
             out.record("UI", ["Conversation", 3, "1X", 0])
 
@@ -976,30 +1030,46 @@ class Drive:
                          for _ in self.active_set]
             fields = [(5, rng.randrange(3)), (10, 50), (2, 1), (4, len(strengths))]
             fields += [(6, s) for s in strengths]
-            self.cl3(onex_message(LOG_REVERSE_TRAFFIC, 6, fields, "Power Measurement Report",
+            self.cl3(onex_message(LOG_REVERSE_TRAFFIC, 6, fields, "Power Measurement Report Message",
                                   seq=self.next_seq()), when, ms + 300)
         special = {
-            9: lambda: onex_message(LOG_FORWARD_TRAFFIC, 6, [(9, 0), (4, 8), (4, 10), (4, 10),
-                                                             (6, 28), (6, 32), (4, 5), (4, 3)],
-                                    "In-Traffic System Parameters", seq=self.next_seq()),
-            14: lambda: onex_order_message(LOG_FORWARD_TRAFFIC, 18, ordq=0x20, seq=self.next_seq()),
-            19: lambda: onex_order_message(LOG_REVERSE_TRAFFIC, 23, ordq=2, seq=self.seq),
-            23: lambda: onex_order_message(LOG_FORWARD_TRAFFIC, 2, seq=self.next_seq()),
-            27: lambda: onex_message(LOG_FORWARD_TRAFFIC, 9, [(5, 2), (1, 1), (1, 0), (4, 2),
-                                                              (5, 4), (8, 10)],
-                                     "Power Control Parameters", seq=self.next_seq()),
-            31: lambda: onex_order_message(LOG_REVERSE_TRAFFIC, 11, ordq=2, seq=self.seq),
-            37: lambda: onex_order_message(LOG_FORWARD_TRAFFIC, 18, ordq=0x10, seq=self.next_seq()),
-            42: lambda: onex_order_message(LOG_REVERSE_TRAFFIC, 23, ordq=3, seq=self.seq),
-            45: lambda: onex_order_message(LOG_FORWARD_TRAFFIC, 17, seq=self.next_seq()),
-            51: lambda: onex_order_message(LOG_REVERSE_TRAFFIC, 11, seq=self.seq),
-            56: lambda: onex_order_message(LOG_FORWARD_TRAFFIC, 23, seq=self.next_seq(),
-                                           name="Order 23 (same sub-code as order 2)"),
-            61: lambda: onex_order_message(LOG_REVERSE_TRAFFIC, 23, ordq=0, seq=self.seq),
-            66: lambda: onex_order_message(LOG_REVERSE_TRAFFIC, 11, ordq=7, seq=self.seq),
-            70: lambda: onex_message(LOG_FORWARD_TRAFFIC, 7, [(4, 4)] + [
+            # SRCH_WIN_A, _N, _R, T_ADD, T_DROP, T_COMP, T_TDROP, NGHBR_MAX_AGE, P_REV.
+            9: lambda: onex_message(LOG_FORWARD_TRAFFIC, 7, [(4, 8), (4, 10), (4, 10), (6, 28),
+                                                             (6, 32), (4, 5), (4, 3), (4, 0),
+                                                             (8, 6)],
+                                    "In-Traffic System Parameters Message", seq=self.next_seq()),
+            14: lambda: onex_order_message(LOG_FORWARD_TRAFFIC, 18, ordq=0x20, seq=self.next_seq(),
+                                           name="Maintenance Required Order"),
+            19: lambda: onex_order_message(LOG_REVERSE_TRAFFIC, 23, ordq=2, seq=self.seq,
+                                           name="Long Code Transition Response Order"),
+            # ORDQ 0 and the 18-bit AUTHBS.
+            23: lambda: onex_order_message(LOG_FORWARD_TRAFFIC, 2, ordq=0, extra=b"\x2b\x91\xc0",
+                                           seq=self.next_seq(), shared=True,
+                                           name="Base Station Challenge Confirmation Order"),
+            # PWR_REP_THRESH, PWR_REP_FRAMES, PWR_THRESH_ENABLE, PWR_PERIOD_ENABLE, PWR_REP_DELAY.
+            27: lambda: onex_message(LOG_FORWARD_TRAFFIC, 10, [(5, 2), (4, 4), (1, 1), (1, 0),
+                                                               (5, 1)],
+                                     "Power Control Parameters Message", seq=self.next_seq()),
+            31: lambda: onex_order_message(LOG_REVERSE_TRAFFIC, 11, ordq=2, seq=self.seq,
+                                           name="Request Analog Service Order", shared=True),
+            37: lambda: onex_order_message(LOG_FORWARD_TRAFFIC, 18, ordq=0xFF, seq=self.next_seq(),
+                                           name="Unlock Order", shared=True),
+            42: lambda: onex_order_message(LOG_REVERSE_TRAFFIC, 23, ordq=3, seq=self.seq,
+                                           name="Long Code Transition Response Order"),
+            45: lambda: onex_order_message(LOG_FORWARD_TRAFFIC, 17, seq=self.next_seq(),
+                                           name="Pilot Measurement Request Order"),
+            51: lambda: onex_order_message(LOG_REVERSE_TRAFFIC, 11, seq=self.seq, shared=True,
+                                           name=None, note="order 11 without its qualifier"),
+            56: lambda: onex_order_message(LOG_FORWARD_TRAFFIC, 23, ordq=0, seq=self.next_seq(),
+                                           name="Long Code Transition Request Order", shared=True,
+                                           note="the sub-code of order 2"),
+            61: lambda: onex_order_message(LOG_REVERSE_TRAFFIC, 23, ordq=0, seq=self.seq,
+                                           name="Long Code Transition Request Order"),
+            66: lambda: onex_order_message(LOG_REVERSE_TRAFFIC, 11, ordq=7, seq=self.seq, shared=True,
+                                           name="Request Analog Service Order"),
+            70: lambda: onex_message(LOG_FORWARD_TRAFFIC, 8, [(4, 4)] + [
                 (9, SECTOR_PNS[(self.sector + k) % len(SECTOR_PNS)]) for k in range(1, 5)],
-                "Neighbor List Update", seq=self.next_seq()),
+                "Neighbor List Update Message", seq=self.next_seq()),
         }
         if second in special:
             self.cl3(special[second](), when, ms + 500)
@@ -1010,14 +1080,14 @@ class Drive:
         if in_traffic:
             self.write_event("HANDOFF_START", f"PN {new_pn}")
             fields = [(9, self.ref_pn), (6, 14), (1, 1), (15, new_pn * 64), (6, 18), (1, 1)]
-            self.cl3(onex_message(LOG_REVERSE_TRAFFIC, 5, fields, "Pilot Strength Measurement",
+            self.cl3(onex_message(LOG_REVERSE_TRAFFIC, 5, fields, "Pilot Strength Measurement Message",
                                   seq=self.next_seq()), when, ms + 100)
             self.cl3(onex_message(LOG_FORWARD_TRAFFIC, 0x22, [(1, 0), (2, 1), (1, 0), (9, new_pn),
                                                               (9, self.ref_pn), (6, 28)],
-                                  "Universal Handoff Direction", seq=self.next_seq()),
+                                  "Universal Handoff Direction Message", seq=self.next_seq()),
                      when, ms + 220)
             self.cl3(onex_message(LOG_REVERSE_TRAFFIC, 10, [(2, 1), (9, self.ref_pn), (9, new_pn)],
-                                  "Handoff Completion", seq=self.next_seq()), when, ms + 400)
+                                  "Handoff Completion Message", seq=self.next_seq()), when, ms + 400)
             self.active_set = [self.ref_pn, new_pn]
             self.write_hop(new_pn, self.ecio.value - 2.0, "Active")
             self.write_event("HANDOFF_COMPLETE", f"PN {new_pn}")
@@ -1034,9 +1104,9 @@ class Drive:
     def voice_release(self, when, ms):
         self.write_event("CALL_RELEASE", "normal")
         self.cl3(onex_order_message(LOG_REVERSE_TRAFFIC, 21, seq=self.next_seq(),
-                                    name="Release Order (mobile)"), when, ms)
+                                    name="Release Order", ordq=0, note="mobile"), when, ms)
         self.cl3(onex_order_message(LOG_FORWARD_TRAFFIC, 21, seq=self.next_seq(),
-                                    name="Release Order (base)"), when, ms + 80)
+                                    name="Release Order", ordq=0, note="base station"), when, ms + 80)
         self.out.record("UI", ["Idle", 0, "1X", 0])
         self.active_set = [self.ref_pn]
         self.out.fields("LAB", "Voice call 1 end")
@@ -1046,49 +1116,63 @@ class Drive:
         address and an additional record."""
         self.write_access_probes(1)
         self.cl3(onex_order_message(LOG_ACCESS, 3, address=self.esn, seq=self.next_seq(),
-                                    name="Order 3"), when, ms)
-        self.cl3(onex_order_message(LOG_ACCESS, 3, ordq=0x40, seq=self.next_seq(),
-                                    name="Order 3 with record, no MSID"), when, ms + 150)
+                                    name=None, shared=True, note="order 3 without its qualifier"),
+                 when, ms)
+        self.cl3(onex_order_message(LOG_ACCESS, 3, ordq=0, seq=self.next_seq(), shared=True,
+                                    name="SSD Update Confirmation Order", note="no MSID"),
+                 when, ms + 150)
         self.cl3(onex_order_message(LOG_ACCESS, 16, msg_type=0x42, seq=self.next_seq(),
-                                    name="Order 16, type octet 0x42"), when, ms + 300)
-        self.cl3(onex_order_message(LOG_ACCESS, 2, address=self.esn, seq=self.next_seq()),
-                 when, ms + 420)
+                                    name="Mobile Station Acknowledgment Order",
+                                    note="type octet 0x42"), when, ms + 300)
+        # ORDQ 0 and the 32-bit RANDBS.
+        self.cl3(onex_order_message(LOG_ACCESS, 2, ordq=0, extra=b"\x5e\x17\xa4\x03",
+                                    address=self.esn, seq=self.next_seq(),
+                                    name="Base Station Challenge Order"), when, ms + 420)
 
     def paging_orders(self, when, ms):
+        # ORDQ 0x20 and 0x10 pick the variants; ORDQ 0xFF has both bits set.
         self.cl3(onex_order_message(LOG_PAGING, 18, ordq=0x20, address=self.esn,
-                                    seq=self.next_seq()), when, ms)
+                                    seq=self.next_seq(), name="Maintenance Required Order"),
+                 when, ms)
         self.cl3(onex_order_message(LOG_PAGING, 18, ordq=0x10, address=self.esn,
-                                    seq=self.next_seq()), when, ms + 100)
-        self.cl3(onex_order_message(LOG_PAGING, 18, ordq=0x30, seq=self.next_seq()),
+                                    seq=self.next_seq(), name="Lock Until Power-Cycled Order",
+                                    shared=True), when, ms + 100)
+        self.cl3(onex_order_message(LOG_PAGING, 18, ordq=0xFF, seq=self.next_seq(),
+                                    name="Unlock Order", shared=True, note="no address"),
                  when, ms + 200)
-        self.cl3(onex_order_message(LOG_PAGING, 27, ordq=5, address=self.esn,
-                                    seq=self.next_seq()), when, ms + 300)
-        self.cl3(onex_order_message(LOG_PAGING, 27, seq=self.next_seq()), when, ms + 400)
+        self.cl3(onex_order_message(LOG_PAGING, 27, ordq=1, address=self.esn,
+                                    seq=self.next_seq(), name="Registration Request Order"),
+                 when, ms + 300)
+        self.cl3(onex_order_message(LOG_PAGING, 27, ordq=2, seq=self.next_seq(),
+                                    name="Registration Rejected Order", note="no address"),
+                 when, ms + 400)
 
-    def hdr(self, log_code, msg_id, transaction, body=b"", subtype=0, protocol=0, name=""):
-        return hdr_message(log_code, msg_id, transaction, body, subtype=subtype,
-                           protocol=protocol, sector_pn=self.ref_pn, seq=self.next_hdr_seq(),
-                           name=name)
+    def hdr(self, log_code, protocol_type, message_id, body=b"", *, name, subtype=0, flag=0,
+            note=""):
+        return hdr_message(log_code, protocol_type, message_id, body, name=name, subtype=subtype,
+                           flag=flag, sector_pn=self.ref_pn, seq=self.next_hdr_seq(), note=note)
 
     def hdr_overhead(self, when, ms, which):
+        """The EV-DO control channel while the hybrid side monitors it."""
         if which == 0:
-            msg = self.hdr(LOG_HDR_BROADCAST, 2, 0x11, bytes([0x2C, 0x10, 0x00, 0x05]), protocol=3,
-                           name="overhead msg 2")
+            msg = self.hdr(LOG_HDR_BROADCAST, OVERHEAD_MESSAGES, 0x00, bytes([0x2C, 0x10, 0x00, 0x05]),
+                           name="QuickConfig")
         elif which == 1:
-            msg = self.hdr(LOG_HDR_BROADCAST, 3, 0x12, bytes(range(12)), protocol=3,
-                           name="overhead msg 3")
+            msg = self.hdr(LOG_HDR_BROADCAST, OVERHEAD_MESSAGES, 0x01, bytes(range(12)),
+                           name="SectorParameters")
         elif which == 2:
-            msg = self.hdr(LOG_HDR_CONTROL, 4, 0x10, bytes([0x80, 0x40]), subtype=1, protocol=2,
-                           name="control msg 4, subtype 1")
+            # The code keeps only the top two bits of this protocol's MessageID.
+            msg = self.hdr(LOG_HDR_BROADCAST, INITIALIZATION_STATE, 0x00, bytes([0x80, 0x40]),
+                           name="Sync")
         elif which == 3:
-            msg = self.hdr(LOG_HDR_CONTROL, 10, 0x05, bytes([0x00, 0x1E]), protocol=2,
-                           name="control msg 10")
+            msg = self.hdr(LOG_HDR_CONTROL, SESSION_MANAGEMENT, 0x02, bytes([0x00, 0x1E]),
+                           name="KeepAliveRequest")
         elif which == 4:
-            msg = self.hdr(LOG_HDR_BROADCAST, 12, 0x33, bytes([0x07, 0x01]), subtype=7, protocol=3,
-                           name="broadcast msg 12, subtype 7")
+            msg = self.hdr(LOG_HDR_BROADCAST, ACCESS_CHANNEL_MAC, 0x01, bytes([0x07, 0x01]),
+                           name="AccessParameters")
         elif which == 5:
-            msg = self.hdr(LOG_HDR_BROADCAST, 24, 0x00, bytes(6), protocol=3,
-                           name="broadcast msg 24 (unclassified)")
+            msg = self.hdr(LOG_HDR_BROADCAST, 24, 0x00, bytes(6), name=None,
+                           note="protocol type 24, which the code rules leave unclassified")
         else:
             msg = hdr_header_only(LOG_HDR_BROADCAST, sector_pn=self.ref_pn,
                                   seq=self.next_hdr_seq())
@@ -1098,69 +1182,81 @@ class Drive:
         if step == 0:
             self.out.fields("LAB", "EV-DO download")
             self.write_event("HDR_CONNECTION_ATTEMPT")
-            self.cl3(self.hdr(LOG_HDR_ACCESS, 5, 0x21, bytes([0x00]), protocol=4,
-                              name="access msg 5"), when, ms)
-            self.cl3(self.hdr(LOG_HDR_ACCESS, 0x80 | 2, 0x22, bytes([0x06, 0x40, 0x1C]),
-                              protocol=5, name="access msg 2, flag bit set"), when, ms + 20)
+            self.cl3(self.hdr(LOG_HDR_ACCESS, IDLE_STATE, 0x01, bytes([0x00]),
+                              name="ConnectionRequest"), when, ms)
+            # The route update sent with the request; one capture tool sets
+            # the top bit of the protocol type octet.
+            self.cl3(self.hdr(LOG_HDR_ACCESS, ROUTE_UPDATE, 0x00, bytes([0x06, 0x40, 0x1C]),
+                              flag=0x80, name="RouteUpdate", note="flag bit set"), when, ms + 20)
         elif step == 1:
-            self.cl3(self.hdr(LOG_HDR_CONTROL, 4, 0x31, bytes([0x01, 0x02]), subtype=2, protocol=2,
-                              name="control msg 4, subtype 2"), when, ms)
-            self.cl3(self.hdr(LOG_HDR_CONTROL, 15, 0x32, bytes([0x03]), protocol=2,
-                              name="control msg 15"), when, ms + 60)
-            self.cl3(self.hdr(LOG_HDR_REVERSE, 4, 0x31, bytes([0x00]), protocol=5,
-                              name="reverse msg 4, subtype 0"), when, ms + 140)
+            self.cl3(self.hdr(LOG_HDR_CONTROL, ACCESS_CHANNEL_MAC, 0x00, bytes([0x01, 0x02]),
+                              name="ACAck"), when, ms)
+            self.cl3(self.hdr(LOG_HDR_CONTROL, ROUTE_UPDATE, 0x01, bytes([0x03]),
+                              name="TrafficChannelAssignment"), when, ms + 60)
+            self.cl3(self.hdr(LOG_HDR_REVERSE, REVERSE_TRAFFIC_MAC, ATTRIBUTE_UPDATE_REQUEST,
+                              bytes([0x00]), name="AttributeUpdateRequest"), when, ms + 140)
         else:
-            self.cl3(self.hdr(LOG_HDR_REVERSE, 13, 0x31, name="reverse msg 13"), when, ms)
-            self.cl3(self.hdr(LOG_HDR_FORWARD, 16, 0x31, bytes([0x01]), name="forward msg 16"),
-                     when, ms + 50)
+            self.cl3(self.hdr(LOG_HDR_REVERSE, ROUTE_UPDATE, 0x02, bytes([0x01]),
+                              name="TrafficChannelComplete"), when, ms)
+            self.cl3(self.hdr(LOG_HDR_FORWARD, REVERSE_TRAFFIC_MAC, ATTRIBUTE_UPDATE_ACCEPT,
+                              bytes([0x01]), name="AttributeUpdateAccept"), when, ms + 50)
             self.write_event("HDR_CONNECTION_OPEN")
 
     def hdr_connected_traffic(self, when, ms, second):
+        """Signalling of an open connection: attribute updates of the MAC and
+        stream protocols, handoffs, keep-alives, and the odd record whose
+        code names nothing."""
+        fwd, rev = LOG_HDR_FORWARD, LOG_HDR_REVERSE
         schedule = {
-            3: lambda: self.hdr(LOG_HDR_FORWARD, 4, 0x41, bytes([0x10]), subtype=6, protocol=5,
-                                name="forward msg 4, subtype 6"),
-            7: lambda: self.hdr(LOG_HDR_REVERSE, 12, 0x42, bytes([0x02, 0x00]), subtype=1,
-                                protocol=5, name="reverse msg 12, subtype 1"),
-            11: lambda: self.hdr(LOG_HDR_FORWARD, 11, 0xC5, bytes([0x00]),
-                                 name="forward msg 11, transaction 0xC5"),
-            15: lambda: self.hdr(LOG_HDR_REVERSE, 14, 0x43, subtype=0, protocol=5,
-                                 name="reverse msg 14"),
-            19: lambda: self.hdr(LOG_HDR_FORWARD, 17, 0x44, bytes([0x3F]), name="forward msg 17"),
-            23: lambda: hdr_header_only(LOG_HDR_FORWARD, sector_pn=self.ref_pn,
-                                        seq=self.next_hdr_seq()),
-            27: lambda: self.hdr(LOG_HDR_REVERSE, 23, 0x45, bytes([0x01]), subtype=2, protocol=5,
-                                 name="reverse msg 23, subtype 2"),
-            31: lambda: self.hdr(LOG_HDR_FORWARD, 21, 0x46, subtype=3, protocol=5,
-                                 name="forward msg 21, subtype 3"),
-            35: lambda: self.hdr(LOG_HDR_FORWARD, 11, 0x45, name="forward msg 11, transaction 0x45"),
-            39: lambda: self.hdr(LOG_HDR_REVERSE, 20, 0x47, bytes([0x00, 0x10]), protocol=5,
-                                 name="reverse msg 20"),
-            43: lambda: self.hdr(LOG_HDR_FORWARD, 22, 0x48, name="forward msg 22"),
-            47: lambda: self.hdr(LOG_HDR_FORWARD, 19, 0x49, name="forward msg 19 (unclassified)"),
-            51: lambda: self.hdr(LOG_HDR_REVERSE, 4, 0x4A, bytes([0x00]), subtype=1, protocol=5,
-                                 name="reverse msg 4, subtype 1"),
-            55: lambda: self.hdr(LOG_HDR_FORWARD, 18, 0x4B, name="forward msg 18"),
-            59: lambda: hdr_header_only(LOG_HDR_REVERSE, sector_pn=self.ref_pn,
-                                        seq=self.next_hdr_seq()),
-            63: lambda: self.hdr(LOG_HDR_FORWARD, 7, 0x4C, name="forward msg 7 (unclassified)"),
-            67: lambda: self.hdr(LOG_HDR_REVERSE, 3, 0x4D, protocol=5, name="reverse msg 3"),
-            71: lambda: self.hdr(LOG_HDR_FORWARD, 12, 0x4E, bytes([0x00]), subtype=4,
-                                 name="forward msg 12, subtype 4"),
-            75: lambda: self.hdr(LOG_HDR_FORWARD, 4, 0x4F, subtype=0, name="forward msg 4, subtype 0"),
-            79: lambda: self.hdr(LOG_HDR_REVERSE, 22, 0x50, subtype=5, protocol=5,
-                                 name="reverse msg 22, subtype 5"),
+            3: lambda: self.hdr(fwd, REVERSE_TRAFFIC_MAC, ATTRIBUTE_UPDATE_REQUEST, bytes([0x10]),
+                                subtype=6, name="AttributeUpdateRequest"),
+            7: lambda: self.hdr(rev, REVERSE_TRAFFIC_MAC, ATTRIBUTE_UPDATE_ACCEPT, subtype=6,
+                                name="AttributeUpdateAccept"),
+            11: lambda: self.hdr(fwd, ROUTE_UPDATE, 0x01, bytes([0x00]),
+                                 name="TrafficChannelAssignment"),
+            15: lambda: self.hdr(rev, ROUTE_UPDATE, 0x02, bytes([0x00]),
+                                 name="TrafficChannelComplete"),
+            19: lambda: self.hdr(fwd, ADDRESS_MANAGEMENT, 0x01, bytes([0x3F]),
+                                 name="UATIAssignment"),
+            23: lambda: hdr_header_only(fwd, sector_pn=self.ref_pn, seq=self.next_hdr_seq()),
+            27: lambda: self.hdr(rev, ADDRESS_MANAGEMENT, 0x02, bytes([0x01]),
+                                 name="UATIComplete"),
+            31: lambda: self.hdr(fwd, STREAM1_APPLICATION, ATTRIBUTE_UPDATE_REQUEST, subtype=3,
+                                 name="AttributeUpdateRequest"),
+            35: lambda: self.hdr(rev, STREAM1_APPLICATION, ATTRIBUTE_UPDATE_ACCEPT, subtype=3,
+                                 name="AttributeUpdateAccept"),
+            39: lambda: self.hdr(fwd, SESSION_MANAGEMENT, 0x02, bytes([0x00, 0x10]),
+                                 name="KeepAliveRequest"),
+            43: lambda: self.hdr(rev, SESSION_MANAGEMENT, 0x03, name="KeepAliveResponse"),
+            47: lambda: self.hdr(fwd, 19, 0x49, name=None,
+                                 note="protocol type 19, which the code rules leave unclassified"),
+            51: lambda: self.hdr(fwd, REVERSE_TRAFFIC_MAC, ATTRIBUTE_UPDATE_REQUEST, bytes([0x00]),
+                                 name="AttributeUpdateRequest"),
+            55: lambda: self.hdr(rev, REVERSE_TRAFFIC_MAC, ATTRIBUTE_UPDATE_ACCEPT,
+                                 name="AttributeUpdateAccept"),
+            59: lambda: hdr_header_only(rev, sector_pn=self.ref_pn, seq=self.next_hdr_seq()),
+            63: lambda: self.hdr(fwd, 7, 0x4C, name=None,
+                                 note="protocol type 7, which the code rules leave unclassified"),
+            67: lambda: self.hdr(rev, FORWARD_TRAFFIC_MAC, 0x00, name="FixedModeEnable"),
+            71: lambda: self.hdr(fwd, STREAM3_APPLICATION, ATTRIBUTE_UPDATE_REQUEST, bytes([0x00]),
+                                 subtype=2, name="AttributeUpdateRequest"),
+            75: lambda: self.hdr(rev, STREAM3_APPLICATION, ATTRIBUTE_UPDATE_REJECT, subtype=2,
+                                 name="AttributeUpdateReject"),
+            79: lambda: self.hdr(rev, STREAM2_APPLICATION, ATTRIBUTE_UPDATE_REQUEST, subtype=5,
+                                 name="AttributeUpdateRequest"),
         }
         if second in schedule:
             self.cl3(schedule[second](), when, ms + 400)
         else:
             # Route updates as pilots rise and fall along the road.
-            self.cl3(self.hdr(LOG_HDR_REVERSE, 0, 0x60 + second % 32, bytes([0x02, self.ref_pn & 0xFF]),
-                              protocol=6, name="route update (msg 0)"), when, ms + 650)
+            self.cl3(self.hdr(rev, ROUTE_UPDATE, 0x00, bytes([0x02, self.ref_pn & 0xFF]),
+                              name="RouteUpdate"), when, ms + 650)
 
     def hdr_connection_close(self, when, ms):
-        self.cl3(self.hdr(LOG_HDR_REVERSE, 10, 0x51, bytes([0x00]), name="reverse msg 10"), when, ms)
-        self.cl3(self.hdr(LOG_HDR_FORWARD, 20, 0x52, bytes([0x00]), name="forward msg 20"),
-                 when, ms + 40)
+        self.cl3(self.hdr(LOG_HDR_REVERSE, CONNECTED_STATE, 0x00, bytes([0x00]),
+                          name="ConnectionClose"), when, ms)
+        self.cl3(self.hdr(LOG_HDR_FORWARD, CONNECTED_STATE, 0x00, bytes([0x00]),
+                          name="ConnectionClose"), when, ms + 40)
         self.write_event("HDR_CONNECTION_CLOSE")
         self.write_event("HDR_DORMANT")
 
@@ -1172,33 +1268,34 @@ class Drive:
             self.write_access_probes(3)
             fields = [(1, 0), (3, 1), (8, 6), (8, 0xEA), (3, 1), (1, 0), (16, 33), (1, 0),
                       (1, 0), (1, 0), (8, 0)]
-            self.cl3(onex_message(LOG_ACCESS, 4, fields, "Origination (packet data)",
+            self.cl3(onex_message(LOG_ACCESS, 4, fields, "Origination Message", note="packet data",
                                   seq=self.next_seq(), esn=self.esn), when, ms)
             self.cl3(onex_order_message(LOG_PAGING, 16, address=self.esn, seq=self.seq,
-                                        name="Base Station Acknowledgement Order"), when, ms + 50)
+                                        name="Base Station Acknowledgment Order"), when, ms + 50)
             self.cl3(onex_message(LOG_PAGING, 8, [(3, 1), (3, 1), (1, 1), (1, 0), (3, 1), (4, 4),
                                                   (32, int.from_bytes(self.esn, "big")), (3, 4),
                                                   (1, 0), (1, 0), (1, 0), (8, 0), (11, 283)],
-                                  "Channel Assignment"), when, ms + 120)
+                                  "Channel Assignment Message"), when, ms + 120)
         elif step == 1:
             self.cl3(onex_order_message(LOG_FORWARD_TRAFFIC, 16, seq=self.next_seq(),
-                                        name="Base Station Acknowledgement Order"), when, ms)
-            self.cl3(onex_message(LOG_FORWARD_TRAFFIC, 0x13, [(1, 0), (1, 0), (6, 0), (3, 1),
+                                        name="Base Station Acknowledgment Order"), when, ms)
+            self.cl3(onex_message(LOG_FORWARD_TRAFFIC, 0x14, [(1, 0), (6, 0), (3, 0), (3, 1),
                                                                (16, 33), (8, 1)],
-                                  "Service Connect", seq=self.next_seq()), when, ms + 80)
+                                  "Service Connect Message", seq=self.next_seq()), when, ms + 80)
             self.cl3(onex_message(LOG_REVERSE_TRAFFIC, 14, [(1, 0), (3, 1), (8, 0)],
-                                  "Service Connect Completion", seq=self.next_seq()), when, ms + 160)
-            self.cl3(onex_order_message(LOG_REVERSE_TRAFFIC, 3, seq=self.seq), when, ms + 220)
-            self.cl3(onex_order_message(LOG_REVERSE_TRAFFIC, 3, ordq=1, seq=self.seq,
-                                        name="Order 3 with record"), when, ms + 260)
+                                  "Service Connect Completion Message", seq=self.next_seq()), when, ms + 160)
+            self.cl3(onex_order_message(LOG_REVERSE_TRAFFIC, 3, seq=self.seq, name=None, shared=True,
+                                        note="order 3 without its qualifier"), when, ms + 220)
+            self.cl3(onex_order_message(LOG_REVERSE_TRAFFIC, 3, ordq=1, seq=self.seq, shared=True,
+                                        name="SSD Update Rejection Order"), when, ms + 260)
             self.write_event("DATA_CALL_CONNECT", "SO 33")
             self.out.record("UI", ["Data", 33, "1X", 0])
 
     def data_call_end(self, when, ms):
         self.cl3(onex_order_message(LOG_REVERSE_TRAFFIC, 21, seq=self.next_seq(),
-                                    name="Release Order (mobile)"), when, ms)
+                                    name="Release Order", ordq=0, note="mobile"), when, ms)
         self.cl3(onex_order_message(LOG_FORWARD_TRAFFIC, 21, seq=self.next_seq(),
-                                    name="Release Order (base)"), when, ms + 70)
+                                    name="Release Order", ordq=0, note="base station"), when, ms + 70)
         self.write_event("DATA_CALL_END", "normal")
         self.out.record("UI", ["Idle", 0, "1X", 0])
 
@@ -1210,7 +1307,9 @@ class Drive:
             out.raw(" " * 12)                                  # blanks only: no token
             out.raw("")                                        # empty line
         elif cycle_second == 95:
-            msg = onex_order_message(LOG_FORWARD_TRAFFIC, 2, seq=self.next_seq())
+            msg = onex_order_message(LOG_FORWARD_TRAFFIC, 2, ordq=0, extra=b"\x2b\x91\xc0",
+                                     seq=self.next_seq(), shared=True,
+                                     name="Base Station Challenge Confirmation Order")
             msg.length_error = 1                               # length word one too large
             self.cl3(msg, when, ms + 650)
         elif cycle_second == 133:
@@ -1219,25 +1318,27 @@ class Drive:
             out.raw(cut, line_code=(MODULE_TYPE << 16) | RECORD_CODES["DM"])
         elif cycle_second == 150:
             # The last hex digit lost: one byte short of the length word.
-            msg = self.hdr(LOG_HDR_FORWARD, 16, 0x7A, bytes([0x01, 0x02]), name="forward msg 16")
+            msg = self.hdr(LOG_HDR_FORWARD, SESSION_MANAGEMENT, 0x02, bytes([0x01, 0x02]),
+                           name="KeepAliveRequest")
             digits = msg.to_bytes(self.gps_ticks(when, ms)).hex().upper()[:-1]
             out.fields("CL3", CHANNEL_NAME[LOG_HDR_FORWARD], CATEGORY[LOG_HDR_FORWARD], digits)
-            out.note_cl3(CHANNEL_NAME[LOG_HDR_FORWARD], "forward msg 16, last hex digit lost", None)
+            out.note_cl3(CHANNEL_NAME[LOG_HDR_FORWARD], msg.label + ", last hex digit lost", None)
         elif cycle_second == 201:
             out.fields("DBG", "searcher queue overflow", 12)  # a token no decoder knows
         elif cycle_second == 220:
             # A paging message filed under the access channel's category.
             msg = onex_message(LOG_PAGING, 0x11, [(6, 3), (6, 7), (1, 1), (1, 1), (1, 1),
-                                                  (1, 0), (1, 1), (4, 0), (3, 0)], "General Page")
+                                                  (1, 0), (1, 1), (4, 0), (3, 0)], "General Page Message")
             self.cl3(msg, when, ms + 300, category=CATEGORY[LOG_ACCESS])
         elif cycle_second == 262:
-            msg = self.hdr(LOG_HDR_BROADCAST, 2, 0x13, bytes([0x2C]), protocol=3,
-                           name="overhead msg 2")
+            msg = self.hdr(LOG_HDR_BROADCAST, OVERHEAD_MESSAGES, 0x00, bytes([0x2C]),
+                           name="QuickConfig")
             msg.length_error = -2                              # length word two too small
             self.cl3(msg, when, ms + 10)
         elif cycle_second == 300:
             # A layer-3 line whose message column stayed empty: an item with code 0.
             out.fields("CL3", CHANNEL_NAME[LOG_PAGING], CATEGORY[LOG_PAGING], "", line_code=0)
+            out.cl3_names.append((len(out.lines), None))
             out.note_cl3(CHANNEL_NAME[LOG_PAGING], "empty message column", 0)
 
     # ---- the drive
@@ -1329,7 +1430,7 @@ class Drive:
             elif ps % 4 == 0:
                 self.cl3(onex_message(LOG_REVERSE_TRAFFIC, 6, [(5, 0), (10, 50), (2, 1), (4, 1),
                                                                (6, 12)],
-                                      "Power Measurement Report", seq=self.next_seq()),
+                                      "Power Measurement Report Message", seq=self.next_seq()),
                          when, ms + 400)
 
         self.write_do_state(phase, ps, length)
@@ -1398,6 +1499,15 @@ def generate_with_expectations(minutes=DEFAULT_MINUTES, seed=DEFAULT_SEED):
     return data, expected, drive.out.cl3_table
 
 
+def cl3_message_names(minutes=DEFAULT_MINUTES, seed=DEFAULT_SEED):
+    """(log bytes, [(line number, name)]): for each CL3 line that yields an
+    item, counting lines from 1, the name its message code stands for, or None
+    where it stands for none."""
+    drive = Drive(seed)
+    drive.run(max(1, int(minutes * 60)))
+    return drive.out.to_bytes(), drive.out.cl3_names
+
+
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("-o", "--output", default=DEFAULT_OUTPUT,
@@ -1407,7 +1517,7 @@ def main(argv=None):
     parser.add_argument("--seed", type=int, default=DEFAULT_SEED,
                         help=f"random seed (default {DEFAULT_SEED})")
     parser.add_argument("--table", action="store_true",
-                        help="print the CL3 messages written and their message codes")
+                        help="print the CL3 messages written, their message codes and names")
     args = parser.parse_args(argv)
 
     data, expected, cl3_table = generate_with_expectations(args.minutes, args.seed)

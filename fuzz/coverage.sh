@@ -11,7 +11,7 @@ extra=${1:-build/fuzz/corpus}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=${CXX:-clang++-14} \
   -DCMAKE_C_COMPILER=${CC:-clang-14} -DWENDRAKE_FUZZ=ON -DWENDRAKE_BUILD_TESTS=OFF \
   -DWENDRAKE_FUZZ_SANITIZERS= -DWENDRAKE_FUZZ_COVERAGE=ON >/dev/null
-targets=(api_fuzz l3_fuzz bit_reader_fuzz numbers_fuzz table_fuzz)
+targets=(api_fuzz l3_fuzz bit_reader_fuzz numbers_fuzz table_fuzz fields_fuzz)
 cmake --build "$build" --parallel "${FUZZ_BUILD_JOBS:-2}" --target "${targets[@]}"
 rm -f "$build"/*.profraw
 objects=()
@@ -23,4 +23,4 @@ for t in "${targets[@]}"; do
 done
 llvm-profdata-14 merge -sparse "$build"/*.profraw -o "$build/fuzz.profdata"
 llvm-cov-14 report "${objects[@]:1}" -instr-profile="$build/fuzz.profdata" \
-  -ignore-filename-regex='(fuzz|tests|/usr)/' api decode records params text l3 table
+  -ignore-filename-regex='(fuzz|tests|/usr)/' api decode records params text l3 table fields

@@ -175,6 +175,33 @@ def l3_seeds():
     l3("length_mismatch", message(0x1004, bytes(6), 99), mode=0x00)
 
 
+def fields_seeds():
+    """fields_fuzz seeds: 5 header bytes (log code pick, flags, length word,
+    protocol revision) and a message body: the sample's messages by log code."""
+    picks = {0x1004: 0, 0x1005: 1, 0x1006: 2, 0x1007: 3, 0x1008: 4, 0x1076: 5, 0x1077: 6,
+             0x1078: 7, 0x1079: 8, 0x107C: 9}
+    seen = {}
+    with open(SAMPLE, "rb") as f:
+        for line in f:
+            fields = line.rstrip(b"\r\n").split(b"\t")
+            if len(fields) < 4 or fields[0] != b"CL3" or len(fields[3]) % 2:
+                continue
+            try:
+                msg = bytes.fromhex(fields[3].decode())
+            except ValueError:
+                continue
+            if len(msg) < 14:
+                continue
+            code = msg[2] | msg[3] << 8
+            key = (code, msg[13])
+            if code in picks and key not in seen:
+                seen[key] = msg[12:]
+    for (code, kind), body in sorted(seen.items()):
+        write("fields_fuzz", "%04x_%02x" % (code, kind), bytes([picks[code], 1, 0, 0, 6]) + body)
+    write("fields_fuzz", "length_past_body", bytes([3, 0, 0xFF, 0x00, 0]) + bytes([40, 1, 0x55]))
+    write("fields_fuzz", "empty", bytes([3, 1, 0, 0, 0]))
+
+
 def bit_reader_seeds():
     rng = random.Random(7)
     for i in range(8):
@@ -196,4 +223,5 @@ if __name__ == "__main__":
     table_seeds()
     sample_seeds()
     l3_seeds()
+    fields_seeds()
     bit_reader_seeds()

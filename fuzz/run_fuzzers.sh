@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(api_fuzz l3_fuzz bit_reader_fuzz numbers_fuzz table_fuzz)
+[ ${#targets[@]} -gt 0 ] || targets=(api_fuzz l3_fuzz bit_reader_fuzz numbers_fuzz table_fuzz fields_fuzz)
 
 build=${FUZZ_BUILD_DIR:-build/fuzz}
 cxx=${CXX:-clang++-14}
@@ -38,6 +38,7 @@ max_len() {
   case $1 in
     api_fuzz) echo 12000 ;;   # room for lines past the 8192-byte line limit
     l3_fuzz) echo 8200 ;;
+    fields_fuzz) echo 4200 ;; # a whole logged message and its five header bytes
     table_fuzz) echo 12000 ;; # the same, with its two header bytes
     *) echo 1024 ;;
   esac

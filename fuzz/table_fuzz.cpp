@@ -26,7 +26,7 @@ namespace {
 constexpr int kModules[] = {WENDRAKE_MODULE_B101, WENDRAKE_MODULE_B200, WENDRAKE_MODULE_B20A,
                             WENDRAKE_MODULE_B20B, WENDRAKE_MODULE_BD00};
 constexpr unsigned kValueFlags[] = {0, WENDRAKE_TABLE_CURRENT_ONLY, WENDRAKE_TABLE_SETTINGS};
-constexpr int kFixedColumns = 21;  // "line" to "label"; parameter columns follow
+constexpr int kFixedColumns = 22;  // "line" to "label"; parameter columns follow
 // Reading ahead starts a thread per piece: the log is then cut into at most
 // about this many pieces, so that one input costs milliseconds.
 constexpr int64_t kMaxAheadPieces = 16;
@@ -67,7 +67,13 @@ struct Glued {
   std::vector<uint32_t> settingIds;
   std::vector<double> settingValues;
   int64_t rows = 0;
+  WendrakeEvdoTally evdo = Started();
 
+  static WendrakeEvdoTally Started() {
+    WendrakeEvdoTally tally;
+    wendrake_evdo_tally_start(&tally);
+    return tally;
+  }
   void Append(const WendrakeTable* table, bool settings);
   void AppendParam(const WendrakeColumn& c, const WendrakeParamBlock& block, int64_t n);
 };
@@ -123,6 +129,7 @@ void Glued::Append(const WendrakeTable* table, bool settings) {
     settingIds.push_back(s.ids[i]);
     settingValues.push_back(s.values[i]);
   }
+  FUZZ_CHECK(wendrake_evdo_tally_add(&evdo, table) == WENDRAKE_OK);
   rows += n;
 }
 
@@ -152,6 +159,11 @@ void CheckSame(const Glued& pieces, const Glued& whole) {
   FUZZ_CHECK(pieces.settingRows == whole.settingRows);
   FUZZ_CHECK(pieces.settingIds == whole.settingIds);
   FUZZ_CHECK(SameDoubles(pieces.settingValues, whole.settingValues));
+  // The EV-DO tally runs on over the pieces as over the whole table.
+  FUZZ_CHECK(pieces.evdo.changes == whole.evdo.changes && pieces.evdo.state == whole.evdo.state);
+  for (int k = 0; k < WENDRAKE_EVDO_STATE_COUNT; ++k) {
+    FUZZ_CHECK(pieces.evdo.seconds[k] == whole.evdo.seconds[k] && whole.evdo.seconds[k] >= 0);
+  }
 }
 
 // How many pieces were read, and what the last one says of the log.

@@ -37,15 +37,67 @@ class RecordBytes {
   int32_t len_;
 };
 
-// Walks an order message's payload field by field. A field whose read fails
-// counts as 0, and after a failed read every later field does too.
+// The fields an order message has before its order code, per log code: their
+// widths in bits, in order; kAddress stands for a 4-bit byte count followed by
+// that many address bytes. The first two fields are the length octet and the
+// message type.
+constexpr int8_t kAddress = -1;
+constexpr int kMaxHeaderFields = 7;
+
+struct OrderHeader {
+  uint16_t logCode;
+  int8_t fieldCount;
+  int8_t widths[kMaxHeaderFields];
+};
+
+constexpr OrderHeader kOrderHeaders[] = {
+    {0x1004, 7, {8, 8, 8, 3, 3, kAddress, 2}},  // access: ACK and MSID fields, AUTH_MODE
+    {0x1005, 6, {8, 8, 3, 3, 1, 2}},            // reverse traffic: ACK and ENCRYPTION
+    {0x1007, 5, {8, 8, 8, 3, kAddress}},        // paging: ACK fields, ADDR_TYPE, address
+    {0x1008, 4, {8, 8, 8, 8}},                  // forward traffic: ACK, ENCRYPTION, ACTION_TIME
+};
+
+constexpr const OrderHeader* FindOrderHeader(uint16_t logCode) {
+  for (const OrderHeader& header : kOrderHeaders) {
+    if (header.logCode == logCode) return &header;
+  }
+  return nullptr;
+}
+
+constexpr bool EveryOrderCodeHasAHeader() {
+  for (uint16_t logCode : {0x1004, 0x1005, 0x1007, 0x1008}) {
+    bool found = false;
+    for (const OrderHeader& header : kOrderHeaders) found = found || header.logCode == logCode;
+    if (!found) return false;
+  }
+  return true;
+}
+static_assert(EveryOrderCodeHasAHeader());
+
+// Walks an order message's payload field by field: past its log code's header
+// to the order code and the additional record length, then whatever the
+// caller reads. A field whose read fails counts as 0, and after a failed read
+// every later field does too.
 class OrderFields {
  public:
-  OrderFields(const uint8_t* record, int32_t len) {
+  OrderFields(const uint8_t* record, int32_t len, uint16_t logCode) {
     if (record != nullptr && len > kPayloadOffset) {
       reader_.Attach(record + kPayloadOffset, len - kPayloadOffset);
     }
+    const OrderHeader* header = FindOrderHeader(logCode);
+    for (int i = 0; header != nullptr && i < header->fieldCount; ++i) {
+      if (header->widths[i] == kAddress) {
+        SkipBytes(Read(4));
+      } else {
+        Read(header->widths[i]);
+      }
+    }
+    order_ = Read(6);
+    recordLength_ = Read(3);
   }
+
+  int order() const { return order_; }
+  int recordLength() const { return recordLength_; }
 
   // A field of 1 to 8 bits.
   uint8_t Read(int bits) {
@@ -54,14 +106,16 @@ class OrderFields {
     return value;
   }
 
+ private:
   // Skips an address of byteCount bytes (0 to 15: it has a 4-bit length).
   void SkipBytes(int byteCount) {
     uint8_t address[15];
     reader_.ReadBits(address, sizeof address, byteCount * 8);
   }
 
- private:
   BitReader reader_;
+  int order_ = 0;
+  int recordLength_ = 0;
 };
 
 // Variant of orders whose qualifier, present when the additional record is
@@ -155,29 +209,14 @@ uint8_t OrderSubCodeA(int order, int variant) { return LookUp(kSubCodeA, order, 
 uint8_t OrderSubCodeB(int order, int variant) { return LookUp(kSubCodeB, order, variant); }
 
 uint8_t DecodeOrder1004(const uint8_t* record, int32_t len) {
-  OrderFields f(record, len);
-  f.Read(8);
-  f.Read(8);  // message type
-  f.Read(8);
-  f.Read(3);
-  f.Read(3);
-  f.SkipBytes(f.Read(4));  // address
-  f.Read(2);
-  const int order = f.Read(6);
-  const int recordLength = f.Read(3);
-  return OrderSubCodeA(order, order == 3 && recordLength != 0 ? 1 : 0);
+  OrderFields f(record, len, 0x1004);
+  return OrderSubCodeA(f.order(), f.order() == 3 && f.recordLength() != 0 ? 1 : 0);
 }
 
 uint8_t DecodeOrder1005(const uint8_t* record, int32_t len) {
-  OrderFields f(record, len);
-  f.Read(8);
-  f.Read(8);  // message type
-  f.Read(3);
-  f.Read(3);
-  f.Read(1);
-  f.Read(2);
-  const int order = f.Read(6);
-  const int recordLength = f.Read(3);
+  OrderFields f(record, len, 0x1005);
+  const int order = f.order();
+  const int recordLength = f.recordLength();
   int variant = 0;
   if (order == 3) {
     variant = recordLength != 0 ? 1 : 0;
@@ -191,38 +230,25 @@ uint8_t DecodeOrder1005(const uint8_t* record, int32_t len) {
 }
 
 uint8_t DecodeOrder1007(const uint8_t* record, int32_t len) {
-  OrderFields f(record, len);
-  f.Read(8);
-  f.Read(8);  // message type
-  f.Read(8);
-  f.Read(3);
-  f.SkipBytes(f.Read(4));  // address
-  const int order = f.Read(6);
-  const int recordLength = f.Read(3);
+  OrderFields f(record, len, 0x1007);
   int variant = 0;
-  if (order == 18) {
+  if (f.order() == 18) {
     variant = QualifierBit20(f);
-  } else if (order == 27) {
-    variant = QualifierOneOrTwo(f, recordLength);
+  } else if (f.order() == 27) {
+    variant = QualifierOneOrTwo(f, f.recordLength());
   }
-  return OrderSubCodeB(order, variant);
+  return OrderSubCodeB(f.order(), variant);
 }
 
 uint8_t DecodeOrder1008(const uint8_t* record, int32_t len) {
-  OrderFields f(record, len);
-  f.Read(8);
-  f.Read(8);  // message type
-  f.Read(8);
-  f.Read(8);
-  const int order = f.Read(6);
-  const int recordLength = f.Read(3);
+  OrderFields f(record, len, 0x1008);
   int variant = 0;
-  if (order == 17) {
-    variant = recordLength != 0 ? 1 : 0;
-  } else if (order == 18) {
+  if (f.order() == 17) {
+    variant = f.recordLength() != 0 ? 1 : 0;
+  } else if (f.order() == 18) {
     variant = QualifierBit20(f);
   }
-  return OrderSubCodeB(order, variant);
+  return OrderSubCodeB(f.order(), variant);
 }
 
 uint32_t MakeL3MsgCode(const uint8_t* record, int32_t len, int32_t moduleType) {

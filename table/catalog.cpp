@@ -7,6 +7,7 @@
 #include "params/param_names.h"
 #include "params/param_scales.h"
 #include "params/param_table.h"
+#include "table/evdo_state.h"
 #include "params/record_type.h"
 #include "wendrake/table.h"
 
@@ -27,6 +28,8 @@ extern "C" {
 
 WENDRAKE_TABLE_API const char* wendrake_version(void) { return kVersion; }
 
+WENDRAKE_TABLE_API int wendrake_version_number(void) { return WENDRAKE_VERSION_NUMBER; }
+
 WENDRAKE_TABLE_API int wendrake_param_count(void) { return wendrake::kParamCount; }
 
 WENDRAKE_TABLE_API int wendrake_param_info(int slot, WendrakeParamInfo* info) {
@@ -37,10 +40,16 @@ WENDRAKE_TABLE_API int wendrake_param_info(int slot, WendrakeParamInfo* info) {
   info->scale = wendrake::SlotScale(slot);
   info->name = CString(wendrake::ParamName(id));
   info->record = CString(wendrake::RecordToken(wendrake::ParamRecordType(id)));
+  info->unit = CString(wendrake::ParamUnit(id));
   return 0;
 }
 
 WENDRAKE_TABLE_API int wendrake_param_slot(uint32_t paramId) { return wendrake::SlotOfParam(paramId); }
+
+WENDRAKE_TABLE_API const char* wendrake_evdo_state_name(int state) {
+  if (state < 0 || state >= WENDRAKE_EVDO_STATE_COUNT) return nullptr;
+  return CString(wendrake::kEvdoStateNames[state]);
+}
 
 WENDRAKE_TABLE_API const char* wendrake_message_name(uint32_t msgCode) {
   return CString(wendrake::Layer3MessageName(msgCode));

@@ -42,6 +42,35 @@ TEST(CatalogTest, KnownParameters) {
   EXPECT_EQ(info.scale, 1);
 }
 
+// Units follow from what a value is: powers in dBm, their ratios in dB,
+// rates of data in kbit/s, of errors in percent; counts, channels and
+// state words have none.
+TEST(CatalogTest, UnitsOfKnownParameters) {
+  const auto unitOf = [](uint32_t id) -> std::string {
+    WendrakeParamInfo info{};
+    EXPECT_EQ(wendrake_param_info(wendrake_param_slot(id), &info), 0);
+    return info.unit != nullptr ? info.unit : "(none)";
+  };
+  EXPECT_EQ(unitOf(0x7F010001), "dBm");    // Rxagc
+  EXPECT_EQ(unitOf(0x7F010003), "dBm");    // Txpower
+  EXPECT_EQ(unitOf(0x7F01000C), "dB");     // Total_EcIo
+  EXPECT_EQ(unitOf(0x7F010004), "dB");     // Txgainadj
+  EXPECT_EQ(unitOf(0x7F018101), "kbit/s"); // EV_RxRLPThroughput
+  EXPECT_EQ(unitOf(0x7F010201), "kbit/s"); // Rlprx_Rate
+  EXPECT_EQ(unitOf(0x7F010006), "%");      // FFER
+  EXPECT_EQ(unitOf(0x7F010012), "(none)"); // Freq, a channel number
+  EXPECT_EQ(unitOf(0x7F01800C), "(none)"); // Activesetcount
+  EXPECT_EQ(unitOf(WENDRAKE_PARAM_EVDO_STATE), "(none)");
+  // Only named parameters have a unit.
+  for (int slot = 0; slot < wendrake_param_count(); ++slot) {
+    WendrakeParamInfo info{};
+    ASSERT_EQ(wendrake_param_info(slot, &info), 0);
+    if (info.unit != nullptr) {
+      EXPECT_NE(info.name, nullptr) << slot;
+    }
+  }
+}
+
 TEST(CatalogTest, BadArgumentsFailQuietly) {
   WendrakeParamInfo info{};
   EXPECT_EQ(wendrake_param_info(-1, &info), -1);
@@ -52,6 +81,10 @@ TEST(CatalogTest, BadArgumentsFailQuietly) {
   EXPECT_EQ(version, std::to_string(WENDRAKE_VERSION_MAJOR) + "." +
                          std::to_string(WENDRAKE_VERSION_MINOR) + "." +
                          std::to_string(WENDRAKE_VERSION_PATCH));
+  // The number orders releases as the string does: 0.2.0 is 200, 1.10.3 is 11003.
+  EXPECT_EQ(wendrake_version_number(), WENDRAKE_VERSION_MAJOR * 10000 + WENDRAKE_VERSION_MINOR * 100 +
+                                           WENDRAKE_VERSION_PATCH);
+  EXPECT_EQ(wendrake_version_number(), WENDRAKE_VERSION_NUMBER);
 }
 
 }  // namespace

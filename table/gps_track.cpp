@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <string>
 
-#include "text/c_numbers.h"
 #include "text/tab_fields.h"
 
 namespace wendrake {
@@ -25,7 +25,41 @@ bool NameIs(std::string_view field, std::initializer_list<std::string_view> name
   return false;
 }
 
+bool IsBlank(char c) { return c == ' ' || c == '\r'; }
+
 }  // namespace
+
+GpsTrack::Reading GpsTrack::ReadField(std::string_view field, std::string_view hemispheres, double* value) {
+  while (!field.empty() && IsBlank(field.front())) field.remove_prefix(1);
+  while (!field.empty() && IsBlank(field.back())) field.remove_suffix(1);
+  if (field.empty()) return kAbsent;
+  double sign = 1;
+  if (!hemispheres.empty()) {
+    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(field.back())));
+    if (letter == hemispheres[0] || letter == hemispheres[1]) {
+      if (field.front() == '-' || field.front() == '+') return kMalformed;  // "-30S": which way?
+      sign = letter == hemispheres[1] ? -1 : 1;
+      field.remove_suffix(1);
+    }
+  }
+  const bool negative = !field.empty() && field.front() == '-';
+  if (!field.empty() && (field.front() == '-' || field.front() == '+')) field.remove_prefix(1);
+  // Digits with at most one decimal point, and at least one digit: no
+  // exponent, no hexadecimal, no comma, nothing after the number.
+  size_t digits = 0, points = 0;
+  for (const char c : field) {
+    if (c >= '0' && c <= '9') ++digits;
+    else if (c == '.') ++points;
+    else return kMalformed;
+  }
+  if (digits == 0 || points > 1) return kMalformed;
+  double magnitude = 0;
+  const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), magnitude,
+                                            std::chars_format::fixed);
+  if (error != std::errc() || end != field.data() + field.size()) return kMalformed;
+  *value = (negative ? -magnitude : magnitude) * sign;
+  return kRead;
+}
 
 double DistanceMetres(double lat1, double lon1, double lat2, double lon2) {
   constexpr double kEarthRadius = 6371008.8;  // mean radius, metres
@@ -62,12 +96,19 @@ void GpsTrack::Read(std::string_view lineText, bool hasClock, int64_t clockMs) {
   TabFields fields(lineText);
   std::string_view field;
   int column = 0;
+  bool malformed = false;
   while (fields.Next(&field)) {
     if (field == kToken) continue;
     for (int f = 0; f < kFieldCount; ++f) {
-      if (column_[f] == column && !field.empty()) value[f] = CStrtod(field);
+      if (column_[f] != column) continue;
+      const std::string_view hemispheres = f == kLatitude ? "NS" : f == kLongitude ? "EW" : "";
+      malformed = malformed || ReadField(field, hemispheres, &value[f]) == kMalformed;
     }
     ++column;
+  }
+  if (malformed) {
+    ++rejected_;
+    return;
   }
   GpsFix fix;
   fix.latitude = value[kLatitude];

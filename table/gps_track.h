@@ -34,12 +34,22 @@ class GpsTrack {
   // "Sats", any case); without one, by position in that order.
   void Register(std::string_view lineText);
 
-  // Reads one "GPS" line; the fix is kept when it is possible: latitude and
-  // longitude present, |latitude| <= 90, |longitude| <= 180, not 0/0, and no
+  // Reads one "GPS" line; the fix is kept when every field it reads is a
+  // plain decimal number or empty (see ReadField) and the fix is possible:
+  // latitude and longitude present, |latitude| <= 90, |longitude| <= 180, not 0/0, and no
   // jump faster than kMaxMetresPerSecond from the last kept fix (unless
   // kJumpRunToFollow fixes in a row agree with each other away from it: then
   // the kept track was the glitch, and the last of them is kept).
   void Read(std::string_view lineText, bool hasClock, int64_t clockMs);
+
+  // A field of a fix, read whole: blanks (and a CR) around are ignored; then
+  // an optional sign, digits and at most one decimal point. Latitude and
+  // longitude may end in a hemisphere letter instead of a sign, N or S and
+  // E or W (any case; S and W negate). Anything else is malformed and the
+  // fix rejected: a decimal comma, hexadecimal, an exponent, "inf", other
+  // letters, a sign and a letter together.
+  enum Reading { kAbsent, kRead, kMalformed };
+  static Reading ReadField(std::string_view field, std::string_view hemispheres, double* value);
 
   // The last kept fix, or null before the first.
   const GpsFix* last() const { return count_ > 0 ? &last_ : nullptr; }

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,16 @@
 #include "table/param_block.h"
 
 namespace wendrake {
+
+// The distinct values of one record field, in the order they first came,
+// shared by the tables of a reader's pieces. Values are only ever added, and
+// a deque never moves its elements, so the texts handed out with an earlier
+// piece stay valid while later pieces add more.
+struct FieldValues {
+  std::deque<std::string> texts;
+  std::vector<double> numbers;  // per text: its value, NaN when it is not wholly a number
+  bool numeric = true;          // every text so far is wholly a number
+};
 
 struct ItemTable {
   static constexpr int64_t kNoClock = std::numeric_limits<int64_t>::min();
@@ -48,11 +60,30 @@ struct ItemTable {
   ColumnBuffer<double> heading;
   ColumnBuffer<double> satellites;
   ColumnBuffer<double> fixAge;
+  ColumnBuffer<int32_t> evdoState;     // the EV-DO state at the item (evdo_state.h), or -1
   // The text of the last "LAB" line at or before the item: a category of
   // notes.names, -1 before the first.
   ColumnBuffer<int32_t> label;
   std::vector<ParamColumn> params;    // in slot order
   ParamBlock paramBlock;              // in the order parameters first had a value
+
+  // Tables with record fields: one column per registered column of a record
+  // that feeds no parameter, named "RECORD.Column" ("HOP.SetType"). A row has
+  // a value only when its own line has the field.
+  struct FieldColumn {
+    std::string name;
+    // The values as they come: the rows that have one, and its text in
+    // values->texts. Most fields are on few rows (those of their record).
+    std::vector<int64_t> valueRows;
+    std::vector<int32_t> valueCodes;
+    // Laid out from them when the table is complete:
+    bool numeric = true;             // float64 in `numbers`, else a category
+    ColumnBuffer<double> numbers;    // numeric columns: per row its value, NaN for none
+    ColumnBuffer<int32_t> codes;     // category columns: per row its text, -1 for none
+    std::vector<const char*> categories;  // category columns: code -> text
+    std::shared_ptr<const FieldValues> values;  // keeps the texts alive
+  };
+  std::vector<FieldColumn> fields;  // in the order they were first registered
 
   // Settings tables: instead of parameter columns, each value an item's own
   // line set (its row, the parameter, real units).
@@ -82,6 +113,7 @@ struct ItemTable {
     f(line), f(record), f(code), f(direction), f(stampSeconds), f(stampMicros), f(clockMs);
     f(logCode), f(messageType), f(subCode), f(event), f(eventName), f(message);
     f(latitude), f(longitude), f(altitude), f(speed), f(heading), f(satellites), f(fixAge);
+    f(evdoState);
     f(label);
   }
   template <typename F>

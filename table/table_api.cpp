@@ -5,7 +5,8 @@
 #include <vector>
 
 #include "params/module_types.h"
-#include "table/mapped_file.h"
+#include "table/evdo_state.h"
+#include "table/log_file.h"
 #include "table/newlines.h"
 #include "table/table_builder.h"
 #include "table/table_reader.h"
@@ -24,12 +25,14 @@ struct WendrakeTable {
   std::vector<const char*> eventNames;
   std::vector<const char*> messageNames;
   std::vector<const char*> noteNames;
+  std::vector<const char*> evdoStateNames;
   std::vector<uint32_t> blockIds;  // parameter of each column of the block
 };
 
 struct WendrakeTableReader {
-  WendrakeTableReader(int moduleType, wendrake::TableBuilder::Params params, size_t lines, bool readAhead)
-      : reader(moduleType, params, lines, readAhead) {}
+  WendrakeTableReader(int moduleType, wendrake::TableBuilder::Params params, size_t lines, bool readAhead,
+                      bool recordFields)
+      : reader(moduleType, params, lines, readAhead, recordFields) {}
   wendrake::TableReader reader;
   WendrakeTable piece;
 };
@@ -82,12 +85,21 @@ void Describe(WendrakeTable* table) {
   c.push_back(Column("heading", WENDRAKE_COLUMN_FLOAT64, t.heading));
   c.push_back(Column("satellites", WENDRAKE_COLUMN_FLOAT64, t.satellites));
   c.push_back(Column("fix_age", WENDRAKE_COLUMN_FLOAT64, t.fixAge));
+  table->evdoStateNames.clear();
+  for (int state = 0; state < WENDRAKE_EVDO_STATE_COUNT; ++state) {
+    table->evdoStateNames.push_back(wendrake_evdo_state_name(state));
+  }
+  c.push_back(Category("evdo_state", t.evdoState, table->evdoStateNames));
   c.push_back(Category("label", t.label, table->noteNames));
   table->blockIds.resize(t.params.size());
   for (const wendrake::ItemTable::ParamColumn& param : t.params) {
     c.push_back(WendrakeColumn{param.name.c_str(), WENDRAKE_COLUMN_FLOAT64, param.id, param.values,
                                static_cast<int64_t>(t.rows()), nullptr, 0});
     table->blockIds[param.blockColumn] = param.id;
+  }
+  for (const wendrake::ItemTable::FieldColumn& field : t.fields) {
+    c.push_back(field.numeric ? Column(field.name.c_str(), WENDRAKE_COLUMN_FLOAT64, field.numbers)
+                              : Category(field.name.c_str(), field.codes, field.categories));
   }
 }
 
@@ -96,7 +108,7 @@ size_t CountLines(const char* text, size_t length) { return wendrake::CountNewli
 
 using Params = wendrake::TableBuilder::Params;
 
-constexpr unsigned kTableFlags = WENDRAKE_TABLE_CURRENT_ONLY | WENDRAKE_TABLE_SETTINGS;
+constexpr unsigned kTableFlags = WENDRAKE_TABLE_CURRENT_ONLY | WENDRAKE_TABLE_SETTINGS | WENDRAKE_TABLE_RECORD_FIELDS;
 constexpr unsigned kReaderFlags = kTableFlags | WENDRAKE_TABLE_READ_AHEAD;
 
 // The layout of the parameters that `flags` ask for; false for flags not
@@ -117,7 +129,7 @@ int Build(int moduleType, unsigned flags, WendrakeTable** out, Feed&& feed) {
   *out = nullptr;
   if (!wendrake::IsKnownModuleType(moduleType)) return WENDRAKE_ERROR_MODULE;
   try {
-    wendrake::TableBuilder builder(moduleType, params);
+    wendrake::TableBuilder builder(moduleType, params, (flags & WENDRAKE_TABLE_RECORD_FIELDS) != 0);
     const int result = feed(builder);
     if (result != WENDRAKE_OK) return result;
     auto table = std::make_unique<WendrakeTable>();
@@ -141,7 +153,9 @@ int OpenReader(int moduleType, unsigned flags, int64_t lines, WendrakeTableReade
   if (!wendrake::IsKnownModuleType(moduleType)) return WENDRAKE_ERROR_MODULE;
   try {
     const bool readAhead = (flags & WENDRAKE_TABLE_READ_AHEAD) != 0;
-    auto reader = std::make_unique<WendrakeTableReader>(moduleType, params, static_cast<size_t>(lines), readAhead);
+    const bool recordFields = (flags & WENDRAKE_TABLE_RECORD_FIELDS) != 0;
+    auto reader = std::make_unique<WendrakeTableReader>(moduleType, params, static_cast<size_t>(lines), readAhead,
+                                                        recordFields);
     const int result = open(reader->reader);
     if (result != WENDRAKE_OK) return result;
     *out = reader.release();
@@ -182,13 +196,18 @@ WENDRAKE_TABLE_API int wendrake_table_from_file(const char* path, int moduleType
                                                 WendrakeTable** table) {
   if (path == nullptr) return WENDRAKE_ERROR_ARGUMENT;
   return Build(moduleType, flags, table, [&](wendrake::TableBuilder& builder) {
-    wendrake::MappedFile file;
-    const int result = file.Open(path);
+    wendrake::LogFile file;
+    int result = file.Open(path);
     if (result != WENDRAKE_OK) return result;
-    if (file.mapped()) {
-      builder.ReserveRows(CountLines(file.data(), file.size()));
-      builder.Feed(file.data(), file.size());
-      return static_cast<int>(WENDRAKE_OK);
+    // The columns of a regular file are sized once for its lines: a first
+    // pass counts them, from the page cache, for less than the columns would
+    // cost to grow by copying. A pipe is read once and its columns grow.
+    if (file.regular()) {
+      size_t lines = 1;
+      result = file.ReadAll([&](const char* block, size_t n) { lines += wendrake::CountNewlines(block, n); });
+      if (result != WENDRAKE_OK) return result;
+      if (!file.Rewind()) return static_cast<int>(WENDRAKE_ERROR_READ);
+      builder.ReserveRows(lines);
     }
     return file.ReadAll([&](const char* chunk, size_t n) { builder.Feed(chunk, n); });
   });
@@ -295,6 +314,24 @@ WENDRAKE_TABLE_API int wendrake_table_column(const WendrakeTable* table, int ind
     return WENDRAKE_ERROR_ARGUMENT;
   }
   *column = table->columns[static_cast<size_t>(index)];
+  return WENDRAKE_OK;
+}
+
+}  // extern "C"
+
+extern "C" {
+
+WENDRAKE_TABLE_API void wendrake_evdo_tally_start(WendrakeEvdoTally* tally) {
+  if (tally == nullptr) return;
+  *tally = WendrakeEvdoTally{};
+  tally->clockMs = wendrake::ItemTable::kNoClock;
+  tally->state = tally->clockState = wendrake::kNoEvdoState;
+}
+
+WENDRAKE_TABLE_API int wendrake_evdo_tally_add(WendrakeEvdoTally* tally, const WendrakeTable* table) {
+  if (tally == nullptr || table == nullptr) return WENDRAKE_ERROR_ARGUMENT;
+  const wendrake::ItemTable& t = *table->items;
+  wendrake::AddEvdoRows(t.evdoState.data(), t.clockMs.data(), static_cast<int64_t>(t.rows()), tally);
   return WENDRAKE_OK;
 }
 

@@ -8,6 +8,7 @@
 #include "params/param_scales.h"
 #include "params/param_table.h"
 #include "params/record_type.h"
+#include "table/evdo_state.h"
 #include "text/tab_fields.h"
 #include "text/words.h"
 
@@ -55,8 +56,9 @@ std::string ColumnName(uint32_t id) {
 
 }  // namespace
 
-TableBuilder::TableBuilder(int32_t moduleType, Params params)
+TableBuilder::TableBuilder(int32_t moduleType, Params params, bool recordFields)
     : params_(params), decoder_(std::make_unique<LineDecoder>(moduleType, /*writeText=*/false)) {
+  if (recordFields) fields_ = std::make_unique<RecordFields>();
   for (int32_t type = 0; type < kRecordTypeRows; ++type) {
     table_.recordNames.emplace_back(RecordToken(type));
   }
@@ -140,6 +142,8 @@ void TableBuilder::Feed(const char* text, size_t length) {
       ReadNote(lineText);  // "VOT" lines share the type of "GPS" lines
     } else if (type == kRecordGPS) {
       ReadGps(lineText);
+    } else if (fields_ != nullptr) {
+      ReadRegistration(lineText);
     }
     return true;
   });
@@ -163,6 +167,7 @@ const ItemTable& TableBuilder::Piece() {
   for (const ItemTable::ParamColumn& column : table_.params) CloseRun(column.slot, rows);
   std::sort(table_.params.begin(), table_.params.end(),
             [](const auto& a, const auto& b) { return a.slot < b.slot; });
+  if (fields_ != nullptr) fields_->Complete(&table_, finishing_);
   return table_;
 }
 
@@ -172,6 +177,10 @@ void TableBuilder::NextPiece() {
   table_.ForEachSettingsColumn([](auto& column) { column.clear(); });
   table_.notes.ClearEntries();
   for (const ItemTable::ParamColumn& column : table_.params) filled_[column.slot] = 0;
+  for (ItemTable::FieldColumn& column : table_.fields) {
+    column.valueRows.clear();
+    column.valueCodes.clear();
+  }
   // Rows count from 0 again: marks of the last piece's rows would match.
   std::fill(std::begin(seenAtRow_), std::end(seenAtRow_), size_t{0});
 }
@@ -204,6 +213,7 @@ void TableBuilder::SwapTable(ItemTable* spare) {
   t.notes.names = done.notes.names;
   t.notes.rejected = done.notes.rejected;
   t.hasSettings = done.hasSettings;
+  if (fields_ != nullptr) fields_->Adopt(done, &t);
   t.unterminated = false;
   // Its pages are mapped again as the rows come (at no cost where they are).
   mappedRows_ = requestedRows_ = 0;
@@ -212,6 +222,7 @@ void TableBuilder::SwapTable(ItemTable* spare) {
 
 ItemTable TableBuilder::Finish() {
   EndInput();
+  finishing_ = true;
   Piece();
   table_.paramBlock.ReleaseUnused(table_.rows());
   return std::move(table_);
@@ -242,8 +253,10 @@ void TableBuilder::AddRow(std::string_view lineText) {
   t.eventName.push_back(isEvent ? EventName(lineText) : -1);
   t.message.push_back(isLayer3 ? MessageName(item.msgCode) : -1);
   AddPosition(clockMs);
+  AddEvdoState(item, type);
   t.label.push_back(notes_.label());
   AddParams(item);
+  if (fields_ != nullptr) fields_->AddRow(type, lineText, t.rows() - 1, &t);
 }
 
 void TableBuilder::AddParams(const ReportItem& item) {
@@ -414,6 +427,24 @@ void TableBuilder::ReadNote(std::string_view lineText) {
   const GpsFix* fix = gps_.last();
   notes_.Read(lineText, static_cast<int64_t>(lines_.lineCount()), clockMs, fix != nullptr ? fix->latitude : kNaN,
               fix != nullptr ? fix->longitude : kNaN, &table_.notes);
+}
+
+void TableBuilder::AddEvdoState(const ReportItem& item, int32_t type) {
+  // Only the layer-3 and EV-DO status decoders report the state word.
+  if (type == kRecordCL3 || type == kRecordCEVS) {
+    constexpr int kSlot = SlotOfParam(WENDRAKE_PARAM_EVDO_STATE);
+    for (int i = 0; i < item.curParamCount; ++i) {
+      if (SlotIndexOf(item.curParamList[i]) == kSlot) evdoState_ = EvdoStateOfWord(item.paramSlots[kSlot].value);
+    }
+  }
+  table_.evdoState.push_back(evdoState_);
+}
+
+void TableBuilder::ReadRegistration(std::string_view lineText) {
+  // A "RegReport" line leaves the type it registers; other lines without an
+  // item register nothing.
+  Words words(lineText);
+  if (words.Next() == "RegReport") fields_->Register(decoder_->recordType(), decoder_->columns(), &table_);
 }
 
 void TableBuilder::AddPosition(int64_t clockMs) {

@@ -14,6 +14,7 @@
 #include "table/item_table.h"
 #include "table/line_notes.h"
 #include "table/page_mapper.h"
+#include "table/record_fields.h"
 
 namespace wendrake {
 
@@ -27,7 +28,9 @@ class TableBuilder {
     kCurrentOnly,  // the same columns with only the values the item's own line set
     kSettings,     // no columns: the list of values the items' own lines set
   };
-  TableBuilder(int32_t moduleType, Params params);
+  // With `recordFields`, the table also has the record fields' columns
+  // (see RecordFields).
+  TableBuilder(int32_t moduleType, Params params, bool recordFields = false);
 
   // Sizes every column for `rows` rows (a log of n lines has at most n
   // items), so columns never move while they fill.
@@ -71,8 +74,10 @@ class TableBuilder {
   int32_t EventName(std::string_view lineText);
   int32_t MessageName(uint32_t code);
   void AddPosition(int64_t clockMs);
+  void AddEvdoState(const ReportItem& item, int32_t type);
   void ReadGps(std::string_view lineText);
   void ReadNote(std::string_view lineText);
+  void ReadRegistration(std::string_view lineText);
 
   void AddSettings(const ReportItem& item, size_t row);
   void AddParamColumn(int slot);
@@ -106,6 +111,9 @@ class TableBuilder {
   std::unordered_map<uint32_t, int32_t> messageNameIndex_;
   GpsTrack gps_;
   NoteReader notes_;
+  int32_t evdoState_ = -1;  // the EV-DO state after the last row
+  std::unique_ptr<RecordFields> fields_;  // null unless the table has record fields
+  bool finishing_ = false;  // the last Piece() of a whole table
   bool clockValid_ = false;
   LogClock lastClock_;
   int64_t lastClockMs_ = 0;

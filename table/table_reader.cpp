@@ -10,16 +10,14 @@
 namespace wendrake {
 namespace {
 
-// Files are read, not mapped, in blocks that stay in the processor's cache:
-// a process's first touch of each mapped page costs more than the copy.
-constexpr size_t kReadBytes = size_t{64} << 10;
-// Rows reserved for a piece of input that is read, not mapped.
+// Rows reserved for a piece of a file, whose lines are not counted ahead.
 constexpr size_t kReadRows = 65536;
 
 }  // namespace
 
-TableReader::TableReader(int32_t moduleType, TableBuilder::Params params, size_t linesPerPiece, bool readAhead)
-    : builder_(moduleType, params), linesPerPiece_(linesPerPiece), readAhead_(readAhead) {}
+TableReader::TableReader(int32_t moduleType, TableBuilder::Params params, size_t linesPerPiece, bool readAhead,
+                         bool recordFields)
+    : builder_(moduleType, params, recordFields), linesPerPiece_(linesPerPiece), readAhead_(readAhead) {}
 
 TableReader::~TableReader() {
   {
@@ -82,10 +80,10 @@ void TableReader::RunAhead() {
 }
 
 int TableReader::OpenFile(const char* path) {
-  const int result = file_.Open(path, MappedFile::Access::kChunks);
+  const int result = file_.Open(path);
   if (result != WENDRAKE_OK) return result;
   reading_ = true;
-  readBuffer_.resize(kReadBytes);
+  readBuffer_.resize(LogFile::kBlockBytes);
   return WENDRAKE_OK;
 }
 
@@ -93,7 +91,7 @@ void TableReader::SetBuffer(const char* data, size_t length) { block_ = std::str
 
 bool TableReader::ReadBlock(int* result) {
   if (!reading_) return false;
-  const long n = file_.ReadChunk(readBuffer_.data(), readBuffer_.size());
+  const long n = file_.Read(readBuffer_.data(), readBuffer_.size());
   if (n < 0) *result = WENDRAKE_ERROR_READ;
   if (n <= 0) return false;
   block_ = std::string_view(readBuffer_.data(), static_cast<size_t>(n));
@@ -158,8 +156,8 @@ int TableReader::DecodePiece(bool* decoded) {
     block_.remove_prefix(bytes);
     lines += newlines;
   }
-  // A piece that ends with the last newline of a buffer or mapped file is
-  // the last one; an unfinished line left over makes a piece of its own.
+  // A piece that ends with the last newline of a buffer is the last one; an
+  // unfinished line left over makes a piece of its own.
   if (!ended_ && block_.empty() && !reading_ && !builder_.pending()) ended_ = true;
   builder_.Piece();
   *decoded = true;

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "table/mapped_file.h"
+#include "table/log_file.h"
 #include "table/table_builder.h"
 
 namespace wendrake {
@@ -22,7 +22,8 @@ class TableReader {
   // Pieces of the items of at most `linesPerPiece` (> 0) lines each; with
   // `readAhead`, each next piece is decoded on a second thread while the
   // caller reads the last one.
-  TableReader(int32_t moduleType, TableBuilder::Params params, size_t linesPerPiece, bool readAhead);
+  TableReader(int32_t moduleType, TableBuilder::Params params, size_t linesPerPiece, bool readAhead,
+              bool recordFields = false);
   TableReader(const TableReader&) = delete;
   TableReader& operator=(const TableReader&) = delete;
   // Waits for a piece being read ahead, and stops the thread.
@@ -39,7 +40,7 @@ class TableReader {
   int Next(const ItemTable** piece);
 
  private:
-  // Refills block_ from a file that is read, not mapped; false at its end.
+  // Refills block_ from the file; false at its end.
   bool ReadBlock(int* result);
   // Decodes the next piece into the builder's table; `decoded` false when
   // the last piece had been decoded already.
@@ -52,8 +53,8 @@ class TableReader {
 
   TableBuilder builder_;
   size_t linesPerPiece_;
-  MappedFile file_;
-  bool reading_ = false;  // the input comes from file_.ReadChunk
+  LogFile file_;
+  bool reading_ = false;  // the input comes from file_, not a buffer
   std::vector<char> readBuffer_;
   std::string_view block_;  // input not yet fed
   bool started_ = false;

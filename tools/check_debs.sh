@@ -68,11 +68,15 @@ echo "completion of 'wendrake st': $completion"
 echo "== a C consumer through pkg-config"
 clean cc -std=c99 "$root/tests/install/consumer.c" -o "$work/consumer-pc" $(clean pkg-config --cflags --libs wendrake)
 clean "$work/consumer-pc"
+clean cc -std=c99 "$root/tests/install/table_consumer.c" -o "$work/table-consumer-pc" \
+  $(clean pkg-config --cflags --libs wendrake-table)
+clean "$work/table-consumer-pc"
 
 echo "== a C consumer through find_package"
 clean cmake -S "$root/tests/install" -B "$work/consumer-cmake" >"$work/configure.log"
 clean cmake --build "$work/consumer-cmake" >"$work/build.log"
 clean "$work/consumer-cmake/consumer"
+clean "$work/consumer-cmake/table_consumer"
 
 echo "== the Python package"
 clean python3 -c "import wendrake; print('wendrake', wendrake.__version__)"

@@ -22,7 +22,7 @@ from collections import Counter, defaultdict
 # other. docs/architecture.md explains what each holds.
 LAYERS = [
     ("text", "l3"),        # leaf utilities
-    ("params",),           # parameters and registration
+    ("params", "fields"),  # parameters and registration; message fields
     ("records",),          # record decoders
     ("decode",),           # line dispatch
     ("api", "table"),      # exports and decoder object; the table library

@@ -2,16 +2,41 @@
  * wendrake table library: whole logs decoded into columns, and what the
  * decoder knows about its parameters, for tools and bindings.
  *
- * Conventions:
- *  1. A table is built by one call and released by one call; its columns are
- *     read-only arrays owned by it. A reader hands out the pieces of a log one
- *     after the other; each lives until the next. Separate tables and readers
- *     may be used on separate threads; the catalogue functions may be called
- *     from any thread.
- *  2. Strings returned are zero-terminated and owned by the library; never
- *     free them.
- *  3. Functions that can fail return a negative result code (or NULL) and
- *     print nothing.
+ * Contract of this interface:
+ *  1. Handles. A WendrakeTable comes from wendrake_table_from_file or
+ *     wendrake_table_from_buffer and is released by wendrake_table_free. A
+ *     WendrakeTableReader comes from wendrake_table_reader_open or
+ *     wendrake_table_reader_from_buffer and is released by
+ *     wendrake_table_reader_free. Both free functions ignore NULL; nothing
+ *     else is freed by the caller.
+ *  2. Pointers handed out. Everything a table hands out (column names, data
+ *     and categories of WendrakeColumn, the arrays of WendrakeSettings,
+ *     WendrakeNotes and WendrakeParamBlock) belongs to the table and stays valid until
+ *     wendrake_table_free. A reader's piece, and everything it hands out,
+ *     stays valid until the next wendrake_table_reader_next on that reader or
+ *     wendrake_table_reader_free; a piece is never passed to
+ *     wendrake_table_free. The buffer given to wendrake_table_from_buffer is
+ *     read during the call only; the one given to
+ *     wendrake_table_reader_from_buffer is read as pieces are asked for, so
+ *     the caller keeps it until wendrake_table_reader_free.
+ *  3. Static strings. wendrake_error_message, wendrake_version,
+ *     wendrake_message_name, wendrake_channel_name and the names of
+ *     WendrakeParamInfo point to constant zero-terminated text of the
+ *     library, valid while it is loaded; never free or write them.
+ *  4. Structs the caller provides (WendrakeColumn, WendrakeSettings,
+ *     WendrakeNotes, WendrakeParamBlock, WendrakeParamInfo) are filled in whole on success
+ *     and left alone on failure. Their layout is pinned below.
+ *  5. Threads. Separate tables and readers may be used on separate threads;
+ *     one table may be read by many threads at once (nothing it hands out
+ *     changes), one reader by one thread at a time. The catalogue and name
+ *     functions may be called from any thread.
+ *  6. Files are read with read(2), never mapped: a log truncated while it is
+ *     read (log rotation) ends at its new end, and the lines read so far make
+ *     the table; it raises no signal.
+ *  7. Result codes. Functions that can fail return WENDRAKE_OK (0) or a
+ *     negative WENDRAKE_ERROR_* code, or NULL, and print nothing;
+ *     wendrake_error_message names a code. On WENDRAKE_ERROR_OPEN and _READ,
+ *     errno says why. The catalogue's wendrake_param_info returns 0 or -1.
  */
 #ifndef WENDRAKE_TABLE_H
 #define WENDRAKE_TABLE_H
@@ -36,14 +61,17 @@ extern "C" {
 #endif
 
 /* One decode parameter: its identifier and slot, the scale its stored values
- * carry (stored = logged value x scale; 1, 100 or 1000), and the name tools
- * show for it (the log column that feeds it, or the state word's name). */
+ * carry (stored = logged value x scale; 1, 100 or 1000), the name tools
+ * show for it (the log column that feeds it, or the state word's name), and
+ * the unit of its real value ("dBm", "dB", "kbit/s", "%"). */
 typedef struct WendrakeParamInfo {
   uint32_t id;
   int32_t slot;        /* index in ReportItem.paramSlots */
   int32_t scale;
   const char* name;    /* NULL when no column feeds the parameter */
   const char* record;  /* record token of that column ("DM"), or NULL */
+  const char* unit;    /* NULL for counts, indexes, codes and states, and
+                          where the logs do not settle the unit */
 } WendrakeParamInfo;
 
 /* ---- Decoding a log into a table ---------------------------------------- */
@@ -70,6 +98,10 @@ WENDRAKE_TABLE_API const char* wendrake_error_message(int code);
                                           (wendrake_table_settings), far smaller for
                                           summaries of a log */
 
+#define WENDRAKE_TABLE_RECORD_FIELDS 8u /* also a column per record field: each registered
+                                          column of a record that feeds no parameter, such
+                                          as "HOP.SetType" (see WendrakeColumn) */
+
 /* A log decoded into columns: one row per report item, in log order, with the
  * same items, codes, stamps and values the 21 decoder functions give. */
 typedef struct WendrakeTable WendrakeTable;
@@ -94,8 +126,12 @@ WENDRAKE_TABLE_API int wendrake_table_unterminated(const WendrakeTable* table);
  * itself. With a "RegReport GPS" line their columns are found by name
  * ("Latitude"/"Lat", "Longitude"/"Lon"/"Lng", "Altitude"/"Alt", "Speed",
  * "Heading"/"Course", "Satellites"/"Sats", any case); without one the layout
- * is latitude, longitude, altitude, speed, heading, satellites. A fix is
- * rejected when latitude or longitude is missing, out of range or 0/0, or
+ * is latitude, longitude, altitude, speed, heading, satellites. Each field
+ * is a plain decimal number ("-30.25"), latitude and longitude optionally
+ * with a hemisphere letter instead of the sign ("30.25S", "120.1W"; S and W
+ * are negative). A fix is rejected when a field is anything else (a decimal
+ * comma, hexadecimal, an exponent, other letters), when latitude or
+ * longitude is missing, out of range or 0/0, or
  * when it jumps faster than 300 m/s from the last kept fix (unless three
  * fixes in a row agree with each other away from it: then the track moves
  * there). Sets the numbers of kept and rejected fixes. */
@@ -132,12 +168,27 @@ enum {
  *                           wendrake_table_fixes); NaN before the first fix
  *   "fix_age"      float64  seconds from that fix to the item; NaN when
  *                           either has no clock
+ *   "evdo_state"   category the EV-DO state at the item (see
+ *                           wendrake_evdo_state_name): "inactive", "idle" or
+ *                           "connected"; -1 before the first state
  *   "label"        category the text of the last "LAB" line at or before the
  *                           item (the drive script's step, "Voice call 1
  *                           (MO)"); -1 before the first (see WendrakeNotes)
  *   then one float64 column per parameter that has a value in some item, in
  *   slot order, named as wendrake_param_info names it (or "0x7F01xxxx"): the
  *   value in real units (stored / scale), NaN where the item has none.
+ *   With WENDRAKE_TABLE_RECORD_FIELDS, then one column per record field:
+ *   each column a "RegReport" line names for a record whose lines yield
+ *   items (not "CL3") and that feeds no parameter, named "RECORD.Column"
+ *   ("HOP.SetType", "SC.BaseID", "EVT.Payload"), in the order first
+ *   registered, a record and name once. A row has a value only where its own
+ *   line has the field (not empty; up to a NUL, as in the item's text).
+ *   float64 when every value is wholly a decimal number (sign, digits,
+ *   point, exponent; no blanks, hex, "inf" or "nan"), NaN where none;
+ *   otherwise a category of the texts in the order they first came. A
+ *   reader's pieces have the columns registered so far; a column is float64
+ *   while every value so far is a number, and a category from the piece of
+ *   its first other value on, with the same codes from piece to piece.
  * Pointers stay valid until wendrake_table_free. */
 typedef struct WendrakeColumn {
   const char* name;
@@ -264,6 +315,48 @@ WENDRAKE_TABLE_API int wendrake_table_reader_next(WendrakeTableReader* reader, c
 /* Releases a reader and its pieces. NULL is ignored. */
 WENDRAKE_TABLE_API void wendrake_table_reader_free(WendrakeTableReader* reader);
 
+/* ---- EV-DO state ---------------------------------------------------------- */
+/* What the EV-DO side of a hybrid handset is doing. The decoder derives a
+ * state word (WENDRAKE_PARAM_EVDO_STATE) from "CEVS" lines and from 1x
+ * traffic-channel signalling; its values are these states:
+ *   WENDRAKE_EVDO_INACTIVE   EV-DO is not in use: the handset is on a 1x
+ *                            traffic channel (a voice or 1x data call), or
+ *                            its EV-DO side sleeps with route updates closed
+ *   WENDRAKE_EVDO_IDLE       an EV-DO session without a connection: the
+ *                            handset monitors the control channel (dormant)
+ *                            or is setting a connection up
+ *   WENDRAKE_EVDO_CONNECTED  an EV-DO traffic connection is open
+ * The table's "evdo_state" column gives the state at every item. */
+enum {
+  WENDRAKE_EVDO_INACTIVE = 0,
+  WENDRAKE_EVDO_IDLE = 1,
+  WENDRAKE_EVDO_CONNECTED = 2,
+  WENDRAKE_EVDO_STATE_COUNT = 3
+};
+
+/* "inactive", "idle" or "connected"; NULL for other values. */
+WENDRAKE_TABLE_API const char* wendrake_evdo_state_name(int state);
+
+/* Changes of the EV-DO state and the log-clock time spent in each, over a
+ * table or the pieces of a reader added in order. A change is an item whose
+ * state differs from the state before it; the first state is no change. The
+ * time from one item with a clock to the next counts to the state at the
+ * first; a clock that goes back adds no time. */
+typedef struct WendrakeEvdoTally {
+  int64_t changes;
+  double seconds[WENDRAKE_EVDO_STATE_COUNT];  /* by WENDRAKE_EVDO_* */
+  int64_t clockMs;     /* the clock of the last item with one */
+  int32_t state;       /* the state after the items added; -1 before any */
+  int32_t clockState;  /* the state at the item of clockMs; -1 for none */
+} WendrakeEvdoTally;
+
+/* Readies *tally for the first table. */
+WENDRAKE_TABLE_API void wendrake_evdo_tally_start(WendrakeEvdoTally* tally);
+
+/* Adds the items of `table` (a whole table, or the next piece of a reader);
+ * WENDRAKE_OK, or WENDRAKE_ERROR_ARGUMENT for NULL. */
+WENDRAKE_TABLE_API int wendrake_evdo_tally_add(WendrakeEvdoTally* tally, const WendrakeTable* table);
+
 /* ---- Names of signalling messages ---------------------------------------- */
 
 /* The name of the message a "CL3" item's message code stands for, from the
@@ -281,6 +374,11 @@ WENDRAKE_TABLE_API const char* wendrake_channel_name(uint16_t logCode);
 /* The library's version, "MAJOR.MINOR.PATCH". */
 WENDRAKE_TABLE_API const char* wendrake_version(void);
 
+/* The library's version as one number, MAJOR * 10000 + MINOR * 100 + PATCH:
+ * WENDRAKE_VERSION_NUMBER of the header the library was built with, which a
+ * caller compares with its own to find a library older than its header. */
+WENDRAKE_TABLE_API int wendrake_version_number(void);
+
 /* Number of parameter slots (WENDRAKE_PARAM_COUNT). */
 WENDRAKE_TABLE_API int wendrake_param_count(void);
 
@@ -289,6 +387,69 @@ WENDRAKE_TABLE_API int wendrake_param_info(int slot, WendrakeParamInfo* info);
 
 /* Slot of a parameter identifier, or -1 when no slot holds it. */
 WENDRAKE_TABLE_API int wendrake_param_slot(uint32_t paramId);
+
+/* ---- Layout ---------------------------------------------------------------- */
+
+/* The structs a caller receives or fills are part of the binary interface,
+ * laid out in the platform's natural alignment: pinned here on every
+ * compiler, C99 included (hence the array-size trick instead of
+ * _Static_assert), for 64-bit pointers and for the two 32-bit layouts
+ * (int64_t aligned to 8 bytes, as on 32-bit Windows and ARM; to 4 bytes, as
+ * on i386 Linux). WENDRAKE_TABLE_PIN picks the value of the host's layout. */
+#if UINTPTR_MAX > 0xFFFFFFFFu
+#define WENDRAKE_TABLE_PIN(ptr64, ptr32, i386) (ptr64)
+#elif defined(__i386__) && !defined(_WIN32)
+#define WENDRAKE_TABLE_PIN(ptr64, ptr32, i386) (i386)
+#else
+#define WENDRAKE_TABLE_PIN(ptr64, ptr32, i386) (ptr32)
+#endif
+#define WENDRAKE_TABLE_LAYOUT_CHECK(name, cond) typedef char wendrake_table_layout_##name[(cond) ? 1 : -1]
+WENDRAKE_TABLE_LAYOUT_CHECK(param_info_size, sizeof(WendrakeParamInfo) == WENDRAKE_TABLE_PIN(40, 24, 24));
+WENDRAKE_TABLE_LAYOUT_CHECK(param_info_id, offsetof(WendrakeParamInfo, id) == WENDRAKE_TABLE_PIN(0, 0, 0));
+WENDRAKE_TABLE_LAYOUT_CHECK(param_info_slot, offsetof(WendrakeParamInfo, slot) == WENDRAKE_TABLE_PIN(4, 4, 4));
+WENDRAKE_TABLE_LAYOUT_CHECK(param_info_scale, offsetof(WendrakeParamInfo, scale) == WENDRAKE_TABLE_PIN(8, 8, 8));
+WENDRAKE_TABLE_LAYOUT_CHECK(param_info_name, offsetof(WendrakeParamInfo, name) == WENDRAKE_TABLE_PIN(16, 12, 12));
+WENDRAKE_TABLE_LAYOUT_CHECK(param_info_record, offsetof(WendrakeParamInfo, record) == WENDRAKE_TABLE_PIN(24, 16, 16));
+WENDRAKE_TABLE_LAYOUT_CHECK(param_info_unit, offsetof(WendrakeParamInfo, unit) == WENDRAKE_TABLE_PIN(32, 20, 20));
+WENDRAKE_TABLE_LAYOUT_CHECK(column_size, sizeof(WendrakeColumn) == WENDRAKE_TABLE_PIN(48, 32, 32));
+WENDRAKE_TABLE_LAYOUT_CHECK(column_name, offsetof(WendrakeColumn, name) == WENDRAKE_TABLE_PIN(0, 0, 0));
+WENDRAKE_TABLE_LAYOUT_CHECK(column_type, offsetof(WendrakeColumn, type) == WENDRAKE_TABLE_PIN(8, 4, 4));
+WENDRAKE_TABLE_LAYOUT_CHECK(column_paramId, offsetof(WendrakeColumn, paramId) == WENDRAKE_TABLE_PIN(12, 8, 8));
+WENDRAKE_TABLE_LAYOUT_CHECK(column_data, offsetof(WendrakeColumn, data) == WENDRAKE_TABLE_PIN(16, 12, 12));
+WENDRAKE_TABLE_LAYOUT_CHECK(column_length, offsetof(WendrakeColumn, length) == WENDRAKE_TABLE_PIN(24, 16, 16));
+WENDRAKE_TABLE_LAYOUT_CHECK(column_categories, offsetof(WendrakeColumn, categories) == WENDRAKE_TABLE_PIN(32, 24, 24));
+WENDRAKE_TABLE_LAYOUT_CHECK(column_categoryCount,
+                            offsetof(WendrakeColumn, categoryCount) == WENDRAKE_TABLE_PIN(40, 28, 28));
+WENDRAKE_TABLE_LAYOUT_CHECK(settings_size, sizeof(WendrakeSettings) == WENDRAKE_TABLE_PIN(32, 24, 20));
+WENDRAKE_TABLE_LAYOUT_CHECK(settings_count, offsetof(WendrakeSettings, count) == WENDRAKE_TABLE_PIN(0, 0, 0));
+WENDRAKE_TABLE_LAYOUT_CHECK(settings_rows, offsetof(WendrakeSettings, rows) == WENDRAKE_TABLE_PIN(8, 8, 8));
+WENDRAKE_TABLE_LAYOUT_CHECK(settings_ids, offsetof(WendrakeSettings, ids) == WENDRAKE_TABLE_PIN(16, 12, 12));
+WENDRAKE_TABLE_LAYOUT_CHECK(settings_values, offsetof(WendrakeSettings, values) == WENDRAKE_TABLE_PIN(24, 16, 16));
+WENDRAKE_TABLE_LAYOUT_CHECK(param_block_size, sizeof(WendrakeParamBlock) == WENDRAKE_TABLE_PIN(32, 24, 20));
+WENDRAKE_TABLE_LAYOUT_CHECK(param_block_data, offsetof(WendrakeParamBlock, data) == WENDRAKE_TABLE_PIN(0, 0, 0));
+WENDRAKE_TABLE_LAYOUT_CHECK(param_block_stride, offsetof(WendrakeParamBlock, stride) == WENDRAKE_TABLE_PIN(8, 8, 4));
+WENDRAKE_TABLE_LAYOUT_CHECK(param_block_columns,
+                            offsetof(WendrakeParamBlock, columns) == WENDRAKE_TABLE_PIN(16, 16, 12));
+WENDRAKE_TABLE_LAYOUT_CHECK(param_block_ids, offsetof(WendrakeParamBlock, ids) == WENDRAKE_TABLE_PIN(24, 20, 16));
+WENDRAKE_TABLE_LAYOUT_CHECK(evdo_tally_size, sizeof(WendrakeEvdoTally) == WENDRAKE_TABLE_PIN(48, 48, 48));
+WENDRAKE_TABLE_LAYOUT_CHECK(evdo_tally_changes, offsetof(WendrakeEvdoTally, changes) == WENDRAKE_TABLE_PIN(0, 0, 0));
+WENDRAKE_TABLE_LAYOUT_CHECK(evdo_tally_seconds, offsetof(WendrakeEvdoTally, seconds) == WENDRAKE_TABLE_PIN(8, 8, 8));
+WENDRAKE_TABLE_LAYOUT_CHECK(evdo_tally_clockMs, offsetof(WendrakeEvdoTally, clockMs) == WENDRAKE_TABLE_PIN(32, 32, 32));
+WENDRAKE_TABLE_LAYOUT_CHECK(evdo_tally_state, offsetof(WendrakeEvdoTally, state) == WENDRAKE_TABLE_PIN(40, 40, 40));
+WENDRAKE_TABLE_LAYOUT_CHECK(evdo_tally_clockState, offsetof(WendrakeEvdoTally, clockState) == WENDRAKE_TABLE_PIN(44, 44, 44));
+WENDRAKE_TABLE_LAYOUT_CHECK(notes_size, sizeof(WendrakeNotes) == WENDRAKE_TABLE_PIN(88, 56, 52));
+WENDRAKE_TABLE_LAYOUT_CHECK(notes_count, offsetof(WendrakeNotes, count) == WENDRAKE_TABLE_PIN(0, 0, 0));
+WENDRAKE_TABLE_LAYOUT_CHECK(notes_lines, offsetof(WendrakeNotes, lines) == WENDRAKE_TABLE_PIN(8, 8, 8));
+WENDRAKE_TABLE_LAYOUT_CHECK(notes_clockMs, offsetof(WendrakeNotes, clockMs) == WENDRAKE_TABLE_PIN(16, 12, 12));
+WENDRAKE_TABLE_LAYOUT_CHECK(notes_kinds, offsetof(WendrakeNotes, kinds) == WENDRAKE_TABLE_PIN(24, 16, 16));
+WENDRAKE_TABLE_LAYOUT_CHECK(notes_values, offsetof(WendrakeNotes, values) == WENDRAKE_TABLE_PIN(32, 20, 20));
+WENDRAKE_TABLE_LAYOUT_CHECK(notes_texts, offsetof(WendrakeNotes, texts) == WENDRAKE_TABLE_PIN(40, 24, 24));
+WENDRAKE_TABLE_LAYOUT_CHECK(notes_latitudes, offsetof(WendrakeNotes, latitudes) == WENDRAKE_TABLE_PIN(48, 28, 28));
+WENDRAKE_TABLE_LAYOUT_CHECK(notes_longitudes, offsetof(WendrakeNotes, longitudes) == WENDRAKE_TABLE_PIN(56, 32, 32));
+WENDRAKE_TABLE_LAYOUT_CHECK(notes_names, offsetof(WendrakeNotes, names) == WENDRAKE_TABLE_PIN(64, 36, 36));
+WENDRAKE_TABLE_LAYOUT_CHECK(notes_nameCount, offsetof(WendrakeNotes, nameCount) == WENDRAKE_TABLE_PIN(72, 40, 40));
+WENDRAKE_TABLE_LAYOUT_CHECK(notes_rejected, offsetof(WendrakeNotes, rejected) == WENDRAKE_TABLE_PIN(80, 48, 44));
+#undef WENDRAKE_TABLE_LAYOUT_CHECK
 
 #ifdef __cplusplus
 }

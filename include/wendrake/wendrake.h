@@ -39,6 +39,9 @@
 #define WENDRAKE_VERSION_MAJOR 0
 #define WENDRAKE_VERSION_MINOR 2
 #define WENDRAKE_VERSION_PATCH 0
+/* The version as one number that grows with every release. */
+#define WENDRAKE_VERSION_NUMBER \
+  (WENDRAKE_VERSION_MAJOR * 10000 + WENDRAKE_VERSION_MINOR * 100 + WENDRAKE_VERSION_PATCH)
 
 #if defined(_WIN32)
 #  if defined(WENDRAKE_BUILDING_LIBRARY)

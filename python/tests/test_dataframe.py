@@ -10,6 +10,8 @@ import pytest
 import wendrake
 from wendrake import params
 
+from wendrake.dataframe import TABLE_COLUMNS
+
 from conftest import EXPECTED, SAMPLE
 
 
@@ -20,7 +22,7 @@ def frame(library):
 
 def test_one_row_per_item_with_the_expected_codes(frame):
     expected = json.loads(EXPECTED.read_text())
-    assert frame.shape == (expected["items"], 4 + 54)
+    assert frame.shape == (expected["items"], 4 + 54 + 4)
     assert list(frame.columns[:4]) == ["line", "record", "code", "direction"]
     counts = {"0x%08X" % code: n for code, n in frame["code"].value_counts().items()}
     assert counts == expected["items_by_code"]
@@ -52,8 +54,8 @@ def test_current_only_and_all_parameter_columns(library, frame, sample_items):
     # Rx AGC only where a DM line set it; carried, it fills every later row.
     assert own["Rxagc"].notna().sum() == (own["record"] == "DM").sum() == 421
     assert frame["Rxagc"].notna().sum() == len(frame)
-    # Items or path give the same table.
-    pd.testing.assert_frame_equal(wendrake.to_dataframe(sample_items), frame)
+    # Items or path give the same table; only a log file gives positions and states.
+    pd.testing.assert_frame_equal(wendrake.to_dataframe(sample_items), frame.drop(columns=list(TABLE_COLUMNS)))
 
 
 def test_settings_list_the_cells_of_the_current_only_table(library):
@@ -164,7 +166,7 @@ def test_table_frame_equals_the_frame_of_items(tmp_path, library, log, carried):
         with wendrake.decode_file(path, library=library) as items:
             item_frame = _build(items, carried, True, np, pd)
     assert len(table_frame) > 10
-    pd.testing.assert_frame_equal(table_frame, item_frame)
+    pd.testing.assert_frame_equal(table_frame.drop(columns=list(TABLE_COLUMNS)), item_frame)
 
 
 @pytest.mark.parametrize("source, named", [(None, "NoneType"), (5, "int"), ([1, 2], "int"),
@@ -208,3 +210,56 @@ def test_label_column_carries_each_lab_line_to_the_items_after_it(tmp_path, libr
         wendrake.to_dataframe([], labels=True)
     sample = wendrake.to_dataframe(SAMPLE, library=library, labels=True)
     assert {"Voice call 1 (MO)", "EV-DO download", "1x data call"} <= set(sample["label"])
+
+
+def test_record_fields_are_the_values_the_items_text_shows(library, frame, sample_items, monkeypatch):
+    import html
+    import re
+
+    fields = wendrake.to_dataframe(SAMPLE, library=library, record_fields=True)
+    # The frame is the plain one with the record fields after it.
+    pd.testing.assert_frame_equal(fields[frame.columns], frame)
+    added = [name for name in fields.columns if name not in frame.columns]
+    assert {"HOP.SetType", "HOP.PN", "SC.BaseID", "UI.CallState", "EVT.Payload", "C1XSMI.BestPN"} <= set(added)
+    assert all("." in name for name in added)
+    assert isinstance(fields["HOP.SetType"].dtype, pd.CategoricalDtype)
+    assert fields["SC.BaseID"].dtype == np.float64 and fields["HOP.Ec_Io"].dtype == np.float64
+    assert fields["SC.BaseID"].dropna().iat[0] == 11280.0 and fields["SC.BaseID"].nunique() > 1
+
+    # Each field holds its element of the item's text on rows of its record.
+    for row, item in enumerate(sample_items):
+        elements = {tag: html.unescape(value)
+                    for tag, value in re.findall(r"<([^<>/]+)>([^<]*)</\1>", item.text or "")}
+        for name in added:
+            record, element = name.split(".", 1)
+            cell = fields[name].iat[row]
+            want = elements.get(element) if item.record == record else None
+            if want is None:
+                assert pd.isna(cell), (row, name)
+            elif fields[name].dtype == np.float64:
+                assert cell == float(want), (row, name)
+            else:
+                assert cell == want, (row, name)
+
+    with pytest.raises(TypeError, match="log path"):
+        wendrake.to_dataframe(sample_items, record_fields=True)
+
+    # Another pandas, through its public constructor: the same frame.
+    import pandas.core.internals.api as internals
+
+    monkeypatch.setattr(internals, "make_block", lambda *args, **kwargs: (_ for _ in ()).throw(TypeError()))
+    pd.testing.assert_frame_equal(wendrake.to_dataframe(SAMPLE, library=library, record_fields=True), fields)
+
+
+def test_record_fields_of_rough_lines(tmp_path, library):
+    from wendrake.columns import read_pieces
+
+    path = tmp_path / "fields.log"
+    path.write_bytes(b"RegReport\tHOP\tPN\tSetType\nHOP\t168\t\xff\nHOP\t0x1A\t\xfe\nHOP\t\tActive\n")
+    fields = wendrake.to_dataframe(path, library=library, record_fields=True)
+    # Texts that differ only in bytes that are not UTF-8 are one category.
+    assert fields["HOP.SetType"].tolist() == ["\ufffd", "\ufffd", "Active"]
+    assert fields["HOP.PN"].tolist()[:2] == ["168", "0x1A"] and pd.isna(fields["HOP.PN"].iat[2])
+    pieces = [(piece.record_fields, piece.rows)
+              for piece in read_pieces(path, lines=1, record_fields=True, library=library)]
+    assert pieces[0] == (["HOP.PN", "HOP.SetType"], 0) and sum(rows for _, rows in pieces) == 3

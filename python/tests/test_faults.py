@@ -4,6 +4,7 @@ import os
 import signal
 import subprocess
 import sys
+import time
 import tracemalloc
 
 import pytest
@@ -255,3 +256,78 @@ class TestClosedPipe:
             result = subprocess.run([sys.executable, "-m", "wendrake", "stats", log], stdout=full,
                                     stderr=subprocess.PIPE, env=module_env(library), timeout=120)
         assert result.returncode == 2 and b"No space left on device" in result.stderr
+
+
+class TestLogCutWhileItIsRead:
+    """A log truncated while Table(path) reads it (log rotation) once killed
+    the process with SIGBUS; it gives the table of the lines read so far."""
+
+    SCRIPT = ("import sys, wendrake.columns as c\n"
+              "t = c.Table(sys.argv[1])\n"
+              "line = t.column('line')\n"
+              "print(t.rows, t.lines, int(line[-1]) if t.rows else 0, bool((line[1:] > line[:-1]).all()))\n")
+
+    def test_the_process_survives_and_keeps_a_prefix(self, tmp_path, library):
+        sample = (SOURCE / "examples" / "sample_drive.log").read_bytes()
+        data = sample * (24 * 2**20 // len(sample))
+        log = tmp_path / "rotated.log"
+        log.write_bytes(data)
+        reader = subprocess.Popen([sys.executable, "-c", self.SCRIPT, str(log)], env=module_env(library),
+                                  stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        # Once the process has the log open, it is stopped, the log cut to a
+        # third, and the process let go on.
+        fds, deadline = "/proc/%d/fd" % reader.pid, time.monotonic() + 60
+        while reader.poll() is None and time.monotonic() < deadline:
+            try:
+                if any(os.readlink(os.path.join(fds, fd)) == str(log) for fd in os.listdir(fds)):
+                    break
+            except OSError:  # a descriptor closed while it was looked at
+                pass
+            time.sleep(0.001)
+        try:
+            reader.send_signal(signal.SIGSTOP)
+            os.truncate(log, len(data) // 3)
+        finally:
+            reader.send_signal(signal.SIGCONT)
+        out, err = reader.communicate(timeout=120)
+        assert reader.returncode == 0, err.decode(errors="replace")
+        rows, lines, last_line, ascending = out.decode().split()
+        assert int(lines) <= data.count(b"\n") + 1 and int(last_line) <= int(lines)
+        assert ascending == "True"
+
+
+class TestLogWithoutItemsSaysWhy:
+    """A frame or the items of a compressed, UTF-16, binary or CR-only log
+    are empty with a warning in the command line tool's own words, not
+    silently."""
+
+    def test_reasons_match_the_tool(self, tmp_path, library, cli):
+        pytest.importorskip("pandas")
+        import gzip
+        import random
+        rng = random.Random(25)
+        text = (DM_HEADER + "DM\t-70.0\t1.0\n" * 40).encode()
+        cases = {
+            "gz.log": gzip.compress(text),
+            "utf16.log": text.decode().encode("utf-16"),
+            "noise.log": bytes(rng.randrange(1, 256) for _ in range(3000)).replace(b"\n", b"x") + b"\n",
+            "cr.log": text.replace(b"\n", b"\r"),
+        }
+        for name, data in cases.items():
+            log = tmp_path / name
+            log.write_bytes(data)
+            said = subprocess.run([cli, "stats", str(log)], capture_output=True, text=True).stderr.splitlines()[-1]
+            with pytest.warns(WendrakeWarning) as caught:
+                frame = wendrake.to_dataframe(log, library=library)
+            assert len(frame) == 0
+            assert "wendrake: " + str(caught[-1].message) == said, name
+            with pytest.warns(WendrakeWarning) as caught:
+                assert list(decode_file(log, library=library)) == []
+            assert "wendrake: " + str(caught[-1].message) == said, name
+        empty = tmp_path / "empty.log"
+        empty.write_bytes(b"")
+        import warnings
+        with warnings.catch_warnings():
+            warnings.simplefilter("error")
+            assert len(wendrake.to_dataframe(empty, library=library)) == 0
+            assert list(decode_file(empty, library=library)) == []

@@ -1,7 +1,7 @@
 """The package's single copies of what it cannot read from a library: the
-constants and item layout of include/wendrake/wendrake.h and the flags and
-column types of include/wendrake/table.h, checked against the headers' text;
-and the parameter tables, read from the table library."""
+constants and item layout of include/wendrake/wendrake.h and the flags,
+column types and struct layouts of include/wendrake/table.h, checked against
+the headers' text; and the parameter tables, read from the table library."""
 
 import ctypes
 import os
@@ -24,6 +24,10 @@ _DEFINE = re.compile(r"^#define WENDRAKE_(\w+) (0x[0-9A-Fa-f]+|\d+)u?\s*$", re.M
 _ENUM = re.compile(r"^\s*WENDRAKE_(\w+) = (-?0x[0-9A-Fa-f]+|-?\d+),?", re.M)
 _SIZE = re.compile(r"^WENDRAKE_LAYOUT_CHECK\(\w+, sizeof\((\w+)\) == (\w+)\);", re.M)
 _OFFSET = re.compile(r"^WENDRAKE_LAYOUT_CHECK\(\w+, offsetof\((\w+), (\w+)\) == (\d+)\);", re.M)
+# table.h pins each size and offset for 64-bit pointers, then the two 32-bit
+# layouts (int64_t aligned to 8 bytes, to 4 bytes on i386).
+_TABLE_PIN = re.compile(r"^WENDRAKE_TABLE_LAYOUT_CHECK\(\w+,\s*(?:sizeof\((\w+)\)|offsetof\((\w+), (\w+)\))"
+                        r" == WENDRAKE_TABLE_PIN\((\d+), (\d+), (\d+)\)\);", re.M)
 
 
 def header_value(text):
@@ -68,6 +72,57 @@ def test_table_flags_and_column_types_match_the_table_header():
     # Each type's numpy element is as wide as the header's C type.
     widths = {"INT64": 8, "UINT32": 4, "INT32": 4, "INT16": 2, "FLOAT64": 8, "CATEGORY": 4}
     assert {name: np.dtype(columns._DTYPES[code]).itemsize for name, code in mine.items()} == widths
+
+
+def _table_layout_index():
+    """Which of the header's pinned values this Python's ctypes must match."""
+    if ctypes.sizeof(ctypes.c_void_p) == 8:
+        return 0
+
+    class Probe(ctypes.Structure):
+        _fields_ = [("c", ctypes.c_char), ("v", ctypes.c_int64)]
+    return 1 if Probe.v.offset == 8 else 2
+
+
+def test_ctypes_mirrors_of_the_table_structs_match_the_pinned_layout():
+    structs = {"WendrakeParamInfo": _table.ParamInfo, "WendrakeColumn": columns._Column,
+               "WendrakeSettings": columns._Settings, "WendrakeParamBlock": columns._ParamBlock,
+               "WendrakeEvdoTally": columns._EvdoTally, "WendrakeNotes": columns._Notes}
+    pins = _TABLE_PIN.findall(TABLE_HEADER)
+    which = _table_layout_index()
+    sizes = {size_of: int(values[which]) for size_of, _, _, *values in pins if size_of}
+    offsets = {(struct, field): int(values[which]) for _, struct, field, *values in pins if struct}
+    assert set(sizes) == set(structs)  # every struct is pinned, and the pattern still matches
+    for name, mirror in structs.items():
+        assert ctypes.sizeof(mirror) == sizes[name], name
+        # The mirrors spell the header's camelCase fields in snake_case, field for field.
+        pinned = sorted((offset, field) for (struct, field), offset in offsets.items() if struct == name)
+        mine = sorted((getattr(mirror, field).offset, field) for field, *_ in mirror._fields_)
+        assert [offset for offset, _ in mine] == [offset for offset, _ in pinned], name
+        snake = [re.sub(r"([A-Z])", lambda m: "_" + m.group(1).lower(), field) for _, field in pinned]
+        assert [field for _, field in mine] == snake, name
+
+
+def test_table_library_reports_the_header_version(library):
+    versions = dict(re.findall(r"^#define WENDRAKE_VERSION_(MAJOR|MINOR|PATCH) (\d+)$", HEADER, re.M))
+    major, minor, patch = (int(versions[k]) for k in ("MAJOR", "MINOR", "PATCH"))
+    cdll = _native.open_shared_object(_table.find_table_library())
+    cdll.wendrake_version_number.restype = ctypes.c_int
+    cdll.wendrake_version_number.argtypes = []
+    assert cdll.wendrake_version_number() == major * 10000 + minor * 100 + patch
+    assert params.library_version() == "%d.%d.%d" % (major, minor, patch)
+
+
+def test_table_library_exports_exactly_what_the_header_declares(library):
+    nm = shutil.which("nm")
+    if nm is None:
+        pytest.skip("no nm to list the library's symbols")
+    declared = set(re.findall(r"WENDRAKE_TABLE_API\s[^;(]*?\b(wendrake_\w+)\s*\(", TABLE_HEADER))
+    assert "wendrake_version_number" in declared  # the pattern still matches the header's style
+    listing = subprocess.run([nm, "-D", "--defined-only", _table.find_table_library()],
+                             capture_output=True, text=True, check=True).stdout
+    exported = {line.split()[-1] for line in listing.splitlines() if " T " in line}
+    assert exported == declared
 
 
 def test_parameter_tables_come_from_the_table_library(library):

@@ -37,5 +37,13 @@ def test_version_is_the_version_file():
 def test_not_found_says_where_it_looked(monkeypatch):
     monkeypatch.delenv(_native.LIBRARY_ENV, raising=False)
     monkeypatch.setattr(_native, "_FILE_NAMES", ("libwendrake-absent.so.0",))
-    with pytest.raises(wendrake.WendrakeError, match="looked in .*wendrake.*build.*dynamic loader"):
+    with pytest.raises(wendrake.WendrakeError, match="looked in .*wendrake.*/usr/lib.*dynamic loader"):
         _native.load()
+
+
+def test_a_source_tree_build_is_not_searched(monkeypatch, tmp_path):
+    # Only the package's folders and the system's: a library built in the
+    # checkout the package sits in is never picked up behind the caller's back.
+    monkeypatch.delenv(_native.LIBRARY_ENV, raising=False)
+    monkeypatch.setattr(_search, "folders", lambda package=None: ([tmp_path], []))
+    assert _native.find_library() == _native._FILE_NAMES[0]

@@ -9,15 +9,10 @@ import pytest
 import wendrake
 from wendrake import params
 from wendrake.header import PARAM_EVDO_STATE
-from wendrake.summary import AT_CONNECTED, FIELDS, summarize
+from wendrake.summary import _FIGURES, FIELDS, summarize
 
 from conftest import SAMPLE
 from test_dataframe import ROUGH_LOG
-
-_FIGURES = {"rx_agc_mean_dbm": ("DM", "Rxagc", "mean"), "tx_power_max_dbm": ("DM", "Txpower", "max"),
-            "ecio_mean_db": ("DM", "Total_EcIo", "mean"), "sinr_mean_db": ("DM", "Total_SINR", "mean"),
-            "evdo_rlp_rx_peak_kbps": ("C1XQI", "EV_RxRLPThroughput", "max"),
-            "rlp_rx_peak_kbps": ("C1XQI", "Rlprx_Rate", "max")}
 
 
 def reference_summary(path, library):
@@ -25,10 +20,9 @@ def reference_summary(path, library):
     known = params.KNOWN_COLUMNS
     ids = {known[record][column]: field for field, (record, column, _) in _FIGURES.items()}
     seen = {field: [] for field in _FIGURES}
-    at_state_id = known["CEVS"]["AT_State"]
     count = layer3 = events = changes = 0
-    start = end = evdo_state = at_state = at_since = None
-    connected = 0.0
+    start = end = evdo_state = clocked_state = clocked_at = None
+    seconds = dict.fromkeys(params.EVDO_STATES, 0.0)
     with wendrake.decode_file(path, library=library) as items:
         for item in items:
             count += 1
@@ -44,19 +38,17 @@ def reference_summary(path, library):
                 elif p.id == PARAM_EVDO_STATE:
                     changes += evdo_state is not None and p.stored != evdo_state
                     evdo_state = p.stored
-                elif p.id == at_state_id and when is not None:
-                    value = p.stored & 0xFF
-                    if value != at_state:
-                        if at_state == AT_CONNECTED:
-                            connected += (when - at_since).total_seconds()
-                        at_state, at_since = value, when
+            # The time to the next item with a clock counts to this one's state.
+            if when is not None:
+                if clocked_state is not None and when > clocked_at:
+                    seconds[params.EVDO_STATES[clocked_state]] += (when - clocked_at).total_seconds()
+                clocked_at, clocked_state = when, evdo_state
         lines = items.decoder.lines
-    if at_state == AT_CONNECTED and end is not None:
-        connected += (end - at_since).total_seconds()
     row = {"path": os.fspath(path), "lines": lines, "items": count, "layer3": layer3,
            "events": events, "start": start, "end": end,
            "duration_s": (end - start).total_seconds() if start is not None else None,
-           "evdo_state_changes": changes, "evdo_connected_s": connected}
+           "evdo_state_changes": changes,
+           **{"evdo_%s_s" % state: value for state, value in seconds.items()}}
     for field, (_, _, figure) in _FIGURES.items():
         values = seen[field]
         row[field] = None if not values else (sum(values) / len(values) if figure == "mean" else max(values))

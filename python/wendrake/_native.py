@@ -161,23 +161,6 @@ else:
 _SANITIZER_RUNTIMES = (b"libasan.so", b"libtsan.so", b"libubsan.so", b"libclang_rt.asan")
 
 
-def _repo_build_libraries():
-    """Libraries in the source tree's build directories, build/default first,
-    then the most recently built."""
-    root = Path(__file__).resolve().parents[2]
-    found = []
-    for pattern in ("build/*/", "build*/"):
-        for directory in root.glob(pattern):
-            for file_name in _FILE_NAMES:
-                library = directory / file_name
-                if library.is_file():
-                    found.append(library)
-                    break
-    preferred = root / "build" / "default"
-    found = sorted(set(found), key=lambda p: (p.parent != preferred, -p.stat().st_mtime))
-    return found
-
-
 def _in_folders(folders):
     return [d / n for d in folders for n in _FILE_NAMES if (d / n).is_file()]
 
@@ -185,9 +168,7 @@ def _in_folders(folders):
 def _searched():
     """The places find_library looks, for error messages."""
     before, after = _search.folders()
-    builds = str(Path(__file__).resolve().parents[2] / "build*")
-    return ", ".join([str(d) for d in before] + [builds] + [str(d) for d in after]
-                     + ["the dynamic loader's path"])
+    return ", ".join([str(d) for d in before + after] + ["the dynamic loader's path"])
 
 
 def _needed_libraries(path):
@@ -316,7 +297,7 @@ def find_library(path=None):
             raise WendrakeError("wendrake library %s (from %s) does not exist" % (explicit, source))
         return str(explicit.resolve())
     before, after = _search.folders()
-    for candidate in _in_folders(before) + _repo_build_libraries() + _in_folders(after):
+    for candidate in _in_folders(before + after):
         if not _needs_sanitizer_runtime(candidate):
             return str(candidate.resolve())
     # Left to the dynamic loader (LD_LIBRARY_PATH, ld.so.cache).
@@ -333,9 +314,9 @@ def load(path=None):
         except WendrakeError as e:
             if resolved == _FILE_NAMES[0]:
                 raise WendrakeError(
-                    "wendrake library not found (looked in %s): pass library=PATH, set %s, "
-                    "build it (cmake --preset default && cmake --build build/default --target "
-                    "wendrake), or install it (%s)" % (_searched(), LIBRARY_ENV, e)) from None
+                    "wendrake library not found (looked in %s): pass library=PATH, set %s "
+                    "(a source tree's build: build/default/libwendrake.so.0), or install it (%s)"
+                    % (_searched(), LIBRARY_ENV, e)) from None
             raise
         _loaded[resolved] = library
     return library

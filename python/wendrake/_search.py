@@ -4,9 +4,10 @@ $WENDRAKE_LIBRARY names it, in order:
   2. the lib folders of the prefix the package is installed under, when it
      sits in PREFIX/lib/python3*/{dist,site}-packages (`cmake --install`,
      the Debian package);
-  3. the source tree's build folders (a checkout used with PYTHONPATH);
-  4. the system's library folders, the Debian multiarch one included.
-Last, the dynamic loader's own search by file name."""
+  3. the system's library folders, the Debian multiarch one included.
+Last, the dynamic loader's own search by file name. A source tree's build
+folders are not searched: a checkout used with PYTHONPATH names its build's
+library with $WENDRAKE_LIBRARY."""
 
 import sys
 import sysconfig
@@ -30,8 +31,8 @@ def install_prefix(package=_PACKAGE):
 
 
 def folders(package=_PACKAGE):
-    """The folders searched before the source tree's build folders, then the
-    system ones: (before_builds, after_builds), each without repeats."""
+    """The folders searched: (the package's own, the system's), each without
+    repeats."""
     before = [package]
     prefix = install_prefix(package)
     if prefix is not None:

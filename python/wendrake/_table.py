@@ -27,7 +27,11 @@ else:
 class ParamInfo(ctypes.Structure):
     """WendrakeParamInfo of include/wendrake/table.h (natural alignment)."""
     _fields_ = [("id", ctypes.c_uint32), ("slot", ctypes.c_int32), ("scale", ctypes.c_int32),
-                ("name", ctypes.c_char_p), ("record", ctypes.c_char_p)]
+                ("name", ctypes.c_char_p), ("record", ctypes.c_char_p), ("unit", ctypes.c_char_p)]
+
+
+def _text(value):
+    return value.decode() if value else None
 
 
 def _in_directory(directory):
@@ -93,11 +97,13 @@ def open_table_library(library=None):
 
 
 def read_catalogue():
-    """(version, [ParamInfo as (id, slot, scale, name, record)] in slot order)."""
+    """(version, [ParamInfo as (id, slot, scale, name, record, unit)] in slot
+    order, the EV-DO state names by state value)."""
     path, cdll = open_table_library()
     try:
         count_of, info_of = cdll.wendrake_param_count, cdll.wendrake_param_info
         version_of = cdll.wendrake_version
+        state_name_of = cdll.wendrake_evdo_state_name
     except AttributeError:
         raise WendrakeError("%s is not a wendrake table library" % path) from None
     count_of.restype = ctypes.c_int
@@ -106,6 +112,8 @@ def read_catalogue():
     info_of.argtypes = [ctypes.c_int, ctypes.POINTER(ParamInfo)]
     version_of.restype = ctypes.c_char_p
     version_of.argtypes = []
+    state_name_of.restype = ctypes.c_char_p
+    state_name_of.argtypes = [ctypes.c_int]
 
     count = count_of()
     if count != _native.PARAM_COUNT:
@@ -116,7 +124,8 @@ def read_catalogue():
     for slot in range(count):
         if info_of(slot, ctypes.byref(info)) != 0 or info.slot != slot:
             raise WendrakeError("%s gives no parameter for slot %d" % (path, slot))
-        rows.append((info.id, info.slot, info.scale,
-                     info.name.decode() if info.name else None,
-                     info.record.decode() if info.record else None))
-    return version_of().decode(), rows
+        rows.append((info.id, info.slot, info.scale, _text(info.name), _text(info.record), _text(info.unit)))
+    states = []
+    while state_name_of(len(states)):
+        states.append(state_name_of(len(states)).decode())
+    return version_of().decode(), rows, tuple(states)

@@ -20,11 +20,13 @@ _DTYPES = {_INT64: "int64", _UINT32: "uint32", _INT32: "int32", _INT16: "int16",
            _FLOAT64: "float64", _CATEGORY: "int32"}
 CURRENT_ONLY = 1
 SETTINGS = 2
+RECORD_FIELDS = 8
 
 # The fixed columns every table has, before its parameter columns.
 ITEM_COLUMNS = ("line", "record", "code", "direction", "stamp", "stamp_us", "clock_ms",
                 "log_code", "message_type", "sub_code", "event", "event_name", "message",
-                "latitude", "longitude", "altitude", "speed", "heading", "satellites", "fix_age", "label")
+                "latitude", "longitude", "altitude", "speed", "heading", "satellites", "fix_age",
+                "evdo_state", "label")
 
 # Kinds of the notes (wendrake_table_notes), by WENDRAKE_NOTE_* value.
 NOTE_KINDS = {1: "label", 2: "voice_quality", 3: "waypoint"}
@@ -58,6 +60,12 @@ class _ParamBlock(ctypes.Structure):
                 ("ids", ctypes.POINTER(ctypes.c_uint32))]
 
 
+class _EvdoTally(ctypes.Structure):
+    """WendrakeEvdoTally of include/wendrake/table.h."""
+    _fields_ = [("changes", ctypes.c_int64), ("seconds", ctypes.c_double * 3), ("clock_ms", ctypes.c_int64),
+                ("state", ctypes.c_int32), ("clock_state", ctypes.c_int32)]
+
+
 _PROTOTYPES = {
     "wendrake_error_message": (ctypes.c_char_p, [ctypes.c_int]),
     "wendrake_table_from_file": (ctypes.c_int, [ctypes.c_char_p, ctypes.c_int, ctypes.c_uint,
@@ -79,6 +87,9 @@ _PROTOTYPES = {
                                                   ctypes.POINTER(ctypes.c_void_p)]),
     "wendrake_table_reader_next": (ctypes.c_int, [ctypes.c_void_p, ctypes.POINTER(ctypes.c_void_p)]),
     "wendrake_table_reader_free": (None, [ctypes.c_void_p]),
+    "wendrake_evdo_state_name": (ctypes.c_char_p, [ctypes.c_int]),
+    "wendrake_evdo_tally_start": (None, [ctypes.POINTER(_EvdoTally)]),
+    "wendrake_evdo_tally_add": (ctypes.c_int, [ctypes.POINTER(_EvdoTally), ctypes.c_void_p]),
 }
 
 _opened = {}  # table library path -> CDLL with the prototypes set
@@ -125,8 +136,8 @@ class _TableMemory:
         self._lib.wendrake_table_free(self._handle)
 
 
-def _flags(carried, settings):
-    return SETTINGS if settings else 0 if carried else CURRENT_ONLY
+def _flags(carried, settings, record_fields=False):
+    return (SETTINGS if settings else 0 if carried else CURRENT_ONLY) | (RECORD_FIELDS if record_fields else 0)
 
 
 def _readable(source):
@@ -139,13 +150,18 @@ def _readable(source):
     return path
 
 
-def read_pieces(path, module=0xB101, *, carried=True, settings=False, lines=16384, library=None):
+def read_pieces(path, module=0xB101, *, carried=True, settings=False, record_fields=False, lines=16384,
+                library=None):
     """Yields the log at `path` piece by piece: each piece a Table of the items
     of the next `lines` lines, in memory the next piece reuses, so a log of
     any size is summarised in the memory of one piece. A piece and its views
     are valid until the next piece is asked for (copy what must stay). The
     pieces are the whole table cut into rows; `lines` of a piece counts the
-    log's lines so far, `unterminated` is set on the last piece only.
+    log's lines so far, `unterminated` is set on the last piece only. With
+    `record_fields`, a piece has the record fields registered so far; a field
+    is float64 while every value so far is a number (so also before its
+    first value), a category from its first other value on, its codes the
+    same from piece to piece.
 
     Pieces of some thousands of lines stay in the processor's caches and take
     little fresh memory: a Dask worker gives freed memory back to the system
@@ -157,8 +173,8 @@ def read_pieces(path, module=0xB101, *, carried=True, settings=False, lines=1638
     lib = _library(library)
     path = _readable(path)
     reader = ctypes.c_void_p()
-    result = lib.wendrake_table_reader_open(os.fsencode(path), module, _flags(carried, settings), lines,
-                                            ctypes.byref(reader))
+    result = lib.wendrake_table_reader_open(os.fsencode(path), module,
+                                            _flags(carried, settings, record_fields), lines, ctypes.byref(reader))
     if result != 0:
         raise OSError("%s: %s" % (lib.wendrake_error_message(result).decode(), path))
     try:
@@ -186,16 +202,22 @@ class Table:
     over or set by its line; without, only the values its own line set.
     With `settings` the table has no parameter columns: settings() lists the
     values the items' own lines set instead (far smaller, for summaries).
+    With `record_fields` the table also has a column per record field: each
+    registered column of a record that feeds no parameter, named
+    "RECORD.Column" ("HOP.SetType", "SC.BaseID", "EVT.Payload"), with a value
+    only on rows of that record; float64 where every value is a number, else
+    a category (see record_fields and field()).
     `library` is the decoder library's path; the table library beside it is
     used (else as the package finds it).
     """
 
-    def __init__(self, source, module=0xB101, *, carried=True, settings=False, library=None):
+    def __init__(self, source, module=0xB101, *, carried=True, settings=False, record_fields=False,
+                 library=None):
         import numpy  # noqa: F401  (fail early, before any work, when it is missing)
 
         module = _native.module_type(module)
         lib = _library(library)
-        flags = _flags(carried, settings)
+        flags = _flags(carried, settings, record_fields)
         handle = ctypes.c_void_p()
         if isinstance(source, (str, os.PathLike)):
             path = _readable(source)
@@ -275,7 +297,8 @@ class Table:
 
     @property
     def names(self):
-        """Every column name, the fixed ones first, then the parameters in slot order."""
+        """Every column name, the fixed ones first, then the parameters in slot order, then
+        the record fields."""
         return list(self._columns)
 
     @property
@@ -283,8 +306,31 @@ class Table:
         """{column name: parameter id} of the parameter columns."""
         return {name: c[1] for name, c in self._columns.items() if c[1]}
 
+    @property
+    def record_fields(self):
+        """Names of the record field columns ("HOP.SetType"), in the table's order."""
+        return [name for name, c in self._columns.items() if not c[1] and "." in name]
+
+    def field(self, name):
+        """A copy of a record field column: float64 (NaN where a row has none),
+        or, for a text field, a pandas Categorical (NaN where a row has none)."""
+        kind = self._columns[name][0]
+        if kind != _CATEGORY:
+            return self.column(name).copy()
+        import numpy as np
+        import pandas as pd
+
+        codes, texts = self.column(name), self.categories(name)
+        unique = list(dict.fromkeys(texts))
+        if len(unique) != len(texts):
+            # Texts that differ only in bytes that are not UTF-8 read the same.
+            position = {text: k for k, text in enumerate(unique)}
+            codes = np.array([position[text] for text in texts] + [-1], dtype=np.int32)[codes]
+        return pd.Categorical.from_codes(codes, unique)
+
     def categories(self, name):
-        """The names a category column's codes stand for ("record", "event_name", "message")."""
+        """The names a category column's codes stand for ("record", "event_name", "message",
+        "evdo_state")."""
         return self._columns[name][4]
 
     def column(self, name):
@@ -365,3 +411,33 @@ class Table:
             return values.copy()
         names = np.array(categories + [None], dtype=object)
         return names[values]  # code -1 picks the trailing None
+
+
+class EvdoTally:
+    """The EV-DO state's changes and the log-clock time spent in each state,
+    counted by the table library over a table or a reader's pieces added in
+    order (see WendrakeEvdoTally in include/wendrake/table.h)."""
+
+    def __init__(self):
+        self._tally = _EvdoTally()
+        self._started = False
+
+    def add(self, table):
+        """Adds the items of a Table (a whole log, or its next piece)."""
+        lib = table._lib
+        if not self._started:
+            lib.wendrake_evdo_tally_start(ctypes.byref(self._tally))
+            self._started = True
+        lib.wendrake_evdo_tally_add(ctypes.byref(self._tally), table._open())
+
+    @property
+    def changes(self):
+        """Items whose EV-DO state differs from the state before them."""
+        return self._tally.changes
+
+    @property
+    def seconds(self):
+        """{state name: seconds of the log clock spent in it}."""
+        from . import params
+
+        return {state: self._tally.seconds[k] for k, state in enumerate(params.EVDO_STATES)}

@@ -13,7 +13,7 @@ import warnings
 
 from . import _native, params
 from ._native import WendrakeWarning
-from .dataframe import ITEM_COLUMNS, to_dataframe
+from .dataframe import ITEM_COLUMNS, TABLE_COLUMNS, to_dataframe
 from .spawn_guard import check_main_is_guarded
 from .summary import FIELDS, summarize_or_error
 
@@ -106,4 +106,7 @@ def table_meta():
     assert tuple(columns)[1:] == ITEM_COLUMNS
     for pid in params.VALUED_IDS:
         columns[params.name(pid)] = np.array([], dtype=np.float64)
+    for name in TABLE_COLUMNS[:-1]:  # the position
+        columns[name] = np.array([], dtype=np.float64)
+    columns["evdo_state"] = np.array([], dtype=object)
     return pd.DataFrame(columns, index=pd.DatetimeIndex([], name="time"))

@@ -4,13 +4,18 @@ import os
 import warnings
 
 from . import params
+from ._empty import why_no_items
 from ._native import WendrakeWarning
 from .columns import Table
 
 ITEM_COLUMNS = ("line", "record", "code", "direction")
+# The table's columns a frame of a log file has after the parameters: the
+# position of the last GPS fix and its age, and the EV-DO state.
+TABLE_COLUMNS = ("latitude", "longitude", "fix_age", "evdo_state")
 
 
-def to_dataframe(source, module=0xB101, *, library=None, carried=True, all_params=False, labels=False):
+def to_dataframe(source, module=0xB101, *, library=None, carried=True, all_params=False, labels=False,
+                 record_fields=False):
     """One row per report item, indexed by the log's clock ("time", NaT before
     the log's first date).
 
@@ -25,15 +30,31 @@ def to_dataframe(source, module=0xB101, *, library=None, carried=True, all_param
     adds a "label" column after "direction": the text of the drive script's
     last "LAB" line at or before the item ("Voice call 1 (MO)"), None before
     the first; notes() gives every such line.
+
+    A frame of a log file then has the position of the last GPS fix at or
+    before the item ("latitude", "longitude" in decimal degrees, "fix_age" in
+    seconds; NaN before the first fix) and "evdo_state", the EV-DO state
+    ("inactive", "idle", "connected"; params.EVDO_STATES), which items alone
+    do not carry. frame.attrs["units"] maps each column that has a unit to
+    it ("Rxagc": "dBm").
+
+    `record_fields` (a log path only) adds, after the parameters, a column per
+    record field: each registered column of a record that feeds no
+    parameter, named "RECORD.Column" ("HOP.SetType", "SC.BaseID",
+    "EVT.Payload"), with a value only on rows of that record; float64 where
+    every value is a number, else categorical.
     """
     import numpy as np
     import pandas as pd
 
     if is_path(source):
-        return _from_table(os.fsdecode(source), module, library, carried, all_params, np, pd, labels=labels)
+        return _from_table(os.fsdecode(source), module, library, carried, all_params, np, pd,
+                           extra=TABLE_COLUMNS, record_fields=record_fields, labels=labels)
     if labels:
         raise ValueError("to_dataframe: labels=True needs a log path: items do not carry the log's LAB lines")
-    return _build(items_of(source, "to_dataframe"), carried, all_params, np, pd)
+    if record_fields:
+        raise TypeError("record_fields needs a log path: items keep their fields only in their text")
+    return _with_units(_build(items_of(source, "to_dataframe"), carried, all_params, np, pd))
 
 
 def is_path(source):
@@ -56,17 +77,29 @@ def items_of(source, function):
         yield item
 
 
-def _from_table(path, module, library, carried, all_params, np, pd, extra=(), labels=False):
+def _with_units(frame):
+    """The frame, with attrs["units"] naming each column's unit."""
+    units = {params.name(pid): text for pid, text in params.UNITS.items()}
+    units.update(params.POSITION_UNITS)
+    frame.attrs["units"] = {column: units[column] for column in frame.columns if column in units}
+    return frame
+
+
+def _from_table(path, module, library, carried, all_params, np, pd, extra=(), record_fields=False, labels=False):
     """The frame of a log file from the table library's columns, no Python
     object per item: the fixed columns are copied, the parameter columns
     become the frame's own without a copy (the frame keeps the table's
     memory). `extra` names more of the table's columns to add after the
-    parameters."""
-    with Table(path, module, carried=carried, library=library) as table:
+    parameters, then come the record fields when asked for."""
+    with Table(path, module, carried=carried, record_fields=record_fields, library=library) as table:
         if table.unterminated:
             warnings.warn("%s: the last line (line %d) has no newline; handled it as a complete line"
                           % (path, table.lines), WendrakeWarning, stacklevel=3)
         rows = table.rows
+        if rows == 0:
+            why = why_no_items(path, table.lines)
+            if why:
+                warnings.warn("no report item in %s: %s" % (path, why), WendrakeWarning, stacklevel=3)
         fixed = {
             "line": table.array("line"),
             "record": table.array("record"),
@@ -76,6 +109,7 @@ def _from_table(path, module, library, carried, all_params, np, pd, extra=(), la
         if labels:
             fixed["label"] = table.array("label")
         extras = {name: table.array(name) for name in extra}
+        extras.update((name, table.field(name)) for name in table.record_fields)
         clock = table.column("clock_ms").view("datetime64[ms]").astype("datetime64[ns]")
         index = pd.DatetimeIndex(clock, name="time")
         block, block_ids = table.take_param_block()
@@ -91,7 +125,7 @@ def _from_table(path, module, library, carried, all_params, np, pd, extra=(), la
         blocks.append((np.full((len(missing), rows), np.nan), [position[pid] for pid in missing]))
     first_extra = len(fixed) + len(order)
     blocks += [(values, [first_extra + k]) for k, values in enumerate(extras.values())]
-    return _assemble(blocks, names, index, np, pd)
+    return _with_units(_assemble(blocks, names, index, np, pd))
 
 
 def _assemble(blocks, names, index, np, pd):
@@ -101,7 +135,9 @@ def _assemble(blocks, names, index, np, pd):
         from pandas.core.internals import BlockManager
         from pandas.core.internals.api import make_block
 
-        made = [make_block(np.atleast_2d(values), placement=placement) for values, placement in blocks]
+        # Categorical columns stay one-dimensional, in blocks of their own.
+        made = [make_block(np.atleast_2d(values) if isinstance(values, np.ndarray) else values,
+                           placement=placement) for values, placement in blocks]
         manager = BlockManager(made, [pd.Index(names), index])
         with warnings.catch_warnings():
             warnings.simplefilter("ignore", DeprecationWarning)  # pandas >= 2.2 prefers _from_mgr

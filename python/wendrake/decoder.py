@@ -11,6 +11,7 @@ from dataclasses import dataclass
 from typing import Optional
 
 from . import _native, params
+from ._empty import why_no_items
 from ._native import ReportItem, WendrakeError, WendrakeWarning
 from .header import STAMP_FAILED, STAMP_OFFSET
 
@@ -364,6 +365,7 @@ class _FileItems:
         self._chunk_size = chunk_size
         self._ready = []
         self._index = 0
+        self._yielded = 0
 
     def __iter__(self):
         return self
@@ -372,6 +374,11 @@ class _FileItems:
         while self._index >= len(self._ready):
             if self._file is None:
                 self.close()
+                if self._yielded == 0:
+                    self._yielded = -1  # said once
+                    why = why_no_items(self.path)
+                    if why:
+                        warnings.warn("no report item in %s: %s" % (self.path, why), WendrakeWarning, stacklevel=2)
                 raise StopIteration
             chunk = self._file.read(self._chunk_size)
             if chunk:
@@ -383,6 +390,7 @@ class _FileItems:
             self._index = 0
         item = self._ready[self._index]
         self._index += 1
+        self._yielded += 1
         return item
 
     def close(self):

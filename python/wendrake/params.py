@@ -12,7 +12,11 @@ use, so they are never a copy that could drift:
     SCALES         {id: scale} of every parameter whose scale is not 1
     KNOWN_COLUMNS  {record token: {column name: id}}, the columns the decoder reads
     NAMES          {id: name}: the feeding column, or "L3State" / "EvdoState"
+    UNITS          {id: unit} of every parameter whose real value has a unit
+                   ("dBm", "dB", "kbit/s", "%")
     VALUED_IDS     every parameter the decoder can give a value, in slot order
+    EVDO_STATES    the EV-DO states by value of the EvdoState word:
+                   ("inactive", "idle", "connected")
 """
 
 import functools
@@ -21,18 +25,24 @@ from . import _table
 from .header import PARAM_EVDO_STATE as EVDO_STATE
 from .header import PARAM_L3_STATE as L3_STATE
 
-__all__ = ["SLOT_IDS", "SCALES", "KNOWN_COLUMNS", "NAMES", "VALUED_IDS", "L3_STATE", "EVDO_STATE",
-           "scale", "name", "real", "slot_index", "library_version"]
+__all__ = ["SLOT_IDS", "SCALES", "KNOWN_COLUMNS", "NAMES", "UNITS", "VALUED_IDS", "EVDO_STATES",
+           "L3_STATE", "EVDO_STATE", "scale", "name", "unit", "real", "slot_index", "library_version"]
+
+# Units of the table's own columns beside the parameters.
+POSITION_UNITS = {"latitude": "deg", "longitude": "deg", "altitude": "m", "speed": "km/h",
+                  "heading": "deg", "fix_age": "s"}
 
 
 class _Catalogue:
-    def __init__(self, version, rows):
+    def __init__(self, version, rows, evdo_states):
         self.version = version
-        self.slot_ids = tuple(pid for pid, _, _, _, _ in rows)
-        self.scales = {pid: factor for pid, _, factor, _, _ in rows if factor != 1}
-        self.names = {pid: label for pid, _, _, label, _ in rows if label is not None}
+        self.evdo_states = evdo_states
+        self.slot_ids = tuple(pid for pid, _, _, _, _, _ in rows)
+        self.scales = {pid: factor for pid, _, factor, _, _, _ in rows if factor != 1}
+        self.names = {pid: label for pid, _, _, label, _, _ in rows if label is not None}
+        self.units = {pid: text for pid, _, _, _, _, text in rows if text is not None}
         self.known_columns = {}
-        for pid, _, _, label, record in rows:
+        for pid, _, _, label, record, _ in rows:
             if label is not None and record is not None:
                 self.known_columns.setdefault(record, {})[label] = pid
         # Logs decoded apart line up when their tables are concatenated.
@@ -46,7 +56,7 @@ def _catalogue():
 
 
 _PUBLIC = {"SLOT_IDS": "slot_ids", "SCALES": "scales", "KNOWN_COLUMNS": "known_columns",
-           "NAMES": "names", "VALUED_IDS": "valued_ids"}
+           "NAMES": "names", "UNITS": "units", "VALUED_IDS": "valued_ids", "EVDO_STATES": "evdo_states"}
 
 
 def __getattr__(attribute):
@@ -71,6 +81,11 @@ def name(param_id):
     """Column name that feeds the parameter, "L3State"/"EvdoState", or "0x7F01xxxx"."""
     known = _catalogue().names.get(param_id)
     return known if known is not None else "0x%08X" % param_id
+
+
+def unit(param_id):
+    """Unit of the parameter's real value ("dBm"), or None when it has none."""
+    return _catalogue().units.get(param_id)
 
 
 def real(param_id, stored):

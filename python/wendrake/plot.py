@@ -10,30 +10,31 @@ import os
 import re
 import tempfile
 
+from . import params
 from .dataframe import items_of, to_dataframe
 from .decoder import decode_file
-from .summary import AT_CONNECTED
 
-# Panels: (title, unit, [(column, label, colour, line width)]).
+# Panels: (title, [(column, label, colour, line width)]); a panel's unit is
+# its columns' unit in the parameter catalogue.
 PANELS = (
-    ("Rx AGC", "dBm", [("Rxagc", "1x Rx AGC", "#1f77b4", 1.4),
-                       ("RxAGC0", "EV-DO Rx AGC0", "#ff7f0e", 0.9),
-                       ("RxAGC1", "EV-DO Rx AGC1", "#2ca02c", 0.9)]),
-    ("Tx power", "dBm", [("Txpower", "1x Tx power", "#d62728", 1.4),
-                         ("TxPilotPower", "EV-DO Tx pilot power", "#9467bd", 0.9)]),
-    ("Ec/Io", "dB", [("Total_EcIo", "total Ec/Io", "#1f77b4", 1.4),
-                     ("ReferenceEcIo", "reference Ec/Io", "#7f7f7f", 0.8)]),
-    ("C/I and SINR", "dB", [("Total_C/I", "EV-DO C/I", "#ff7f0e", 1.4),
-                            ("Total_SINR", "EV-DO SINR", "#8c564b", 0.9)]),
-    ("RLP throughput", "kbit/s", [("EV_RxRLPThroughput", "EV-DO RLP Rx", "#2ca02c", 1.4),
-                                  ("EV_TxRLPThroughput", "EV-DO RLP Tx", "#98df8a", 1.0),
-                                  ("Rlprx_Rate", "1x RLP Rx", "#1f77b4", 1.2),
-                                  ("Rlptx_Rate", "1x RLP Tx", "#aec7e8", 1.0)]),
+    ("Rx AGC", [("Rxagc", "1x Rx AGC", "#1f77b4", 1.4),
+                ("RxAGC0", "EV-DO Rx AGC0", "#ff7f0e", 0.9),
+                ("RxAGC1", "EV-DO Rx AGC1", "#2ca02c", 0.9)]),
+    ("Tx power", [("Txpower", "1x Tx power", "#d62728", 1.4),
+                  ("TxPilotPower", "EV-DO Tx pilot power", "#9467bd", 0.9)]),
+    ("Ec/Io", [("Total_EcIo", "total Ec/Io", "#1f77b4", 1.4),
+               ("ReferenceEcIo", "reference Ec/Io", "#7f7f7f", 0.8)]),
+    ("C/I and SINR", [("Total_C/I", "EV-DO C/I", "#ff7f0e", 1.4),
+                      ("Total_SINR", "EV-DO SINR", "#8c564b", 0.9)]),
+    ("RLP throughput", [("EV_RxRLPThroughput", "EV-DO RLP Rx", "#2ca02c", 1.4),
+                        ("EV_TxRLPThroughput", "EV-DO RLP Tx", "#98df8a", 1.0),
+                        ("Rlprx_Rate", "1x RLP Rx", "#1f77b4", 1.2),
+                        ("Rlptx_Rate", "1x RLP Tx", "#aec7e8", 1.0)]),
 )
 
-# EV-DO access terminal states as the "AT_State" column reports them.
-AT_STATES = {0: ("inactive", "#e0e0e0"), 1: ("acquisition", "#fde0a0"), 2: ("sync", "#fbc870"),
-             3: ("idle", "#a6cee3"), 4: ("access", "#fdae61"), 5: ("connected", "#4daf4a")}
+# Colours of the EV-DO states (params.EVDO_STATES), by name.
+STATE_COLOURS = {"inactive": "#e0e0e0", "idle": "#a6cee3", "connected": "#4daf4a"}
+CONNECTED = "connected"
 
 _EVENT_NAME = re.compile(r"<EventName>([^<]*)</EventName>")
 
@@ -85,7 +86,8 @@ def plot_kpis(source, output=None, *, module=0xB101, library=None, title=None, d
     spans = _state_spans(df)
     x_extent = _distance(df.index.min(), df.index.max()) if len(df) else 0.0
     _draw_state_strip(strip, spans, events, x_extent or 1.0)
-    for ax, (panel, unit, series) in zip(axes, PANELS):
+    for ax, (panel, series) in zip(axes, PANELS):
+        unit = _unit_of(series)
         drawn = []
         for column, label, colour, width in series:
             if column in df and df[column].notna().any():
@@ -93,8 +95,8 @@ def plot_kpis(source, output=None, *, module=0xB101, library=None, title=None, d
                 ax.plot(values.index, values.to_numpy(), color=colour, lw=width, label=label)
                 drawn.append(values)
         for start, end, state in spans:
-            if state == AT_CONNECTED:
-                ax.axvspan(start, end, color=AT_STATES[AT_CONNECTED][1], alpha=0.12, lw=0)
+            if state == CONNECTED:
+                ax.axvspan(start, end, color=STATE_COLOURS[CONNECTED], alpha=0.12, lw=0)
         for when, _ in events:
             ax.axvline(when, color="#555555", lw=0.6, ls=(0, (3, 3)), alpha=0.6)
         if drawn:
@@ -103,7 +105,7 @@ def plot_kpis(source, output=None, *, module=0xB101, library=None, title=None, d
             high = max(v.max() for v in drawn)
             extent = (high - low) or 1.0
             ax.set_ylim(low - 0.08 * extent, high + 0.45 * extent)
-        ax.set_ylabel("%s\n(%s)" % (panel, unit))
+        ax.set_ylabel("%s\n(%s)" % (panel, unit) if unit else panel)
         ax.grid(True, color="#dddddd", lw=0.5)
         if drawn:
             ax.legend(loc="upper left", fontsize=8, ncol=len(series), framealpha=0.85)
@@ -130,6 +132,13 @@ def plot_kpis(source, output=None, *, module=0xB101, library=None, title=None, d
     if output is not None:
         _save(fig, output, image_format)
     return fig
+
+
+def _unit_of(series):
+    """The unit the catalogue gives the panel's columns (one for them all)."""
+    units = {name: params.UNITS.get(pid) for pid, name in params.NAMES.items()}
+    found = {units.get(column) for column, _, _, _ in series}
+    return found.pop() if len(found) == 1 else None
 
 
 def _check_output(output, log):
@@ -185,26 +194,35 @@ def _distance(start, end):
 
 
 def _state_spans(df):
-    """(start, end, AT state) runs of the EV-DO state over the log."""
-    if "AT_State" not in df or not df["AT_State"].notna().any():
+    """(start, end, state name) runs of the EV-DO state over the log: the
+    "evdo_state" column, or the EvdoState word the items set, named by
+    params.EVDO_STATES."""
+    if "evdo_state" in df:
+        states = df["evdo_state"].dropna()
+        names = [str(v) for v in states.to_numpy()]
+    elif "EvdoState" in df:
+        states = df["EvdoState"].dropna()
+        known = params.EVDO_STATES
+        names = [known[int(v)] if 0 <= v < len(known) else "state %d" % v for v in states.to_numpy()]
+    else:
         return []
-    states = df["AT_State"].dropna()
+    if not names:
+        return []
     times = list(states.index)
-    values = [int(v) & 0xFF for v in states.to_numpy()]  # as the decoder reads it
     end_of_log = df.index.max()
     spans = []
-    start, state = times[0], values[0]
-    for when, value in zip(times[1:], values[1:]):
-        if value != state:
+    start, state = times[0], names[0]
+    for when, name in zip(times[1:], names[1:]):
+        if name != state:
             spans.append((start, when, state))
-            start, state = when, value
+            start, state = when, name
     spans.append((start, end_of_log, state))
     return spans
 
 
 def _draw_state_strip(ax, spans, events, extent):
     for start, end, state in spans:
-        label, colour = AT_STATES.get(state, ("state %d" % state, "#cccccc"))
+        label, colour = state, STATE_COLOURS.get(state, "#cccccc")
         ax.axvspan(start, end, ymin=0, ymax=1, color=colour, lw=0)
         # Name the state inside its band when the band is wide enough to read.
         if _distance(start, end) / extent > 0.035:

@@ -11,16 +11,13 @@ import warnings
 
 from . import params
 from ._native import WendrakeWarning
-from .columns import read_pieces
-from .header import PARAM_EVDO_STATE
-
-# "AT_State" value of an EV-DO connection.
-AT_CONNECTED = 5
+from .columns import EvdoTally, read_pieces
 
 # Column order of a summary; decode_many's DataFrame keeps it.
 FIELDS = ("path", "lines", "items", "layer3", "events", "start", "end", "duration_s",
           "rx_agc_mean_dbm", "tx_power_max_dbm", "ecio_mean_db", "sinr_mean_db",
-          "evdo_rlp_rx_peak_kbps", "rlp_rx_peak_kbps", "evdo_state_changes", "evdo_connected_s")
+          "evdo_rlp_rx_peak_kbps", "rlp_rx_peak_kbps", "evdo_state_changes", "evdo_connected_s",
+          "evdo_idle_s", "evdo_inactive_s")
 
 _EPOCH = datetime.datetime(1970, 1, 1)
 _NO_CLOCK = -(2 ** 63)
@@ -35,21 +32,19 @@ def summarize(path, module=0xB101, *, library=None):
 
     `lines` counts every physical line from 1, a last line without a newline
     included. The KPI figures are over the items whose line set the column.
-    `evdo_state_changes` counts EV-DO state changes: an EV-DO state change is
-    an item whose current parameter list sets the EV-DO state word
-    (header.PARAM_EVDO_STATE, 0x7F01C103) to a value different from the last
-    value set before it; the first value set is not a change. The command
-    line tool's `stats` counts the same. `evdo_connected_s` adds up the log
-    clock's time while the "AT_State" column reports a connection (5).
+    The EV-DO figures are the table library's (params.EVDO_STATES; the
+    command line tool's `stats` and `report` show the same):
+    `evdo_state_changes` counts the items whose EV-DO state differs from the
+    state before them, and `evdo_connected_s`, `evdo_idle_s` and
+    `evdo_inactive_s` the log clock's seconds in each state.
     """
     import numpy as np
 
     known = params.KNOWN_COLUMNS
     figure_ids = {field: known[token][column] for field, (token, column, _) in _FIGURES.items()}
-    at_state = known["CEVS"]["AT_State"]
-    wanted = set(figure_ids.values()) | {PARAM_EVDO_STATE}
+    wanted = set(figure_ids.values())
     values = {pid: [] for pid in wanted}  # per parameter: the values set, per piece
-    at_states, at_clocks = [], []  # "AT_State" settings on items with a clock, and that clock
+    evdo = EvdoTally()
     counts = {"items": 0, "layer3": 0, "events": 0}
     lines, unterminated, first, last = 0, False, None, None
     # Every mask is written into one scratch array kept from piece to piece,
@@ -61,7 +56,8 @@ def summarize(path, module=0xB101, *, library=None):
         lines, unterminated = piece.lines, piece.unterminated
         records = piece.categories("record")
         record = piece.column("record")
-        set_rows, set_ids, set_values = piece.settings()
+        _, set_ids, set_values = piece.settings()
+        evdo.add(piece)
         if len(scratch) < max(piece.rows, len(set_ids)):
             scratch = np.empty(max(piece.rows, len(set_ids)), dtype=bool)
         is_row = scratch[:piece.rows]
@@ -78,11 +74,6 @@ def summarize(path, module=0xB101, *, library=None):
         is_setting = scratch[:len(set_ids)]
         for pid in wanted:
             values[pid].append(set_values[np.equal(set_ids, pid, out=is_setting)])  # a copy: the piece goes
-        at_rows = set_rows[np.equal(set_ids, at_state, out=is_setting)]
-        at_values = set_values[is_setting]
-        reported = clock[at_rows] != _NO_CLOCK
-        at_states.append(at_values[reported])
-        at_clocks.append(clock[at_rows[reported]])
     if unterminated:
         warnings.warn("%s: the last line (line %d) has no newline; handled it as a complete line"
                       % (os.fspath(path), lines), WendrakeWarning, stacklevel=2)
@@ -100,10 +91,9 @@ def summarize(path, module=0xB101, *, library=None):
             row[field] = sum(setting.tolist()) / len(setting)
         else:
             row[field] = float(setting.max())
-    states = values[PARAM_EVDO_STATE]
-    row["evdo_state_changes"] = int((states[1:] != states[:-1]).sum())
-    row["evdo_connected_s"] = _connected_seconds(
-        np.concatenate(at_states).astype(np.int64) & 0xFF, np.concatenate(at_clocks), end)
+    row["evdo_state_changes"] = evdo.changes
+    for state, seconds in evdo.seconds.items():
+        row["evdo_%s_s" % state] = seconds
     return {field: row[field] for field in FIELDS}
 
 
@@ -112,21 +102,6 @@ _FIGURES = {"rx_agc_mean_dbm": ("DM", "Rxagc", "mean"), "tx_power_max_dbm": ("DM
             "ecio_mean_db": ("DM", "Total_EcIo", "mean"), "sinr_mean_db": ("DM", "Total_SINR", "mean"),
             "evdo_rlp_rx_peak_kbps": ("C1XQI", "EV_RxRLPThroughput", "max"),
             "rlp_rx_peak_kbps": ("C1XQI", "Rlprx_Rate", "max")}
-
-
-def _connected_seconds(states, clock_ms, end):
-    """Seconds of the log clock between each report of a connection and the
-    next report of another state (or the log's last clock)."""
-    connected = 0.0
-    state = since = None
-    for value, when in zip(states.tolist(), clock_ms.tolist()):
-        if value != state:
-            if state == AT_CONNECTED:
-                connected += (when - since) / 1000
-            state, since = value, when
-    if state == AT_CONNECTED and end is not None:
-        connected += (end - _time(since)).total_seconds()
-    return connected
 
 
 def summarize_or_error(path, module=0xB101, *, library=None):

@@ -43,9 +43,13 @@ cmake -S "$source" -B "$work/cmake-build" -DCMAKE_PREFIX_PATH="$prefix" \
   -DCMAKE_C_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags" >"$work/configure.log"
 cmake --build "$work/cmake-build" >"$work/build.log"
 "$work/cmake-build/consumer"
+"$work/cmake-build/table_consumer"
 
 # 2. pkg-config.
 export PKG_CONFIG_PATH=$libdir/pkgconfig
 cc -std=c99 $flags "$source/consumer.c" -o "$work/consumer-pc" $(pkg-config --cflags --libs wendrake) \
   -Wl,-rpath,"$(pkg-config --variable=libdir wendrake)"
 "$work/consumer-pc"
+cc -std=c99 $flags "$source/table_consumer.c" -o "$work/table-consumer-pc" \
+  $(pkg-config --cflags --libs wendrake-table) -Wl,-rpath,"$(pkg-config --variable=libdir wendrake-table)"
+"$work/table-consumer-pc"

@@ -63,7 +63,7 @@ if deb=$(deb_of libwendrake-dev "$arch"); then
   files=$(dpkg-deb -c "$deb") info=$(dpkg-deb -I "$deb")
   has_copyright "$files" libwendrake-dev
   for f in usr/include/wendrake/wendrake.h usr/include/wendrake/table.h "$lib/libwendrake.so" \
-           "$lib/libwendrake_table.so" "$lib/pkgconfig/wendrake.pc" "$lib/cmake/wendrake/wendrakeConfig.cmake" \
+           "$lib/libwendrake_table.so" "$lib/pkgconfig/wendrake.pc" "$lib/pkgconfig/wendrake-table.pc" "$lib/cmake/wendrake/wendrakeConfig.cmake" \
            "$lib/cmake/wendrake/wendrakeConfigVersion.cmake" "$lib/cmake/wendrake/wendrakeTargets.cmake"; do
     case $f in usr/*) ;; *) f=$prefix_usr/$f ;; esac
     has_file "$files" "$f" libwendrake-dev

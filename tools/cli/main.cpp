@@ -2,7 +2,7 @@
 //
 //   wendrake decode LOG|- [--module M] [--format jsonl|csv|text|summary] [-o FILE]
 //   wendrake stats  LOG|- [--module M] [--json] [-o FILE]
-//   wendrake params LOG|- --csv [--module M] [-o FILE]
+//   wendrake params LOG|- --csv [--units] [--record-fields] [--module M] [-o FILE]
 //   wendrake map    LOG|- -o route.gpkg|.geojson|.kml [--kpi NAME] [--module M]
 //   wendrake report LOG|- -o report.html [--kpi NAME] [--module M]
 //
@@ -55,7 +55,9 @@ struct Options {
   std::string output = "-";
   int moduleType = 0;  // set from `module` by Prepare
   bool csv = false;
+  bool units = false;
   bool json = false;
+  bool recordFields = false;
 };
 
 // Messages quote file names and option values as given: escaped, so that
@@ -170,10 +172,11 @@ int RunParams(Options options) {
   LogBytes log;
   std::string error;
   if (!log.Load(reader, &error)) return Fail(kExitUsage, error);
-  ParamsCsv csv(log.bytes().size());
-  if (int status = ReadPieces(options, reader, log, ParamsCsv::kTableFlags, &csv)) return status;
+  ParamsCsv csv(log.bytes().size(), options.recordFields);
+  const unsigned flags = ParamsCsv::kTableFlags | (options.recordFields ? WENDRAKE_TABLE_RECORD_FIELDS : 0u);
+  if (int status = ReadPieces(options, reader, log, flags, &csv)) return status;
   BufferedWriter writer(&out);
-  csv.Write(log.bytes(), &writer);
+  csv.Write(log.bytes(), &writer, options.units);
   return Finish(&out);
 }
 
@@ -239,6 +242,10 @@ int Run(int argc, char** argv) {
   CLI::App* params = app.add_subcommand("params", "table of parameter values, one row per item");
   AddCommon(params, &options);
   params->add_flag("--csv", options.csv, "write CSV (the only table format, and the default)");
+  params->add_flag("--units", options.units, "follow each column name that has a unit with it: \"Rxagc [dBm]\"");
+  params->add_flag("--record-fields", options.recordFields,
+                   "also a column per record field the parameters leave out, e.g. HOP.SetType, SC.BaseID, "
+                   "EVT.Payload: the value on rows of that record's lines");
 
   ViewOptions view;
   CLI::App* map = AddMapCommand(app, &view);

@@ -41,9 +41,25 @@ void Reserve(std::vector<T>* values, size_t n) {
   values->reserve(std::min(n, (size_t{1} << 30) / sizeof(T)));
 }
 
+// The position columns and their units.
+struct PositionColumn {
+  const char* name;
+  const char* unit;
+};
+constexpr PositionColumn kPositions[ParamsCsv::kPositionColumns] = {
+    {"latitude", "deg"}, {"longitude", "deg"}, {"fix_age", "s"}};
+
+void AppendName(std::string* row, std::string_view name, std::string_view unit, bool units) {
+  if (!units || unit.empty()) {
+    AppendCsv(row, name);
+    return;
+  }
+  AppendCsv(row, std::string(name) + " [" + std::string(unit) + "]");
+}
+
 }  // namespace
 
-ParamsCsv::ParamsCsv(size_t logBytes) {
+ParamsCsv::ParamsCsv(size_t logBytes, bool recordFields) : current_(kPositionColumns, std::nan("")), recordFields_(recordFields) {
   const size_t rows = logBytes / kBytesPerRow + 1024;
   Reserve(&line_, rows);
   Reserve(&stamp_, rows);
@@ -67,14 +83,19 @@ void ParamsCsv::AddPiece(const LogTable& piece) {
   stampMicros_.insert(stampMicros_.end(), piece.stampMicros(), piece.stampMicros() + rows);
   code_.insert(code_.end(), piece.code(), piece.code() + rows);
   const std::vector<LogTable::Param>& params = piece.params();
-  const size_t width = params.size();
-  std::vector<uint16_t> columns(width);
-  for (size_t p = 0; p < width; ++p) columns[p] = ColumnOf(params[p].id);
+  // The position's cells first, then the parameters'.
+  std::vector<const double*> sources = {piece.latitude(), piece.longitude(), piece.fixAge()};
+  std::vector<uint16_t> columns = {0, 1, 2};
+  for (const LogTable::Param& param : params) {
+    sources.push_back(param.values);
+    columns.push_back(ColumnOf(param.id));
+  }
+  const size_t width = sources.size();
   block_.resize(kBlockRows * width);
   for (size_t from = 0; from < rows; from += kBlockRows) {
     const size_t to = std::min(from + kBlockRows, rows);
     for (size_t p = 0; p < width; ++p) {
-      const double* values = params[p].values;
+      const double* values = sources[p];
       double* cell = block_.data() + p;
       for (size_t r = from; r < to; ++r, cell += width) *cell = values[r];
     }
@@ -92,23 +113,72 @@ void ParamsCsv::AddPiece(const LogTable& piece) {
       changesAtRow_.push_back(changes);
     }
   }
+  if (recordFields_) AddFields(piece);
 }
 
-void ParamsCsv::Write(std::string_view log, BufferedWriter* out) const {
+void ParamsCsv::AddFields(const LogTable& piece) {
+  const std::vector<LogTable::Field>& fields = piece.fields();
+  std::vector<uint32_t> indexOf(fields.size());
+  for (size_t k = 0; k < fields.size(); ++k) {
+    const LogTable::Field& field = fields[k];
+    const auto [at, added] = fieldOfName_.try_emplace(std::string(field.name), static_cast<uint32_t>(fieldNames_.size()));
+    if (added) {
+      fieldNames_.emplace_back(field.name);
+      fieldTexts_.emplace_back();
+    }
+    indexOf[k] = at->second;
+    // A category's texts only grow from piece to piece.
+    std::vector<std::string>& texts = fieldTexts_[at->second];
+    for (int32_t code = static_cast<int32_t>(texts.size()); code < field.categoryCount; ++code) {
+      texts.emplace_back(field.categories[code]);
+    }
+  }
+  for (size_t r = 0; r < piece.rows(); ++r) {
+    uint16_t count = 0;
+    for (size_t k = 0; k < fields.size(); ++k) {
+      const LogTable::Field& field = fields[k];
+      if (field.numbers != nullptr) {
+        if (std::isnan(field.numbers[r])) continue;
+        fieldCells_.push_back(FieldCell{indexOf[k], -1, field.numbers[r]});
+      } else {
+        if (field.codes[r] < 0) continue;
+        fieldCells_.push_back(FieldCell{indexOf[k], field.codes[r], 0});
+      }
+      ++count;
+    }
+    fieldsAtRow_.push_back(count);
+  }
+}
+
+void ParamsCsv::Write(std::string_view log, BufferedWriter* out, bool units) const {
   std::string& row = out->buffer();
   row += "line,time,record,code";
+  for (const PositionColumn& position : kPositions) {
+    row += ',';
+    AppendName(&row, position.name, position.unit, units);
+  }
   for (const auto& [id, column] : columnOfId_) {
     row += ',';
-    AppendCsv(&row, ParamName(id));
+    AppendName(&row, ParamName(id), ParamUnit(id), units);
+  }
+  for (const std::string& name : fieldNames_) {
+    row += ',';
+    AppendCsv(&row, name);
   }
   row += '\n';
   out->Commit();
 
+  // A row's record fields: most are empty; those its line has are written
+  // into their place, then emptied again.
+  std::vector<std::string> fieldCells(fieldNames_.size());
+  size_t fieldCell = 0;
+
   // The cells in header order, and where each column's cell is.
-  std::vector<std::string> cells(columnOfId_.size());
-  std::vector<int32_t> scales(columnOfId_.size());
-  std::vector<size_t> cellOf(columnOfId_.size());
+  std::vector<std::string> cells(current_.size());
+  std::vector<int32_t> scales(current_.size(), 1);
+  std::vector<size_t> cellOf(current_.size());
   size_t position = 0;
+  for (; position < kPositionColumns; ++position) cellOf[position] = position;
   for (const auto& [id, column] : columnOfId_) {
     scales[position] = ParamScale(id);
     cellOf[column] = position++;
@@ -152,6 +222,24 @@ void ParamsCsv::Write(std::string_view log, BufferedWriter* out) const {
       cellsText.assign(cellBytes.data(), at);
     }
     row += cellsText;
+    if (recordFields_) {
+      const size_t end = fieldCell + fieldsAtRow_[r];
+      for (size_t c = fieldCell; c < end; ++c) {
+        const FieldCell& cell = fieldCells_[c];
+        std::string& text = fieldCells[cell.field];
+        text.clear();
+        if (cell.code < 0) {
+          AppendReal(&text, cell.number);
+        } else {
+          AppendCsv(&text, fieldTexts_[cell.field][static_cast<size_t>(cell.code)]);
+        }
+      }
+      for (std::string& text : fieldCells) {
+        row += ',';
+        row += text;
+      }
+      for (; fieldCell < end; ++fieldCell) fieldCells[fieldCells_[fieldCell].field].clear();
+    }
     row += '\n';
     out->Commit();
   }

@@ -51,6 +51,7 @@ void Stats::AddPiece(const LogTable& piece) {
   }
   unterminatedLast_ = piece.unterminated();
   AddSettings(piece);
+  AddEvdoStates(piece);
 }
 
 void Stats::Finish() {
@@ -101,7 +102,6 @@ void Stats::AddSettings(const LogTable& table) {
   // The values the items' own lines set (kTableFlags), in real units and
   // item order: sums run in item order as the mean always did.
   const WendrakeSettings& settings = table.settings();
-  const int32_t evdoScale = ParamScale(WENDRAKE_PARAM_EVDO_STATE);
   for (int64_t i = 0; i < settings.count; ++i) {
     const uint32_t id = settings.ids[i];
     const double real = settings.values[i];
@@ -110,22 +110,23 @@ void Stats::AddSettings(const LogTable& table) {
     if (s.count == 0 || real > s.max) s.max = real;
     s.sum += real;
     ++s.count;
-    if (id != WENDRAKE_PARAM_EVDO_STATE) continue;
-    // An EV-DO state change: an item sets the state word to a value other
-    // than the last one set before it; the first value set is no change. The
-    // stored value is the real one times the scale, exactly (both integers).
-    const auto stored = static_cast<int32_t>(std::llround(real * evdoScale));
-    if (haveEvdoState_ && stored != evdoState_) {
-      const auto row = static_cast<size_t>(settings.rows[i]);
-      if (evdoChanges_.size() < kTableRows) {
-        evdoChanges_.push_back(StateChange{static_cast<uint64_t>(table.line()[row]), table.stamp()[row],
-                                           table.stampMicros()[row], evdoState_, stored});
-      }
-      ++evdoChangeCount_;
-    }
-    evdoState_ = stored;
-    haveEvdoState_ = true;
   }
+}
+
+void Stats::AddEvdoStates(const LogTable& table) {
+  // The library counts the changes and the time in each state; the first
+  // changes are listed here, found where the state differs from the last.
+  const int32_t* state = table.evdoState();
+  int32_t last = evdo_.state;
+  for (size_t row = 0; row < table.rows(); ++row) {
+    if (state[row] < 0) continue;
+    if (last >= 0 && state[row] != last && evdoChanges_.size() < kTableRows) {
+      evdoChanges_.push_back(StateChange{static_cast<uint64_t>(table.line()[row]), table.stamp()[row],
+                                         table.stampMicros()[row], last, state[row]});
+    }
+    last = state[row];
+  }
+  wendrake_evdo_tally_add(&evdo_, table.table());
 }
 
 std::string Stats::Text(const std::string& logName, std::string_view module) const {
@@ -164,21 +165,28 @@ std::string Stats::Text(const std::string& logName, std::string_view module) con
   if (byCode_.others() > 0) fmt::format_to(o, "  {:<10} {:>8}\n", "(other)", byCode_.others());
 
   out += "\nparameters set by their lines, in real units\n";
-  fmt::format_to(o, "  {:<10}  {:<22} {:>8} {:>12} {:>12} {:>12}\n", "id", "name", "count", "min", "mean", "max");
+  fmt::format_to(o, "  {:<10}  {:<22} {:<6} {:>8} {:>12} {:>12} {:>12}\n", "id", "name", "unit", "count", "min",
+                 "mean", "max");
   for (const auto& [id, s] : params_) {
-    fmt::format_to(o, "  0x{:08X}  {:<22} {:>8} {:>12.6g} {:>12.6g} {:>12.6g}\n", id, ParamName(id), s.count,
-                   s.min, s.sum / static_cast<double>(s.count), s.max);
+    fmt::format_to(o, "  0x{:08X}  {:<22} {:<6} {:>8} {:>12.6g} {:>12.6g} {:>12.6g}\n", id, ParamName(id),
+                   ParamUnit(id), s.count, s.min, s.sum / static_cast<double>(s.count), s.max);
   }
 
   fmt::format_to(o, "\nEV-DO state changes (0x{:08X} {}): {}\n", WENDRAKE_PARAM_EVDO_STATE,
-                 ParamName(WENDRAKE_PARAM_EVDO_STATE), evdoChangeCount_);
+                 ParamName(WENDRAKE_PARAM_EVDO_STATE), evdo_.changes);
   for (const StateChange& c : evdoChanges_) {
     const std::string iso = IsoTime(c.seconds, c.micros);
-    fmt::format_to(o, "  line {:<7} {:<23}  {} -> {}\n", c.line, iso.empty() ? "no clock" : iso, c.from, c.to);
+    fmt::format_to(o, "  line {:<7} {:<23}  {} -> {}\n", c.line, iso.empty() ? "no clock" : iso,
+                   wendrake_evdo_state_name(c.from), wendrake_evdo_state_name(c.to));
   }
-  if (evdoChangeCount_ > evdoChanges_.size()) {
-    fmt::format_to(o, "  ... {} more\n", evdoChangeCount_ - evdoChanges_.size());
+  if (static_cast<uint64_t>(evdo_.changes) > evdoChanges_.size()) {
+    fmt::format_to(o, "  ... {} more\n", static_cast<uint64_t>(evdo_.changes) - evdoChanges_.size());
   }
+  out += "EV-DO time by state:";
+  for (int state = 0; state < WENDRAKE_EVDO_STATE_COUNT; ++state) {
+    fmt::format_to(o, "{} {} {}", state == 0 ? "" : ",", wendrake_evdo_state_name(state), Duration(evdo_.seconds[state]));
+  }
+  out += '\n';
 
   fmt::format_to(o, "\nlines that yielded no item: {}\n", lines_ - itemLines_);
   appendCounts(emptyByRecord_, 10);
@@ -229,17 +237,25 @@ std::string Stats::Json() const {
   for (const auto& [id, s] : params_) {
     fmt::format_to(o, "{}{{\"id\":\"0x{:08X}\",\"name\":", first ? "" : ",", id);
     AppendJson(&out, ParamName(id));
+    out += ",\"unit\":";
+    AppendJson(&out, ParamUnit(id));
     fmt::format_to(o, ",\"count\":{},\"min\":{},\"mean\":{},\"max\":{}}}", s.count, s.min,
                    s.sum / static_cast<double>(s.count), s.max);
     first = false;
   }
-  fmt::format_to(o, "],\"evdo_state_change_count\":{},\"evdo_state_changes\":[", evdoChangeCount_);
+  fmt::format_to(o, "],\"evdo_state_change_count\":{},\"evdo_state_changes\":[", evdo_.changes);
   first = true;
   for (const StateChange& c : evdoChanges_) {
     fmt::format_to(o, "{}{{\"line\":{},\"from\":{},\"to\":{}}}", first ? "" : ",", c.line, c.from, c.to);
     first = false;
   }
-  fmt::format_to(o, "],\"lines_without_item\":{},\"lines_without_item_by_record\":", lines_ - itemLines_);
+  out += "],\"evdo_seconds\":{";
+  for (int state = 0; state < WENDRAKE_EVDO_STATE_COUNT; ++state) {
+    // Milliseconds, as the clock has them: no binary noise in the sums.
+    fmt::format_to(o, "{}\"{}\":{:.3f}", state == 0 ? "" : ",", wendrake_evdo_state_name(state),
+                   evdo_.seconds[state]);
+  }
+  fmt::format_to(o, "}},\"lines_without_item\":{},\"lines_without_item_by_record\":", lines_ - itemLines_);
   appendCounts(emptyByRecord_);
   fmt::format_to(o, ",\"unterminated_last_line\":{}}}\n", unterminatedLast_ ? "true" : "false");
   return out;

@@ -20,7 +20,7 @@ class Stats {
 
   // Stats of `log` (kept by the caller): its record tokens, lines without
   // an item and long lines are read from it, its items from its pieces.
-  explicit Stats(std::string_view log) : walker_(log) {}
+  explicit Stats(std::string_view log) : walker_(log) { wendrake_evdo_tally_start(&evdo_); }
 
   // Takes in the items of the next piece of the log (built with kTableFlags).
   void AddPiece(const LogTable& piece);
@@ -50,6 +50,7 @@ class Stats {
   };
   void AddItem(size_t row, const LogTable& table, std::string_view token);
   void AddSettings(const LogTable& table);
+  void AddEvdoStates(const LogTable& table);
   // Moves to the next line of the log, counting it; false at the end.
   bool NextLine();
   void AddLineWithoutItem();
@@ -79,10 +80,9 @@ class Stats {
   static constexpr int kCacheBits = 8;
   std::array<uint32_t, size_t{1} << kCacheBits> cachedIds_{};
   std::array<Summary*, size_t{1} << kCacheBits> cached_{};
-  std::vector<StateChange> evdoChanges_;  // the first kTableRows changes
-  uint64_t evdoChangeCount_ = 0;
-  bool haveEvdoState_ = false;
-  int32_t evdoState_ = 0;
+  // The EV-DO state: the library's tally, and its first kTableRows changes.
+  WendrakeEvdoTally evdo_{};
+  std::vector<StateChange> evdoChanges_;
   bool haveClock_ = false;
   Stamp first_, last_, earliest_, latest_;
   uint64_t backwardJumps_ = 0;

@@ -1,19 +1,16 @@
 #include "commands/view_commands.h"
 
-#include <stdlib.h>
+#include <fmt/format.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cctype>
-#include <cerrno>
+#include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <memory>
 
+#include "commands/map_files.h"
 #include "format/ascii_case.h"
+#include "format/text_escape.h"
 #include "io/log_reader.h"
 #include "io/output.h"
-#include "io/signal_cleanup.h"
 #include "map/map_module.h"
 #include "report/report_page.h"
 #include "view/drive_view.h"
@@ -30,6 +27,38 @@ void AddCommon(CLI::App* command, ViewOptions* options) {
       ->capture_default_str();
   command->add_option("-o,--output", options->output, "file to write")->option_text("FILE")->required();
   command->add_option("--kpi", options->kpi, "KPI that colours the route (default: Rxagc, else the first one the log has)");
+  command->add_option("--bins", options->bins,
+                      "the route's five colour bins: thresholds (the KPI's usual bands, the same for every drive;\n"
+                      "range for a KPI without), range (equal steps from its lowest to its highest value) or\n"
+                      "equal-count (about as many values in each)")
+      ->option_text("MODE");
+  command->add_option("--thresholds", options->thresholds, "four ascending edges between the bins of --kpi, "
+                      "overriding its usual bands (e.g. -105,-95,-85,-75)")
+      ->delimiter(',')
+      ->expected(4)
+      ->allow_extra_args(false)
+      ->option_text("A,B,C,D");
+}
+
+// The colouring the options ask for, its KPI still to find; false with `error`.
+bool ColouringOf(const ViewOptions& options, RouteColouring* colouring, std::string* error) {
+  if (!options.bins.empty() && !ParseBinMode(options.bins, &colouring->mode)) {
+    *error = "unknown --bins '" + options.bins + "' (expected thresholds, range or equal-count)";
+    return false;
+  }
+  if (options.thresholds.empty()) return true;
+  if (colouring->mode != BinMode::kThresholds) {
+    *error = "--thresholds needs --bins thresholds";
+    return false;
+  }
+  for (size_t i = 0; i < options.thresholds.size(); ++i) {
+    if (!std::isfinite(options.thresholds[i]) || (i > 0 && !(options.thresholds[i] > options.thresholds[i - 1]))) {
+      *error = "--thresholds takes four ascending numbers, as in -105,-95,-85,-75";
+      return false;
+    }
+  }
+  colouring->edges = options.thresholds;
+  return true;
 }
 
 // The GDAL driver for a format name ("gpkg", "geojson", "kml", any case) or,
@@ -73,33 +102,19 @@ int Load(const ViewOptions& options, int moduleType, DriveView* view, int* kpi, 
   return 0;
 }
 
-// A temporary file name beside `path` ending in the same extension, so that
-// drivers which go by the extension write the same format; the file is
-// created (reserving the name) and removed again for the driver to create.
-bool ReserveTemporary(const std::string& path, std::string* temporary, std::string* error) {
-  const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
-  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  const size_t dot = base.rfind('.');
-  const std::string extension = dot == std::string::npos ? "" : base.substr(dot);
-  std::string pattern = folder + "/." + base + ".XXXXXX" + extension;
-  const int fd = mkstemps(pattern.data(), static_cast<int>(extension.size()));
-  if (fd < 0) {
-    *error = "cannot write " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  close(fd);
-  unlink(pattern.c_str());
-  *temporary = pattern;
-  return true;
+// Says on standard error what the output alone would not show.
+void Notice(const std::string& message) { std::fprintf(stderr, "wendrake: %s\n", OneLine(message).c_str()); }
+
+// The drive's fixes in a few words, for the notices about positions.
+std::string FixesOf(const DriveView& view) {
+  return fmt::format("{} GPS fixes kept, {} rejected", view.fixesAccepted, view.fixesRejected);
 }
 
-// The file a write to `path` replaces: through a symbolic link, the file it points to.
-std::string FinalName(const std::string& path) {
-  std::unique_ptr<char, decltype(&free)> resolved(realpath(path.c_str(), nullptr), &free);
-  struct stat link {};
-  if (lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode) && resolved != nullptr) return resolved.get();
-  return path;
+bool AnyPositioned(const DriveView& view) {
+  for (const DriveItem& item : view.items) {
+    if (item.positioned()) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -107,18 +122,27 @@ std::string FinalName(const std::string& path) {
 CLI::App* AddMapCommand(CLI::App& app, ViewOptions* options) {
   CLI::App* map = app.add_subcommand("map", "write the route, the items and the events as GeoPackage, GeoJSON or KML");
   AddCommon(map, options);
-  map->add_option("-f,--format", options->format, "gpkg, geojson or kml (default: by the output's extension)");
+  map->add_option("-f,--format", options->format,
+                  "gpkg, geojson or kml (default: by the output's extension; - needs geojson or kml)");
+  map->add_flag("--force", options->force, "write --format even when the output's extension names another");
   map->footer(
       "Layers: items (a point per item with a position: line, time, record, code, message, event,\n"
       "the fix and every KPI), route (the track as a line; in KML coloured by --kpi in five bins,\n"
       "the legend in the layer's description) and events (named points). GeoJSON holds them in one\n"
-      "collection with a \"feature\" attribute (item, route or event).");
+      "collection with a \"feature\" attribute (item, route or event).\n"
+      "GeoJSON and KML stream: to standard output (-o - with --format), a pipe or a device in place.\n"
+      "A GeoPackage needs a regular file. A file is replaced only once it is written whole; through\n"
+      "a symbolic link, the file it points to. A log without any item, or without any item with\n"
+      "a position, is an error (exit 2) that says why, and nothing is written.");
   return map;
 }
 
 CLI::App* AddReportCommand(CLI::App& app, ViewOptions* options) {
   CLI::App* report = app.add_subcommand("report", "write a self-contained HTML page: map, KPIs, events, signalling");
   AddCommon(report, options);
+  report->footer(
+      "A log without any item is an error (exit 2) that says why, and nothing is written; a log\n"
+      "without positions gives a report with an empty map, said on standard error.");
   return report;
 }
 
@@ -130,8 +154,16 @@ int RunMap(const ViewOptions& options, int moduleType, std::string* error) {
                  : "unknown format '" + options.format + "' (expected gpkg, geojson or kml)";
     return kExitUsage;
   }
-  if (options.output == "-") {
-    *error = "map writes a file, not standard output";
+  const std::string named = options.output == "-" ? "" : MapDriverFor(options.output, "");
+  if (!options.format.empty() && !named.empty() && named != driver && !options.force) {
+    *error = "--format " + Lower(options.format) + " but the extension of " + options.output + " says " + Lower(named) +
+             "; rename the output or add --force";
+    return kExitUsage;
+  }
+  RouteColouring colouring;
+  if (!ColouringOf(options, &colouring, error)) return kExitUsage;
+  if (options.output == "-" && driver == "GPKG") {
+    *error = "a GeoPackage is written to a file, not standard output";
     return kExitUsage;
   }
   const FileIdentity input = IdentityOf(options.log);
@@ -143,32 +175,40 @@ int RunMap(const ViewOptions& options, int moduleType, std::string* error) {
   MapModule mapModule;
   if (!mapModule.Load(error)) return kExitUsage;
   DriveView view;
-  int kpi = -1;
-  if (int status = Load(options, moduleType, &view, &kpi, error)) return status;
-  const std::string final = FinalName(options.output);
-  std::string temporary;
-  if (!ReserveTemporary(final, &temporary, error)) return kExitUsage;
-  SetSignalCleanupFile(temporary.c_str());
-  bool ok = mapModule.Write(view, temporary, driver, kpi, error);
-  if (ok && rename(temporary.c_str(), final.c_str()) != 0) {
-    *error = "cannot write " + options.output + ": " + std::strerror(errno);
-    ok = false;
+  if (int status = Load(options, moduleType, &view, &colouring.kpi, error)) return status;
+  if (!AnyPositioned(view)) {
+    const std::string name = options.log == "-" ? "standard input" : options.log;
+    *error = "nothing to map: no item of " + name + " has a position (" + FixesOf(view) + ")";
+    return kExitUsage;
   }
-  if (!ok) unlink(temporary.c_str());
-  SetSignalCleanupFile(nullptr);
-  return ok ? 0 : kExitUsage;
+  const bool written = driver == "GPKG"
+                           ? WriteGeoPackageFile(mapModule, view, options.output, colouring, error)
+                           : WriteStreamedFile(mapModule, view, options.output, IdentityOf(options.log), driver,
+                                               colouring, error);
+  return written ? 0 : kExitUsage;
 }
 
 int RunReport(const ViewOptions& options, int moduleType, std::string* error) {
+#if !WENDRAKE_WITH_REPORT
+  (void)options, (void)moduleType;
+  *error = "this build has no report page: Leaflet (libjs-leaflet) was not found when it was configured";
+  return kExitUsage;
+#else
+  RouteColouring colouring;
+  if (!ColouringOf(options, &colouring, error)) return kExitUsage;
   DriveView view;
-  int kpi = -1;
-  if (int status = Load(options, moduleType, &view, &kpi, error)) return status;
+  if (int status = Load(options, moduleType, &view, &colouring.kpi, error)) return status;
+  if (!AnyPositioned(view)) {
+    const std::string name = options.log == "-" ? "standard input" : options.log;
+    Notice("no item of " + name + " has a position (" + FixesOf(view) + "): the report's map is empty");
+  }
   Output out;
   if (!out.Open(options.output, IdentityOf(options.log), error)) return kExitUsage;
   const size_t slash = options.log.rfind('/');
   const std::string title = SafeText(slash == std::string::npos ? options.log : options.log.substr(slash + 1));
-  out.Write(ReportPage(view, title, kpi));
+  out.Write(ReportPage(view, title, colouring));
   return out.Close(error) ? 0 : kExitUsage;
+#endif
 }
 
 }  // namespace wendrake_cli

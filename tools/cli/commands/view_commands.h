@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 
 #include <string>
+#include <vector>
 
 namespace wendrake_cli {
 
@@ -14,6 +15,9 @@ struct ViewOptions {
   std::string output;
   std::string format;  // map: gpkg, geojson or kml; empty: by the output's extension
   std::string kpi;     // the KPI that colours the route; empty: the usual first
+  bool force = false;  // map: --format wins over a disagreeing extension
+  std::string bins;    // thresholds, range or equal-count; empty: thresholds
+  std::vector<double> thresholds;  // four edges overriding the KPI's thresholds
 };
 
 CLI::App* AddMapCommand(CLI::App& app, ViewOptions* options);

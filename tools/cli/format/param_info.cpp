@@ -32,6 +32,11 @@ std::string ParamName(uint32_t id) {
   return fmt::format("0x{:08X}", id);
 }
 
+std::string ParamUnit(uint32_t id) {
+  const WendrakeParamInfo* info = Info(id);
+  return info != nullptr && info->unit != nullptr ? info->unit : "";
+}
+
 int32_t ParamScale(uint32_t id) {
   const WendrakeParamInfo* info = Info(id);
   return info != nullptr ? info->scale : 1;

@@ -10,6 +10,9 @@ namespace wendrake_cli {
 // or "0x7F01xxxx" for a parameter no column feeds.
 std::string ParamName(uint32_t id);
 
+// The unit of the parameter's real value ("dBm"), or "" when it has none.
+std::string ParamUnit(uint32_t id);
+
 // The parameter's scale (stored = logged value x scale): 1, 100 or 1000.
 int32_t ParamScale(uint32_t id);
 

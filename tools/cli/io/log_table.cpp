@@ -14,10 +14,12 @@ std::string DecodeError(const std::string& name, int result) {
 }  // namespace
 
 bool LogTable::View(const WendrakeTable* table, unsigned flags, const std::string& name, std::string* error) {
+  table_ = table;
   rows_ = static_cast<size_t>(wendrake_table_rows(table));
   lines_ = static_cast<uint64_t>(wendrake_table_lines(table));
   unterminated_ = wendrake_table_unterminated(table) == 1;
   params_.clear();
+  fields_.clear();
   const int count = wendrake_table_column_count(table);
   for (int index = 0; index < count; ++index) {
     WendrakeColumn column{};
@@ -25,6 +27,11 @@ bool LogTable::View(const WendrakeTable* table, unsigned flags, const std::strin
     const std::string_view columnName = column.name;
     if (column.paramId != 0 && column.type == WENDRAKE_COLUMN_FLOAT64) {
       params_.push_back(Param{column.paramId, static_cast<const double*>(column.data)});
+    } else if ((flags & WENDRAKE_TABLE_RECORD_FIELDS) != 0 && columnName.find('.') != std::string_view::npos) {
+      const bool numeric = column.type == WENDRAKE_COLUMN_FLOAT64;
+      fields_.push_back(Field{columnName, numeric ? static_cast<const double*>(column.data) : nullptr,
+                              numeric ? nullptr : static_cast<const int32_t*>(column.data), column.categories,
+                              column.categoryCount});
     } else if (columnName == "line" && column.type == WENDRAKE_COLUMN_INT64) {
       line_ = static_cast<const int64_t*>(column.data);
     } else if (columnName == "code" && column.type == WENDRAKE_COLUMN_UINT32) {
@@ -33,9 +40,18 @@ bool LogTable::View(const WendrakeTable* table, unsigned flags, const std::strin
       stamp_ = static_cast<const uint32_t*>(column.data);
     } else if (columnName == "stamp_us" && column.type == WENDRAKE_COLUMN_UINT32) {
       stampMicros_ = static_cast<const uint32_t*>(column.data);
+    } else if (columnName == "latitude" && column.type == WENDRAKE_COLUMN_FLOAT64) {
+      latitude_ = static_cast<const double*>(column.data);
+    } else if (columnName == "longitude" && column.type == WENDRAKE_COLUMN_FLOAT64) {
+      longitude_ = static_cast<const double*>(column.data);
+    } else if (columnName == "fix_age" && column.type == WENDRAKE_COLUMN_FLOAT64) {
+      fixAge_ = static_cast<const double*>(column.data);
+    } else if (columnName == "evdo_state" && column.type == WENDRAKE_COLUMN_CATEGORY) {
+      evdoState_ = static_cast<const int32_t*>(column.data);
     }
   }
-  if (rows_ > 0 && (line_ == nullptr || code_ == nullptr || stamp_ == nullptr || stampMicros_ == nullptr)) {
+  if (rows_ > 0 && (line_ == nullptr || code_ == nullptr || stamp_ == nullptr || stampMicros_ == nullptr ||
+                    latitude_ == nullptr || longitude_ == nullptr || fixAge_ == nullptr || evdoState_ == nullptr)) {
     *error = "cannot decode " + name + ": the table library lacks a column the tool reads";
     return false;
   }

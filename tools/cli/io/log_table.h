@@ -28,8 +28,28 @@ class LogTable {
   const uint32_t* code() const { return code_; }
   const uint32_t* stamp() const { return stamp_; }
   const uint32_t* stampMicros() const { return stampMicros_; }
+  // The position of the last GPS fix at or before each item, and its age
+  // in seconds (NaN where there is none).
+  const double* latitude() const { return latitude_; }
+  const double* longitude() const { return longitude_; }
+  const double* fixAge() const { return fixAge_; }
+  // The EV-DO state at each item (WENDRAKE_EVDO_*, -1 before the first).
+  const int32_t* evdoState() const { return evdoState_; }
+  // The piece itself, for the library's own tallies.
+  const WendrakeTable* table() const { return table_; }
   // The parameter columns, by identifier.
   const std::vector<Param>& params() const { return params_; }
+  // The record fields, of a table built with WENDRAKE_TABLE_RECORD_FIELDS, in
+  // the table's order: numbers (NaN where a row has none) or a category's
+  // codes (-1 where a row has none) into `categories`.
+  struct Field {
+    std::string_view name;  // "HOP.SetType"
+    const double* numbers;  // or null
+    const int32_t* codes;   // or null
+    const char* const* categories;
+    int32_t categoryCount;
+  };
+  const std::vector<Field>& fields() const { return fields_; }
   // The values the items' lines set, of a table built with
   // WENDRAKE_TABLE_SETTINGS (otherwise none).
   const WendrakeSettings& settings() const { return settings_; }
@@ -42,7 +62,13 @@ class LogTable {
   const uint32_t* code_ = nullptr;
   const uint32_t* stamp_ = nullptr;
   const uint32_t* stampMicros_ = nullptr;
+  const double* latitude_ = nullptr;
+  const double* longitude_ = nullptr;
+  const double* fixAge_ = nullptr;
+  const int32_t* evdoState_ = nullptr;
+  const WendrakeTable* table_ = nullptr;
   std::vector<Param> params_;
+  std::vector<Field> fields_;
   WendrakeSettings settings_{};
 };
 

@@ -7,6 +7,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <cmath>
 #include <cstdint>
 #include <ctime>
@@ -58,10 +61,41 @@ class FieldNames {
   std::set<std::string> taken_;
 };
 
+// Bytes of a streamed format go to the tool's sink through GDAL's
+// /vsistdout/, which hands them to a write function with an opaque stream.
+// KML placemarks get their time stamp on the way, before the placemark's
+// ExtendedData (where KML wants it): GDAL's KML writer writes none.
+struct Sink {
+  WendrakeMapSink write;
+  void* context;
+  bool failed = false;
+  std::string timeStamp;  // for the placemark being written; "" when none
+
+  bool Put(std::string_view bytes) {
+    if (!failed && !bytes.empty() && write(context, bytes.data(), bytes.size()) != bytes.size()) failed = true;
+    return !failed;
+  }
+};
+
+size_t SinkWrite(const void* bytes, size_t size, size_t count, FILE* stream) {
+  Sink* sink = reinterpret_cast<Sink*>(stream);
+  std::string_view text(static_cast<const char*>(bytes), size * count);
+  if (!sink->timeStamp.empty()) {
+    const size_t at = text.find("<ExtendedData>");
+    if (at != std::string_view::npos) {
+      sink->Put(text.substr(0, at));
+      sink->Put(sink->timeStamp);
+      sink->timeStamp.clear();
+      text.remove_prefix(at);
+    }
+  }
+  return sink->Put(text) ? count : 0;
+}
+
 class MapWriter {
  public:
-  MapWriter(const WendrakeMapDrive& drive, GDALDataset* dataset, bool oneLayer, bool kml)
-      : drive_(drive), driveItems_(drive.items, drive.item_count), vertices_(drive.route, drive.route_count),
+  MapWriter(const WendrakeMapDrive& drive, GDALDataset* dataset, bool oneLayer, bool kml, Sink* sink)
+      : drive_(drive), sink_(sink), driveItems_(drive.items, drive.item_count), vertices_(drive.route, drive.route_count),
         dataset_(dataset), oneLayer_(oneLayer), kml_(kml),
         kpi_(drive.kpi >= 0 && static_cast<size_t>(drive.kpi) < drive.kpi_count ? drive.kpi : -1) {
     wgs84_.SetWellKnownGeogCS("WGS84");
@@ -71,7 +105,8 @@ class MapWriter {
       for (const WendrakeMapItem& item : driveItems_) {
         if (Positioned(item)) values.push_back(item.kpis[kpi_]);
       }
-      bins_ = KpiBins::Of(values);
+      const std::vector<double> edges(drive.edges, drive.edges + drive.edge_count);
+      bins_ = KpiBins::Of(values, static_cast<BinMode>(drive.bin_mode), drive.kpi_names[kpi_], edges);
     }
   }
 
@@ -113,7 +148,8 @@ class MapWriter {
     if (oneLayer_) route_ = events_ = items_;
     FieldNames names;
     std::vector<std::pair<std::string, OGRFieldType>> fields = {
-        {"name", OFTString}, {"line", OFTInteger64}, {"time", OFTDateTime}, {"record", OFTString},
+        // KML knows 32-bit integers only: a 64-bit field would become text there.
+        {"name", OFTString}, {"line", kml_ ? OFTInteger : OFTInteger64}, {"time", OFTDateTime}, {"record", OFTString},
         {"code", OFTString}, {"message", OFTString}, {"event_name", OFTString}, {"event", OFTReal},
         {"altitude", OFTReal}, {"speed", OFTReal}, {"heading", OFTReal}, {"satellites", OFTReal},
         {"fix_age", OFTReal}};
@@ -158,6 +194,17 @@ class MapWriter {
   }
   // The log's clock is the handset's local time of unknown offset, so the
   // time carries no time zone.
+  // KML's xsd:dateTime of a clock, without a zone as the clock has none;
+  // "" without a clock.
+  static std::string KmlWhen(int64_t clockMs) {
+    if (clockMs == INT64_MIN) return "";
+    const int64_t seconds = clockMs >= 0 ? clockMs / 1000 : (clockMs - 999) / 1000;
+    const std::time_t when = static_cast<std::time_t>(seconds);
+    std::tm utc{};
+    if (gmtime_r(&when, &utc) == nullptr) return "";
+    return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}.{:03}", utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday,
+                       utc.tm_hour, utc.tm_min, utc.tm_sec, clockMs - seconds * 1000);
+  }
   static void SetTime(OGRFeature* feature, int64_t clockMs) {
     const int index = feature->GetFieldIndex("time");
     if (index < 0 || clockMs == INT64_MIN) return;
@@ -169,8 +216,12 @@ class MapWriter {
                       static_cast<float>(utc.tm_sec + (clockMs - seconds * 1000) / 1000.0), 0);
   }
 
+  // GDAL's GeoJSON and KML writers ignore failed writes, so the sink's
+  // failure is checked here too, to stop at the first.
   bool Add(OGRLayer* layer, OGRFeature* feature, std::string* error) {
-    if (layer->CreateFeature(feature) != OGRERR_NONE) {
+    const bool created = layer->CreateFeature(feature) == OGRERR_NONE;
+    if (sink_ != nullptr) sink_->timeStamp.clear();
+    if (!created || (sink_ != nullptr && sink_->failed)) {
       *error = GdalError("cannot write a feature");
       return false;
     }
@@ -198,10 +249,15 @@ class MapWriter {
     }
     OGRPoint point(item.longitude, item.latitude);
     feature->SetGeometry(&point);
+    // A time stamp per placemark, for Google Earth's time slider.
+    const std::string when = KmlWhen(item.clock_ms);
+    if (kml_ && sink_ != nullptr && !when.empty()) sink_->timeStamp = "<TimeStamp><when>" + when + "</when></TimeStamp>\n\t";
     return Add(layer, feature.get(), error);
   }
 
-  bool AddLine(size_t begin, size_t end, int bin, std::string* error) {
+  // A piece of the route in `bin`; bin -1 is a piece without a value, and
+  // with `whole` the whole route uncoloured, its range that of the KPI.
+  bool AddLine(size_t begin, size_t end, int bin, std::string* error, bool whole = false) {
     FeaturePtr feature(OGRFeature::CreateFeature(route_->GetLayerDefn()));
     OGRLineString line;
     for (size_t v = begin; v < end; ++v) {
@@ -215,21 +271,45 @@ class MapWriter {
     } else {
       const std::string kpi = KpiName();
       Set(feature.get(), "kpi", kpi);
+      if (whole) {
+        Set(feature.get(), "name", "route");
+        Set(feature.get(), "low", bins_.low);
+        Set(feature.get(), "high", bins_.high);
+        return Add(route_, feature.get(), error);
+      }
       if (bin >= 0) {
-        Set(feature.get(), "name", fmt::format("{} {:.2f} to {:.2f}", kpi, bins_.Lower(bin), bins_.Upper(bin)));
+        Set(feature.get(), "name", kpi + " " + bins_.Range(bin));
         Set(feature.get(), "low", bins_.Lower(bin));
         Set(feature.get(), "high", bins_.Upper(bin));
       } else {
         Set(feature.get(), "name", kpi + " without a value");
       }
-      feature->SetStyleString(fmt::format("PEN(c:{},w:5px)", KpiBins::Colour(bin)).c_str());
+      feature->SetStyleString(fmt::format("PEN(c:{},w:5px)", bins_.Colour(bin)).c_str());
     }
     return Add(route_, feature.get(), error);
   }
 
-  bool AddRoute(std::string* error) { return vertices_.size() < 2 || AddLine(0, vertices_.size(), -1, error); }
+  bool AddRoute(std::string* error) { return vertices_.size() < 2 || AddLine(0, vertices_.size(), -1, error, true); }
 
-  int BinAt(size_t vertex) const { return bins_.Bin(driveItems_[vertices_[vertex]].kpis[kpi_]); }
+  int BinAt(size_t vertex) const { return vertexBins_[vertex]; }
+
+  // The bin of each vertex: that of the worst value of the items it stands
+  // for (those since the vertex before), so that a dip between two fixes
+  // still colours the route.
+  void FindVertexBins() {
+    size_t item = 0;
+    for (size_t vertex : vertices_) {
+      int worst = -1;
+      for (; item <= vertex; ++item) {
+        if (!Positioned(driveItems_[item])) continue;
+        const int bin = bins_.Bin(driveItems_[item].kpis[kpi_]);
+        if (bin < 0) continue;
+        const bool worse = bins_.lowIsGood ? bin > worst : worst < 0 || bin < worst;
+        if (worse) worst = bin;
+      }
+      vertexBins_.push_back(worst);
+    }
+  }
   std::string KpiName() const { return drive_.kpi_names[kpi_]; }
 
   // One line piece per run of vertices in the same bin; each piece starts
@@ -238,6 +318,7 @@ class MapWriter {
     if (vertices_.size() < 2) return true;
     if (kpi_ < 0) return AddLine(0, vertices_.size(), -1, error);
     if (!AddLegend(error)) return false;
+    FindVertexBins();
     size_t start = 0;
     for (size_t v = 1; v < vertices_.size(); ++v) {
       const bool last = v + 1 == vertices_.size();
@@ -261,16 +342,19 @@ class MapWriter {
 
   std::string Legend() const {
     std::string legend = "<b>" + KpiName() + "</b><table>";
-    for (int bin = KpiBins::kCount - 1; bin >= 0 && !std::isnan(bins_.low); --bin) {
-      legend += fmt::format("<tr><td style=\"background:{}\">&#160;&#160;&#160;&#160;</td><td>{:.2f} to {:.2f}</td></tr>",
-                            KpiBins::Colour(bin), bins_.Lower(bin), bins_.Upper(bin));
+    // One value throughout: one row, not five of the same.
+    const int lowest = bins_.single() ? KpiBins::kCount - 1 : 0;
+    for (int bin = KpiBins::kCount - 1; bin >= lowest && !std::isnan(bins_.low); --bin) {
+      legend += fmt::format("<tr><td style=\"background:{}\">&#160;&#160;&#160;&#160;</td><td>{}</td></tr>",
+                            bins_.Colour(bin), bins_.Range(bin));
     }
     legend += fmt::format("<tr><td style=\"background:{}\">&#160;&#160;&#160;&#160;</td><td>no value</td></tr></table>",
-                          KpiBins::Colour(-1));
+                          KpiBins::NoValueColour());
     return legend;
   }
 
   const WendrakeMapDrive& drive_;
+  Sink* sink_;  // GeoJSON and KML
   const std::span<const WendrakeMapItem> driveItems_;
   const std::span<const size_t> vertices_;  // the route: indices into driveItems_
   GDALDataset* dataset_;
@@ -282,16 +366,35 @@ class MapWriter {
   OGRLayer* events_ = nullptr;
   std::vector<std::string> kpiFields_;
   KpiBins bins_;
+  std::vector<int> vertexBins_;  // KML: the bin each vertex is coloured by
 };
+
+// The system's reason for the first failure GDAL reports, caught as it is
+// reported: SQLite only says "disk I/O error" when the disk is full.
+int firstSystemError = 0;
+
+void CPL_STDCALL RecordFailure(CPLErr level, CPLErrorNum, const char*) {
+  if (level >= CE_Failure && firstSystemError == 0) firstSystemError = errno;
+}
+
+// Errors that explain a failed write better than the statement that met them.
+bool IsWriteError(int error) {
+  return error == ENOSPC || error == EFBIG || error == EDQUOT || error == EIO || error == EROFS;
+}
 
 }  // namespace
 
 bool WriteMap(const WendrakeMapDrive& drive, std::string* error) {
-  const std::string path = drive.path;
+  const std::string name = drive.name;
   const std::string driverName = drive.driver;
+  Sink sink{drive.sink, drive.sink_context, false, ""};
+  const bool streamed = drive.sink != nullptr;
+  const std::string path = streamed ? "/vsistdout/" : drive.path;
   GDALAllRegister();
-  CPLPushErrorHandler(CPLQuietErrorHandler);
+  CPLPushErrorHandler(RecordFailure);
   CPLErrorReset();
+  firstSystemError = 0;
+  if (streamed) VSIStdoutSetRedirection(SinkWrite, reinterpret_cast<FILE*>(&sink));
   bool ok = false;
   {
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(driverName.c_str());
@@ -299,24 +402,31 @@ bool WriteMap(const WendrakeMapDrive& drive, std::string* error) {
     if (driverName == "GeoJSON") options.SetNameValue("RFC7946", "YES");
     DatasetPtr dataset(driver == nullptr ? nullptr : driver->Create(path.c_str(), 0, 0, 0, GDT_Unknown, options.List()));
     if (dataset == nullptr) {
-      *error = GdalError("cannot create " + path);
+      *error = GdalError("cannot create " + name);
     } else {
       const bool transaction = dataset->StartTransaction() == OGRERR_NONE;
-      MapWriter writer(drive, dataset.get(), driverName == "GeoJSON", driverName == "KML");
+      MapWriter writer(drive, dataset.get(), driverName == "GeoJSON", driverName == "KML", streamed ? &sink : nullptr);
       ok = writer.Write(error);
       if (ok && transaction && dataset->CommitTransaction() != OGRERR_NONE) {
-        *error = GdalError("cannot write " + path);
+        *error = GdalError("cannot write " + name);
         ok = false;
       }
       CPLErrorReset();
       dataset.reset();  // closing writes the rest
       if (ok && CPLGetLastErrorType() >= CE_Failure) {
-        *error = GdalError("cannot write " + path);
+        *error = GdalError("cannot write " + name);
         ok = false;
       }
     }
   }
+  if (streamed) VSIStdoutSetRedirection(fwrite, stdout);
   CPLPopErrorHandler();
+  if (sink.failed) {
+    *error = "cannot write " + name;  // the tool knows the reason
+    ok = false;
+  } else if (!ok && IsWriteError(firstSystemError)) {
+    *error = "cannot write " + name + ": " + std::strerror(firstSystemError);
+  }
   return ok;
 }
 

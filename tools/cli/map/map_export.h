@@ -5,7 +5,7 @@
 // the three kinds share it and a "feature" attribute says which is which):
 //   items   a point per positioned item: line, time, record, code, message,
 //           event name, the fix's altitude, speed, heading, satellites and
-//           age, and every KPI
+//           age, and every KPI; in KML with a <TimeStamp> (so the events)
 //   route   the track as a line; in KML, line pieces coloured by the chosen
 //           KPI's bin, after a legend placemark whose description is a table
 //           of the bins

@@ -5,7 +5,7 @@
 # itself (the build tree puts both in this folder), then in
 # <prefix>/<libdir>/wendrake, where the map component (the wendrake-map
 # package) installs it.
-find_package(GDAL REQUIRED)
+find_package(GDAL REQUIRED)  # found by the top-level CMakeLists.txt
 
 add_library(wendrake_map MODULE map/map_export.cpp map/map_module_entry.cpp view/kpi_bins.cpp)
 target_include_directories(wendrake_map PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
@@ -23,8 +23,4 @@ if(NOT WENDRAKE_SANITIZE AND NOT WENDRAKE_TSAN)
   target_link_options(wendrake_map PRIVATE -Wl,--no-undefined)
 endif()
 
-set(WENDRAKE_MAP_MODULE_DIR ${CMAKE_INSTALL_LIBDIR}/wendrake)
 install(TARGETS wendrake_map LIBRARY DESTINATION ${WENDRAKE_MAP_MODULE_DIR} COMPONENT map)
-# The tool finds the installed module relative to its own folder.
-file(RELATIVE_PATH map_module_relative ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR}/wendrake)
-set(WENDRAKE_MAP_MODULE_RELATIVE ${map_module_relative})

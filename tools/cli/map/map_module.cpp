@@ -70,15 +70,19 @@ bool MapModule::Load(std::string* error) {
     }
     return true;
   }
+  *error = "cannot load the map module (tried " + Joined(candidates) + "): " + reason;
+#if WENDRAKE_WITH_MAP
   // None of them exists: the module is a package of its own, which a tool
   // installed without its recommended packages lacks.
-  *error = "cannot load the map module (tried " + Joined(candidates) + "): " + reason +
-           "; install the wendrake-map package, or name the module in WENDRAKE_MAP_MODULE";
+  *error += "; install the wendrake-map package, or name the module in WENDRAKE_MAP_MODULE";
+#else
+  *error += "; this build has no map module of its own (GDAL was not found when it was configured)";
+#endif
   return false;
 }
 
-bool MapModule::Write(const DriveView& view, const std::string& path, const std::string& driver, int kpi,
-                      std::string* error) const {
+bool MapModule::Write(const DriveView& view, const MapTarget& target, const std::string& driver,
+                      const RouteColouring& colouring, std::string* error) const {
   if (write_ == nullptr) {
     *error = "the map module is not loaded";
     return false;
@@ -95,11 +99,24 @@ bool MapModule::Write(const DriveView& view, const std::string& path, const std:
                                     item.kpis.data()});
   }
   const std::vector<size_t> route = RouteVertices(view);
-  const WendrakeMapDrive drive{path.c_str(), driver.c_str(), kpi, names.size(), names.data(),
-                               items.size(), items.data(), route.size(), route.data()};
+  const WendrakeMapDrive drive{target.name.c_str(),
+                               target.sink != nullptr ? nullptr : target.path.c_str(),
+                               target.sink,
+                               target.context,
+                               driver.c_str(),
+                               colouring.kpi,
+                               static_cast<int>(colouring.mode),
+                               colouring.edges.size(),
+                               colouring.edges.data(),
+                               names.size(),
+                               names.data(),
+                               items.size(),
+                               items.data(),
+                               route.size(),
+                               route.data()};
   char message[1024] = "";
   if (write_(WENDRAKE_MAP_ABI, &drive, message, sizeof message) == 0) return true;
-  *error = message[0] != '\0' ? message : "cannot write " + path + " (the map module gave no reason)";
+  *error = message[0] != '\0' ? message : "cannot write " + target.name + " (the map module gave no reason)";
   return false;
 }
 

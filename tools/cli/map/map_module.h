@@ -4,11 +4,21 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "map/map_module_abi.h"
 #include "view/drive_view.h"
+#include "view/kpi_bins.h"
 
 namespace wendrake_cli {
+
+// Where the module writes: `name` is the output as the reader gave it.
+struct MapTarget {
+  std::string name;
+  std::string path;                 // GeoPackage
+  WendrakeMapSink sink = nullptr;   // GeoJSON and KML
+  void* context = nullptr;
+};
 
 class MapModule {
  public:
@@ -21,11 +31,12 @@ class MapModule {
   // next one.
   bool Load(std::string* error);
 
-  // Writes `view` into a new file at `path` with the GDAL driver `driver`,
-  // the KML route coloured by KPI `kpi` (-1: none). False with a one-line
-  // `error`; the caller removes `path`.
-  bool Write(const DriveView& view, const std::string& path, const std::string& driver, int kpi,
-             std::string* error) const;
+  // Writes `view` with the GDAL driver `driver` (a GeoPackage into a new
+  // file at target.path, GeoJSON and KML through target.sink), the KML route
+  // coloured as `colouring` says. False with a one-line `error`; the
+  // caller discards what was written.
+  bool Write(const DriveView& view, const MapTarget& target, const std::string& driver,
+             const RouteColouring& colouring, std::string* error) const;
 
  private:
   WendrakeMapWrite write_ = nullptr;

@@ -14,7 +14,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#define WENDRAKE_MAP_ABI 1u
+#define WENDRAKE_MAP_ABI 2u
 #define WENDRAKE_MAP_ENTRY "wendrake_map_write"
 #define WENDRAKE_MAP_MODULE_FILE "wendrake_map.so"
 
@@ -37,11 +37,22 @@ struct WendrakeMapItem {
   const double* kpis;       /* WendrakeMapDrive::kpi_count values */
 };
 
+/* Receives the bytes of a streamed format (GeoJSON, KML) in order. Returns
+ * `size` when all of them were written, less on a failure: the module then
+ * stops and fails, and the tool, which knows why, says so. */
+typedef size_t (*WendrakeMapSink)(void* context, const void* bytes, size_t size);
+
 /* What to write and where. */
 struct WendrakeMapDrive {
-  const char* path;                /* the file to create */
+  const char* name;                /* the output as the reader named it, for messages */
+  const char* path;                /* GeoPackage: the file to create (SQLite seeks in it) */
+  WendrakeMapSink sink;            /* GeoJSON and KML: where their bytes go */
+  void* sink_context;
   const char* driver;              /* "GPKG", "GeoJSON" or "KML" */
   int kpi;                         /* the KPI colouring the KML route; -1: none */
+  int bin_mode;                    /* its bins: 0 thresholds, 1 range, 2 equal count */
+  size_t edge_count;               /* 4: thresholds overriding the KPI's defaults; else 0 */
+  const double* edges;
   size_t kpi_count;
   const char* const* kpi_names;    /* kpi_count names */
   size_t item_count;
@@ -50,9 +61,10 @@ struct WendrakeMapDrive {
   const size_t* route;
 };
 
-/* Writes the drive's layers into a new file at drive->path. 0 on success;
- * otherwise non-zero with a one-line message in `error` (NUL-terminated,
- * at most error_size bytes), and the caller removes drive->path. */
+/* Writes the drive's layers: a GeoPackage into a new file at drive->path,
+ * GeoJSON and KML through drive->sink. 0 on success; otherwise non-zero
+ * with a one-line message in `error` (NUL-terminated, at most error_size
+ * bytes), and the caller discards what was written. */
 typedef int (*WendrakeMapWrite)(uint32_t abi, const struct WendrakeMapDrive* drive, char* error,
                                 size_t error_size);
 

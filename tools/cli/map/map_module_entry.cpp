@@ -31,15 +31,16 @@ extern "C" __attribute__((visibility("default"))) int wendrake_map_write(uint32_
                   WENDRAKE_MAP_ABI, static_cast<unsigned>(abi));
     return Refuse(message, error, errorSize);
   }
-  if (drive == nullptr || drive->path == nullptr || drive->driver == nullptr) {
+  if (drive == nullptr || drive->name == nullptr || drive->driver == nullptr ||
+      (drive->path == nullptr && drive->sink == nullptr)) {
     return Refuse("the map module was called without a file to write", error, errorSize);
   }
   try {
     std::string message;
     return wendrake_cli::WriteMap(*drive, &message) ? 0 : Refuse(message.c_str(), error, errorSize);
   } catch (const std::exception& e) {
-    return Failed(drive->path, e.what(), error, errorSize);
+    return Failed(drive->name, e.what(), error, errorSize);
   } catch (...) {
-    return Failed(drive->path, "unexpected failure in the map module", error, errorSize);
+    return Failed(drive->name, "unexpected failure in the map module", error, errorSize);
   }
 }

@@ -1,13 +1,7 @@
 # The report page's template, script and style with Leaflet (Debian's
 # libjs-leaflet), built into the tool as report_assets.cpp so that the page it
 # writes works offline.
-find_file(WENDRAKE_LEAFLET_JS leaflet.js PATHS /usr/share/javascript/leaflet NO_DEFAULT_PATH)
-find_file(WENDRAKE_LEAFLET_CSS leaflet.css PATHS /usr/share/javascript/leaflet NO_DEFAULT_PATH)
-if(NOT WENDRAKE_LEAFLET_JS OR NOT WENDRAKE_LEAFLET_CSS)
-  message(FATAL_ERROR "the report page needs Leaflet: install libjs-leaflet "
-                      "(or set WENDRAKE_LEAFLET_JS and WENDRAKE_LEAFLET_CSS)")
-endif()
-
+# The top-level CMakeLists.txt found WENDRAKE_LEAFLET_JS and _CSS.
 set(report_dir ${CMAKE_CURRENT_SOURCE_DIR}/report)
 set(report_assets
   kReportHtml=${report_dir}/report.html

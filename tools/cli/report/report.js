@@ -6,12 +6,14 @@
 (function () {
   'use strict';
   var data = JSON.parse(document.getElementById('drive-data').textContent);
-  var COLOURS = ['#d7191c', '#fdae61', '#ffff40', '#a6d96a', '#1a9641'];  // low to high
   var NO_VALUE = '#808080';
   var PAGE_ROWS = 50;
   var SVG = 'http://www.w3.org/2000/svg';
   var route = data.route;
-  var selection = null;  // [from, to] clock in ms, or null for the whole drive
+  // The selected stretch, or null for the whole drive: its lines, which the
+  // tables filter by (the log's clock may go back, its lines never do), and
+  // the earliest and latest clock along it, which the charts shade.
+  var selection = null;  // { lines: [first, last], times: [earliest, latest] or null }
 
   function $(id) { return document.getElementById(id); }
   function text(element, value) { element.textContent = value; return element; }
@@ -24,8 +26,23 @@
   function time(ms) {
     return ms === null ? '' : new Date(ms).toISOString().replace('T', ' ').replace('Z', '');
   }
-  function clock(ms) { return ms === null ? '' : new Date(ms).toISOString().substr(11, 8); }
-  function number(v) { return Math.abs(v) >= 100 ? v.toFixed(0) : v.toFixed(2); }
+  // The drive's time range, from its earliest to its latest clock: the clock
+  // may go back, so neither the first nor the last item need be the ends.
+  var timeSpan = data.summary.earliest === null ? null : [data.summary.earliest, data.summary.latest];
+  var DAY = 86400000;
+  // Times of day, with the date too when the drive runs over more than one day.
+  var manyDays = timeSpan !== null && Math.floor(timeSpan[0] / DAY) !== Math.floor(timeSpan[1] / DAY);
+  function clock(ms) {
+    if (ms === null) return '';
+    var iso = new Date(ms).toISOString();
+    return manyDays ? iso.substr(0, 10) + ' ' + iso.substr(11, 8) : iso.substr(11, 8);
+  }
+  // One number format for all the numbers of an axis: enough
+  // decimals to tell steps of `step` apart.
+  function numberFormat(step) {
+    var decimals = step >= 10 ? 0 : step >= 1 ? 1 : step >= 0.1 ? 2 : 3;
+    return function (v) { return v.toFixed(decimals); };
+  }
 
   // ---- header
   text($('title'), 'Drive report: ' + data.title);
@@ -33,21 +50,24 @@
   var s = data.summary;
   text($('summary'), s.items + ' items from ' + s.lines + ' lines; ' + s.positioned +
        ' items with a position; GPS fixes: ' + s.fixes_accepted + ' kept, ' + s.fixes_rejected +
-       ' rejected; route drawn with ' + route.t.length + ' of ' + s.route_vertices + ' vertices' +
-       (s.route_vertices > route.t.length ? ' (thinned)' : '') + '.');
+       ' rejected; route of ' + s.route_fixes + ' positions drawn with ' + route.t.length + ' points' +
+       (s.route_thinned || s.series_thinned ? ' (thinned: each stretch keeps its lowest and highest KPI values)' : '') +
+       '.');
 
-  // ---- KPI bins: five equal bins between the KPI's smallest and largest value on the route
-  function binsOf(values) {
+  // ---- KPI bins: the tool's, one set per KPI (data.bins), with their colours and labels
+  function rangeOf(values) {
     var low = Infinity, high = -Infinity;
     values.forEach(function (v) { if (v !== null) { low = Math.min(low, v); high = Math.max(high, v); } });
     return low > high ? null : { low: low, high: high };
   }
   function binOf(bins, v) {
     if (v === null || bins === null) return -1;
-    if (bins.high <= bins.low) return COLOURS.length - 1;
-    return Math.max(0, Math.min(COLOURS.length - 1, Math.floor((v - bins.low) / (bins.high - bins.low) * COLOURS.length)));
+    if (bins.single) return bins.colours.length - 1;
+    var bin = 0;
+    while (bin < bins.edges.length && v >= bins.edges[bin]) bin++;
+    return bin;
   }
-  function colourOf(bin) { return bin < 0 ? NO_VALUE : COLOURS[bin]; }
+  function colourOf(bins, bin) { return bin < 0 ? NO_VALUE : bins.colours[bin]; }
 
   // ---- the map
   var map = L.map('map', { preferCanvas: false });
@@ -69,39 +89,44 @@
   else map.setView([0, 0], 2);
 
   var kpi = data.default_kpi;
+  // "Rxagc (dBm)": a KPI's name with its unit, where it has one.
+  function kpiLabel(k) { return data.kpis[k] + (data.kpi_units[k] ? ' (' + data.kpi_units[k] + ')' : ''); }
   function drawRoute() {
     pieces.clearLayers();
     var values = kpi < 0 ? [] : route.kpi[kpi];
-    var bins = kpi < 0 ? null : binsOf(values);
+    var bins = kpi < 0 ? null : data.bins[kpi];
     // One piece per run of vertices in the same bin, joined end to start.
     var start = 0;
     for (var i = 1; i < latlngs.length; i++) {
       var bin = binOf(bins, kpi < 0 ? null : values[start + 1]);
       if (i + 1 === latlngs.length || binOf(bins, kpi < 0 ? null : values[i + 1]) !== bin) {
-        L.polyline(latlngs.slice(start, i + 1), { color: colourOf(bin), weight: 5, opacity: 0.95,
+        L.polyline(latlngs.slice(start, i + 1), { color: colourOf(bins, bin), weight: 5, opacity: 0.95,
                                                    interactive: false }).addTo(pieces);
         start = i;
       }
     }
     var box = legend.getContainer();
     box.textContent = '';
-    box.appendChild(el('b', kpi < 0 ? 'No KPI' : data.kpis[kpi]));
+    box.appendChild(el('b', kpi < 0 ? 'No KPI' : kpiLabel(kpi)));
+    function legendRow(colour, label) {
+      var row = el('div');
+      var swatch = el('i');
+      swatch.style.background = colour;
+      row.appendChild(swatch);
+      row.appendChild(document.createTextNode(label));
+      box.appendChild(row);
+    }
     if (bins !== null) {
-      for (var b = COLOURS.length - 1; b >= 0; b--) {
-        var row = el('div');
-        var swatch = el('i');
-        swatch.style.background = COLOURS[b];
-        row.appendChild(swatch);
-        row.appendChild(document.createTextNode(number(bins.low + (bins.high - bins.low) * b / COLOURS.length) +
-            ' to ' + number(bins.low + (bins.high - bins.low) * (b + 1) / COLOURS.length)));
-        box.appendChild(row);
+      // One value throughout: one row, not five of the same.
+      for (var b = bins.colours.length - 1; b >= (bins.single ? bins.colours.length - 1 : 0); b--) {
+        legendRow(bins.colours[b], bins.labels[b]);
       }
     }
   }
 
   var picker = $('kpi');
   data.kpis.forEach(function (name, k) {
-    var option = el('option', name);
+    var option = el('option', kpiLabel(k));
     option.value = String(k);
     picker.appendChild(option);
   });
@@ -112,15 +137,63 @@
     drawChart();
   });
 
-  // Event markers with their names.
+  // Event markers, a colour for each of the most frequent kinds of event
+  // (the rest share grey), listed in a legend with a switch. They sit on the
+  // route's vertices, so a click on one is a click on the route under it:
+  // otherwise they would catch the clicks that select a stretch.
+  var EVENT_COLOURS = ['#7b3294', '#e66101', '#0571b0', '#ca0020', '#008837', '#b8860b', '#de77ae', '#35978f'];
   var ev = data.events;
+  var kindCounts = new Map();
+  ev.name.forEach(function (name) { kindCounts.set(name, (kindCounts.get(name) || 0) + 1); });
+  var kinds = Array.from(kindCounts.keys()).sort(function (a, b) {
+    return kindCounts.get(b) - kindCounts.get(a) || (a < b ? -1 : a > b ? 1 : 0);
+  });
+  function kindColour(name) {
+    var k = kinds.indexOf(name);
+    return k >= 0 && k < EVENT_COLOURS.length ? EVENT_COLOURS[k] : NO_VALUE;
+  }
+  var markers = L.layerGroup().addTo(map);
   ev.t.forEach(function (_, i) {
     if (ev.lat[i] === null) return;
-    var marker = L.circleMarker([ev.lat[i], ev.lon[i]], { radius: 6, color: '#000', weight: 1,
-                                                          fillColor: '#7b3294', fillOpacity: 0.9 });
+    var marker = L.circleMarker([ev.lat[i], ev.lon[i]], { radius: 5, color: '#000', weight: 1,
+                                                          fillColor: kindColour(ev.name[i]), fillOpacity: 0.9 });
     marker.bindTooltip(function () { return el('span', ev.name[i] + ' (' + clock(ev.t[i]) + ', line ' + ev.line[i] + ')'); });
-    marker.addTo(map);
+    marker.on('click', function (e) { routeLine.fire('click', { latlng: e.latlng }); });
+    marker.addTo(markers);
   });
+  var eventLegend = L.control({ position: 'bottomleft' });
+  eventLegend.onAdd = function () {
+    var box = L.DomUtil.create('div', 'legend');
+    var label = el('label'), toggle = document.createElement('input');
+    toggle.type = 'checkbox';
+    toggle.checked = true;
+    toggle.id = 'event-markers';
+    toggle.addEventListener('change', function () {
+      if (toggle.checked) markers.addTo(map); else map.removeLayer(markers);
+    });
+    label.appendChild(toggle);
+    label.appendChild(el('b', ' Events'));
+    box.appendChild(label);
+    kinds.slice(0, EVENT_COLOURS.length).forEach(function (name) {
+      var row = el('div'), dot = el('i');
+      dot.className = 'dot';
+      dot.style.background = kindColour(name);
+      row.appendChild(dot);
+      row.appendChild(document.createTextNode(name + ' (' + kindCounts.get(name) + ')'));
+      box.appendChild(row);
+    });
+    if (kinds.length > EVENT_COLOURS.length) {
+      var other = el('div'), grey = el('i');
+      grey.className = 'dot';
+      grey.style.background = NO_VALUE;
+      other.appendChild(grey);
+      other.appendChild(document.createTextNode((kinds.length - EVENT_COLOURS.length) + ' other kinds'));
+      box.appendChild(other);
+    }
+    L.DomEvent.disableClickPropagation(box);
+    return box;
+  };
+  if (kinds.length > 0) eventLegend.addTo(map);
 
   // Selecting a stretch: the first click on the route marks its start, the second its end.
   var firstPick = null;
@@ -141,9 +214,13 @@
       $('clear').disabled = true;
     } else {
       var a = Math.min(from, to), b = Math.max(from, to);
-      selection = [route.t[a], route.t[b]];
+      var earliest = Infinity, latest = -Infinity;
+      for (var i = a; i <= b; i++) {
+        if (route.t[i] !== null) { earliest = Math.min(earliest, route.t[i]); latest = Math.max(latest, route.t[i]); }
+      }
+      selection = { lines: [route.line[a], route.line[b]], times: earliest <= latest ? [earliest, latest] : null };
       stretch.setLatLngs(latlngs.slice(a, b + 1));
-      text($('selection'), 'Selected ' + clock(selection[0]) + ' to ' + clock(selection[1]) +
+      text($('selection'), 'Selected ' + clock(route.t[a]) + ' to ' + clock(route.t[b]) +
            ' (lines ' + route.line[a] + ' to ' + route.line[b] + ').');
       $('clear').disabled = false;
     }
@@ -168,31 +245,39 @@
   // ---- the KPI time series and the EV-DO state strip (inline SVG)
   var series = data.series;
   var W = 1000, H = 180, PAD = 46;
-  var t0 = series.t.length ? series.t[0] : 0, t1 = series.t.length ? series.t[series.t.length - 1] : 1;
+  var t0 = timeSpan === null ? 0 : timeSpan[0], t1 = timeSpan === null ? 1 : timeSpan[1];
   function x(t) { return PAD + (t1 > t0 ? (t - t0) / (t1 - t0) : 0) * (W - PAD - 10); }
   function shade(root, height) {
-    if (selection === null) return;
-    root.appendChild(svg('rect', { x: x(selection[0]), y: 0, width: Math.max(1, x(selection[1]) - x(selection[0])),
+    if (selection === null || selection.times === null) return;
+    var times = selection.times;
+    root.appendChild(svg('rect', { x: x(times[0]), y: 0, width: Math.max(1, x(times[1]) - x(times[0])),
                                    height: height, fill: '#1f5fd6', 'fill-opacity': 0.15 }));
   }
   function drawChart() {
     var box = $('chart');
     box.textContent = '';
-    text($('chart-title'), (kpi < 0 ? 'KPI' : data.kpis[kpi]) + ' over time');
+    text($('chart-title'), (kpi < 0 ? 'KPI' : kpiLabel(kpi)) + ' over time');
     var root = svg('svg', { viewBox: '0 0 ' + W + ' ' + H, role: 'img' });
     box.appendChild(root);
     shade(root, H - 20);
     var values = kpi < 0 ? [] : series.kpi[kpi];
-    var bins = binsOf(values);
+    var bins = rangeOf(values);
     root.appendChild(svg('line', { x1: PAD, y1: H - 20, x2: W - 10, y2: H - 20, stroke: '#888' }));
-    [[t0, 'start'], [t1, 'end']].forEach(function (p) {
-      root.appendChild(text(svg('text', { x: x(p[0]), y: H - 5, class: 'axis', 'text-anchor': p[1] }), clock(p[0])));
-    });
+    var TICKS = 4;
+    for (var k = 0; k <= TICKS; k++) {
+      var at = t0 + (t1 - t0) * k / TICKS;
+      root.appendChild(svg('line', { x1: x(at), y1: H - 20, x2: x(at), y2: H - 16, stroke: '#888' }));
+      root.appendChild(text(svg('text', { x: x(at), y: H - 5, class: 'axis',
+                                          'text-anchor': k === 0 ? 'start' : k === TICKS ? 'end' : 'middle' }),
+                            clock(Math.round(at))));
+      if (t1 <= t0) break;
+    }
     if (bins === null) return;
     var span = bins.high > bins.low ? bins.high - bins.low : 1;
     function y(v) { return 10 + (1 - (v - bins.low) / span) * (H - 40); }
+    var format = numberFormat(span / 5);
     [bins.low, bins.high].forEach(function (v) {
-      root.appendChild(text(svg('text', { x: PAD - 4, y: y(v) + 4, class: 'axis', 'text-anchor': 'end' }), number(v)));
+      root.appendChild(text(svg('text', { x: PAD - 4, y: y(v) + 4, class: 'axis', 'text-anchor': 'end' }), format(v)));
     });
     // A gap where the KPI has no value.
     var points = [];
@@ -220,23 +305,26 @@
       root.appendChild(caption);
     });
   }
-  var STATES = [['inactive', '#bbbbbb'], ['idle / setup', '#fdae61'], ['connected', '#1a9641']];
+  // The EV-DO states (named by the data, in their order) and their colours.
+  var STATE_COLOURS = ['#bbbbbb', '#fdae61', '#1a9641'];
   function drawStrip() {
     var box = $('strip');
     box.textContent = '';
     var root = svg('svg', { viewBox: '0 0 ' + W + ' 44', role: 'img' });
     box.appendChild(root);
-    var values = data.evdo_kpi < 0 ? [] : series.kpi[data.evdo_kpi];
+    var values = series.evdo;
     for (var i = 0; i + 1 < series.t.length; i++) {
       var state = values[i];
-      if (state === null || series.t[i] === null || series.t[i + 1] === null || !STATES[state]) continue;
+      if (state === null || series.t[i] === null || series.t[i + 1] === null || !STATE_COLOURS[state]) continue;
       root.appendChild(svg('rect', { x: x(series.t[i]), y: 4, width: Math.max(0.5, x(series.t[i + 1]) - x(series.t[i])),
-                                     height: 18, fill: STATES[state][1] }));
+                                     height: 18, fill: STATE_COLOURS[state] }));
     }
     shade(root, 26);
-    STATES.forEach(function (st, k) {
-      root.appendChild(svg('rect', { x: PAD + k * 140, y: 30, width: 10, height: 10, fill: st[1] }));
-      root.appendChild(text(svg('text', { x: PAD + k * 140 + 14, y: 39, class: 'axis' }), st[0]));
+    data.evdo_states.forEach(function (name, k) {
+      var seconds = Math.round(data.evdo_seconds[k]);  // whole seconds, so never "60 s"
+      root.appendChild(svg('rect', { x: PAD + k * 200, y: 30, width: 10, height: 10, fill: STATE_COLOURS[k] }));
+      root.appendChild(text(svg('text', { x: PAD + k * 200 + 14, y: 39, class: 'axis' }),
+                            name + ' ' + Math.floor(seconds / 60) + ' min ' + seconds % 60 + ' s'));
     });
   }
 
@@ -246,8 +334,7 @@
     var pager = $(pagerId);
     var rows = [], page = 0;
     function inSelection(i) {
-      var t = columns.t[i];
-      return selection === null || (t !== null && t >= selection[0] && t <= selection[1]);
+      return selection === null || (columns.line[i] >= selection.lines[0] && columns.line[i] <= selection.lines[1]);
     }
     function show(p) {
       rows = [];
@@ -288,6 +375,6 @@
   drawChart();
 
   // For tests and the console: the layers and the tables.
-  window.driveReport = { map: map, route: routeLine, pieces: pieces, events: eventsTable,
+  window.driveReport = { map: map, route: routeLine, pieces: pieces, markers: markers, events: eventsTable,
                          signalling: signallingTable, select: select };
 }());

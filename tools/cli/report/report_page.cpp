@@ -36,10 +36,12 @@ void Clock(std::string* out, int64_t clockMs) {
   else *out += fmt::format("{}", clockMs);
 }
 
-// The columns of the given items: t (clock), line, and the named extras.
+// The columns of the given items: t (clock), line, and the named extras;
+// of thinned rows also their KPI values.
 class Columns {
  public:
   Columns(const DriveView& view, std::vector<size_t> rows) : view_(view), rows_(std::move(rows)) {}
+  Columns(const DriveView& view, const ThinRows& thin) : view_(view), rows_(thin.items), thin_(&thin) {}
   size_t size() const { return rows_.size(); }
 
   template <typename Write>
@@ -52,16 +54,18 @@ class Columns {
     Column(out, "t", [](std::string* o, const DriveItem& item) { Clock(o, item.clockMs); });
     Column(out, "line", [](std::string* o, const DriveItem& item) { *o += fmt::format("{}", item.line); });
   }
-  void Kpis(std::string* out, const std::vector<size_t>& kpis) const {
+  // The thinned rows' KPI values, in the order the rows were thinned for.
+  void Kpis(std::string* out) const {
     *out += "\"kpi\":";
-    Array(out, kpis.size(), [&](std::string* o, size_t k) {
-      Array(o, rows_.size(), [&](std::string* p, size_t i) { Number(p, view_.items[rows_[i]].kpis[kpis[k]]); });
+    Array(out, thin_->kpis.size(), [&](std::string* o, size_t k) {
+      Array(o, rows_.size(), [&](std::string* p, size_t i) { Number(p, thin_->kpis[k][i]); });
     });
   }
 
  private:
   const DriveView& view_;
   std::vector<size_t> rows_;
+  const ThinRows* thin_ = nullptr;
 };
 
 void Text(std::string* out, const std::string& text) { AppendJson(out, text); }
@@ -92,11 +96,8 @@ std::string Nonce() {
 
 }  // namespace
 
-std::string ReportJson(const DriveView& view, const std::string& title, int kpi) {
-  const std::vector<size_t> vertices = RouteVertices(view);
-  const Columns route(view, Thin(vertices, kMaxRoutePoints));
-  const Columns series(view, Thin(Where(view, [](const DriveItem& item) { return item.clockMs != kNoClock; }),
-                                  kMaxSeriesPoints));
+std::string ReportJson(const DriveView& view, const std::string& title, const RouteColouring& colouring) {
+  const int kpi = colouring.kpi;
   const std::vector<size_t> eventRows = Where(view, [](const DriveItem& item) { return item.isEvent(); });
   const std::vector<size_t> signallingRows = Where(view, [](const DriveItem& item) { return item.isSignalling(); });
 
@@ -110,32 +111,90 @@ std::string ReportJson(const DriveView& view, const std::string& title, int kpi)
       }
     }
   }
-  int first = DefaultKpi(view, shown), evdo = -1;
+  int first = DefaultKpi(view, shown);
   for (size_t k = 0; k < shown.size(); ++k) {
     if (kpi >= 0 && shown[k] == static_cast<size_t>(kpi)) first = static_cast<int>(k);
-    if (view.kpiNames[shown[k]] == "EvdoState") evdo = static_cast<int>(k);
   }
-  size_t positioned = 0;
-  for (const DriveItem& item : view.items) positioned += item.positioned();
+
+  // The route: a run of items at one fix is drawn as one point (twice when
+  // its KPIs vary), the series item by item; both thinned keeping extremes.
+  std::vector<size_t> positionedRows, runEnds;
+  RouteRuns(view, &positionedRows, &runEnds);
+  const ThinRows routeRows = ThinKeepingExtremes(view, positionedRows, runEnds, shown, kMaxRoutePoints);
+  const std::vector<size_t> clocked = Where(view, [](const DriveItem& item) { return item.clockMs != kNoClock; });
+  std::vector<size_t> each(clocked.size());
+  for (size_t i = 0; i < each.size(); ++i) each[i] = i + 1;
+  const ThinRows seriesRows = ThinKeepingExtremes(view, clocked, each, shown, kMaxSeriesPoints);
+  int64_t earliest = kNoClock, latest = kNoClock;
+  for (size_t row : clocked) {
+    const int64_t clock = view.items[row].clockMs;
+    if (earliest == kNoClock || clock < earliest) earliest = clock;
+    if (latest == kNoClock || clock > latest) latest = clock;
+  }
+  const Columns route(view, routeRows);
+  const Columns series(view, seriesRows);
 
   std::string out = "{\"title\":";
   Text(&out, title);
   out += fmt::format(",\"summary\":{{\"lines\":{},\"items\":{},\"positioned\":{},\"fixes_accepted\":{},"
-                     "\"fixes_rejected\":{},\"route_vertices\":{}}}",
-                     view.lines, view.items.size(), positioned, view.fixesAccepted, view.fixesRejected,
-                     vertices.size());
+                     "\"fixes_rejected\":{},\"route_fixes\":{},\"route_thinned\":{},\"series_thinned\":{},",
+                     view.lines, view.items.size(), positionedRows.size(), view.fixesAccepted,
+                     view.fixesRejected, runEnds.size(), routeRows.thinned, seriesRows.thinned);
+  out += "\"earliest\":";
+  Clock(&out, earliest);
+  out += ",\"latest\":";
+  Clock(&out, latest);
+  out += '}';
   out += ",\"kpis\":";
   Array(&out, shown.size(), [&](std::string* o, size_t k) { Text(o, view.kpiNames[shown[k]]); });
-  out += fmt::format(",\"default_kpi\":{},\"evdo_kpi\":{}", first, evdo);
+  out += ",\"kpi_units\":";
+  Array(&out, shown.size(), [&](std::string* o, size_t k) {
+    Text(o, shown[k] < view.kpiUnits.size() ? view.kpiUnits[shown[k]] : std::string());
+  });
+  out += fmt::format(",\"default_kpi\":{}", first);
+  // The EV-DO states by name, and the time the drive spent in each.
+  out += ",\"evdo_states\":";
+  Array(&out, WENDRAKE_EVDO_STATE_COUNT, [](std::string* o, size_t state) {
+    Text(o, wendrake_evdo_state_name(static_cast<int>(state)));
+  });
+  out += ",\"evdo_seconds\":";
+  Array(&out, WENDRAKE_EVDO_STATE_COUNT,
+        [&](std::string* o, size_t state) { *o += fmt::format("{:.3f}", view.evdo.seconds[state]); });
+
+  // Each KPI's colour bins, from its values along the route: the page
+  // colours and labels by them and never works out bins of its own.
+  out += ",\"bins\":";
+  Array(&out, shown.size(), [&](std::string* o, size_t k) {
+    std::vector<double> values;
+    for (size_t row : positionedRows) values.push_back(view.items[row].kpis[shown[k]]);
+    const bool chosen = kpi >= 0 && shown[k] == static_cast<size_t>(kpi);
+    const KpiBins bins = KpiBins::Of(values, colouring.mode, view.kpiNames[shown[k]],
+                                     chosen ? colouring.edges : std::vector<double>{});
+    if (std::isnan(bins.low) && !bins.thresholds) {
+      *o += "null";
+      return;
+    }
+    *o += "{\"edges\":";
+    Array(o, KpiBins::kCount - 1, [&](std::string* p, size_t e) { Number(p, bins.edges[e]); });
+    *o += fmt::format(",\"single\":{},\"colours\":", bins.single());
+    Array(o, KpiBins::kCount, [&](std::string* p, size_t b) { Text(p, bins.Colour(static_cast<int>(b))); });
+    *o += ",\"labels\":";
+    Array(o, KpiBins::kCount, [&](std::string* p, size_t b) { Text(p, bins.Range(static_cast<int>(b))); });
+    *o += '}';
+  });
 
   out += ",\"route\":{";
   route.Times(&out);
   route.Column(&out, "lat", [](std::string* o, const DriveItem& item) { *o += fmt::format("{:.7f}", item.latitude); });
   route.Column(&out, "lon", [](std::string* o, const DriveItem& item) { *o += fmt::format("{:.7f}", item.longitude); });
-  route.Kpis(&out, shown);
+  route.Kpis(&out);
   out += "},\"series\":{";
   series.Times(&out);
-  series.Kpis(&out, shown);
+  series.Column(&out, "evdo", [](std::string* o, const DriveItem& item) {
+    if (item.evdoState < 0) *o += "null";
+    else *o += fmt::format("{}", item.evdoState);
+  });
+  series.Kpis(&out);
 
   out += "},\"events\":{";
   const Columns events(view, eventRows);
@@ -211,8 +270,8 @@ std::string FillTemplate(std::string_view page, const std::vector<std::pair<std:
   return out;
 }
 
-std::string ReportPage(const DriveView& view, const std::string& title, int kpi) {
-  const std::string data = ReportJson(view, title, kpi);
+std::string ReportPage(const DriveView& view, const std::string& title, const RouteColouring& colouring) {
+  const std::string data = ReportJson(view, title, colouring);
   const std::string nonce = Nonce();
   return FillTemplate(kReportHtml, {{"NONCE", nonce},
                                     {"LEAFLET_CSS", kLeafletCss},

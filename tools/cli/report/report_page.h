@@ -3,10 +3,12 @@
 // the drive goes into the page as JSON in a <script type="application/json">
 // block, escaped so that no log text can end the block or the page.
 //
-// Thinning: the route draws one vertex per run of positioned items at the
-// same coordinates (items between two fixes share the first one's position),
-// at most kMaxRoutePoints of them (every k-th and the last, see Thin); the
-// time series likewise holds at most kMaxSeriesPoints items with a clock.
+// Thinning: the route draws a run of positioned items at the same
+// coordinates (items between two fixes share the first one's position) as
+// one or two vertices, at most kMaxRoutePoints of them; the time series holds
+// at most kMaxSeriesPoints rows. Thinned rows keep each KPI's smallest and
+// largest value (ThinKeepingExtremes), so the legend, the colours and the
+// chart still show every dip and peak.
 // The event and signalling tables hold every item and show them in pages.
 #pragma once
 
@@ -14,6 +16,7 @@
 #include <string_view>
 
 #include "view/drive_view.h"
+#include "view/kpi_bins.h"
 
 namespace wendrake_cli {
 
@@ -21,11 +24,12 @@ constexpr size_t kMaxRoutePoints = 5000;
 constexpr size_t kMaxSeriesPoints = 5000;
 
 // The drive as the page's JSON (safe inside a script element), coloured by
-// KPI `kpi` first (-1: the first of the usual radio KPIs the log has).
-std::string ReportJson(const DriveView& view, const std::string& title, int kpi);
+// KPI colouring.kpi first (-1: the first of the usual radio KPIs the log
+// has), every KPI's bins of colouring.mode (colouring.edges for that KPI).
+std::string ReportJson(const DriveView& view, const std::string& title, const RouteColouring& colouring);
 
 // The whole page.
-std::string ReportPage(const DriveView& view, const std::string& title, int kpi);
+std::string ReportPage(const DriveView& view, const std::string& title, const RouteColouring& colouring);
 
 // `json` made safe to place in an HTML script element: "<", ">" and "&"
 // become \u003c, \u003e and \u0026, and U+2028 and U+2029 \u2028 and \u2029

@@ -6,8 +6,17 @@ and its failures: one line, exit 2, nothing left under the output's name.
 Environment: WENDRAKE_CLI (the tool) and WENDRAKE_SOURCE_DIR.
 """
 
+import errno
+from datetime import datetime
+import gzip
 import json
 import os
+import random
+import re
+import resource
+import signal
+import stat
+import threading
 import shutil
 import sqlite3
 import struct
@@ -132,6 +141,101 @@ class SampleMapTest(unittest.TestCase):
             self.assertEqual(before[-1], after[0])
         names = [p.findtext(KML + "name") for p in folders["events"].findall(KML + "Placemark")]
         self.assertIn("POWER_UP", names)
+        # Every point has its time as a KML time stamp, where KML wants it.
+        for folder in ("items", "events"):
+            for placemark in folders[folder].findall(KML + "Placemark"):
+                tags = [child.tag for child in placemark]
+                self.assertLess(tags.index(KML + "TimeStamp"), tags.index(KML + "ExtendedData"))
+                time = {d.get("name"): d.text for d in placemark.iter(KML + "SimpleData")}["time"]
+                when = placemark.findtext(f"{KML}TimeStamp/{KML}when")
+                self.assertEqual(datetime.fromisoformat(when), datetime.fromisoformat(time.replace("/", "-")))
+
+    def test_names_types_and_legend_labels(self):
+        with sqlite3.connect(os.path.join(self.work, "route.gpkg")) as db:
+            columns = [row[1] for row in db.execute("PRAGMA table_info(items)")]
+            route = db.execute("SELECT name, kpi, low, high FROM route").fetchall()
+        # The event parameter is the "event" attribute, not a second "Event_2".
+        self.assertIn("event", columns)
+        self.assertEqual([c for c in columns if c[-2:] == "_2" or c.lower() == "event"], ["event"])
+        # The whole, uncoloured route is the route, with its KPI's range.
+        self.assertEqual(len(route), 1)
+        self.assertEqual(route[0][:2], ("route", "Total_EcIo"))
+        self.assertLess(route[0][2], route[0][3])
+        with open(os.path.join(self.work, "route.geojson"), encoding="utf-8") as f:
+            features = json.load(f)["features"]
+        self.assertEqual([f["properties"]["name"] for f in features if f["properties"]["feature"] == "route"], ["route"])
+        self.assertFalse(any(k.endswith("_2") for f in features for k in f["properties"]))
+        # KML: line numbers are integers; the legend's numbers share one format.
+        root = ET.parse(os.path.join(self.work, "route.kml")).getroot()
+        types = {f.get("name"): f.get("type") for f in root.iter(KML + "SimpleField")}
+        self.assertEqual(types["line"], "int")
+        self.assertNotIn("Event_2", types)
+        legend = next(p for p in root.iter(KML + "Placemark") if (p.findtext(KML + "name") or "").startswith("Legend"))
+        numbers = re.findall(r"-?\d+(?:\.\d+)?", legend.findtext(KML + "description").replace("#160", ""))
+        self.assertGreaterEqual(len(numbers), 6)
+        self.assertEqual(len({len(n.split(".")[1]) if "." in n else 0 for n in numbers}), 1, numbers)
+
+    def test_a_kpi_of_one_value_has_one_legend_row(self):
+        log = os.path.join(self.work, "flat.log")
+        with open(log, "wb") as f:
+            f.write(b"RegReport\tDM\tRxagc\tTxpower\n" + b"".join(
+                b"SEC\t%d\t0\nGPS\t%.5f\t120.1\nDM\t%d\t-10\n" % (i, 30.2 + i * 0.0001, -70 - i) for i in range(10)))
+        path = os.path.join(self.work, "flat.kml")
+        self.assertEqual(wendrake("map", log, "-o", path, "--kpi", "txpower", "--bins", "range").returncode, 0)
+        legend = next(p for p in ET.parse(path).getroot().iter(KML + "Placemark")
+                      if (p.findtext(KML + "name") or "").startswith("Legend"))
+        self.assertEqual(legend.findtext(KML + "description").count("<tr>"), 2)  # the value and "no value"
+        self.assertIn("all -10", legend.findtext(KML + "description"))
+
+
+    def legend(self, *args):
+        path = os.path.join(self.work, "bins.kml")
+        result = wendrake("map", *args, "-o", path)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        root = ET.parse(path).getroot()
+        legend = next(p for p in root.iter(KML + "Placemark") if (p.findtext(KML + "name") or "").startswith("Legend"))
+        return re.findall(r"<td>([^<]*)</td>", legend.findtext(KML + "description"))
+
+    def test_fixed_thresholds_compare_drives(self):
+        log = os.path.join(self.work, "weak.log")
+        with open(log, "wb") as f:
+            f.write(b"RegReport\tDM\tRxagc\tTxpower\n" + b"".join(
+                b"SEC\t%d\t0\nGPS\t%.5f\t120.1\nDM\t%d\t20\n" % (i, 30.2 + i * 0.0001, -112 + i) for i in range(10)))
+        bands = ["-75 and above", "-85 to -75", "-95 to -85", "-105 to -95", "below -105", "no value"]
+        self.assertEqual(self.legend(SAMPLE, "--kpi", "rxagc"), bands)
+        self.assertEqual(self.legend(log, "--kpi", "rxagc"), bands)
+        self.assertEqual(self.legend(log, "--kpi", "rxagc", "--thresholds", "-110,-108,-106.5,-104")[0], "-104.0 and above")
+        self.assertNotEqual(self.legend(log, "--kpi", "rxagc", "--bins", "equal-count"), bands)
+        # High transmit power is the bad end: red there.
+        self.legend(log, "--kpi", "txpower")
+        root = ET.parse(os.path.join(self.work, "bins.kml")).getroot()
+        colours = {p.findtext(KML + "name"): p.findtext(f"{KML}Style/{KML}LineStyle/{KML}color")
+                   for p in root.iter(KML + "Placemark")}
+        self.assertEqual(colours["Txpower 15 and above"].lower(), "ff1c19d7")  # KML's aabbggrr of #d7191c
+
+    def test_a_dip_between_two_fixes_colours_the_kml_route(self):
+        log = os.path.join(self.work, "dip.log")
+        with open(log, "wb") as f:
+            f.write(b"RegReport\tDM\tRxagc\tTxpower\n" + b"".join(
+                b"SEC\t%d\t0\nGPS\t%.5f\t120.1\nDM\t-70\t1\n%sDM\t-71\t1\n" % (
+                    i, 30.2 + i * 0.0001, b"DM\t-110\t1\n" if i == 2 else b"") for i in range(6)))
+        path = os.path.join(self.work, "dip.kml")
+        self.assertEqual(wendrake("map", log, "-o", path).returncode, 0)
+        names = [p.findtext(KML + "name") for p in ET.parse(path).getroot().iter(KML + "Placemark")]
+        self.assertIn("Rxagc below -105", names)
+
+    def test_bin_options_are_checked(self):
+        out = os.path.join(self.work, "x.kml")
+        for args, message in ((["--bins", "quantiles"], b"unknown --bins"),
+                              (["--thresholds", "1,2,3"], b"--thresholds"),
+                              (["--thresholds", "4,3,2,1"], b"ascending"),
+                              (["--thresholds", "1,2,3,nan"], b"ascending"),
+                              (["--bins", "range", "--thresholds", "1,2,3,4"], b"needs --bins thresholds")):
+            for command in ("map", "report"):
+                result = wendrake(command, SAMPLE, "-o", out, *args)
+                self.assertEqual(result.returncode, 2, (command, args))
+                self.assertIn(message, result.stderr)
+        self.assertFalse(os.path.exists(out))
 
 
 class CraftedLogTest(unittest.TestCase):
@@ -186,6 +290,7 @@ class FailureTest(unittest.TestCase):
         self.assertIn("cannot read", self.fails("map", os.path.join(self.work, "none.log"), "-o",
                                                 os.path.join(self.work, "r.gpkg")))
         self.fails("map", SAMPLE, "-o", os.path.join(self.work, "missing", "r.gpkg"))
+        self.assertIn("--force", self.fails("map", SAMPLE, "-o", os.path.join(self.work, "r.kml"), "-f", "gpkg"))
         self.fails("report", SAMPLE, "-o", os.path.join(self.work, "missing", "r.html"))
         self.assertEqual(os.listdir(self.work), [])
 
@@ -204,6 +309,178 @@ class FailureTest(unittest.TestCase):
         with sqlite3.connect(path) as db:
             self.assertEqual(db.execute("SELECT count(*) FROM route").fetchone()[0], 1)
         self.assertEqual(os.listdir(self.work), ["route.gpkg"])
+
+
+def limited_file_size(limit):
+    """A preexec_fn: files grow to `limit` bytes at most, and a write beyond
+    fails with EFBIG (the signal that would kill the process is ignored), as
+    a full disk fails one with ENOSPC."""
+    def apply():
+        resource.setrlimit(resource.RLIMIT_FSIZE, (limit, resource.getrlimit(resource.RLIMIT_FSIZE)[1]))
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+    return apply
+
+
+class TargetTest(unittest.TestCase):
+    """Pipes, devices and links are written through, never replaced; a write
+    that fails keeps the old file and gives the system's reason."""
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="wendrake-map-")
+
+    def tearDown(self):
+        shutil.rmtree(self.work, ignore_errors=True)
+
+    def through_fifo(self, fifo, target, fmt):
+        """Runs map into `target` while a thread reads `fifo`; the bytes read."""
+        got = []
+
+        def read():
+            with open(fifo, "rb") as f:
+                got.append(f.read())
+        reader = threading.Thread(target=read)
+        reader.start()
+        result = wendrake("map", SAMPLE, "-f", fmt, "-o", target)
+        reader.join(timeout=60)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        return got[0]
+
+    def test_pipes_links_and_standard_output_are_written_through(self):
+        fifo = os.path.join(self.work, "pipe")
+        os.mkfifo(fifo)
+        link = os.path.join(self.work, "stdout")  # as /dev/stdout links to the reader's pipe
+        os.symlink(fifo, link)
+        ET.fromstring(self.through_fifo(fifo, fifo, "kml"))
+        self.assertEqual(json.loads(self.through_fifo(fifo, link, "geojson"))["type"], "FeatureCollection")
+        self.assertTrue(stat.S_ISFIFO(os.lstat(fifo).st_mode))
+        self.assertTrue(os.path.islink(link))
+        # A link to a file: the file gets the map, the link stays.
+        for name in ("r.geojson", "r.gpkg"):
+            path, alias = os.path.join(self.work, name), os.path.join(self.work, "alias-" + name)
+            with open(path, "w") as f:
+                f.write("old")
+            os.symlink(name, alias)
+            self.assertEqual(wendrake("map", SAMPLE, "-o", alias).returncode, 0)
+            self.assertTrue(os.path.islink(alias))
+            with open(path, "rb") as f:
+                self.assertNotEqual(f.read(3), b"old")
+        result = wendrake("map", SAMPLE, "-f", "geojson", "-o", "-")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(json.loads(result.stdout)["type"], "FeatureCollection")
+
+    def test_geopackage_needs_a_regular_file(self):
+        fifo = os.path.join(self.work, "pipe.gpkg")
+        os.mkfifo(fifo)
+        dangling = os.path.join(self.work, "nowhere.gpkg")
+        os.symlink(os.path.join(self.work, "missing", "x.gpkg"), dangling)
+        for target in (fifo, "-"):
+            result = wendrake("map", SAMPLE, "-f", "gpkg", "-o", target)
+            self.assertEqual(result.returncode, 2)
+            self.assertIn(b"file", result.stderr)
+        self.assertEqual(wendrake("map", SAMPLE, "-o", dangling).returncode, 2)
+        self.assertTrue(stat.S_ISFIFO(os.lstat(fifo).st_mode))
+        self.assertTrue(os.path.islink(dangling))
+        self.assertEqual(sorted(os.listdir(self.work)), ["nowhere.gpkg", "pipe.gpkg"])
+
+    def test_a_failed_write_keeps_the_old_file_and_says_why(self):
+        for name in ("r.geojson", "r.kml", "r.gpkg"):
+            path = os.path.join(self.work, name)
+            with open(path, "wb") as f:
+                f.write(b"the old file")
+            result = subprocess.run([CLI, "map", SAMPLE, "-o", path], capture_output=True,
+                                    preexec_fn=limited_file_size(64 * 1024))
+            self.assertEqual(result.returncode, 2, name)
+            message = result.stderr.decode()
+            self.assertEqual(message, f"wendrake: cannot write {path}: {os.strerror(errno.EFBIG)}\n")
+            with open(path, "rb") as f:
+                self.assertEqual(f.read(), b"the old file")
+        self.assertEqual(sorted(os.listdir(self.work)), ["r.geojson", "r.gpkg", "r.kml"])
+        if os.path.exists("/dev/full"):
+            for fmt in ("geojson", "kml"):
+                result = wendrake("map", SAMPLE, "-f", fmt, "-o", "/dev/full")
+                self.assertEqual(result.returncode, 2)
+                self.assertIn(os.strerror(errno.ENOSPC), result.stderr.decode())
+            self.assertTrue(stat.S_ISCHR(os.stat("/dev/full").st_mode))
+
+
+    def test_a_full_disk_is_named(self):
+        """On a small tmpfs, where the machine lets the test mount one."""
+        disk = os.path.join(self.work, "disk")
+        os.mkdir(disk)
+        if os.geteuid() != 0 or subprocess.run(["mount", "-t", "tmpfs", "-o", "size=256k", "tmpfs", disk],
+                                               capture_output=True).returncode != 0:
+            self.skipTest("cannot mount a tmpfs here")
+        try:
+            for name in ("r.gpkg", "r.geojson", "r.kml"):
+                path = os.path.join(disk, name)
+                with open(path, "wb") as f:
+                    f.write(b"old")
+                result = wendrake("map", SAMPLE, "-o", path)
+                self.assertEqual(result.returncode, 2)
+                self.assertEqual(result.stderr.decode(), f"wendrake: cannot write {path}: {os.strerror(errno.ENOSPC)}\n")
+                with open(path, "rb") as f:
+                    self.assertEqual(f.read(), b"old")
+            self.assertEqual(sorted(os.listdir(disk)), ["r.geojson", "r.gpkg", "r.kml"])
+        finally:
+            subprocess.run(["umount", disk], check=True)
+
+class NothingToShowTest(unittest.TestCase):
+    """An input that yields no item, or no position, is said to, as stats says it."""
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="wendrake-map-")
+
+    def tearDown(self):
+        shutil.rmtree(self.work, ignore_errors=True)
+
+    def log(self, name, data):
+        path = os.path.join(self.work, name)
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
+    def test_inputs_without_items(self):
+        rng = random.Random(25)
+        with open(SAMPLE, "rb") as f:
+            sample = f.read(20000)
+        cases = {
+            "gz.log": (gzip.compress(sample), "gzip compressed"),
+            "utf16.log": (sample.decode("latin-1").encode("utf-16"), "are NUL"),
+            "noise.log": (bytes(rng.randrange(1, 256) for _ in range(5000)).replace(b"\n", b"x") + b"\n", "lines"),
+            "cr.log": (sample.replace(b"\n", b"\r"), "lines end in CR only"),
+            "empty.log": (b"", "it is empty"),
+        }
+        for name, (data, reason) in cases.items():
+            log = self.log(name, data)
+            stats = wendrake("stats", log).stderr.decode()
+            for command, output in (("map", "m.geojson"), ("report", "r.html")):
+                result = wendrake(command, log, "-o", os.path.join(self.work, output))
+                message = result.stderr.decode()
+                self.assertEqual(result.returncode, 2, (name, command))
+                self.assertEqual(len(message.splitlines()), 1, message)
+                self.assertIn(f"no report item in {log}: ", message)
+                self.assertIn(reason, message)
+                if stats:
+                    self.assertEqual(message, stats.splitlines(True)[-1])  # the same words as stats
+        self.assertEqual(sorted(os.listdir(self.work)), sorted(cases))
+        with open(self.log("gz.log", gzip.compress(sample)), "rb") as f:
+            result = subprocess.run([CLI, "report", "-", "-o", os.path.join(self.work, "r.html")], stdin=f,
+                                    capture_output=True)
+        self.assertIn(b"no report item in standard input: it is gzip compressed", result.stderr)
+
+    def test_log_without_a_position(self):
+        with open(SAMPLE, "rb") as f:
+            lines = f.read().split(b"\n")
+        log = self.log("nogps.log", b"\n".join(l for l in lines if not l.startswith(b"GPS")))
+        result = wendrake("map", log, "-o", os.path.join(self.work, "m.gpkg"))
+        self.assertEqual(result.returncode, 2)
+        self.assertIn(b"has a position (0 GPS fixes kept, 0 rejected)", result.stderr)
+        page = os.path.join(self.work, "r.html")
+        result = wendrake("report", log, "-o", page)
+        self.assertEqual(result.returncode, 0)
+        self.assertIn(b"the report's map is empty", result.stderr)
+        self.assertTrue(os.path.getsize(page) > 0)
+        self.assertEqual(sorted(os.listdir(self.work)), ["nogps.log", "r.html"])
 
 
 if __name__ == "__main__":

@@ -33,6 +33,7 @@ from crafted_log import CRAFTED_NAMES, crafted_log  # noqa: E402
 
 try:
     from selenium import webdriver
+    from selenium.webdriver.common.action_chains import ActionChains
     from selenium.webdriver.chrome.options import Options
     from selenium.webdriver.chrome.service import Service
 except ImportError:
@@ -50,6 +51,23 @@ def missing():
     if DRIVER is None:
         return "chromium-driver is not installed"
     return None
+
+
+def midnight_log():
+    """A drive over midnight whose clock then goes back before its start,
+    with a constant Txpower and events of three kinds."""
+    lines = [b"RegReport\tGPS\tSats\tLon\tLat", b"RegReport\tDM\tRxagc\tTxpower",
+             b"RegReport\tEVT\tEvent\tEventName"]
+    times = ([(4, 23, 59, s) for s in range(0, 60, 2)] + [(5, 0, 0, s) for s in range(0, 40, 2)] +
+             [(4, 23, 58, s) for s in range(0, 20, 2)])
+    names = [b"POWER_UP", b"DROP", b"HANDOFF"]
+    for i, (day, hour, minute, second) in enumerate(times):
+        lines += [b"DAY\t2012\t3\t%d" % day, b"HOUR\t%d" % hour, b"MIN\t%d" % minute, b"SEC\t%d\t0" % second,
+                  b"GPS\t9\t%.6f\t%.6f" % (120.1 + i * 0.0002, 30.2 + i * 0.0001),
+                  b"DM\t%d\t-10" % (-70 - i % 9)]
+        if i % 6 == 0:
+            lines.append(b"EVT\t%04X\t" % (0x101 + i // 6 % 3) + names[i // 6 % 3])
+    return b"\n".join(lines) + b"\n"
 
 
 def run(*args):
@@ -138,10 +156,11 @@ class ReportInBrowserTest(unittest.TestCase):
         with sqlite3.connect(gpkg) as db:
             rows = db.execute("SELECT geom FROM items ORDER BY fid").fetchall()
         points = [bytes(geom)[-16:] for (geom,) in rows]  # the point's x and y, little-endian doubles
-        runs = sum(1 for i, p in enumerate(points) if i == 0 or p != points[i - 1])
-        self.assertGreater(runs, 100)
-        self.assertLessEqual(runs, 5000)  # the sample is not thinned
-        self.assertEqual(self.js("return driveReport.route.getLatLngs().length"), runs)
+        starts = [i for i, p in enumerate(points) if i == 0 or p != points[i - 1]]
+        lengths = [end - start for start, end in zip(starts, starts[1:] + [len(points)])]
+        self.assertGreater(len(lengths), 100)
+        # Each run is drawn as its first and last item (the sample is not thinned).
+        self.assertEqual(self.js("return driveReport.route.getLatLngs().length"), sum(min(n, 2) for n in lengths))
 
         # One table row per event item.
         items = subprocess.run([CLI, "decode", SAMPLE], check=True, capture_output=True).stdout.decode().splitlines()
@@ -149,19 +168,26 @@ class ReportInBrowserTest(unittest.TestCase):
         self.assertGreater(events, 10)
         self.assertEqual(self.js("return driveReport.events.rows()"), events)
 
-        # The KPI picker recolours the route.
+        # The KPI picker, named with the units, recolours the route.
         colours = "return driveReport.pieces.getLayers().map(function (l) { return l.options.color; }).join(',')"
         before = self.js(colours)
         self.js("var p = document.getElementById('kpi'); p.value = String(Array.from(p.options)"
-                ".findIndex(function (o) { return o.text === 'Total_SINR'; })); p.dispatchEvent(new Event('change'))")
+                ".findIndex(function (o) { return o.text === 'Total_SINR (dB)'; })); p.dispatchEvent(new Event('change'))")
         after = self.js(colours)
         self.assertNotEqual(before, after)
-        self.assertEqual(self.js("return document.getElementById('chart-title').textContent"), "Total_SINR over time")
+        self.assertEqual(self.js("return document.getElementById('chart-title').textContent"),
+                         "Total_SINR (dB) over time")
+        self.assertEqual(self.js("return document.querySelector('.legend b').textContent"), "Total_SINR (dB)")
         # The drive script's labels ("LAB" lines) mark the time axis.
         labels = self.js("return Array.from(document.querySelectorAll('#chart .label-note'))"
                          ".map(function (n) { return n.firstChild.textContent; })")
         self.assertTrue({"Voice call 1 (MO)", "Voice call 1 end", "EV-DO download", "1x data call"} <= set(labels),
                         labels)
+
+        # The EV-DO strip names the states with the time spent in each.
+        legend = self.js("return Array.from(document.querySelectorAll('#strip text'))"
+                         ".map(function (t) { return t.textContent; })")
+        self.assertEqual(legend, ["inactive 2 min 55 s", "idle 2 min 14 s", "connected 1 min 50 s"])
 
         # Selecting a stretch filters the tables to its times.
         total = self.js("return driveReport.signalling.rows()")
@@ -178,6 +204,59 @@ class ReportInBrowserTest(unittest.TestCase):
         if target:
             with open(target, "wb") as f:
                 f.write(png)
+
+    def test_time_axis_over_midnight_and_a_clock_that_goes_back(self):
+        log = os.path.join(self.work, "midnight.log")
+        with open(log, "wb") as f:
+            f.write(midnight_log())
+        page = os.path.join(self.work, "midnight.html")
+        run("report", log, "-o", page)
+        self.assertEqual(self.open(page), [])
+        ticks = self.js("return Array.from(document.querySelectorAll('#chart text.axis[y=\"175\"]'))"
+                        ".map(function (t) { return t.textContent; })")
+        self.assertEqual(ticks[0], "2012-03-04 23:58:00")  # the earliest clock, not the first
+        self.assertEqual(ticks[-1], "2012-03-05 00:00:38")
+        # The series spans the chart rather than collapsing into one line.
+        xs = self.js("return Array.from(document.querySelectorAll('#chart polyline')).map(function (p) {"
+                     " return p.getAttribute('points'); }).join(' ')").split()
+        xs = [float(point.split(",")[0]) for point in xs]
+        self.assertGreater(max(xs) - min(xs), 800)
+        # The whole route selected holds every event, though it ends before it starts.
+        self.js("driveReport.select(0, driveReport.route.getLatLngs().length - 1)")
+        self.assertEqual(self.js("return document.getElementById('selection').textContent"),
+                         "Selected 2012-03-04 23:59:00 to 2012-03-04 23:58:18 (lines 9 to 373).")
+        self.assertEqual(self.js("return driveReport.events.rows()"), 10)
+
+    def test_legends_and_event_markers(self):
+        log = os.path.join(self.work, "midnight.log")
+        with open(log, "wb") as f:
+            f.write(midnight_log())
+        page = os.path.join(self.work, "legend.html")
+        run("report", log, "-o", page, "--kpi", "Txpower", "--bins", "range")
+        self.assertEqual(self.open(page), [])
+        # A KPI of one value: one legend row, not five identical ones.
+        rows = self.js("return Array.from(document.querySelectorAll('.leaflet-bottom.leaflet-right .legend div'))"
+                       ".map(function (d) { return d.textContent; })")
+        self.assertEqual(rows, ["all -10"])
+        # Event kinds by colour, listed with their counts.
+        kinds = self.js("return Array.from(document.querySelectorAll('.leaflet-bottom.leaflet-left .legend div'))"
+                        ".map(function (d) { return d.textContent; })")
+        self.assertEqual(sorted(kinds), ["DROP (3)", "HANDOFF (3)", "POWER_UP (4)"])
+        colours = self.js("return driveReport.markers.getLayers().map(function (m) { return m.options.fillColor; })")
+        self.assertEqual(len(set(colours)), 3)
+
+        # A real click on a marker that sits on the route starts a stretch there.
+        self.js("driveReport.map.setZoom(17); driveReport.map.panTo(driveReport.markers.getLayers()[1].getLatLng(),"
+                " { animate: false })")
+        x, y, width, height, hit = self.js(
+            "var m = driveReport.markers.getLayers()[1], map = driveReport.map;"
+            "var p = map.latLngToContainerPoint(m.getLatLng()), r = map.getContainer().getBoundingClientRect();"
+            "return [p.x, p.y, r.width, r.height, document.elementFromPoint(r.left + p.x, r.top + p.y) === m._path];")
+        self.assertTrue(hit, "the click would not land on the marker")
+        element = self.browser.find_element("id", "map")
+        ActionChains(self.browser).move_to_element_with_offset(element, int(x - width / 2), int(y - height / 2)) \
+            .click().perform()
+        self.assertTrue(self.js("return document.getElementById('selection').textContent").startswith("Start at "))
 
     def test_crafted_log_runs_no_script(self):
         log = os.path.join(self.work, "<img src=x onerror=alert(1)>.log")

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -11,26 +12,36 @@
 #include <memory>
 
 #include "format/text_escape.h"
+#include "io/empty_input.h"
+#include "io/log_bytes.h"
+#include "io/log_reader.h"
 #include "wendrake/table.h"
+#include "wendrake/wendrake.h"
 
 namespace wendrake_cli {
 namespace {
 
 using TablePtr = std::unique_ptr<WendrakeTable, decltype(&wendrake_table_free)>;
 
-bool ReadAll(std::FILE* file, std::string* data) {
-  char block[65536];
-  size_t got = 0;
-  while ((got = std::fread(block, 1, sizeof block, file)) > 0) data->append(block, got);
-  return !std::ferror(file);
+// Opens the table of `path`; "-" reads standard input whole first, into
+// `input`, which keeps it for WhyNoItems.
+int OpenTable(const std::string& path, int moduleType, LogBytes* input, WendrakeTable** table) {
+  if (path != "-") return wendrake_table_from_file(path.c_str(), moduleType, 0, table);
+  LogReader reader;
+  std::string ignored;
+  if (!reader.Open(path, false, &ignored) || !input->Load(reader, &ignored)) return WENDRAKE_ERROR_READ;
+  return wendrake_table_from_buffer(input->bytes().data(), input->bytes().size(), moduleType, 0, table);
 }
 
-// Opens the table of `path`; "-" reads standard input whole first.
-int OpenTable(const std::string& path, int moduleType, WendrakeTable** table) {
-  if (path != "-") return wendrake_table_from_file(path.c_str(), moduleType, 0, table);
-  std::string data;
-  if (!ReadAll(stdin, &data)) return WENDRAKE_ERROR_READ;
-  return wendrake_table_from_buffer(data.data(), data.size(), moduleType, 0, table);
+// Why a log yielded no item, as the stats command says it.
+std::string WhyEmpty(const std::string& path, const std::string& name, LogBytes* input, int64_t lines) {
+  if (path != "-") {
+    LogReader reader;
+    std::string error;
+    if (!reader.Open(path, false, &error) || !input->Load(reader, &error)) return error;
+  }
+  const std::string why = WhyNoItems(input->Profile(), static_cast<uint64_t>(lines));
+  return "no report item in " + name + ": " + (why.empty() ? "it is empty" : why);
 }
 
 std::string Category(const WendrakeColumn& column, int64_t row) {
@@ -67,6 +78,7 @@ void Fill(const WendrakeColumn& column, std::vector<DriveItem>* items) {
     else if (name == "heading") item.heading = Float(column, row);
     else if (name == "satellites") item.satellites = Float(column, row);
     else if (name == "fix_age") item.fixAge = Float(column, row);
+    else if (name == "evdo_state") item.evdoState = Value<int32_t>(column, row);
   }
 }
 
@@ -89,17 +101,25 @@ int DriveView::KpiIndex(std::string_view name) const {
 
 bool LoadDriveView(const std::string& path, int moduleType, DriveView* view, std::string* error) {
   WendrakeTable* raw = nullptr;
-  const int status = OpenTable(path, moduleType, &raw);
+  LogBytes input;
+  const int status = OpenTable(path, moduleType, &input, &raw);
   TablePtr table(raw, &wendrake_table_free);
+  const std::string name = path == "-" ? "standard input" : path;
   if (status != WENDRAKE_OK) {
-    const std::string name = path == "-" ? "standard input" : path;
     *error = "cannot read " + name + ": " + wendrake_error_message(status);
     if (status == WENDRAKE_ERROR_OPEN || status == WENDRAKE_ERROR_READ) *error += std::string(" (") + std::strerror(errno) + ")";
     return false;
   }
   const int64_t rows = wendrake_table_rows(table.get());
+  if (rows == 0) {
+    *error = WhyEmpty(path, name, &input, wendrake_table_lines(table.get()));
+    return false;
+  }
   view->items.assign(static_cast<size_t>(rows), DriveItem{});
   view->kpiNames.clear();
+  view->kpiUnits.clear();
+  wendrake_evdo_tally_start(&view->evdo);
+  wendrake_evdo_tally_add(&view->evdo, table.get());
   view->lines = wendrake_table_lines(table.get());
   wendrake_table_fixes(table.get(), &view->fixesAccepted, &view->fixesRejected);
   view->labels.clear();
@@ -117,7 +137,13 @@ bool LoadDriveView(const std::string& path, int moduleType, DriveView* view, std
       Fill(column, &view->items);
       continue;
     }
+    // The event parameter is the items' `event` already; as a KPI it would
+    // be written twice, under a second name.
+    if (column.paramId == WENDRAKE_PARAM_EVENT) continue;
     view->kpiNames.push_back(SafeText(column.name));
+    WendrakeParamInfo info{};
+    const int slot = wendrake_param_slot(column.paramId);
+    view->kpiUnits.push_back(slot >= 0 && wendrake_param_info(slot, &info) == 0 && info.unit != nullptr ? info.unit : "");
     for (int64_t row = 0; row < rows; ++row) view->items[static_cast<size_t>(row)].kpis.push_back(Float(column, row));
   }
   return true;
@@ -158,15 +184,71 @@ std::vector<size_t> RouteVertices(const DriveView& view) {
   return vertices;
 }
 
-std::vector<size_t> Thin(const std::vector<size_t>& indices, size_t limit) {
-  if (limit < 2) limit = 2;
-  if (indices.size() <= limit) return indices;
-  // limit - 1 steps span the indices, so the last fits in as well.
-  const size_t step = (indices.size() + limit - 2) / (limit - 1);
-  std::vector<size_t> kept;
-  for (size_t i = 0; i < indices.size(); i += step) kept.push_back(indices[i]);
-  if (kept.back() != indices.back()) kept.push_back(indices.back());
-  return kept;
+void RouteRuns(const DriveView& view, std::vector<size_t>* rows, std::vector<size_t>* runEnds) {
+  rows->clear();
+  runEnds->clear();
+  for (size_t i = 0; i < view.items.size(); ++i) {
+    const DriveItem& item = view.items[i];
+    if (!item.positioned()) continue;
+    if (!rows->empty()) {
+      const DriveItem& last = view.items[rows->back()];
+      if (last.latitude != item.latitude || last.longitude != item.longitude) runEnds->push_back(rows->size());
+    }
+    rows->push_back(i);
+  }
+  if (!rows->empty()) runEnds->push_back(rows->size());
+}
+
+ThinRows ThinKeepingExtremes(const DriveView& view, const std::vector<size_t>& rows,
+                             const std::vector<size_t>& groupEnds, const std::vector<size_t>& kpiIndices,
+                             size_t limit) {
+  limit = std::max<size_t>(limit, 2);
+  // Where each bucket ends in `rows`: the runs themselves when they fit.
+  std::vector<size_t> ends;
+  size_t needed = 0, begin = 0;
+  for (size_t end : groupEnds) needed += std::min<size_t>(end - begin, 2), begin = end;
+  ThinRows thin;
+  if (needed <= limit) {
+    ends = groupEnds;
+  } else {
+    thin.thinned = true;
+    const size_t buckets = limit / 2, groups = groupEnds.size();
+    for (size_t b = 1; b <= buckets; ++b) {
+      const size_t last = groups * b / buckets;
+      if (last > 0 && (ends.empty() || groupEnds[last - 1] != ends.back())) ends.push_back(groupEnds[last - 1]);
+    }
+  }
+  thin.kpis.assign(kpiIndices.size(), {});
+  begin = 0;
+  for (size_t end : ends) {
+    const bool single = end - begin == 1;
+    thin.items.push_back(rows[begin]);
+    if (!single) thin.items.push_back(rows[end - 1]);
+    for (size_t k = 0; k < kpiIndices.size(); ++k) {
+      size_t low = end, high = end;  // positions in `rows` of the extremes
+      for (size_t r = begin; r < end; ++r) {
+        const double value = view.items[rows[r]].kpis[kpiIndices[k]];
+        if (std::isnan(value)) continue;
+        if (low == end || value < view.items[rows[low]].kpis[kpiIndices[k]]) low = r;
+        if (high == end || value > view.items[rows[high]].kpis[kpiIndices[k]]) high = r;
+      }
+      std::vector<double>& out = thin.kpis[k];
+      if (low == end) {
+        out.insert(out.end(), single ? 1 : 2, kNoValue);
+        continue;
+      }
+      const double lowValue = view.items[rows[low]].kpis[kpiIndices[k]];
+      const double highValue = view.items[rows[high]].kpis[kpiIndices[k]];
+      if (single) {
+        out.push_back(lowValue);
+      } else {
+        out.push_back(low <= high ? lowValue : highValue);
+        out.push_back(low <= high ? highValue : lowValue);
+      }
+    }
+    begin = end;
+  }
+  return thin;
 }
 
 std::string ChannelName(int logCode) {

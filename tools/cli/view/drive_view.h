@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "wendrake/table.h"
+
 namespace wendrake_cli {
 
 constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
@@ -27,6 +29,7 @@ struct DriveItem {
   double event = kNoValue;     // EVT: the event value
   double latitude = kNoValue, longitude = kNoValue, altitude = kNoValue;
   double speed = kNoValue, heading = kNoValue, satellites = kNoValue, fixAge = kNoValue;
+  int evdoState = -1;          // WENDRAKE_EVDO_*, -1 before the first state
   std::vector<double> kpis;    // one per DriveView::kpiNames, NaN where none
 
   bool positioned() const { return latitude == latitude && longitude == longitude; }
@@ -42,18 +45,21 @@ struct DriveLabel {
 };
 
 struct DriveView {
-  std::vector<std::string> kpiNames;  // parameter columns, in the table's order
+  std::vector<std::string> kpiNames;  // parameter columns, in the table's order (the event is DriveItem::event)
+  std::vector<std::string> kpiUnits;  // their units ("dBm"), "" where none
   std::vector<DriveItem> items;       // in log order
   std::vector<DriveLabel> labels;     // in log order
   int64_t lines = 0;
   int64_t fixesAccepted = 0, fixesRejected = 0;
+  WendrakeEvdoTally evdo{};           // EV-DO state changes and time in each state
 
   // Index of a KPI by name (exact, then any case), or -1.
   int KpiIndex(std::string_view name) const;
 };
 
 // Decodes the log at `path` ("-": standard input) for `moduleType`. False
-// with a one-line `error` when it cannot be read.
+// with a one-line `error` when it cannot be read or yields no item (then
+// saying why: compressed, UTF-16, no newline and so on).
 bool LoadDriveView(const std::string& path, int moduleType, DriveView* view, std::string* error);
 
 // `bytes` as valid UTF-8 without control characters: a byte outside
@@ -65,9 +71,25 @@ std::string SafeText(std::string_view bytes);
 // coordinates collapsed into the last of them (they share one fix).
 std::vector<size_t> RouteVertices(const DriveView& view);
 
-// Keeps at most `limit` (at least 2) of the n `indices`, in order: every
-// k-th one from the first, k = ceil((n - 1) / (limit - 1)), and the last.
-std::vector<size_t> Thin(const std::vector<size_t>& indices, size_t limit);
+// Rows for a chart or a drawn route, at most `limit` (at least 2), that
+// never hide an extreme: `groups` split `rows` (indices of items) into
+// consecutive runs, given by where each ends, such as the items of one fix.
+// Each run becomes its first and last row (or its one row), with each KPI's
+// smallest and largest value in it there, in the order they came (the one
+// value in both when there is one). When that gives more than `limit` rows,
+// runs merge evenly into limit / 2 buckets treated the same way.
+struct ThinRows {
+  std::vector<size_t> items;              // the item giving each row's time, line and position
+  std::vector<std::vector<double>> kpis;  // kpis[k][row]: the values of KPI kpiIndices[k]
+  bool thinned = false;                   // runs were merged
+};
+ThinRows ThinKeepingExtremes(const DriveView& view, const std::vector<size_t>& rows,
+                             const std::vector<size_t>& groupEnds, const std::vector<size_t>& kpiIndices,
+                             size_t limit);
+
+// The positioned items, and where each run of them at the same coordinates
+// ends (the runs RouteVertices collapses).
+void RouteRuns(const DriveView& view, std::vector<size_t>* rows, std::vector<size_t>* runEnds);
 
 // The channel a layer-3 log code carries ("Paging Channel"), or
 // "0xNNNN" when it has no name.
