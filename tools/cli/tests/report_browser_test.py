@@ -177,7 +177,8 @@ class ReportInBrowserTest(unittest.TestCase):
         self.assertNotEqual(before, after)
         self.assertEqual(self.js("return document.getElementById('chart-title').textContent"),
                          "Total_SINR (dB) over time")
-        self.assertEqual(self.js("return document.querySelector('.legend b').textContent"), "Total_SINR (dB)")
+        self.assertEqual(self.js("return document.querySelector('.leaflet-bottom.leaflet-right .legend b').textContent"),
+                         "Total_SINR (dB)")
         # The drive script's labels ("LAB" lines) mark the time axis.
         labels = self.js("return Array.from(document.querySelectorAll('#chart .label-note'))"
                          ".map(function (n) { return n.firstChild.textContent; })")
