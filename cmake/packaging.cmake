@@ -3,25 +3,30 @@
 # CMakeLists.txt on Linux):
 #   runtime -> libwendrake0       both shared libraries (SONAME, ldconfig trigger)
 #   dev     -> libwendrake-dev    headers, CMake package, pkg-config files, .so links
-#   tools   -> wendrake-tools     the wendrake command, its map module (GDAL),
-#                                 its man page, bash completion
-#   python  -> python3-wendrake   the Python package and its wendrake-py command
+#   tools   -> wendrake-tools     the wendrake command, its man page, bash
+#                                 completion; no GDAL (it recommends wendrake-map)
+#   map     -> wendrake-map       the map module of `wendrake map` (GDAL)
+#   python  -> python3-wendrake   the Python package and its wendrake-py command,
+#                                 byte-compiled and cleaned by its maintainer scripts
+# Each package holds /usr/share/doc/<package>/copyright.
 # `cmake --workflow --preset deb` builds them for /usr into build/deb.
 
-# ---- Man page, generated from the tool's --help and --version.
+# ---- Man page, gzipped, generated from the tool's --help and --version and
+# every subcommand's --help (cmake/man_page.cmake).
 find_program(WENDRAKE_HELP2MAN help2man)
-if(WENDRAKE_HELP2MAN)
-  set(man_page ${PROJECT_BINARY_DIR}/wendrake.1)
+find_program(WENDRAKE_GZIP gzip)
+if(WENDRAKE_HELP2MAN AND WENDRAKE_GZIP)
+  set(man_page ${PROJECT_BINARY_DIR}/wendrake.1.gz)
   add_custom_command(OUTPUT ${man_page}
-    COMMAND ${WENDRAKE_HELP2MAN} --no-info --no-discard-stderr
-            --name "decode CDMA 1x / EV-DO drive-test text logs" --output ${man_page}
-            $<TARGET_FILE:wendrake_cli>
-    DEPENDS wendrake_cli
+    COMMAND ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:wendrake_cli> -DHELP2MAN=${WENDRAKE_HELP2MAN}
+            -DGZIP=${WENDRAKE_GZIP} -DWORK=${PROJECT_BINARY_DIR} -DOUTPUT=${man_page}
+            -P ${PROJECT_SOURCE_DIR}/cmake/man_page.cmake
+    DEPENDS wendrake_cli ${PROJECT_SOURCE_DIR}/cmake/man_page.cmake
     COMMENT "Generating the wendrake man page from --help")
   add_custom_target(wendrake_man ALL DEPENDS ${man_page})
   install(FILES ${man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)
 else()
-  message(WARNING "help2man not found: the wendrake man page is not built, and the "
+  message(WARNING "help2man or gzip not found: the wendrake man page is not built, and the "
                   "wendrake-tools package lacks it (tools/install-deps.sh installs help2man)")
 endif()
 
@@ -43,13 +48,24 @@ file(WRITE ${PROJECT_BINARY_DIR}/wendrake-py
 install(PROGRAMS ${PROJECT_BINARY_DIR}/wendrake-py DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT python)
 
 # ---- Debian packages.
+set(wendrake_components runtime dev tools python)
+set(wendrake_packages libwendrake0 libwendrake-dev wendrake-tools python3-wendrake)
+if(TARGET wendrake_map)  # `wendrake map` built (it needs GDAL)
+  list(APPEND wendrake_components map)
+  list(APPEND wendrake_packages wendrake-map)
+endif()
+# Every package's copyright file, /usr/share/doc/<package>/copyright.
+foreach(component package IN ZIP_LISTS wendrake_components wendrake_packages)
+  install(FILES ${PROJECT_SOURCE_DIR}/cmake/deb/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${package}
+    COMPONENT ${component})
+endforeach()
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME wendrake)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "wendrake developers <wendrake@localhost>")
 set(CPACK_PACKAGE_HOMEPAGE_URL "")
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL runtime dev tools python)
+set(CPACK_COMPONENTS_ALL ${wendrake_components})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)  # component DEPENDS become "pkg (= version)"
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
@@ -81,15 +97,34 @@ set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
 set(CPACK_COMPONENT_TOOLS_DEPENDS runtime)
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION
     "CDMA 1x / EV-DO drive-test log decoder (command line tool)\n\
-The wendrake command decodes, summarises and tabulates drive-test logs, and\n\
-writes them as maps (GeoPackage, GeoJSON, KML) through a module of its own\n\
-that only `wendrake map` loads, with GDAL.")
+The wendrake command decodes, summarises and tabulates drive-test logs and\n\
+writes an HTML report of a drive. `wendrake map` (GeoPackage, GeoJSON, KML)\n\
+needs the wendrake-map package.")
+
+# The map module links GDAL and its hundred-odd libraries; only `wendrake map`
+# loads it, so it is a package of its own that wendrake-tools recommends.
+if(TARGET wendrake_map)
+  set(CPACK_DEBIAN_TOOLS_PACKAGE_RECOMMENDS wendrake-map)
+  set(CPACK_DEBIAN_MAP_PACKAGE_NAME wendrake-map)
+  set(CPACK_DEBIAN_MAP_PACKAGE_SECTION utils)
+  set(CPACK_COMPONENT_MAP_DEPENDS tools)
+  set(CPACK_COMPONENT_MAP_DESCRIPTION
+      "CDMA 1x / EV-DO drive-test log decoder (map module)\n\
+The module through which `wendrake map` writes a drive's route, items and\n\
+events as GeoPackage, GeoJSON or KML with GDAL.")
+endif()
 
 set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-wendrake)
 set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
 set(CPACK_DEBIAN_PYTHON_PACKAGE_ARCHITECTURE all)
 set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "python3")
-set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS "python3-pandas, python3-matplotlib, python3-dask, python3-distributed")
+set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS
+    "python3-pandas, python3-matplotlib, python3-dask, python3-distributed, python3-geopandas")
+# py3compile in postinst, py3clean in prerm (both from python3, which the
+# package depends on), as Debian's Python policy does.
+set(CPACK_DEBIAN_PYTHON_PACKAGE_CONTROL_EXTRA
+    ${PROJECT_SOURCE_DIR}/cmake/deb/python3-wendrake/postinst ${PROJECT_SOURCE_DIR}/cmake/deb/python3-wendrake/prerm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_COMPONENT_PYTHON_DEPENDS runtime)
 set(CPACK_COMPONENT_PYTHON_DESCRIPTION
     "CDMA 1x / EV-DO drive-test log decoder (Python 3 binding)\n\

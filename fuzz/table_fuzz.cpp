@@ -26,7 +26,7 @@ namespace {
 constexpr int kModules[] = {WENDRAKE_MODULE_B101, WENDRAKE_MODULE_B200, WENDRAKE_MODULE_B20A,
                             WENDRAKE_MODULE_B20B, WENDRAKE_MODULE_BD00};
 constexpr unsigned kValueFlags[] = {0, WENDRAKE_TABLE_CURRENT_ONLY, WENDRAKE_TABLE_SETTINGS};
-constexpr int kFixedColumns = 21;  // "line" to "evdo_state"; parameter columns follow
+constexpr int kFixedColumns = 22;  // "line" to "label"; parameter columns follow
 // Reading ahead starts a thread per piece: the log is then cut into at most
 // about this many pieces, so that one input costs milliseconds.
 constexpr int64_t kMaxAheadPieces = 16;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "table/column_buffer.h"
+#include "table/line_notes.h"
 #include "table/param_block.h"
 
 namespace wendrake {
@@ -60,6 +61,9 @@ struct ItemTable {
   ColumnBuffer<double> satellites;
   ColumnBuffer<double> fixAge;
   ColumnBuffer<int32_t> evdoState;     // the EV-DO state at the item (evdo_state.h), or -1
+  // The text of the last "LAB" line at or before the item: a category of
+  // notes.names, -1 before the first.
+  ColumnBuffer<int32_t> label;
   std::vector<ParamColumn> params;    // in slot order
   ParamBlock paramBlock;              // in the order parameters first had a value
 
@@ -92,6 +96,9 @@ struct ItemTable {
   std::vector<std::string> eventNames;
   std::vector<std::string> messageNames;
 
+  // The "LAB", "VOT" and "ENT" lines of the log (of the piece's lines).
+  LineNotes notes;
+
   uint64_t lines = 0;         // physical lines of the log
   bool unterminated = false;  // its last line had no newline (decoded all the same)
   uint64_t fixesAccepted = 0;
@@ -107,6 +114,7 @@ struct ItemTable {
     f(logCode), f(messageType), f(subCode), f(event), f(eventName), f(message);
     f(latitude), f(longitude), f(altitude), f(speed), f(heading), f(satellites), f(fixAge);
     f(evdoState);
+    f(label);
   }
   template <typename F>
   void ForEachSettingsColumn(F&& f) {

@@ -24,6 +24,7 @@ struct WendrakeTable {
   std::vector<const char*> recordNames;
   std::vector<const char*> eventNames;
   std::vector<const char*> messageNames;
+  std::vector<const char*> noteNames;
   std::vector<const char*> evdoStateNames;
   std::vector<uint32_t> blockIds;  // parameter of each column of the block
 };
@@ -57,10 +58,12 @@ void Describe(WendrakeTable* table) {
   table->recordNames.clear();
   table->eventNames.clear();
   table->messageNames.clear();
+  table->noteNames.clear();
   table->columns.clear();
   for (const std::string& name : t.recordNames) table->recordNames.push_back(name.c_str());
   for (const std::string& name : t.eventNames) table->eventNames.push_back(name.c_str());
   for (const std::string& name : t.messageNames) table->messageNames.push_back(name.c_str());
+  for (const std::string& name : t.notes.names) table->noteNames.push_back(name.c_str());
   std::vector<WendrakeColumn>& c = table->columns;
   c.push_back(Column("line", WENDRAKE_COLUMN_INT64, t.line));
   c.push_back(Category("record", t.record, table->recordNames));
@@ -87,6 +90,7 @@ void Describe(WendrakeTable* table) {
     table->evdoStateNames.push_back(wendrake_evdo_state_name(state));
   }
   c.push_back(Category("evdo_state", t.evdoState, table->evdoStateNames));
+  c.push_back(Category("label", t.label, table->noteNames));
   table->blockIds.resize(t.params.size());
   for (const wendrake::ItemTable::ParamColumn& param : t.params) {
     c.push_back(WendrakeColumn{param.name.c_str(), WENDRAKE_COLUMN_FLOAT64, param.id, param.values,
@@ -271,6 +275,23 @@ WENDRAKE_TABLE_API int wendrake_table_settings(const WendrakeTable* table, Wendr
   const wendrake::ItemTable& t = *table->items;
   *settings = WendrakeSettings{static_cast<int64_t>(t.settingRow.size()), t.settingRow.data(), t.settingId.data(),
                                t.settingValue.data()};
+  return WENDRAKE_OK;
+}
+
+WENDRAKE_TABLE_API int wendrake_table_notes(const WendrakeTable* table, WendrakeNotes* notes) {
+  if (table == nullptr || notes == nullptr) return WENDRAKE_ERROR_ARGUMENT;
+  const wendrake::LineNotes& n = table->items->notes;
+  *notes = WendrakeNotes{static_cast<int64_t>(n.size()),
+                         n.line.data(),
+                         n.clockMs.data(),
+                         n.kind.data(),
+                         n.value.data(),
+                         n.text.data(),
+                         n.latitude.data(),
+                         n.longitude.data(),
+                         table->noteNames.data(),
+                         static_cast<int32_t>(table->noteNames.size()),
+                         static_cast<int64_t>(n.rejected)};
   return WENDRAKE_OK;
 }
 

@@ -134,9 +134,13 @@ void TableBuilder::Feed(const char* text, size_t length) {
   lines_.Feed(text, length, [this](const char* line, int n) {
     const bool produced = decoder_->Dispatch(line, n);
     const std::string_view lineText = LineText(line, n);
+    const int32_t type = decoder_->recordType();
     if (produced) {
       AddRow(lineText);
-    } else if (decoder_->recordType() == kRecordGPS) {
+    } else if ((type == kRecordGPS || type == kRecordLAB || type == kRecordENT) &&
+               NoteReader::IsNoteLine(lineText)) {
+      ReadNote(lineText);  // "VOT" lines share the type of "GPS" lines
+    } else if (type == kRecordGPS) {
       ReadGps(lineText);
     } else if (fields_ != nullptr) {
       ReadRegistration(lineText);
@@ -171,6 +175,7 @@ void TableBuilder::NextPiece() {
   mapper_.Wait();
   table_.ForEachColumn([](auto& column) { column.clear(); });
   table_.ForEachSettingsColumn([](auto& column) { column.clear(); });
+  table_.notes.ClearEntries();
   for (const ItemTable::ParamColumn& column : table_.params) filled_[column.slot] = 0;
   for (ItemTable::FieldColumn& column : table_.fields) {
     column.valueRows.clear();
@@ -205,6 +210,8 @@ void TableBuilder::SwapTable(ItemTable* spare) {
   t.recordNames = done.recordNames;
   t.eventNames = done.eventNames;
   t.messageNames = done.messageNames;
+  t.notes.names = done.notes.names;
+  t.notes.rejected = done.notes.rejected;
   t.hasSettings = done.hasSettings;
   if (fields_ != nullptr) fields_->Adopt(done, &t);
   t.unterminated = false;
@@ -247,6 +254,7 @@ void TableBuilder::AddRow(std::string_view lineText) {
   t.message.push_back(isLayer3 ? MessageName(item.msgCode) : -1);
   AddPosition(clockMs);
   AddEvdoState(item, type);
+  t.label.push_back(notes_.label());
   AddParams(item);
   if (fields_ != nullptr) fields_->AddRow(type, lineText, t.rows() - 1, &t);
 }
@@ -412,6 +420,13 @@ void TableBuilder::ReadGps(std::string_view lineText) {
   } else if (first == "RegReport" && words.Next() == "GPS") {
     gps_.Register(lineText);
   }
+}
+
+void TableBuilder::ReadNote(std::string_view lineText) {
+  const int64_t clockMs = ClockMs(decoder_->item());  // stamped, though it yields no item
+  const GpsFix* fix = gps_.last();
+  notes_.Read(lineText, static_cast<int64_t>(lines_.lineCount()), clockMs, fix != nullptr ? fix->latitude : kNaN,
+              fix != nullptr ? fix->longitude : kNaN, &table_.notes);
 }
 
 void TableBuilder::AddEvdoState(const ReportItem& item, int32_t type) {

@@ -12,6 +12,7 @@
 #include "decode/line_decoder.h"
 #include "table/gps_track.h"
 #include "table/item_table.h"
+#include "table/line_notes.h"
 #include "table/page_mapper.h"
 #include "table/record_fields.h"
 
@@ -75,6 +76,7 @@ class TableBuilder {
   void AddPosition(int64_t clockMs);
   void AddEvdoState(const ReportItem& item, int32_t type);
   void ReadGps(std::string_view lineText);
+  void ReadNote(std::string_view lineText);
   void ReadRegistration(std::string_view lineText);
 
   void AddSettings(const ReportItem& item, size_t row);
@@ -108,6 +110,7 @@ class TableBuilder {
   std::unordered_map<std::string, int32_t> eventNameIndex_;
   std::unordered_map<uint32_t, int32_t> messageNameIndex_;
   GpsTrack gps_;
+  NoteReader notes_;
   int32_t evdoState_ = -1;  // the EV-DO state after the last row
   std::unique_ptr<RecordFields> fields_;  // null unless the table has record fields
   bool finishing_ = false;  // the last Piece() of a whole table

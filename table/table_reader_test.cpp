@@ -52,6 +52,8 @@ struct Glued {
   std::vector<int64_t> settingRows;
   std::vector<uint32_t> settingIds;
   std::vector<double> settingValues;
+  std::vector<std::string> notes;  // each entry as text
+  int64_t notesRejected = 0;
   int64_t rows = 0;
 
   void Append(const WendrakeTable* table, unsigned flags) {
@@ -89,6 +91,14 @@ struct Glued {
         settingValues.push_back(s.values[i]);
       }
     }
+    WendrakeNotes m{};
+    ASSERT_EQ(wendrake_table_notes(table, &m), WENDRAKE_OK);
+    for (int64_t i = 0; i < m.count; ++i) {
+      notes.push_back(std::to_string(m.lines[i]) + " " + std::to_string(m.clockMs[i]) + " " +
+                      std::to_string(m.kinds[i]) + " " + std::to_string(m.values[i]) + " " +
+                      (m.texts[i] < 0 ? "" : m.names[m.texts[i]]) + " " + std::to_string(m.latitudes[i]));
+    }
+    notesRejected = m.rejected;  // the log's so far
     rows += n;
   }
 
@@ -106,6 +116,8 @@ struct Glued {
     EXPECT_EQ(settingRows, whole.settingRows);
     EXPECT_EQ(settingIds, whole.settingIds);
     EXPECT_EQ(settingValues, whole.settingValues);
+    EXPECT_EQ(notes, whole.notes);
+    EXPECT_EQ(notesRejected, whole.notesRejected);
   }
 };
 
@@ -291,7 +303,7 @@ TEST(TableReaderTest, EmptyLogsAndBadArguments) {
   ASSERT_EQ(wendrake_table_reader_next(reader.get(), &piece), WENDRAKE_OK);
   ASSERT_NE(piece, nullptr);  // an empty log has one empty piece
   EXPECT_EQ(wendrake_table_rows(piece), 0);
-  EXPECT_EQ(wendrake_table_column_count(piece), 21);
+  EXPECT_EQ(wendrake_table_column_count(piece), 22);
   ASSERT_EQ(wendrake_table_reader_next(reader.get(), &piece), WENDRAKE_OK);
   EXPECT_EQ(piece, nullptr);
 

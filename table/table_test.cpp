@@ -345,7 +345,7 @@ TEST(TableTest, FailuresAreResultCodes) {
   const TablePtr empty = FromBuffer("");
   EXPECT_EQ(wendrake_table_rows(empty.get()), 0);
   EXPECT_EQ(wendrake_table_lines(empty.get()), 0);
-  EXPECT_EQ(wendrake_table_column_count(empty.get()), 21);
+  EXPECT_EQ(wendrake_table_column_count(empty.get()), 22);  // the fixed columns
   EXPECT_EQ(wendrake_table_unterminated(empty.get()), 0);
   WendrakeSettings settings{};
   EXPECT_EQ(wendrake_table_settings(empty.get(), &settings), WENDRAKE_ERROR_ARGUMENT);
@@ -432,6 +432,51 @@ TEST(TableTest, ConsistentFixesAwayFromAGlitchTakeOver) {
   EXPECT_EQ(rejected, 2);
   auto columns = Columns(table.get());
   EXPECT_EQ(At<double>(columns["latitude"], 0), 30.273);
+}
+
+// "LAB", "VOT" and "ENT" lines: read beside the items, each kept with its
+// line, clock and position, the label carried to the rows that follow it.
+TEST(TableTest, LabelsVoiceQualityAndWaypoints) {
+  const std::string log =
+      "DAY\t2011\t10\t19\nHOUR\t15\nMIN\t42\nSEC\t0\t0\n"
+      "DM\t1\n"                                    // row 0, line 5: no label yet
+      "LAB\tVoice call 1 (MO)\n"                   // line 6
+      "GPS\t30.274141\t120.166627\n"
+      "DM\t2\n"                                    // row 1
+      "SEC\t1\t500\nVOT\t3.76\tEVRC\t0\n"        // line 10
+      "VOT\t3.7x\tEVRC\nVOT\t\tEVRC\nVOT\n"       // not wholly a number: rejected
+      "ENT\tWaypoint\t1\tStadium junction\n"      // line 14
+      "LAB\t\nLAB\tVoice\tcall 1 end\n"           // no text: rejected; fields joined
+      "DM\t3\n";                                   // row 2, line 17
+  const TablePtr table = FromBuffer(log);
+  auto columns = Columns(table.get());
+  ASSERT_EQ(wendrake_table_rows(table.get()), 3);
+  EXPECT_EQ(Category(columns["label"], 0), "");
+  EXPECT_EQ(Category(columns["label"], 1), "Voice call 1 (MO)");
+  EXPECT_EQ(Category(columns["label"], 2), "Voice call 1 end");
+
+  WendrakeNotes notes{};
+  ASSERT_EQ(wendrake_table_notes(table.get(), &notes), WENDRAKE_OK);
+  ASSERT_EQ(notes.count, 4);
+  EXPECT_EQ(notes.rejected, 4);
+  const auto text = [&](int i) { return notes.texts[i] < 0 ? std::string() : notes.names[notes.texts[i]]; };
+  EXPECT_EQ(std::vector<int64_t>(notes.lines, notes.lines + 4), (std::vector<int64_t>{6, 10, 14, 16}));
+  EXPECT_EQ(std::vector<int32_t>(notes.kinds, notes.kinds + 4),
+            (std::vector<int32_t>{WENDRAKE_NOTE_LABEL, WENDRAKE_NOTE_VOICE_QUALITY, WENDRAKE_NOTE_WAYPOINT,
+                                  WENDRAKE_NOTE_LABEL}));
+  EXPECT_EQ(text(0), "Voice call 1 (MO)");
+  EXPECT_TRUE(std::isnan(notes.values[0]));
+  EXPECT_TRUE(std::isnan(notes.latitudes[0]));  // before the first fix
+  EXPECT_EQ(text(1), "EVRC");
+  EXPECT_EQ(notes.values[1], 3.76);
+  EXPECT_EQ(notes.latitudes[1], 30.274141);
+  EXPECT_EQ(notes.longitudes[1], 120.166627);
+  EXPECT_EQ(notes.clockMs[1] - notes.clockMs[0], 1500);
+  EXPECT_EQ(text(2), "Waypoint Stadium junction");
+  EXPECT_EQ(notes.values[2], 1);
+  EXPECT_EQ(text(3), "Voice call 1 end");
+  EXPECT_EQ(wendrake_table_notes(nullptr, &notes), WENDRAKE_ERROR_ARGUMENT);
+  EXPECT_EQ(wendrake_table_notes(table.get(), nullptr), WENDRAKE_ERROR_ARGUMENT);
 }
 
 }  // namespace

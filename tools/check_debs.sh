@@ -3,12 +3,13 @@
 # with apt, and uses them as a user would, with no environment variables of
 # ours: the installed tool (`map` through its module too) and its man page
 # and completion, a C consumer built through pkg-config and through
-# find_package, and `import wendrake` in Debian's python3. Removes the
-# packages again, also on failure. Needs root or sudo; refuses to run where
-# wendrake packages are installed already.
+# find_package, and `import wendrake` in Debian's python3. Purges the
+# packages again, also on failure, and checks that the purge left nothing of
+# theirs behind (no compiled Python files, no folders). Needs root or sudo;
+# refuses to run where wendrake packages are installed already.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-packages=(libwendrake0 libwendrake-dev wendrake-tools python3-wendrake)
+packages=(libwendrake0 libwendrake-dev wendrake-tools wendrake-map python3-wendrake)
 
 as_root=()
 [ "$(id -u)" -eq 0 ] || as_root=(sudo)
@@ -37,6 +38,8 @@ cleanup() {
 trap cleanup EXIT
 "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 \
   install -y -qq --no-install-recommends "${debs[@]}"
+# Every path the packages installed, to check after the purge.
+installed=$(dpkg -L "${packages[@]}")
 
 # Everything below runs with an empty environment but PATH and HOME, from a
 # folder outside the source tree.
@@ -84,4 +87,26 @@ items = sum(1 for _ in wendrake.decode_file(sys.argv[1]))
 print('python3: %d items from the installed library' % items); sys.exit(items == 0)" \
   "$root/examples/sample_drive.log"
 
-echo "check_debs: ${packages[*]} $version installed, used and removed"
+clean wendrake-py --version
+
+echo "== the purge leaves nothing behind"
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 \
+  remove --purge -y -qq "${packages[@]}" >/dev/null
+left=()
+while IFS= read -r path; do
+  # Shared folders (/usr/bin, /usr/share/doc) stay; files, and folders of our own, go.
+  if [ -e "$path" ] || [ -L "$path" ]; then
+    if [ ! -d "$path" ] || [[ $path == *wendrake* ]]; then left+=("$path"); fi
+  fi
+done <<<"$installed"
+if [ "${#left[@]}" -ne 0 ]; then
+  echo "the purge left behind:" >&2
+  for path in "${left[@]}"; do find "$path" -maxdepth 2 >&2; done
+  exit 1
+fi
+if clean python3 -c "import wendrake" 2>/dev/null; then
+  echo "python3 still imports wendrake after the purge" >&2
+  exit 1
+fi
+
+echo "check_debs: ${packages[*]} $version installed, used and purged without a trace"

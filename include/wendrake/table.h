@@ -10,8 +10,8 @@
  *     wendrake_table_reader_free. Both free functions ignore NULL; nothing
  *     else is freed by the caller.
  *  2. Pointers handed out. Everything a table hands out (column names, data
- *     and categories of WendrakeColumn, the arrays of WendrakeSettings and
- *     WendrakeParamBlock) belongs to the table and stays valid until
+ *     and categories of WendrakeColumn, the arrays of WendrakeSettings,
+ *     WendrakeNotes and WendrakeParamBlock) belongs to the table and stays valid until
  *     wendrake_table_free. A reader's piece, and everything it hands out,
  *     stays valid until the next wendrake_table_reader_next on that reader or
  *     wendrake_table_reader_free; a piece is never passed to
@@ -24,7 +24,7 @@
  *     WendrakeParamInfo point to constant zero-terminated text of the
  *     library, valid while it is loaded; never free or write them.
  *  4. Structs the caller provides (WendrakeColumn, WendrakeSettings,
- *     WendrakeParamBlock, WendrakeParamInfo) are filled in whole on success
+ *     WendrakeNotes, WendrakeParamBlock, WendrakeParamInfo) are filled in whole on success
  *     and left alone on failure. Their layout is pinned below.
  *  5. Threads. Separate tables and readers may be used on separate threads;
  *     one table may be read by many threads at once (nothing it hands out
@@ -171,6 +171,9 @@ enum {
  *   "evdo_state"   category the EV-DO state at the item (see
  *                           wendrake_evdo_state_name): "inactive", "idle" or
  *                           "connected"; -1 before the first state
+ *   "label"        category the text of the last "LAB" line at or before the
+ *                           item (the drive script's step, "Voice call 1
+ *                           (MO)"); -1 before the first (see WendrakeNotes)
  *   then one float64 column per parameter that has a value in some item, in
  *   slot order, named as wendrake_param_info names it (or "0x7F01xxxx"): the
  *   value in real units (stored / scale), NaN where the item has none.
@@ -213,6 +216,41 @@ typedef struct WendrakeSettings {
  * built without WENDRAKE_TABLE_SETTINGS. Pointers stay valid until
  * wendrake_table_free. */
 WENDRAKE_TABLE_API int wendrake_table_settings(const WendrakeTable* table, WendrakeSettings* settings);
+
+/* What the drive's script and its tester wrote beside the measurements: the
+ * "LAB", "VOT" and "ENT" lines, which yield no item, so the table reads them
+ * itself. Their layouts, TAB-separated after the token:
+ *   LAB  label text (more fields are joined to it with one blank)
+ *   VOT  voice quality score (a decimal number), codec; more fields unread
+ *   ENT  kind ("Waypoint"), number, name
+ * Entry i is line lines[i] of the log (a piece's lines only, for a piece), at
+ * the log's clock clockMs[i] (INT64_MIN before the first clock), of kind
+ * kinds[i]: WENDRAKE_NOTE_LABEL with its text, WENDRAKE_NOTE_VOICE_QUALITY
+ * with the score in values[i] and the codec as text, or WENDRAKE_NOTE_WAYPOINT
+ * with its number in values[i] (NaN if none) and "kind name" as text. texts[i]
+ * is a code into names (-1: no text). latitudes[i]/longitudes[i]: the last GPS
+ * fix at or before the line (NaN before the first). A "VOT" line whose score
+ * is not wholly a decimal number, a "LAB" line without text or an "ENT" line
+ * without kind is no entry: `rejected` counts them, for the log so far. */
+enum { WENDRAKE_NOTE_LABEL = 1, WENDRAKE_NOTE_VOICE_QUALITY = 2, WENDRAKE_NOTE_WAYPOINT = 3 };
+
+typedef struct WendrakeNotes {
+  int64_t count;
+  const int64_t* lines;
+  const int64_t* clockMs;
+  const int32_t* kinds;
+  const double* values;
+  const int32_t* texts;
+  const double* latitudes;
+  const double* longitudes;
+  const char* const* names;
+  int32_t nameCount;
+  int64_t rejected;
+} WendrakeNotes;
+
+/* Fills *notes; WENDRAKE_OK, or WENDRAKE_ERROR_ARGUMENT for NULL. Pointers stay
+ * valid until wendrake_table_free (for a piece, until the next one). */
+WENDRAKE_TABLE_API int wendrake_table_notes(const WendrakeTable* table, WendrakeNotes* notes);
 
 /* The parameter columns lie in one block of float64: the block's column k
  * (0 <= k < columns) holds the values of parameter ids[k] and starts `stride`
@@ -399,6 +437,18 @@ WENDRAKE_TABLE_LAYOUT_CHECK(evdo_tally_seconds, offsetof(WendrakeEvdoTally, seco
 WENDRAKE_TABLE_LAYOUT_CHECK(evdo_tally_clockMs, offsetof(WendrakeEvdoTally, clockMs) == WENDRAKE_TABLE_PIN(32, 32, 32));
 WENDRAKE_TABLE_LAYOUT_CHECK(evdo_tally_state, offsetof(WendrakeEvdoTally, state) == WENDRAKE_TABLE_PIN(40, 40, 40));
 WENDRAKE_TABLE_LAYOUT_CHECK(evdo_tally_clockState, offsetof(WendrakeEvdoTally, clockState) == WENDRAKE_TABLE_PIN(44, 44, 44));
+WENDRAKE_TABLE_LAYOUT_CHECK(notes_size, sizeof(WendrakeNotes) == WENDRAKE_TABLE_PIN(88, 56, 52));
+WENDRAKE_TABLE_LAYOUT_CHECK(notes_count, offsetof(WendrakeNotes, count) == WENDRAKE_TABLE_PIN(0, 0, 0));
+WENDRAKE_TABLE_LAYOUT_CHECK(notes_lines, offsetof(WendrakeNotes, lines) == WENDRAKE_TABLE_PIN(8, 8, 8));
+WENDRAKE_TABLE_LAYOUT_CHECK(notes_clockMs, offsetof(WendrakeNotes, clockMs) == WENDRAKE_TABLE_PIN(16, 12, 12));
+WENDRAKE_TABLE_LAYOUT_CHECK(notes_kinds, offsetof(WendrakeNotes, kinds) == WENDRAKE_TABLE_PIN(24, 16, 16));
+WENDRAKE_TABLE_LAYOUT_CHECK(notes_values, offsetof(WendrakeNotes, values) == WENDRAKE_TABLE_PIN(32, 20, 20));
+WENDRAKE_TABLE_LAYOUT_CHECK(notes_texts, offsetof(WendrakeNotes, texts) == WENDRAKE_TABLE_PIN(40, 24, 24));
+WENDRAKE_TABLE_LAYOUT_CHECK(notes_latitudes, offsetof(WendrakeNotes, latitudes) == WENDRAKE_TABLE_PIN(48, 28, 28));
+WENDRAKE_TABLE_LAYOUT_CHECK(notes_longitudes, offsetof(WendrakeNotes, longitudes) == WENDRAKE_TABLE_PIN(56, 32, 32));
+WENDRAKE_TABLE_LAYOUT_CHECK(notes_names, offsetof(WendrakeNotes, names) == WENDRAKE_TABLE_PIN(64, 36, 36));
+WENDRAKE_TABLE_LAYOUT_CHECK(notes_nameCount, offsetof(WendrakeNotes, nameCount) == WENDRAKE_TABLE_PIN(72, 40, 40));
+WENDRAKE_TABLE_LAYOUT_CHECK(notes_rejected, offsetof(WendrakeNotes, rejected) == WENDRAKE_TABLE_PIN(80, 48, 44));
 #undef WENDRAKE_TABLE_LAYOUT_CHECK
 
 #ifdef __cplusplus

@@ -169,6 +169,49 @@ def test_table_frame_equals_the_frame_of_items(tmp_path, library, log, carried):
     pd.testing.assert_frame_equal(table_frame.drop(columns=list(TABLE_COLUMNS)), item_frame)
 
 
+@pytest.mark.parametrize("source, named", [(None, "NoneType"), (5, "int"), ([1, 2], "int"),
+                                           (["drive.log"], "str")])
+def test_a_source_that_is_neither_a_path_nor_items_is_named(source, named):
+    from wendrake.plot import plot_kpis
+
+    for function, call in (("to_dataframe", lambda: wendrake.to_dataframe(source)),
+                           ("plot_kpis", lambda: plot_kpis(source))):
+        with pytest.raises(TypeError, match=r"^%s: source must be a log path or an iterable of Items.*%s"
+                           % (function, named)):
+            call()
+
+
+def test_notes_are_every_lab_vot_and_ent_line_of_the_log(library):
+    with open(SAMPLE, "rb") as f:
+        lines = f.read().split(b"\n")
+    expected = [(number, line.split(b"\t")) for number, line in enumerate(lines, 1)
+                if line.split(b"\t")[0] in (b"LAB", b"VOT", b"ENT")]
+    assert len(expected) > 10
+    notes = wendrake.notes(SAMPLE, library=library)
+    assert notes.attrs["rejected"] == 0
+    assert list(notes["line"]) == [number for number, _ in expected]
+    kinds = {b"LAB": "label", b"VOT": "voice_quality", b"ENT": "waypoint"}
+    assert list(notes["kind"]) == [kinds[fields[0]] for _, fields in expected]
+    voice = notes[notes["kind"] == "voice_quality"]
+    assert list(voice["value"]) == [float(fields[1]) for _, fields in expected if fields[0] == b"VOT"]
+    assert set(voice["text"]) == {"EVRC"} and voice["latitude"].notna().all()
+    assert voice.index.notna().all() and voice.index.is_monotonic_increasing
+
+
+def test_label_column_carries_each_lab_line_to_the_items_after_it(tmp_path, library):
+    log = tmp_path / "drive.log"
+    log.write_text("RegReport\tDM\tRxagc\nDM\t-70\nLAB\tVoice call 1 (MO)\nDM\t-71\nVOT\t3.9\tEVRC\n"
+                   "DM\t-72\nLAB\tVoice call 1 end\nDM\t-73\n")
+    frame = wendrake.to_dataframe(log, library=library, labels=True)
+    assert list(frame.columns[:5]) == ["line", "record", "code", "direction", "label"]
+    assert list(frame["label"]) == [None, "Voice call 1 (MO)", "Voice call 1 (MO)", "Voice call 1 end"]
+    assert "label" not in wendrake.to_dataframe(log, library=library).columns
+    with pytest.raises(ValueError, match="labels=True needs a log path"):
+        wendrake.to_dataframe([], labels=True)
+    sample = wendrake.to_dataframe(SAMPLE, library=library, labels=True)
+    assert {"Voice call 1 (MO)", "EV-DO download", "1x data call"} <= set(sample["label"])
+
+
 def test_record_fields_are_the_values_the_items_text_shows(library, frame, sample_items, monkeypatch):
     import html
     import re

@@ -235,6 +235,29 @@ class TestDecodeManyArguments:
             decode_many(str(tmp_path / "drive.log"))
 
 
+class TestClosedPipe:
+    """`python3 -m wendrake ... | head`: when the reader goes away the command
+    ends as every filter does, killed by SIGPIPE, nothing on standard error."""
+
+    @pytest.mark.parametrize("argv", [["stats", "LOG"], ["stats", "--json", "LOG", "LOG"], ["--help"],
+                                      ["--version"], ["stats", "--help"]])
+    def test_a_pipe_closed_before_the_output(self, tmp_path, library, argv):
+        log = str(write_log(tmp_path / "drive.log", DM_HEADER + "DM\t-70.0\t1.0\n"))
+        reader, writer = os.pipe()
+        os.close(reader)
+        result = subprocess.run([sys.executable, "-m", "wendrake", *[log if a == "LOG" else a for a in argv]],
+                                stdout=writer, stderr=subprocess.PIPE, env=module_env(library), timeout=120)
+        os.close(writer)
+        assert (result.returncode, result.stderr) == (-signal.SIGPIPE, b"")
+
+    def test_other_failed_writes_are_still_errors(self, tmp_path, library):
+        log = str(write_log(tmp_path / "drive.log", DM_HEADER + "DM\t-70.0\t1.0\n"))
+        with open("/dev/full", "wb") as full:
+            result = subprocess.run([sys.executable, "-m", "wendrake", "stats", log], stdout=full,
+                                    stderr=subprocess.PIPE, env=module_env(library), timeout=120)
+        assert result.returncode == 2 and b"No space left on device" in result.stderr
+
+
 class TestLogCutWhileItIsRead:
     """A log truncated while Table(path) reads it (log rotation) once killed
     the process with SIGBUS; it gives the table of the lines read so far."""

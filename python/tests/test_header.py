@@ -4,9 +4,11 @@ column types and struct layouts of include/wendrake/table.h, checked against
 the headers' text; and the parameter tables, read from the table library."""
 
 import ctypes
+import os
 import re
 import shutil
 import subprocess
+import sys
 
 import pytest
 
@@ -85,7 +87,7 @@ def _table_layout_index():
 def test_ctypes_mirrors_of_the_table_structs_match_the_pinned_layout():
     structs = {"WendrakeParamInfo": _table.ParamInfo, "WendrakeColumn": columns._Column,
                "WendrakeSettings": columns._Settings, "WendrakeParamBlock": columns._ParamBlock,
-               "WendrakeEvdoTally": columns._EvdoTally}
+               "WendrakeEvdoTally": columns._EvdoTally, "WendrakeNotes": columns._Notes}
     pins = _TABLE_PIN.findall(TABLE_HEADER)
     which = _table_layout_index()
     sizes = {size_of: int(values[which]) for size_of, _, _, *values in pins if size_of}
@@ -150,3 +152,31 @@ def test_table_library_lookup(tmp_path, library, monkeypatch):
     monkeypatch.setenv(_table.TABLE_ENV, library)
     with pytest.raises(wendrake.WendrakeError, match="not a wendrake table library"):
         _table.read_catalogue()
+
+
+def test_a_missing_table_library_names_every_place_looked(tmp_path, library):
+    # A fresh interpreter: this one has the table library loaded already, and
+    # the dynamic loader would hand it out again by its name.
+    alone = tmp_path / "alone"
+    alone.mkdir()
+    shutil.copy(library, alone / _native._FILE_NAMES[0])
+    log = tmp_path / "drive.log"
+    log.write_text("RegReport\tDM\tRxagc\nDM\t-70\n")
+    script = ("import sys, wendrake\n"
+              "from wendrake import _table\n"
+              "for call in (lambda: wendrake.to_dataframe(sys.argv[1]), lambda: _table.open_table_library()):\n"
+              "    try:\n"
+              "        call()\n"
+              "    except wendrake.WendrakeError as e:\n"
+              "        print(e)\n")
+    env = {k: v for k, v in os.environ.items() if k not in (_table.TABLE_ENV, "LD_LIBRARY_PATH")}
+    env.update(WENDRAKE_LIBRARY=str(alone), PYTHONPATH=str(SOURCE / "python"))
+    result = subprocess.run([sys.executable, "-c", script, str(log)], capture_output=True, text=True,
+                            env=env, timeout=120)
+    if not result.stdout:
+        pytest.skip("a table library is installed where the dynamic loader finds it")
+    messages = result.stdout.splitlines()
+    assert len(messages) == 2, result
+    for message in messages:
+        assert "looked in" in message and str(alone) in message and "WENDRAKE_TABLE_LIBRARY" in message
+        assert "dynamic loader" in message

@@ -15,10 +15,10 @@ and dask are imported only by the functions that need them.
 from . import header
 from ._native import MODULE_TYPES, WendrakeError, WendrakeWarning
 from .decoder import Decoder, Item, Param, decode_file, log_clock
-from .dataframe import to_dataframe
+from .dataframe import notes, to_dataframe
 
 __all__ = ["Decoder", "Item", "Param", "WendrakeError", "WendrakeWarning", "MODULE_TYPES", "decode_file",
-           "log_clock", "to_dataframe", "to_geodataframe", "plot_kpis", "decode_many"]
+           "log_clock", "notes", "to_dataframe", "to_geodataframe", "plot_kpis", "decode_many"]
 
 __version__ = "%d.%d.%d" % (header.VERSION_MAJOR, header.VERSION_MINOR, header.VERSION_PATCH)
 

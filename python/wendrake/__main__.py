@@ -1,13 +1,15 @@
 """python3 -m wendrake plot LOG -o kpis.png | stats LOG... [--json] [--workers N | --scheduler ADDR]
 
 Common options (--library, -m/--module) go before or after the subcommand.
-Exit status: 0 success, 2 usage or file error (one line on standard error).
+Exit status: 0 success, 2 usage or file error (one line on standard error);
+killed by SIGPIPE (141) when the reader of a pipe goes away.
 """
 
 import argparse
 import datetime
 import json
 import os
+import signal
 import sys
 import warnings
 
@@ -149,22 +151,45 @@ def _one_line_warning(message, category, filename, lineno, file=None, line=None)
     _say(message)
 
 
-def main(argv=None):
+def _run(argv):
     with warnings.catch_warnings():
         warnings.showwarning = _one_line_warning
         try:
             args = _parser().parse_args(argv)
             return args.run(args) or 0
+        except SystemExit as e:  # argparse after --help or --version
+            return e.code or 0
         except _UsageError as e:
             _say(e)
             return 2
+        except BrokenPipeError:
+            raise
         except (OSError, ValueError, TypeError, WendrakeError) as e:
-            if isinstance(e, BrokenPipeError):
-                # The reader went away (| head): nothing left to say to it.
-                os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
-                return 1
             _say(e)
             return 2
+
+
+def _end_by_closed_pipe():
+    """The reader of standard output went away (`| head`): end quietly, as
+    every filter in a pipeline does, killed by SIGPIPE (status 141)."""
+    os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())  # no flush error at exit
+    if hasattr(signal, "SIGPIPE"):
+        signal.signal(signal.SIGPIPE, signal.SIG_DFL)
+        os.kill(os.getpid(), signal.SIGPIPE)
+    return 141
+
+
+def main(argv=None):
+    try:
+        status = _run(argv)
+        sys.stdout.flush()  # here, where a closed pipe can still be told apart
+        return status
+    except BrokenPipeError:
+        return _end_by_closed_pipe()
+    except OSError as e:  # standard output on a full disk, say
+        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())  # no second failure at exit
+        _say("cannot write standard output: %s" % (e.strerror or e))
+        return 2
 
 
 if __name__ == "__main__":

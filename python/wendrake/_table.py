@@ -42,6 +42,13 @@ def _in_directory(directory):
     return None
 
 
+def _decoder_paths(library):
+    """The decoder libraries whose folders may hold the table library."""
+    if library is not None:
+        return [_native.find_library(library)]
+    return list(_native._loaded) or [_native.find_library()]
+
+
 def find_table_library(library=None):
     """Path of the table library to load (a bare file name when it is left to
     the dynamic loader); beside the decoder library `library` when given."""
@@ -54,11 +61,7 @@ def find_table_library(library=None):
             raise WendrakeError("wendrake table library %s (from $%s) does not exist"
                                 % (explicit, TABLE_ENV))
         return str(path.resolve())
-    if library is not None:
-        decoders = [_native.find_library(library)]
-    else:
-        decoders = list(_native._loaded) or [_native.find_library()]
-    for decoder in decoders:
+    for decoder in _decoder_paths(library):
         if os.path.isabs(decoder):
             found = _in_directory(Path(decoder).parent)
             if found is not None:
@@ -66,17 +69,37 @@ def find_table_library(library=None):
     return _FILE_NAMES[0]
 
 
-def read_catalogue():
-    """(version, [ParamInfo as (id, slot, scale, name, record, unit)] in slot
-    order, the EV-DO state names by state value)."""
-    path = find_table_library()
+def _searched(library):
+    """Every place find_table_library looked, for the error that finds nothing."""
+    places = ["$%s (not set)" % TABLE_ENV]
     try:
-        cdll = _native.open_shared_object(path)
+        decoders = [d for d in _decoder_paths(library) if os.path.isabs(d)]
+    except WendrakeError:
+        decoders = []
+    places += [str(Path(d).parent) + " (beside " + Path(d).name + ")" for d in decoders]
+    if not decoders:
+        places.append("beside libwendrake (not found either)")
+    return ", ".join(places + ["the dynamic loader's path"])
+
+
+def open_table_library(library=None):
+    """(path, ctypes.CDLL) of the table library; when it is nowhere, a
+    WendrakeError that names every place looked in."""
+    path = find_table_library(library)
+    try:
+        return path, _native.open_shared_object(path)
     except WendrakeError as e:
         if path != _FILE_NAMES[0]:
             raise
-        raise WendrakeError("wendrake table library not found: set %s, or build or install it "
-                            "beside libwendrake (%s)" % (TABLE_ENV, e)) from None
+        raise WendrakeError("wendrake table library %s not found (looked in %s): set %s, or build or "
+                            "install it beside libwendrake (%s)"
+                            % (_FILE_NAMES[0], _searched(library), TABLE_ENV, e.__cause__ or e)) from None
+
+
+def read_catalogue():
+    """(version, [ParamInfo as (id, slot, scale, name, record, unit)] in slot
+    order, the EV-DO state names by state value)."""
+    path, cdll = open_table_library()
     try:
         count_of, info_of = cdll.wendrake_param_count, cdll.wendrake_param_info
         version_of = cdll.wendrake_version

@@ -26,7 +26,10 @@ RECORD_FIELDS = 8
 ITEM_COLUMNS = ("line", "record", "code", "direction", "stamp", "stamp_us", "clock_ms",
                 "log_code", "message_type", "sub_code", "event", "event_name", "message",
                 "latitude", "longitude", "altitude", "speed", "heading", "satellites", "fix_age",
-                "evdo_state")
+                "evdo_state", "label")
+
+# Kinds of the notes (wendrake_table_notes), by WENDRAKE_NOTE_* value.
+NOTE_KINDS = {1: "label", 2: "voice_quality", 3: "waypoint"}
 
 
 class _Column(ctypes.Structure):
@@ -40,6 +43,15 @@ class _Settings(ctypes.Structure):
     """WendrakeSettings of include/wendrake/table.h."""
     _fields_ = [("count", ctypes.c_int64), ("rows", ctypes.c_void_p), ("ids", ctypes.c_void_p),
                 ("values", ctypes.c_void_p)]
+
+
+class _Notes(ctypes.Structure):
+    """WendrakeNotes of include/wendrake/table.h."""
+    _fields_ = [("count", ctypes.c_int64), ("lines", ctypes.c_void_p), ("clock_ms", ctypes.c_void_p),
+                ("kinds", ctypes.c_void_p), ("values", ctypes.c_void_p), ("texts", ctypes.c_void_p),
+                ("latitudes", ctypes.c_void_p), ("longitudes", ctypes.c_void_p),
+                ("names", ctypes.POINTER(ctypes.c_char_p)), ("name_count", ctypes.c_int32),
+                ("rejected", ctypes.c_int64)]
 
 
 class _ParamBlock(ctypes.Structure):
@@ -70,6 +82,7 @@ _PROTOTYPES = {
     "wendrake_table_column": (ctypes.c_int, [ctypes.c_void_p, ctypes.c_int, ctypes.POINTER(_Column)]),
     "wendrake_table_settings": (ctypes.c_int, [ctypes.c_void_p, ctypes.POINTER(_Settings)]),
     "wendrake_table_param_block": (ctypes.c_int, [ctypes.c_void_p, ctypes.POINTER(_ParamBlock)]),
+    "wendrake_table_notes": (ctypes.c_int, [ctypes.c_void_p, ctypes.POINTER(_Notes)]),
     "wendrake_table_reader_open": (ctypes.c_int, [ctypes.c_char_p, ctypes.c_int, ctypes.c_uint, ctypes.c_int64,
                                                   ctypes.POINTER(ctypes.c_void_p)]),
     "wendrake_table_reader_next": (ctypes.c_int, [ctypes.c_void_p, ctypes.POINTER(ctypes.c_void_p)]),
@@ -86,7 +99,7 @@ def _library(library=None):
     path = _table.find_table_library(library)
     cdll = _opened.get(path)
     if cdll is None:
-        cdll = _native.open_shared_object(path)
+        path, cdll = _table.open_table_library(library)
         for name, (restype, argtypes) in _PROTOTYPES.items():
             try:
                 function = getattr(cdll, name)
@@ -337,6 +350,31 @@ class Table:
             raise WendrakeError("the table was built without settings=True")
         n = listed.count
         return _view(listed.rows, n, "int64"), _view(listed.ids, n, "uint32"), _view(listed.values, n, "float64")
+
+    def notes(self):
+        """The log's "LAB", "VOT" and "ENT" lines (of the piece's lines, for a
+        piece) as a dict of numpy copies: line, clock_ms, kind (NOTE_KINDS),
+        value (a VOT line's score, an ENT line's number), text (the label, the
+        codec, "kind name" of a waypoint; None if none), latitude, longitude
+        (the last fix at or before the line); and "rejected", the lines of the
+        log so far that did not read (see include/wendrake/table.h)."""
+        import numpy as np
+
+        listed = _Notes()
+        self._lib.wendrake_table_notes(self._open(), ctypes.byref(listed))
+        n = listed.count
+        names = np.array([listed.names[i].decode("utf-8", "replace") for i in range(listed.name_count)] + [None],
+                         dtype=object)
+        kinds = np.array(list(NOTE_KINDS.values()) + [None], dtype=object)
+        codes = _view(listed.kinds, n, "int32")
+        return {"line": _view(listed.lines, n, "int64").copy(),
+                "clock_ms": _view(listed.clock_ms, n, "int64").copy(),
+                "kind": kinds[np.where((codes >= 1) & (codes <= len(NOTE_KINDS)), codes - 1, -1)],
+                "value": _view(listed.values, n, "float64").copy(),
+                "text": names[_view(listed.texts, n, "int32")],
+                "latitude": _view(listed.latitudes, n, "float64").copy(),
+                "longitude": _view(listed.longitudes, n, "float64").copy(),
+                "rejected": listed.rejected}
 
     def take_param_block(self):
         """(matrix, ids): the parameter columns as one writable float64 matrix of

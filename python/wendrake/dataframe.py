@@ -14,7 +14,8 @@ ITEM_COLUMNS = ("line", "record", "code", "direction")
 TABLE_COLUMNS = ("latitude", "longitude", "fix_age", "evdo_state")
 
 
-def to_dataframe(source, module=0xB101, *, library=None, carried=True, all_params=False, record_fields=False):
+def to_dataframe(source, module=0xB101, *, library=None, carried=True, all_params=False, labels=False,
+                 record_fields=False):
     """One row per report item, indexed by the log's clock ("time", NaT before
     the log's first date).
 
@@ -25,7 +26,10 @@ def to_dataframe(source, module=0xB101, *, library=None, carried=True, all_param
     the parameter holds at that item, as the decoder reports it; without, only
     the values the item's own line set, NaN elsewhere. `all_params` adds a
     column for every parameter the decoder can set, even if the log never
-    sets it, so tables of different logs line up.
+    sets it, so tables of different logs line up. `labels` (log paths only)
+    adds a "label" column after "direction": the text of the drive script's
+    last "LAB" line at or before the item ("Voice call 1 (MO)"), None before
+    the first; notes() gives every such line.
 
     A frame of a log file then has the position of the last GPS fix at or
     before the item ("latitude", "longitude" in decimal degrees, "fix_age" in
@@ -43,12 +47,34 @@ def to_dataframe(source, module=0xB101, *, library=None, carried=True, all_param
     import numpy as np
     import pandas as pd
 
-    if isinstance(source, (str, bytes, os.PathLike)):
+    if is_path(source):
         return _from_table(os.fsdecode(source), module, library, carried, all_params, np, pd,
-                           extra=TABLE_COLUMNS, record_fields=record_fields)
+                           extra=TABLE_COLUMNS, record_fields=record_fields, labels=labels)
+    if labels:
+        raise ValueError("to_dataframe: labels=True needs a log path: items do not carry the log's LAB lines")
     if record_fields:
         raise TypeError("record_fields needs a log path: items keep their fields only in their text")
-    return _with_units(_build(source, carried, all_params, np, pd))
+    return _with_units(_build(items_of(source, "to_dataframe"), carried, all_params, np, pd))
+
+
+def is_path(source):
+    return isinstance(source, (str, bytes, os.PathLike))
+
+
+def items_of(source, function):
+    """An iterator over the Items `source` holds; a TypeError that names the
+    argument when it is not an iterable of Items (None, a number, a list of
+    strings)."""
+    try:
+        items = iter(source)
+    except TypeError:
+        raise TypeError("%s: source must be a log path or an iterable of Items, not %s"
+                        % (function, type(source).__name__)) from None
+    for item in items:
+        if not hasattr(item, "inherited"):
+            raise TypeError("%s: source must be a log path or an iterable of Items; it holds a %s"
+                            % (function, type(item).__name__))
+        yield item
 
 
 def _with_units(frame):
@@ -59,7 +85,7 @@ def _with_units(frame):
     return frame
 
 
-def _from_table(path, module, library, carried, all_params, np, pd, extra=(), record_fields=False):
+def _from_table(path, module, library, carried, all_params, np, pd, extra=(), record_fields=False, labels=False):
     """The frame of a log file from the table library's columns, no Python
     object per item: the fixed columns are copied, the parameter columns
     become the frame's own without a copy (the frame keeps the table's
@@ -80,6 +106,8 @@ def _from_table(path, module, library, carried, all_params, np, pd, extra=(), re
             "code": table.column("code").astype(np.int64),
             "direction": table.array("direction"),
         }
+        if labels:
+            fixed["label"] = table.array("label")
         extras = {name: table.array(name) for name in extra}
         extras.update((name, table.field(name)) for name in table.record_fields)
         clock = table.column("clock_ms").view("datetime64[ms]").astype("datetime64[ns]")
@@ -164,3 +192,29 @@ def _slot_order(pid):
         return (params.slot_index(pid), pid)
     except KeyError:
         return (len(params.SLOT_IDS), pid)
+
+
+def notes(source, module=0xB101, *, library=None):
+    """The lines a drive's script and its tester write beside the measurements,
+    one row per line, indexed by the log's clock ("time"): "LAB" labels of the
+    script's steps, "VOT" voice quality scores per codec and "ENT" waypoints.
+    Columns: line, kind ("label", "voice_quality", "waypoint"), text (the
+    label, the codec, or a waypoint's "kind name"), value (the score, or a
+    waypoint's number), latitude and longitude of the last GPS fix at or
+    before the line. Lines that do not read (a score that is not a number)
+    are left out; attrs["rejected"] counts them. Mean voice quality per codec:
+    notes(path).query("kind == 'voice_quality'").groupby("text")["value"].mean()
+    """
+    import pandas as pd
+
+    if not is_path(source):
+        raise TypeError("notes: source must be a log path, not %s" % type(source).__name__)
+    with Table(os.fsdecode(source), module, settings=True, library=library) as table:
+        listed = table.notes()
+    rejected = listed.pop("rejected")
+    clock = listed.pop("clock_ms")
+    # INT64_MIN, no clock yet, is NaT.
+    index = pd.DatetimeIndex(clock.view("datetime64[ms]").astype("datetime64[ns]"), name="time")
+    frame = pd.DataFrame(listed, index=index)
+    frame.attrs["rejected"] = int(rejected)
+    return frame

@@ -8,7 +8,7 @@
 
 import os
 
-from .dataframe import TABLE_COLUMNS, _from_table
+from .dataframe import TABLE_COLUMNS, _from_table, is_path
 
 # The table's columns of an item's position, and what else a map shows.
 POSITION_COLUMNS = ("latitude", "longitude", "altitude", "speed", "heading", "satellites",
@@ -27,6 +27,8 @@ def to_geodataframe(source, module=0xB101, *, library=None, carried=True):
     import numpy as np
     import pandas as pd
 
+    if not is_path(source):
+        raise TypeError("to_geodataframe: source must be a log path, not %s" % type(source).__name__)
     frame = _from_table(os.fsdecode(source), module, library, carried, False, np, pd,
                         extra=TABLE_COLUMNS + tuple(c for c in POSITION_COLUMNS if c not in TABLE_COLUMNS)
                         + LABEL_COLUMNS)

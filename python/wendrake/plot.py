@@ -11,7 +11,7 @@ import re
 import tempfile
 
 from . import params
-from .dataframe import to_dataframe
+from .dataframe import items_of, to_dataframe
 from .decoder import decode_file
 
 # Panels: (title, [(column, label, colour, line width)]); a panel's unit is
@@ -67,7 +67,7 @@ def plot_kpis(source, output=None, *, module=0xB101, library=None, title=None, d
             items = list(items)
     else:
         name = None
-        items = list(source)
+        items = list(items_of(source, "plot_kpis"))
     df = to_dataframe(items, carried=False)
     clocked = bool(df.index.notna().any())
     if clocked:

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Debian packages from a build tree with CPack and checks each
 # package's files (dpkg-deb -c) and control fields (dpkg-deb -I): names,
-# version, SONAMEs, dependencies from dpkg-shlibdeps, the ldconfig trigger;
-# runs the packaged tool's `map`, which loads the packaged map module.
+# version, SONAMEs, dependencies from dpkg-shlibdeps, the ldconfig trigger,
+# a copyright file in each, the man page of every subcommand and option, the
+# tool without GDAL, the Python maintainer scripts; runs the packaged tool's
+# `map`, which loads the map module of the wendrake-map package.
 # Exits 77 (skipped) where dpkg-deb or dpkg-shlibdeps is missing.
 # Usage: check_deb_contents.sh CPACK BUILD_DIR LIBDIR VERSION
 set -euo pipefail
@@ -29,6 +31,8 @@ deb_of() {
 }
 has_file() { grep -qE " \./$2\$| \./$2 -> " <<<"$1" || fail "$3 lacks $2"; }
 has_field() { grep -qE "^ $2" <<<"$1" || fail "$3: no control line matching '$2'"; }
+lacks_field() { if grep -qE "^ $2" <<<"$1"; then fail "$3: a control line matches '$2'"; fi; }
+has_copyright() { has_file "$1" "usr/share/doc/$2/copyright" "$2"; }
 
 arch=$(dpkg --print-architecture)
 lib=${libdir#/}
@@ -36,6 +40,7 @@ prefix_usr=usr
 
 if deb=$(deb_of libwendrake0 "$arch"); then
   files=$(dpkg-deb -c "$deb") info=$(dpkg-deb -I "$deb")
+  has_copyright "$files" libwendrake0
   for f in libwendrake.so.0 "libwendrake.so.$version" libwendrake_table.so.0 "libwendrake_table.so.$version"; do
     has_file "$files" "$prefix_usr/$lib/$f" libwendrake0
   done
@@ -56,6 +61,7 @@ fi
 
 if deb=$(deb_of libwendrake-dev "$arch"); then
   files=$(dpkg-deb -c "$deb") info=$(dpkg-deb -I "$deb")
+  has_copyright "$files" libwendrake-dev
   for f in usr/include/wendrake/wendrake.h usr/include/wendrake/table.h "$lib/libwendrake.so" \
            "$lib/libwendrake_table.so" "$lib/pkgconfig/wendrake.pc" "$lib/pkgconfig/wendrake-table.pc" "$lib/cmake/wendrake/wendrakeConfig.cmake" \
            "$lib/cmake/wendrake/wendrakeConfigVersion.cmake" "$lib/cmake/wendrake/wendrakeTargets.cmake"; do
@@ -65,27 +71,49 @@ if deb=$(deb_of libwendrake-dev "$arch"); then
   has_field "$info" "Depends: .*libwendrake0 \(= $version\)" libwendrake-dev
 fi
 
+tool=$work/tools/$prefix_usr/bin/wendrake
 if deb=$(deb_of wendrake-tools "$arch"); then
   files=$(dpkg-deb -c "$deb") info=$(dpkg-deb -I "$deb")
-  for f in usr/bin/wendrake usr/share/man/man1/wendrake.1 usr/share/bash-completion/completions/wendrake \
-           "$prefix_usr/$lib/wendrake/wendrake_map.so"; do
+  has_copyright "$files" wendrake-tools
+  for f in usr/bin/wendrake usr/share/man/man1/wendrake.1.gz usr/share/bash-completion/completions/wendrake; do
     has_file "$files" "$f" wendrake-tools
   done
+  grep -q 'wendrake_map' <<<"$files" && fail "wendrake-tools holds the map module"
   has_field "$info" "Depends: .*libwendrake0 \(= $version\)" wendrake-tools
   has_field "$info" "Depends: .*libfmt9" wendrake-tools
-  has_field "$info" "Depends: .*libgdal" wendrake-tools  # from the map module
+  lacks_field "$info" "Depends: .*libgdal" wendrake-tools
+  has_field "$info" "Recommends: wendrake-map" wendrake-tools
   mkdir "$work/tools"
   dpkg-deb -x "$deb" "$work/tools"
-  grep -q "^\.TH WENDRAKE \"1\" .*\"wendrake $version\"" "$work/tools/usr/share/man/man1/wendrake.1" ||
-    fail "the man page does not name wendrake $version"
-  grep -q '^\.SS "Subcommands:"\|Subcommands' "$work/tools/usr/share/man/man1/wendrake.1" ||
-    fail "the man page lacks the subcommands of --help"
-  # The packaged tool beside the packaged libraries, as installed: `map`
-  # finds the module in the package's own folders.
-  if [ -d "$work/runtime/$prefix_usr" ]; then
-    cp -a "$work/runtime/$prefix_usr/." "$work/tools/$prefix_usr/"
-    env -u WENDRAKE_MAP_MODULE "$work/tools/$prefix_usr/bin/wendrake" map "$sample" -o "$work/route.kml" ||
-      fail "the packaged wendrake map failed"
+  # The packaged tool runs beside the packaged libraries, as installed.
+  [ -d "$work/runtime/$prefix_usr" ] && cp -a "$work/runtime/$prefix_usr/." "$work/tools/$prefix_usr/"
+  man=$(zcat "$work/tools/usr/share/man/man1/wendrake.1.gz") || fail "the man page is not gzipped"
+  grep -q "^\.TH WENDRAKE \"1\" .*\"wendrake $version\"" <<<"$man" || fail "the man page does not name wendrake $version"
+  # Every subcommand the tool lists has a section, with every option its
+  # --help gives (the page writes "-" as "\-").
+  subcommands=$(awk '/^Subcommands:$/ { on = 1; next } /^$/ { on = 0 } on { print $1 }' <<<"$("$tool" --help)")
+  [ -n "$subcommands" ] || fail "the packaged tool lists no subcommands"
+  for sub in $subcommands; do
+    grep -q "^\.SS \"wendrake $sub\"" <<<"$man" || fail "the man page has no section for wendrake $sub"
+    for option in $("$tool" "$sub" --help | grep -oE '^  -[^ ]+' | tr -d ' '); do
+      grep -qF "\\fB${option//-/\\-}" <<<"$man" || fail "the man page lacks $sub's option $option"
+    done
+  done
+fi
+
+if deb=$(deb_of wendrake-map "$arch"); then
+  files=$(dpkg-deb -c "$deb") info=$(dpkg-deb -I "$deb")
+  has_copyright "$files" wendrake-map
+  has_file "$files" "$prefix_usr/$lib/wendrake/wendrake_map.so" wendrake-map
+  has_field "$info" "Depends: .*libgdal" wendrake-map
+  has_field "$info" "Depends: .*wendrake-tools \(= $version\)" wendrake-map
+  mkdir "$work/map"
+  dpkg-deb -x "$deb" "$work/map"
+  # The packaged tool beside the packaged module, as installed: `map` finds
+  # the module in the package's own folders.
+  if [ -d "$work/runtime/$prefix_usr" ] && [ -d "$work/tools/$prefix_usr" ]; then
+    cp -a "$work/map/$prefix_usr/." "$work/tools/$prefix_usr/"
+    env -u WENDRAKE_MAP_MODULE "$tool" map "$sample" -o "$work/route.kml" || fail "the packaged wendrake map failed"
     [ -s "$work/route.kml" ] || fail "the packaged wendrake map wrote no route.kml"
   fi
 fi
@@ -97,6 +125,14 @@ if deb=$(deb_of python3-wendrake all); then
     has_file "$files" "$f" python3-wendrake
   done
   grep -q '__pycache__' <<<"$files" && fail "python3-wendrake ships __pycache__"
+  has_copyright "$files" python3-wendrake
+  has_field "$info" "Suggests: .*python3-geopandas" python3-wendrake
+  control=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t)
+  for script in postinst:py3compile prerm:py3clean; do
+    grep -qx "\./${script%%:*}" <<<"$control" || { fail "python3-wendrake has no ${script%%:*}"; continue; }
+    dpkg-deb --ctrl-tarfile "$deb" | tar -xO "./${script%%:*}" | grep -q "${script#*:} -p python3-wendrake" ||
+      fail "python3-wendrake's ${script%%:*} does not run ${script#*:}"
+  done
   has_field "$info" "Depends: .*python3" python3-wendrake
   has_field "$info" "Depends: .*libwendrake0 \(= $version\)" python3-wendrake
   has_field "$info" "Architecture: all" python3-wendrake
@@ -107,4 +143,4 @@ if [ "$failures" -ne 0 ]; then
   tail -30 "$work/cpack.log"
   exit 1
 fi
-echo "debian packages: libwendrake0, libwendrake-dev, wendrake-tools, python3-wendrake $version: contents and dependencies as expected"
+echo "debian packages: libwendrake0, libwendrake-dev, wendrake-tools, wendrake-map, python3-wendrake $version: contents and dependencies as expected"

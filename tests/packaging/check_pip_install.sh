@@ -4,7 +4,8 @@
 # the version is the VERSION file's, `wendrake-py` is installed, and the
 # package finds a library next to itself or under the environment's prefix
 # (as `cmake --install` puts it) with no environment variable, and says where
-# it looked when there is none. Exits 77 (skipped) without venv, setuptools or wheel.
+# it looked when there is none, for the table library too; the build leaves
+# nothing in the source folder. Exits 77 (skipped) without venv, setuptools or wheel.
 # Usage: check_pip_install.sh PYTHON SOURCE_DIR LIBRARY
 set -euo pipefail
 python=$1 source=$2 library=$3
@@ -14,11 +15,17 @@ python=$1 source=$2 library=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# pip builds in the folder it is given: a copy keeps the source tree clean.
+# The build must leave nothing in the folder it is given (no build/, no
+# wendrake.egg-info/; the backend's own __pycache__ is ignored by git).
 cp -rL "$source/python" "$work/src"
+listing() { (cd "$work/src" && find . -path '*/__pycache__' -prune -o -print | sort); }
+before=$(listing)
 "$python" -m venv --system-site-packages "$work/env"
 env -i PATH=/usr/bin:/bin HOME="$work" "$work/env/bin/pip" install -q --no-index --no-build-isolation \
   "$work/src" >"$work/pip.log" 2>&1 || { cat "$work/pip.log"; echo "pip install failed" >&2; exit 1; }
+after=$(listing)
+[ "$before" = "$after" ] ||
+  { diff <(echo "$before") <(echo "$after") || true; echo "pip install left files in the source folder" >&2; exit 1; }
 
 version=$(cat "$source/VERSION")
 run() { (cd "$work" && env -i PATH="$work/env/bin:/usr/bin:/bin" HOME="$work" "$@"); }
@@ -43,6 +50,16 @@ for place in "$package" "$work/env/lib"; do
 $place/libwendrake.so.0" ] || { echo "expected $version and $place/libwendrake.so.0, got: $got" >&2; exit 1; }
   [ "$place" = "$package" ] && rm "$place/libwendrake.so.0"
 done
+# The decoder library found, the table library nowhere: the error names
+# every place looked, as the decoder library's does.
+if ! ldconfig -p 2>/dev/null | grep -q 'libwendrake_table\.so\.0 '; then
+  printf 'RegReport\tDM\tRxagc\nDM\t-70\n' >"$work/drive.log"
+  if run python -c "import wendrake; wendrake.to_dataframe('drive.log')" 2>"$work/err.txt"; then
+    echo "to_dataframe worked without a table library" >&2; exit 1
+  fi
+  grep -q "table library .*looked in .*$work/env/lib" "$work/err.txt" ||
+    { cat "$work/err.txt"; echo "the table library's error does not say where it looked" >&2; exit 1; }
+fi
 run wendrake-py --help >/dev/null || { echo "wendrake-py --help failed" >&2; exit 1; }
 run python -m wendrake --help >/dev/null || { echo "python -m wendrake --help failed" >&2; exit 1; }
 echo "pip install: wendrake $version, wendrake-py, library found under the prefix"

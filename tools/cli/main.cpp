@@ -7,7 +7,8 @@
 //   wendrake report LOG|- -o report.html [--kpi NAME] [--module M]
 //
 // Exit status: 0 success, 2 usage, file or write error (one line on
-// standard error), 1 anything unexpected. Nothing escapes main.
+// standard error), 1 anything unexpected. Nothing escapes main. A pipe
+// whose reader went away ends the tool quietly by SIGPIPE (io/signal_cleanup.h).
 #include <CLI/CLI.hpp>
 #include <fmt/format.h>
 

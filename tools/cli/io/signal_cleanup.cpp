@@ -34,8 +34,13 @@ void InstallSignalCleanup() {
   struct sigaction action {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
-  ::signal(SIGPIPE, SIG_IGN);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(signal, &action, nullptr);
+  // A pipe's reader going away must end the tool, even when whoever started
+  // it left SIGPIPE blocked.
+  sigset_t pipe;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  sigprocmask(SIG_UNBLOCK, &pipe, nullptr);
 }
 
 void SetSignalCleanupFile(const char* path) {

@@ -3,7 +3,8 @@
 # other commands start without GDAL's hundred-odd libraries. It exports
 # wendrake_map_write alone (map_module_abi.h). The tool looks for it beside
 # itself (the build tree puts both in this folder), then in
-# <prefix>/<libdir>/wendrake, where the tools component installs it.
+# <prefix>/<libdir>/wendrake, where the map component (the wendrake-map
+# package) installs it.
 find_package(GDAL REQUIRED)  # found by the top-level CMakeLists.txt
 
 add_library(wendrake_map MODULE map/map_export.cpp map/map_module_entry.cpp view/kpi_bins.cpp)
@@ -22,4 +23,4 @@ if(NOT WENDRAKE_SANITIZE AND NOT WENDRAKE_TSAN)
   target_link_options(wendrake_map PRIVATE -Wl,--no-undefined)
 endif()
 
-install(TARGETS wendrake_map LIBRARY DESTINATION ${WENDRAKE_MAP_MODULE_DIR} COMPONENT tools)
+install(TARGETS wendrake_map LIBRARY DESTINATION ${WENDRAKE_MAP_MODULE_DIR} COMPONENT map)

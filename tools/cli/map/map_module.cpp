@@ -71,7 +71,11 @@ bool MapModule::Load(std::string* error) {
     return true;
   }
   *error = "cannot load the map module (tried " + Joined(candidates) + "): " + reason;
-#if !WENDRAKE_WITH_MAP
+#if WENDRAKE_WITH_MAP
+  // None of them exists: the module is a package of its own, which a tool
+  // installed without its recommended packages lacks.
+  *error += "; install the wendrake-map package, or name the module in WENDRAKE_MAP_MODULE";
+#else
   *error += "; this build has no map module of its own (GDAL was not found when it was configured)";
 #endif
   return false;

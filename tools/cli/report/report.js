@@ -290,7 +290,20 @@
       points.push(x(series.t[i]).toFixed(1) + ',' + y(values[i]).toFixed(1));
     }
     flush();
+    drawLabels(root);
     drawStrip();
+  }
+  // The drive script's labels ("Voice call 1 (MO)") as marks on the time axis.
+  function drawLabels(root) {
+    var labels = data.labels;
+    labels.t.forEach(function (t, i) {
+      if (t === null || t < t0 || t > t1) return;
+      var at = x(t);
+      root.appendChild(svg('line', { x1: at, y1: 0, x2: at, y2: H - 20, stroke: '#7b3294', 'stroke-dasharray': '3,3' }));
+      var caption = text(svg('text', { x: at + 3, y: 10 + (i % 3) * 11, class: 'axis label-note' }), labels.text[i]);
+      caption.appendChild(text(svg('title'), labels.text[i] + ' (' + clock(t) + ', line ' + labels.line[i] + ')'));
+      root.appendChild(caption);
+    });
   }
   // The EV-DO states (named by the data, in their order) and their colours.
   var STATE_COLOURS = ['#bbbbbb', '#fdae61', '#1a9641'];

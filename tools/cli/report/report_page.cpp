@@ -215,6 +215,15 @@ std::string ReportJson(const DriveView& view, const std::string& title, const Ro
     Text(o, item.message.empty() ? fmt::format("message 0x{:08X}", item.code) : item.message);
   });
   out.pop_back();
+
+  // The drive script's labels, shown on the time axis.
+  const std::vector<DriveLabel>& labels = view.labels;
+  out += "},\"labels\":{\"t\":";
+  Array(&out, labels.size(), [&](std::string* o, size_t i) { Clock(o, labels[i].clockMs); });
+  out += ",\"line\":";
+  Array(&out, labels.size(), [&](std::string* o, size_t i) { *o += fmt::format("{}", labels[i].line); });
+  out += ",\"text\":";
+  Array(&out, labels.size(), [&](std::string* o, size_t i) { Text(o, labels[i].text); });
   out += "}}";
   return ScriptSafeJson(out);
 }

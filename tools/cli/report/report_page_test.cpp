@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <string>
 
 #include "report/report_page.h"
 #include "view/drive_view.h"
@@ -99,6 +102,28 @@ TEST(ReportPageTest, RouteCollapsesItemsOfOneFix) {
   const ThinRows drawn = ThinKeepingExtremes(view, rows, ends, {0}, 5000);
   EXPECT_EQ(drawn.items, (std::vector<size_t>{1, 2, 3, 4, 5}));
   EXPECT_EQ(drawn.kpis[0], (std::vector<double>{9, 2, 7, 7, 5}));
+}
+
+// "LAB" lines reach the page as labels of the time axis, with their clock
+// and line, their text escaped like every log text.
+TEST(ReportPageTest, LabelsOfTheDriveScriptReachThePage) {
+  const std::string path = testing::TempDir() + "labels.log";
+  std::ofstream(path, std::ios::binary)
+      << "DAY\t2011\t10\t19\nHOUR\t15\nMIN\t42\nSEC\t7\t0\nRegReport\tDM\tRxagc\nDM\t-70\n"
+         "LAB\tVoice call 1 (MO)\nDM\t-71\nSEC\t9\t0\nLAB\t</script>\x01\nVOT\t3.5\tEVRC\nDM\t-72\n";
+  DriveView view;
+  std::string error;
+  ASSERT_TRUE(LoadDriveView(path, 0xB101, &view, &error)) << error;
+  std::remove(path.c_str());
+  ASSERT_EQ(view.labels.size(), 2u);
+  EXPECT_EQ(view.labels[0].line, 7);
+  EXPECT_EQ(view.labels[1].clockMs - view.labels[0].clockMs, 2000);
+  const std::string json = ReportJson(view, "t", RouteColouring{});
+  const std::string t0 = std::to_string(view.labels[0].clockMs), t1 = std::to_string(view.labels[1].clockMs);
+  EXPECT_NE(json.find("\"labels\":{\"t\":[" + t0 + "," + t1 + "],\"line\":[7,10],"
+                      "\"text\":[\"Voice call 1 (MO)\",\"\\u003c/script\\u003e\xEF\xBF\xBD\"]}"),
+            std::string::npos)
+      << json;
 }
 
 }  // namespace

@@ -88,6 +88,7 @@ class WithoutModuleTest(unittest.TestCase):
         stderr = self.fails(cli, None)
         self.assertIn(os.path.join(self.work, "wendrake_map.so"), stderr)
         self.assertIn("/wendrake/wendrake_map.so", stderr)
+        self.assertIn("install the wendrake-map package", stderr)
         self.assertEqual(sorted(os.listdir(self.work)), ["report.html", "wendrake"])
 
 

@@ -177,9 +177,13 @@ class ReportInBrowserTest(unittest.TestCase):
         self.assertNotEqual(before, after)
         self.assertEqual(self.js("return document.getElementById('chart-title').textContent"),
                          "Total_SINR (dB) over time")
-        # The KPI's legend, beside the event kinds' legend.
-        self.assertIn("Total_SINR (dB)", self.js("return Array.from(document.querySelectorAll('.legend b'))"
-                                                 ".map(function (b) { return b.textContent; })"))
+        self.assertEqual(self.js("return document.querySelector('.leaflet-bottom.leaflet-right .legend b').textContent"),
+                         "Total_SINR (dB)")
+        # The drive script's labels ("LAB" lines) mark the time axis.
+        labels = self.js("return Array.from(document.querySelectorAll('#chart .label-note'))"
+                         ".map(function (n) { return n.firstChild.textContent; })")
+        self.assertTrue({"Voice call 1 (MO)", "Voice call 1 end", "EV-DO download", "1x data call"} <= set(labels),
+                        labels)
 
         # The EV-DO strip names the states with the time spent in each.
         legend = self.js("return Array.from(document.querySelectorAll('#strip text'))"

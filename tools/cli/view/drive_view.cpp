@@ -122,6 +122,14 @@ bool LoadDriveView(const std::string& path, int moduleType, DriveView* view, std
   wendrake_evdo_tally_add(&view->evdo, table.get());
   view->lines = wendrake_table_lines(table.get());
   wendrake_table_fixes(table.get(), &view->fixesAccepted, &view->fixesRejected);
+  view->labels.clear();
+  WendrakeNotes notes{};
+  if (wendrake_table_notes(table.get(), &notes) == WENDRAKE_OK) {
+    for (int64_t i = 0; i < notes.count; ++i) {
+      if (notes.kinds[i] != WENDRAKE_NOTE_LABEL || notes.texts[i] < 0) continue;
+      view->labels.push_back(DriveLabel{notes.lines[i], notes.clockMs[i], SafeText(notes.names[notes.texts[i]])});
+    }
+  }
   for (int index = 0; index < wendrake_table_column_count(table.get()); ++index) {
     WendrakeColumn column{};
     if (wendrake_table_column(table.get(), index, &column) != WENDRAKE_OK) continue;

@@ -37,10 +37,18 @@ struct DriveItem {
   bool isSignalling() const { return record == "CL3"; }
 };
 
+// A "LAB" line: the drive script's label for what follows it.
+struct DriveLabel {
+  int64_t line = 0;
+  int64_t clockMs = kNoClock;
+  std::string text;
+};
+
 struct DriveView {
   std::vector<std::string> kpiNames;  // parameter columns, in the table's order (the event is DriveItem::event)
   std::vector<std::string> kpiUnits;  // their units ("dBm"), "" where none
   std::vector<DriveItem> items;       // in log order
+  std::vector<DriveLabel> labels;     // in log order
   int64_t lines = 0;
   int64_t fixesAccepted = 0, fixesRejected = 0;
   WendrakeEvdoTally evdo{};           // EV-DO state changes and time in each state
