@@ -7,7 +7,7 @@
 #include "params/param_names.h"
 #include "params/param_scales.h"
 #include "params/param_table.h"
-#include "table/evdo_state.h"
+#include "table/columns/evdo_state.h"
 #include "params/record_type.h"
 #include "wendrake/table.h"
 

@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "params/module_types.h"
-#include "table/evdo_state.h"
-#include "table/log_file.h"
-#include "table/newlines.h"
-#include "table/table_builder.h"
-#include "table/table_reader.h"
+#include "table/columns/evdo_state.h"
+#include "table/reading/log_file.h"
+#include "table/reading/newlines.h"
+#include "table/columns/table_builder.h"
+#include "table/reading/table_reader.h"
 #include "wendrake/table.h"
 
 struct WendrakeTable {

@@ -57,7 +57,7 @@ def includes(path):
 
 def check_library(root, graph, faults):
     for folder, rank in RANK.items():
-        for path in sorted((root / folder).glob("*.[ch]*")):
+        for path in sorted((root / folder).rglob("*.[ch]*")):
             for number, name in includes(path):
                 target = name.split("/")[0]
                 if "/" not in name or target not in RANK or target == folder:

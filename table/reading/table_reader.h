@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "table/log_file.h"
-#include "table/table_builder.h"
+#include "table/reading/log_file.h"
+#include "table/columns/table_builder.h"
 
 namespace wendrake {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "table/column_buffer.h"
-#include "table/line_notes.h"
-#include "table/param_block.h"
+#include "table/columns/column_buffer.h"
+#include "table/columns/line_notes.h"
+#include "table/columns/param_block.h"
 
 namespace wendrake {
 

@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "table/column_buffer.h"
+#include "table/columns/column_buffer.h"
 
 namespace wendrake {
 

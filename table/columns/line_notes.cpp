@@ -1,4 +1,4 @@
-#include "table/line_notes.h"
+#include "table/columns/line_notes.h"
 
 #include <charconv>
 #include <cmath>

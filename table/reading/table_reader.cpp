@@ -1,10 +1,10 @@
-#include "table/table_reader.h"
+#include "table/reading/table_reader.h"
 
 #include <algorithm>
 #include <system_error>
 #include <utility>
 
-#include "table/newlines.h"
+#include "table/reading/newlines.h"
 #include "wendrake/table.h"
 
 namespace wendrake {

@@ -1,4 +1,4 @@
-#include "table/table_builder.h"
+#include "table/columns/table_builder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include "params/param_scales.h"
 #include "params/param_table.h"
 #include "params/record_type.h"
-#include "table/evdo_state.h"
+#include "table/columns/evdo_state.h"
 #include "text/tab_fields.h"
 #include "text/words.h"
 

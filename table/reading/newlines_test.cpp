@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "table/newlines.h"
+#include "table/reading/newlines.h"
 
 namespace wendrake {
 namespace {

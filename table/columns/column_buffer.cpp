@@ -1,4 +1,4 @@
-#include "table/column_buffer.h"
+#include "table/columns/column_buffer.h"
 
 #include <cstdint>
 

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "params/column_registry.h"
-#include "table/item_table.h"
+#include "table/columns/item_table.h"
 
 namespace wendrake {
 

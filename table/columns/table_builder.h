@@ -10,11 +10,11 @@
 
 #include "decode/line_assembler.h"
 #include "decode/line_decoder.h"
-#include "table/gps_track.h"
-#include "table/item_table.h"
-#include "table/line_notes.h"
-#include "table/page_mapper.h"
-#include "table/record_fields.h"
+#include "table/columns/gps_track.h"
+#include "table/columns/item_table.h"
+#include "table/columns/line_notes.h"
+#include "table/columns/page_mapper.h"
+#include "table/columns/record_fields.h"
 
 namespace wendrake {
 

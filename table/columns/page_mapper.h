@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "table/column_buffer.h"
+#include "table/columns/column_buffer.h"
 
 namespace wendrake {
 

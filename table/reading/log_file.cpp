@@ -1,4 +1,4 @@
-#include "table/log_file.h"
+#include "table/reading/log_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "table/gps_track.h"
+#include "table/columns/gps_track.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
-#include "table/evdo_state.h"
+#include "table/columns/evdo_state.h"
 
-#include "table/item_table.h"
+#include "table/columns/item_table.h"
 
 namespace wendrake {
 

@@ -1,4 +1,4 @@
-#include "table/record_fields.h"
+#include "table/columns/record_fields.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "table/page_mapper.h"
+#include "table/columns/page_mapper.h"
 
 #include <system_error>
 

@@ -1,4 +1,4 @@
-#include "table/param_block.h"
+#include "table/columns/param_block.h"
 
 #include <sys/mman.h>
 
@@ -7,7 +7,7 @@
 #include <new>
 
 #include "params/param_table.h"
-#include "table/column_buffer.h"
+#include "table/columns/column_buffer.h"
 
 namespace wendrake {
 namespace {
