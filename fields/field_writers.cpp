@@ -40,7 +40,10 @@ std::string Key(const std::vector<Field>& fields, size_t index) {
     if (fields[i].name == fields[index].name) ++seen;
   }
   std::string key(fields[index].name);
-  if (seen > 1) key += "#" + std::to_string(seen);
+  if (seen > 1) {
+    key += '#';
+    key += std::to_string(seen);
+  }
   return key;
 }
 

@@ -16,7 +16,7 @@ cmake --install "$build" --prefix "$prefix" >"$work/install.log"
 for f in include/wendrake/wendrake.h bin/wendrake; do
   [ -e "$prefix/$f" ] || { echo "not installed: $f" >&2; exit 1; }
 done
-library=$(find "$prefix" -name 'libwendrake.so.0' | head -1)
+library=$(find "$prefix" -name 'libwendrake.so.0' -print -quit)
 [ -n "$library" ] || { echo "libwendrake.so.0 not installed" >&2; exit 1; }
 if ! readelf -d "$library" | grep -q 'SONAME.*\[libwendrake.so.0\]'; then
   echo "libwendrake.so.0 lacks its SONAME" >&2
