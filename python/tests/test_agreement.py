@@ -87,11 +87,16 @@ def test_evdo_state_of_each_item_agrees(cli, frame, report):
     assert set(frame.loc[on_traffic, "evdo_state"]) == {"inactive"}
 
 
-def test_positions_and_units_in_the_csv_and_the_frame(cli, frame):
+def test_positions_and_units_in_the_csv_and_the_frame(cli, frame, library):
     rows = list(csv.reader(io.StringIO(run(cli, "params", str(SAMPLE), "--csv"))))
     header = rows[0]
-    assert header[:7] == ["line", "time", "record", "code", "latitude", "longitude", "fix_age"]
+    assert header[:8] == ["line", "time", "record", "code", "label", "latitude", "longitude", "fix_age"]
     assert len(rows) - 1 == len(frame)
+    # The script's label, as the frame has it (empty before the first).
+    label = wendrake.to_dataframe(SAMPLE, library=library, labels=True)["label"]
+    labels = label.astype(object).where(label.notna(), "")
+    assert [row[4] for row in rows[1:]] == list(labels)
+    assert labels.ne("").any()
     for name in ("latitude", "longitude", "fix_age"):
         at = header.index(name)
         cells = np.array([float(row[at]) if row[at] else math.nan for row in rows[1:]])

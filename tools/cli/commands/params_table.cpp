@@ -65,6 +65,7 @@ ParamsCsv::ParamsCsv(size_t logBytes, bool recordFields) : current_(kPositionCol
   Reserve(&stamp_, rows);
   Reserve(&stampMicros_, rows);
   Reserve(&code_, rows);
+  Reserve(&label_, rows);
   Reserve(&changesAtRow_, rows);
   Reserve(&changedColumn_, rows * kChangesPerRow);
   Reserve(&changedValue_, rows * kChangesPerRow);
@@ -82,6 +83,10 @@ void ParamsCsv::AddPiece(const LogTable& piece) {
   stamp_.insert(stamp_.end(), piece.stamp(), piece.stamp() + rows);
   stampMicros_.insert(stampMicros_.end(), piece.stampMicros(), piece.stampMicros() + rows);
   code_.insert(code_.end(), piece.code(), piece.code() + rows);
+  label_.insert(label_.end(), piece.label(), piece.label() + rows);
+  for (int32_t code = static_cast<int32_t>(labelNames_.size()); code < piece.labelNameCount(); ++code) {
+    labelNames_.emplace_back(piece.labelNames()[code]);
+  }
   const std::vector<LogTable::Param>& params = piece.params();
   // The position's cells first, then the parameters'.
   std::vector<const double*> sources = {piece.latitude(), piece.longitude(), piece.fixAge()};
@@ -152,7 +157,7 @@ void ParamsCsv::AddFields(const LogTable& piece) {
 
 void ParamsCsv::Write(std::string_view log, BufferedWriter* out, bool units) const {
   std::string& row = out->buffer();
-  row += "line,time,record,code";
+  row += "line,time,record,code,label";
   for (const PositionColumn& position : kPositions) {
     row += ',';
     AppendName(&row, position.name, position.unit, units);
@@ -205,6 +210,8 @@ void ParamsCsv::Write(std::string_view log, BufferedWriter* out, bool units) con
     AppendCsv(&row, line.number == number ? line.token() : std::string_view());
     row += ',';
     AppendHexCode(&row, code_[r]);
+    row += ',';
+    if (label_[r] >= 0) AppendCsv(&row, labelNames_[static_cast<size_t>(label_[r])]);
     if (changesAtRow_[r] > 0) {
       for (const size_t end = change + changesAtRow_[r]; change < end; ++change) {
         const size_t c = cellOf[changedColumn_[change]];

@@ -32,7 +32,8 @@ class ParamsCsv {
   // Takes in the next piece of the log.
   void AddPiece(const LogTable& piece);
 
-  // Writes the header (line, time, record, code, the position: latitude,
+  // Writes the header (line, time, record, code, label (the drive script's
+  // step, empty before its first "LAB" line), the position: latitude,
   // longitude, fix_age, then the parameters by identifier, then the record
   // fields, "HOP.SetType", in the order they were registered), then one row
   // per item: a parameter's cell holds the value the parameter has at the
@@ -55,6 +56,8 @@ class ParamsCsv {
   std::vector<uint32_t> stamp_;
   std::vector<uint32_t> stampMicros_;
   std::vector<uint32_t> code_;
+  std::vector<int32_t> label_;  // code into labelNames_, -1 for none
+  std::vector<std::string> labelNames_;
   std::vector<uint16_t> changesAtRow_;
   // The changes, row after row: the column and its new value (NaN: none).
   std::vector<uint16_t> changedColumn_;

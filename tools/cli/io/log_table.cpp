@@ -48,10 +48,15 @@ bool LogTable::View(const WendrakeTable* table, unsigned flags, const std::strin
       fixAge_ = static_cast<const double*>(column.data);
     } else if (columnName == "evdo_state" && column.type == WENDRAKE_COLUMN_CATEGORY) {
       evdoState_ = static_cast<const int32_t*>(column.data);
+    } else if (columnName == "label" && column.type == WENDRAKE_COLUMN_CATEGORY) {
+      label_ = static_cast<const int32_t*>(column.data);
+      labelNames_ = column.categories;
+      labelNameCount_ = column.categoryCount;
     }
   }
   if (rows_ > 0 && (line_ == nullptr || code_ == nullptr || stamp_ == nullptr || stampMicros_ == nullptr ||
-                    latitude_ == nullptr || longitude_ == nullptr || fixAge_ == nullptr || evdoState_ == nullptr)) {
+                    latitude_ == nullptr || longitude_ == nullptr || fixAge_ == nullptr || evdoState_ == nullptr ||
+                    label_ == nullptr)) {
     *error = "cannot decode " + name + ": the table library lacks a column the tool reads";
     return false;
   }

@@ -35,6 +35,11 @@ class LogTable {
   const double* fixAge() const { return fixAge_; }
   // The EV-DO state at each item (WENDRAKE_EVDO_*, -1 before the first).
   const int32_t* evdoState() const { return evdoState_; }
+  // The drive script's label at each item: a code into labelNames() (which
+  // only grows from piece to piece), -1 before the first "LAB" line.
+  const int32_t* label() const { return label_; }
+  const char* const* labelNames() const { return labelNames_; }
+  int32_t labelNameCount() const { return labelNameCount_; }
   // The piece itself, for the library's own tallies.
   const WendrakeTable* table() const { return table_; }
   // The parameter columns, by identifier.
@@ -66,6 +71,9 @@ class LogTable {
   const double* longitude_ = nullptr;
   const double* fixAge_ = nullptr;
   const int32_t* evdoState_ = nullptr;
+  const int32_t* label_ = nullptr;
+  const char* const* labelNames_ = nullptr;
+  int32_t labelNameCount_ = 0;
   const WendrakeTable* table_ = nullptr;
   std::vector<Param> params_;
   std::vector<Field> fields_;

@@ -190,18 +190,18 @@ class SampleLog(unittest.TestCase):
     def test_params_table_is_one_row_per_item(self):
         rows = list(csv.reader(io.StringIO(check("params", SAMPLE, "--csv").decode("utf-8"))))
         header = rows[0]
-        self.assertEqual(header[:7], ["line", "time", "record", "code", "latitude", "longitude", "fix_age"])
+        self.assertEqual(header[:8], ["line", "time", "record", "code", "label", "latitude", "longitude", "fix_age"])
         self.assertEqual(len(rows) - 1, len(self.items))
         names = {}
         for item in self.items:
             for p in item["current"] + item["inherited"]:
                 names[p["name"]] = p["id"]
-        self.assertEqual(set(header[7:]), set(names))
+        self.assertEqual(set(header[8:]), set(names))
         column = {name: i for i, name in enumerate(header)}
         for row, item in zip(rows[1:], self.items):
             self.assertEqual(int(row[0]), item["line"])
             held = {p["name"]: p["real"] for p in item["inherited"] + item["current"]}
-            for name in header[7:]:
+            for name in header[8:]:
                 cell = row[column[name]]
                 if name in held:
                     self.assertAlmostEqual(float(cell), held[name])
@@ -375,11 +375,11 @@ class TableCommands(unittest.TestCase):
 
     @staticmethod
     def without_position(params_csv):
-        """The table without its position columns (the items do not carry them)."""
+        """The table without its label and position columns (the items do not carry them)."""
         out = io.StringIO()
         writer = csv.writer(out, lineterminator="\n")
         for row in csv.reader(io.StringIO(params_csv.decode("utf-8"))):
-            writer.writerow(row[:4] + row[7:])
+            writer.writerow(row[:4] + row[8:])
         return out.getvalue().encode()
 
     def test_params_and_stats_match_the_items(self):
