@@ -52,6 +52,7 @@ void Stats::AddPiece(const LogTable& piece) {
   unterminatedLast_ = piece.unterminated();
   AddSettings(piece);
   AddEvdoStates(piece);
+  AddVoiceQuality(piece);
 }
 
 void Stats::Finish() {
@@ -104,12 +105,17 @@ void Stats::AddSettings(const LogTable& table) {
   const WendrakeSettings& settings = table.settings();
   for (int64_t i = 0; i < settings.count; ++i) {
     const uint32_t id = settings.ids[i];
-    const double real = settings.values[i];
-    Summary& s = SummaryOf(id);
-    if (s.count == 0 || real < s.min) s.min = real;
-    if (s.count == 0 || real > s.max) s.max = real;
-    s.sum += real;
-    ++s.count;
+    SummaryOf(id).Add(settings.values[i]);
+  }
+}
+
+void Stats::AddVoiceQuality(const LogTable& table) {
+  WendrakeNotes notes{};
+  if (wendrake_table_notes(table.table(), &notes) != WENDRAKE_OK) return;
+  for (int64_t i = 0; i < notes.count; ++i) {
+    if (notes.kinds[i] != WENDRAKE_NOTE_VOICE_QUALITY) continue;
+    const int32_t text = notes.texts[i];
+    voiceQuality_[text >= 0 && text < notes.nameCount ? notes.names[text] : ""].Add(notes.values[i]);
   }
 }
 
@@ -169,7 +175,7 @@ std::string Stats::Text(const std::string& logName, std::string_view module) con
                  "mean", "max");
   for (const auto& [id, s] : params_) {
     fmt::format_to(o, "  0x{:08X}  {:<22} {:<6} {:>8} {:>12.6g} {:>12.6g} {:>12.6g}\n", id, ParamName(id),
-                   ParamUnit(id), s.count, s.min, s.sum / static_cast<double>(s.count), s.max);
+                   ParamUnit(id), s.count, s.min, s.Mean(), s.max);
   }
 
   fmt::format_to(o, "\nEV-DO state changes (0x{:08X} {}): {}\n", WENDRAKE_PARAM_EVDO_STATE,
@@ -187,6 +193,15 @@ std::string Stats::Text(const std::string& logName, std::string_view module) con
     fmt::format_to(o, "{} {} {}", state == 0 ? "" : ",", wendrake_evdo_state_name(state), Duration(evdo_.seconds[state]));
   }
   out += '\n';
+
+  if (!voiceQuality_.empty()) {
+    out += "\nvoice quality (VOT lines), by codec\n";
+    fmt::format_to(o, "  {:<12} {:>8} {:>12} {:>12} {:>12}\n", "codec", "count", "min", "mean", "max");
+    for (const auto& [codec, s] : voiceQuality_) {
+      fmt::format_to(o, "  {:<12} {:>8} {:>12.6g} {:>12.6g} {:>12.6g}\n", codec.empty() ? "(none)" : Printable(codec),
+                     s.count, s.min, s.Mean(), s.max);
+    }
+  }
 
   fmt::format_to(o, "\nlines that yielded no item: {}\n", lines_ - itemLines_);
   appendCounts(emptyByRecord_, 10);
@@ -240,7 +255,7 @@ std::string Stats::Json() const {
     out += ",\"unit\":";
     AppendJson(&out, ParamUnit(id));
     fmt::format_to(o, ",\"count\":{},\"min\":{},\"mean\":{},\"max\":{}}}", s.count, s.min,
-                   s.sum / static_cast<double>(s.count), s.max);
+                   s.Mean(), s.max);
     first = false;
   }
   fmt::format_to(o, "],\"evdo_state_change_count\":{},\"evdo_state_changes\":[", evdo_.changes);
@@ -255,7 +270,15 @@ std::string Stats::Json() const {
     fmt::format_to(o, "{}\"{}\":{:.3f}", state == 0 ? "" : ",", wendrake_evdo_state_name(state),
                    evdo_.seconds[state]);
   }
-  fmt::format_to(o, "}},\"lines_without_item\":{},\"lines_without_item_by_record\":", lines_ - itemLines_);
+  out += "},\"voice_quality\":[";
+  first = true;
+  for (const auto& [codec, s] : voiceQuality_) {
+    out += first ? "{\"codec\":" : ",{\"codec\":";
+    AppendJson(&out, codec);
+    fmt::format_to(o, ",\"count\":{},\"min\":{},\"mean\":{},\"max\":{}}}", s.count, s.min, s.Mean(), s.max);
+    first = false;
+  }
+  fmt::format_to(o, "],\"lines_without_item\":{},\"lines_without_item_by_record\":", lines_ - itemLines_);
   appendCounts(emptyByRecord_);
   fmt::format_to(o, ",\"unterminated_last_line\":{}}}\n", unterminatedLast_ ? "true" : "false");
   return out;

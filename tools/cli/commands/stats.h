@@ -35,11 +35,18 @@ class Stats {
   static constexpr size_t kTableRows = 1000;
 
  private:
-  struct Summary {  // one parameter, in real units, over the items that set it
+  struct Summary {  // a parameter over the items that set it (real units), or a codec's scores
     uint64_t count = 0;
     double min = 0;
     double max = 0;
     double sum = 0;
+    void Add(double value) {
+      if (count == 0 || value < min) min = value;
+      if (count == 0 || value > max) max = value;
+      sum += value;
+      ++count;
+    }
+    double Mean() const { return sum / static_cast<double>(count); }
   };
   struct StateChange {
     uint64_t line;
@@ -51,6 +58,7 @@ class Stats {
   void AddItem(size_t row, const LogTable& table, std::string_view token);
   void AddSettings(const LogTable& table);
   void AddEvdoStates(const LogTable& table);
+  void AddVoiceQuality(const LogTable& table);
   // Moves to the next line of the log, counting it; false at the end.
   bool NextLine();
   void AddLineWithoutItem();
@@ -83,6 +91,8 @@ class Stats {
   // The EV-DO state: the library's tally, and its first kTableRows changes.
   WendrakeEvdoTally evdo_{};
   std::vector<StateChange> evdoChanges_;
+  // The scores of "VOT" lines, by codec ("" where the line names none).
+  std::map<std::string, Summary> voiceQuality_;
   bool haveClock_ = false;
   Stamp first_, last_, earliest_, latest_;
   uint64_t backwardJumps_ = 0;

@@ -180,12 +180,29 @@ class SampleLog(unittest.TestCase):
         self.assertEqual(stats["time_span"]["first"], self.items[0]["time"]["iso"])
         self.assertEqual(stats["time_span"]["last"], self.items[-1]["time"]["iso"])
 
+        # Voice quality: the scores of the log's VOT lines, by codec.
+        scores = {}
+        with open(SAMPLE, encoding="utf-8") as f:
+            for line in f:
+                fields = line.rstrip("\n").split("\t")
+                if fields[0] == "VOT":
+                    scores.setdefault(fields[2], []).append(float(fields[1]))
+        self.assertTrue(scores, "the sample has VOT lines")
+        self.assertEqual([q["codec"] for q in stats["voice_quality"]], sorted(scores))
+        for q in stats["voice_quality"]:
+            got = scores[q["codec"]]
+            self.assertEqual(q["count"], len(got))
+            self.assertAlmostEqual(q["min"], min(got))
+            self.assertAlmostEqual(q["max"], max(got))
+            self.assertAlmostEqual(q["mean"], sum(got) / len(got), places=6)
+
     def test_stats_text_shows_the_same_numbers(self):
         text = check("stats", SAMPLE).decode("utf-8")
         self.assertIn(f"lines      {self.stats['lines']} ", text)
         self.assertIn(f"items      {self.stats['items']}\n", text)
         self.assertIn(f"EV-DO state changes (0x7F01C103 EvdoState): {len(self.stats['evdo_state_changes'])}", text)
         self.assertIn(f"lines that yielded no item: {self.stats['lines_without_item']}", text)
+        self.assertIn("voice quality (VOT lines), by codec\n", text)
 
     def test_params_table_is_one_row_per_item(self):
         rows = list(csv.reader(io.StringIO(check("params", SAMPLE, "--csv").decode("utf-8"))))
