@@ -5,7 +5,9 @@
 // left undecoded.
 #include "fields/cdma1x_layouts.h"
 
+#include <algorithm>
 #include <array>
+#include <iterator>
 #include <cstddef>
 
 #include "l3/log_codes.h"
@@ -79,12 +81,12 @@ constexpr Step kForwardOrderFields[] = {
     EndWithin(),
 };
 
-// Two layouts one after the other, for messages that share a tail.
-template <size_t A, size_t B>
-constexpr std::array<Step, A + B> Join(const Step (&first)[A], const Step (&second)[B]) {
-  std::array<Step, A + B> joined{};
-  for (size_t i = 0; i < A; ++i) joined[i] = first[i];
-  for (size_t i = 0; i < B; ++i) joined[A + i] = second[i];
+// Layouts one after the other, for messages that share a part.
+template <size_t... N>
+constexpr std::array<Step, (N + ...)> Join(const Step (&... parts)[N]) {
+  std::array<Step, (N + ...)> joined{};
+  size_t next = 0;
+  ((std::copy(std::begin(parts), std::end(parts), joined.begin() + next), next += N), ...);
   return joined;
 }
 
@@ -338,9 +340,55 @@ constexpr Step kExtendedHandoffDirection[] = {
     EndRepeat(),
 };
 
-// C.S0005 f-dsch Universal Handoff Direction Message, through the active set
-// record (kept as octets: its layout depends on CH_IND).
-constexpr Step kUniversalHandoffDirection[] = {
+// The active set record of the Universal Handoff Direction Message: its
+// supplemental channels, then each pilot with the code channels CH_IND names
+// (bit 0: fundamental, bit 1: dedicated control channel). The 3X and CCSH
+// parts that follow are rare; what this layout leaves of the record, its
+// padding included, stays as ACTIVE_SET_REC_FIELDS.
+constexpr Step kActiveSetRecord[] = {
+    IfSet("SCH_INCL"),
+      F("NUM_FOR_SCH", 5),
+      Repeat("FOR_SCH", "NUM_FOR_SCH"),
+        F("FOR_SCH_ID", 1), F("SCCL_INDEX", 4), F("FOR_SCH_RATE", 4),
+      EndRepeat(),
+      F("NUM_REV_SCH", 5),
+      Repeat("REV_SCH", "NUM_REV_SCH"),
+        F("REV_SCH_ID", 1), F("REV_WALSH_ID", 1), F("REV_SCH_RATE", 4),
+      EndRepeat(),
+    EndIf(),
+    F("NUM_PILOTS", 3), F("SRCH_OFFSET_INCL", 1),
+    Repeat("PILOTS", "NUM_PILOTS"),
+      F("PILOT_PN", 9),
+      IfSet("SRCH_OFFSET_INCL"), F("SRCH_OFFSET", 3), EndIf(),
+      F("ADD_PILOT_REC_INCL", 1),
+      IfSet("ADD_PILOT_REC_INCL"),
+        F("PILOT_REC_TYPE", 3), F("RECORD_LEN", 3), VarF("TYPE_SPECIFIC_FIELDS", "RECORD_LEN", 8),
+      EndIf(),
+      F("PWR_COMB_IND", 1),
+      If("CH_IND", Test::kAnyBit, 1), F("CODE_CHAN_FCH", 11), F("QOF_MASK_ID_FCH", 2), EndIf(),
+      If("CH_IND", Test::kAnyBit, 2), F("CODE_CHAN_DCCH", 11), F("QOF_MASK_ID_DCCH", 2), EndIf(),
+      IfSet("SCH_INCL"),
+        F("NUM_SCH", 5),
+        Repeat("SCH", "NUM_SCH"),
+          F("FOR_SCH_ID", 1), F("SCCL_INDEX", 4), F("PILOT_INCL", 1),
+          IfSet("PILOT_INCL"), F("CODE_CHAN_SCH", 11), F("QOF_MASK_ID_SCH", 2), EndIf(),
+        EndRepeat(),
+      EndIf(),
+    EndRepeat(),
+    If("CH_IND", Test::kAnyBit, 1), F("3X_FCH_INFO_INCL", 1), EndIf(),
+    If("CH_IND", Test::kAnyBit, 2), F("3X_DCCH_INFO_INCL", 1), EndIf(),
+    If("3X_FCH_INFO_INCL", kEq, 0),
+      If("3X_DCCH_INFO_INCL", kEq, 0),
+        F("CCSH_INCLUDED", 1),
+        If("CCSH_INCLUDED", kEq, 0),
+          If("CH_IND", Test::kAnyBit, 2), F("FUNDICATED_BCMC_IND", 1), EndIf(),
+        EndIf(),
+      EndIf(),
+    EndIf(),
+};
+
+// C.S0005 f-dsch Universal Handoff Direction Message, through 1XRL_FREQ_OFFSET.
+constexpr Step kUniversalHandoffDirectionHead[] = {
     F("USE_TIME", 1), IfSet("USE_TIME"), F("ACTION_TIME", 6), EndIf(),
     F("HDM_SEQ", 2), F("PARMS_INCL", 1),
     IfSet("PARMS_INCL"), F("P_REV", 8), F("SERV_NEG_TYPE", 1), EndIf(),
@@ -388,8 +436,28 @@ constexpr Step kUniversalHandoffDirection[] = {
     F("FPC_SUBCHAN_GAIN", 5), F("USE_PC_TIME", 1),
     IfSet("USE_PC_TIME"), F("PC_ACTION_TIME", 6), EndIf(),
     F("CH_IND", 3), F("ACTIVE_SET_REC_LEN", 8),
-    VarF("ACTIVE_SET_REC_FIELDS", "ACTIVE_SET_REC_LEN", 8),
+    Within("ACTIVE_SET_REC_FIELDS", "ACTIVE_SET_REC_LEN"),
+    If("ACTIVE_SET_REC_LEN", Test::kAtLeast, 1), If("CH_IND", Test::kNotEqual, 0),
 };
+constexpr Step kUniversalHandoffDirectionTail[] = {
+    EndIf(), EndIf(),
+    EndWithin(),
+    // The reverse fundamental channel's gating, unless CH_IND assigns none.
+    If("CH_IND", Test::kNotEqual, 2),
+      If("CH_IND", Test::kNotEqual, 6),
+        F("REV_FCH_GATING_MODE", 1),
+        IfSet("REV_FCH_GATING_MODE"),
+          F("REV_PWR_CNTL_DELAY_INCL", 1),
+          IfSet("REV_PWR_CNTL_DELAY_INCL"), F("REV_PWR_CNTL_DELAY", 2), EndIf(),
+        EndIf(),
+      EndIf(),
+    EndIf(),
+    If("ENCRYPT_MODE", kEq, 3), F("D_SIG_ENCRYPT_MODE", 3), EndIf(),
+    If("ENCRYPT_MODE", Test::kAtLeast, 2), F("ENC_KEY_SIZE", 3), EndIf(),
+    F("3XFL_1XRL_INCL", 1), IfSet("3XFL_1XRL_INCL"), F("1XRL_FREQ_OFFSET", 2), EndIf(),
+};
+constexpr auto kUniversalHandoffDirection =
+    Join(kUniversalHandoffDirectionHead, kActiveSetRecord, kUniversalHandoffDirectionTail);
 
 // C.S0005 2.7.2.3.2.1, Order Message (reverse).
 constexpr const auto& kReverseOrder = kReverseOrderFields;
