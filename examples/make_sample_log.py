@@ -1271,6 +1271,14 @@ class Drive:
                                            name="Long Code Transition Request Order"),
             66: lambda: onex_order_message(LOG_REVERSE_TRAFFIC, 11, ordq=7, seq=self.seq, shared=True,
                                            name="Request Analog Service Order"),
+            # The base station asks for the handset's ESN information record
+            # (type 0x0C) and gets it back.
+            33: lambda: onex_message(LOG_FORWARD_TRAFFIC, 0x10, [(8, 0), (3, 0), (4, 1), (8, 0x0C)],
+                                     "Status Request Message", seq=self.next_seq()),
+            34: lambda: onex_message(LOG_REVERSE_TRAFFIC, 0x10, [(8, 0), (3, 0), (8, 0x0C), (8, 4),
+                                                                 (32, int.from_bytes(self.esn,
+                                                                                     "big"))],
+                                     "Status Response Message", seq=self.next_seq()),
             70: lambda: onex_message(LOG_FORWARD_TRAFFIC, 8, [(4, 4)] + [
                 (9, SECTOR_PNS[(self.sector + k) % len(SECTOR_PNS)]) for k in range(1, 5)],
                 "Neighbor List Update Message", seq=self.next_seq()),
@@ -1300,10 +1308,25 @@ class Drive:
             self.active_set = [new_pn]
         self.sector += 1
 
-    def drop_old_pilot(self):
+    def drop_old_pilot(self, when, ms, in_traffic):
+        """The previous sector fades below T_DROP: in a call the handset
+        reports it and the base station directs the handoff that drops it."""
         if len(self.active_set) > 1:
             old = self.active_set.pop(0)
             self.write_hop(old, self.ecio.value - 9.0, "Dropped")
+            if in_traffic:
+                keep = self.active_set[0]
+                # The remaining pilot as reference, the old one with KEEP 0.
+                fields = [(9, keep), (6, 12), (1, 1), (15, old * 64), (6, 34), (1, 0)]
+                self.cl3(onex_message(LOG_REVERSE_TRAFFIC, 5, fields,
+                                      "Pilot Strength Measurement Message", seq=self.next_seq()),
+                         when, ms + 100)
+                self.cl3(onex_message(LOG_FORWARD_TRAFFIC, 0x22, universal_handoff_direction_fields(
+                    2, [keep], [walsh_code(keep)]),
+                    "Universal Handoff Direction Message", seq=self.next_seq()), when, ms + 220)
+                self.cl3(onex_message(LOG_REVERSE_TRAFFIC, 10, [(2, 2), (9, keep)],
+                                      "Handoff Completion Message", seq=self.next_seq()),
+                         when, ms + 400)
 
     def voice_release(self, when, ms):
         self.write_event("CALL_RELEASE", "normal")
@@ -1605,7 +1628,7 @@ class Drive:
             self.soft_handoff(when, ms, phase in ("voice", "data_1x"))
             self.next_handoff = t + 30 + rng.randrange(25)
         elif t == self.next_handoff - 22:
-            self.drop_old_pilot()
+            self.drop_old_pilot(when, ms, phase in ("voice", "data_1x"))
 
         in_traffic = phase in ("voice", "data_1x")
         if phase in ("idle", "do_dormant", "do_inactive"):
