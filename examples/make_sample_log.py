@@ -1152,9 +1152,13 @@ class Drive:
             fields += [(3, 0)]  # no analog neighbours
             msg = onex_message(LOG_PAGING, 0x16, fields, "General Neighbor List Message")
         elif lap == 0:
-            msg = onex_message(LOG_PAGING, 0x11, [(6, 3), (6, 7), (1, 1), (1, 1), (1, 1),
-                                                  (1, 0), (1, 1), (4, 0), (3, 0)],
-                               "General Page Message")
+            fields = [(6, 3), (6, 7), (1, 1), (1, 1), (1, 1), (1, 0), (1, 1), (4, 0), (3, 0)]
+            if (self.second // 8) % 3 == 0:
+                # A page for another handset: IMSI class 0, IMSI_S only, for a
+                # voice call (EVRC).
+                fields += [(2, 0), (2, 0), (3, self.second % 8), (34, 0x1C5A3F29 + self.second),
+                           (1, 1), (16, 3)]
+            msg = onex_message(LOG_PAGING, 0x11, fields, "General Page Message")
         else:
             msg = onex_message(LOG_PAGING, 0x1B, [(9, pn), (6, 3), (4, 2), (11, CDMA_CHANNEL),
                                                   (11, 242)],
