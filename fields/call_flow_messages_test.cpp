@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fields/message_fields.h"
@@ -67,6 +68,14 @@ TEST(UniversalHandoffDirection, ActiveSetPilotsCodeChannelsAndTheFieldsAfterTheR
   EXPECT_EQ(Raw(m, "REV_FCH_GATING_MODE"), 1u);
   EXPECT_EQ(Raw(m, "REV_PWR_CNTL_DELAY"), 2u);
   EXPECT_EQ(Raw(m, "1XRL_FREQ_OFFSET"), 3u);
+  // The record's fields, its padding, then the fields after it, in order.
+  const std::vector<std::string_view> names = Names(m.fields);
+  const std::vector<std::string_view> expected = {
+      "CH_IND", "ACTIVE_SET_REC_LEN", "NUM_PILOTS", "SRCH_OFFSET_INCL", "PILOTS",
+      "3X_FCH_INFO_INCL", "CCSH_INCLUDED", "ACTIVE_SET_REC_FIELDS", "REV_FCH_GATING_MODE",
+      "REV_PWR_CNTL_DELAY_INCL", "REV_PWR_CNTL_DELAY", "3XFL_1XRL_INCL", "1XRL_FREQ_OFFSET"};
+  ASSERT_GE(names.size(), expected.size());
+  EXPECT_EQ(std::vector<std::string_view>(names.end() - expected.size(), names.end()), expected);
 }
 
 TEST(UniversalHandoffDirection, DedicatedControlChannelSupplementalChannelsAndEncryption) {
@@ -121,8 +130,16 @@ TEST(NeighbourAndChannelLists, GeneralNeighborListFieldsFollowItsIncludeFlags) {
   const DecodedMessage m = DecodeMessageFields(Logged1x(kPaging, w));
   ASSERT_TRUE(Complete(m)) << m.fields.back().text;
   EXPECT_EQ(m.message, "General Neighbor List Message");
+  const std::vector<std::string_view> order = {
+      "MSG_LENGTH", "MSG_TYPE", "PILOT_PN", "CONFIG_MSG_SEQ", "PILOT_INC", "NGHBR_SRCH_MODE",
+      "NGHBR_CONFIG_PN_INCL", "FREQ_FIELDS_INCL", "USE_TIMING", "NUM_NGHBR", "NEIGHBORS",
+      "NUM_ANALOG_NGHBR", "ANALOG_NEIGHBORS"};
+  EXPECT_EQ(Names(m.fields), order);
   const Field* neighbours = Find(m.fields, "NEIGHBORS");
   ASSERT_EQ(neighbours->records.size(), 2u);
+  const std::vector<std::string_view> first = {"NGHBR_CONFIG", "NGHBR_PN", "SEARCH_PRIORITY",
+                                                "SRCH_WIN_NGHBR", "FREQ_INCL"};
+  EXPECT_EQ(Names(neighbours->records[0]), first);
   EXPECT_EQ(Find(neighbours->records[0], "NGHBR_PN")->raw, 240u);
   EXPECT_EQ(Find(neighbours->records[0], "SRCH_WIN_NGHBR")->raw, 8u);
   EXPECT_EQ(Find(neighbours->records[0], "NGHBR_FREQ"), nullptr);
@@ -162,6 +179,12 @@ TEST(CallSetup, ExtendedChannelAssignmentServiceConnectAndPageRecords) {
   e.Put({{9, 168}, {1, 0}, {8, 12}, {9, 240}, {1, 1}, {8, 20}});
   const DecodedMessage ecam = DecodeMessageFields(Logged1x(kPaging, e));
   ASSERT_TRUE(Complete(ecam)) << ecam.fields.back().text;
+  const std::vector<std::string_view> order = {
+      "MSG_LENGTH", "MSG_TYPE", "ACK_SEQ", "MSG_SEQ", "ACK_REQ", "VALID_ACK", "ADDR_TYPE",
+      "ADDR_LEN", "ADDRESS", "RESERVED_1", "ADD_RECORD_LEN", "ASSIGN_MODE", "ADDITIONAL_FIELDS",
+      "FREQ_INCL", "DEFAULT_CONFIG", "BYPASS_ALERT_ANSWER", "RESERVED", "NUM_PILOTS",
+      "GRANTED_MODE", "FRAME_OFFSET", "ENCRYPT_MODE", "BAND_CLASS", "CDMA_FREQ", "PILOTS"};
+  EXPECT_EQ(Names(ecam.fields), order);
   EXPECT_EQ(Find(ecam.fields, "ADDRESS")->text, "9F3A21C4");
   EXPECT_EQ(Raw(ecam, "FRAME_OFFSET"), 7u);
   EXPECT_EQ(Raw(ecam, "CDMA_FREQ"), 425u);
