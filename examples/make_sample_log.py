@@ -666,6 +666,44 @@ METERS_PER_DEGREE_LON = 96_180.0
 # Pilot PNs of the sectors passed on the way, in order (offsets of 12).
 SECTOR_PNS = [168, 240, 36, 312, 96, 420, 264, 480, 132, 372]
 
+# The 1x system the cells belong to, and each cell's BASE_ID (one sector per
+# site; the site of sector k broadcasts BASE_ID_FIRST + k).
+SYSTEM_ID, NETWORK_ID, BASE_ID_FIRST = 13824, 1, 0x2C10
+CDMA_CHANNEL, EVDO_CHANNEL, MOBILE_COUNTRY_CODE = 283, 75, 460
+
+# A site stands this far ahead along the road from where the handset first
+# hears it as the serving sector, and this far to the side (degrees).
+SITE_AHEAD_METERS = 260.0
+SITE_SIDE_DEGREES = (0.0011, -0.0009)
+
+
+def route_point(distance, start, end, length):
+    """The point `distance` meters from `start` on the leg to `end`."""
+    f = distance / length if length else 0.0
+    return start[0] + (end[0] - start[0]) * f, start[1] + (end[1] - start[1]) * f
+
+
+def point_along_route(distance):
+    """(latitude, longitude) `distance` meters along the looped route."""
+    legs = []
+    for start, end in zip(ROUTE, ROUTE[1:]):
+        dy = (end[0] - start[0]) * METERS_PER_DEGREE_LAT
+        dx = (end[1] - start[1]) * METERS_PER_DEGREE_LON
+        legs.append((start, end, (dx * dx + dy * dy) ** 0.5))
+    loop = sum(length for _, _, length in legs)
+    remaining = distance % loop
+    for start, end, length in legs:
+        if remaining <= length:
+            return route_point(remaining, start, end, length)
+        remaining -= length
+    return ROUTE[-1]
+
+
+def quarter_seconds(degrees, width):
+    """A position in the standard's signed 0.25-second units, as `width` bits."""
+    value = int(round(degrees * 14400))
+    return value & ((1 << width) - 1)
+
 # EV-DO data rate requested for rising SINR (kbit/s).
 DRC_RATES = [38.4, 76.8, 153.6, 307.2, 614.4, 921.6, 1228.8, 1843.2, 2457.6, 3072.0]
 
@@ -677,6 +715,129 @@ CYCLE_SECONDS = sum(length for _, length in PHASES)
 # Seconds of the cycle written with CRLF line ends (a log pieced together from
 # two capture tools; the second one declares its record layouts again).
 CRLF_SECONDS = range(100, 130)
+
+
+def origination_fields(service_option, digits, *, data):
+    """An Origination Message from a P_REV 6 handset: the service option as a
+    special service, the dialled digits as DTMF codes, then its channel
+    capabilities (fundamental channel, radio configurations 3 and 4)."""
+    fields = [(1, 0), (3, 1), (8, 6), (8, 0xEA), (3, 1), (1, 1), (16, service_option),
+              (1, 0), (1, 0), (1, 0), (8, len(digits))] + [(4, d) for d in digits]
+    # NAR_AN_CAP, PACA_REORIG, RETURN_CAUSE, MORE_RECORDS, PACA_SUPPORTED, NUM_ALT_SO
+    fields += [(1, 0), (1, 0), (4, 0), (1, 0), (1, 0), (3, 0)]
+    # DRS, UZID_INCL, CH_IND, SR_ID, OTD_SUPPORTED, QPCH_SUPPORTED, ENHANCED_RC,
+    # FOR_RC_PREF, REV_RC_PREF
+    fields += [(1, 1 if data else 0), (1, 0), (2, 1), (3, 1), (1, 0), (1, 1), (1, 1),
+               (5, 3), (5, 3)]
+    # FCH_SUPPORTED, FCH_FRAME_SIZE, FOR_FCH_LEN and its RC map, REV_FCH_LEN and
+    # its RC map, DCCH_SUPPORTED, GEO_LOC_INCL, REV_FCH_GATING_REQ
+    fields += [(1, 1), (1, 0), (3, 2), (6, 0b000011), (3, 2), (6, 0b000011), (1, 0), (1, 0),
+               (1, 0)]
+    return fields
+
+
+def extended_channel_assignment_fields(esn, active_set, code_channels, frame_offset):
+    """An Extended Channel Assignment Message to the handset's ESN: a traffic
+    channel (ASSIGN_MODE '000') on the 1x carrier with the pilots of
+    `active_set` and their Walsh codes."""
+    fields = [(3, 1), (3, 1), (1, 1), (1, 0), (3, 1), (4, len(esn)),
+              (8 * len(esn), int.from_bytes(esn, "big"))]
+    fields += [(1, 0), (3, 0), (3, 0)]  # RESERVED_1, ADD_RECORD_LEN, ASSIGN_MODE
+    # FREQ_INCL, DEFAULT_CONFIG, BYPASS_ALERT_ANSWER, RESERVED, NUM_PILOTS,
+    # GRANTED_MODE, FRAME_OFFSET, ENCRYPT_MODE, BAND_CLASS, CDMA_FREQ
+    fields += [(1, 1), (3, 0), (1, 0), (1, 0), (3, len(active_set) - 1), (2, 0),
+               (4, frame_offset), (2, 0), (5, 0), (11, CDMA_CHANNEL)]
+    for pn, walsh in zip(active_set, code_channels):
+        fields += [(9, pn), (1, 0), (8, walsh)]
+    return fields
+
+
+def universal_handoff_direction_fields(hdm_seq, active_set, code_channels):
+    """A Universal Handoff Direction Message that sets the active set: no new
+    search or channel parameters, a fundamental channel (CH_IND '101') on
+    each pilot of `active_set`, then the reverse channel's fields."""
+    fields = [(1, 0), (2, hdm_seq), (1, 0), (1, 0), (1, 0)]  # USE_TIME .. EXTRA_PARMS_INCL
+    fields += [(1, 0), (1, 0), (1, 0), (5, 3), (1, 0)]     # power step .. USE_PC_TIME
+    record = BitWriter()
+    record.put(len(active_set), 3).put(0, 1)  # NUM_PILOTS, SRCH_OFFSET_INCL
+    for pn, walsh in zip(active_set, code_channels):
+        # PILOT_PN, ADD_PILOT_REC_INCL, PWR_COMB_IND, CODE_CHAN_FCH, QOF_MASK_ID_FCH
+        record.put(pn, 9).put(0, 1).put(0, 1).put(walsh, 11).put(0, 2)
+    record.put(0, 1).put(0, 1)  # 3X_FCH_INFO_INCL, CCSH_INCLUDED
+    octets = record.to_bytes()
+    fields += [(3, 0b101), (8, len(octets))] + [(8, b) for b in octets]
+    fields += [(1, 0), (1, 0)]  # REV_FCH_GATING_MODE, 3XFL_1XRL_INCL
+    return fields
+
+
+def bits_to_bytes(fields):
+    """(width, value) pairs packed into octets, the last one padded."""
+    w = BitWriter()
+    for width, value in fields:
+        w.put(value, width)
+    return w.to_bytes()
+
+
+def sector_id(sector):
+    """The 128-bit SectorID of a sector: the operator's prefix and the site."""
+    return (0x0A1C_0460 << 96) | (BASE_ID_FIRST + sector)
+
+
+def evdo_quick_config(sector):
+    # ColorCode, SectorID24, SectorSignature, AccessSignature, Redirect,
+    # RPCCount and one ForwardTrafficValid bit per RPC
+    return bits_to_bytes([(8, 0x2C), (24, sector_id(sector) & 0xFFFFFF), (16, 0x0105),
+                          (16, 0x0007), (1, 0), (6, 4)] + [(1, 1)] * 4)
+
+
+def evdo_sector_parameters(sector, site, neighbours):
+    """A SectorParameters message: the sector's identity and position, its one
+    carrier, and its neighbours on the same carrier."""
+    lat, lon = site
+    fields = [(12, MOBILE_COUNTRY_CODE), (128, sector_id(sector)), (8, 104), (16, 0x0105),
+              (22, quarter_seconds(lat, 22)), (23, quarter_seconds(lon, 23)), (11, 0),
+              (8, GPS_LEAP_SECONDS), (11, 480), (2, 0), (2, 0),
+              (5, 1), (8, 0), (5, 0), (11, EVDO_CHANNEL), (5, len(neighbours))]
+    fields += [(9, pn) for pn in neighbours]
+    fields += [(1, 0)] * len(neighbours)  # NeighborChannelIncluded: the same carrier
+    return bits_to_bytes(fields)
+
+
+def evdo_sync(pn, gps_ms):
+    # MaximumRevision, MinimumRevision, PilotPN, SystemTime (26.666 ms units)
+    return bits_to_bytes([(8, 1), (8, 1), (9, pn), (37, gps_ms * 3 // 80)])
+
+
+def evdo_access_parameters():
+    # AccessCycleDuration, AccessSignature, OpenLoopAdjust, ProbeInitialAdjust,
+    # ProbeNumStep, PowerStep, PreambleLength, CapsuleLengthMax, APersistence 0-3
+    return bits_to_bytes([(8, 16), (16, 0x0007), (8, 85), (5, 1), (4, 5), (4, 6), (3, 2),
+                          (4, 2), (6, 0), (6, 0), (6, 0), (6, 0)])
+
+
+def evdo_route_update(sequence, pilots):
+    """A RouteUpdate: the reference pilot, then the others with their PN phase
+    (PN times 64), strengths in -0.5 dB units."""
+    (ref_pn, ref_strength), others = pilots[0], pilots[1:]
+    fields = [(8, sequence & 0xFF), (9, ref_pn), (6, ref_strength), (1, 1), (4, len(others))]
+    for pn, strength in others:
+        fields += [(15, pn * 64), (1, 0), (6, strength), (1, 1 if strength < 28 else 0)]
+    return bits_to_bytes(fields)
+
+
+def evdo_traffic_channel_assignment(sequence, pilots):
+    """A TrafficChannelAssignment on the EV-DO carrier: each pilot with its
+    MAC index and DRC cover."""
+    fields = [(8, sequence & 0xFF), (1, 1), (8, 0), (5, 0), (11, EVDO_CHANNEL), (4, 2), (2, 1),
+              (6, 0), (6, 4), (4, len(pilots))]
+    for k, pn in enumerate(pilots):
+        fields += [(9, pn), (1, 0), (6, 5 + pn % 59), (3, k + 1), (2, 1), (3, k)]
+    return bits_to_bytes(fields)
+
+
+def walsh_code(pn):
+    """The forward fundamental channel's Walsh code a site gives the call."""
+    return 8 + pn % 40
 
 
 class Drive:
@@ -697,6 +858,7 @@ class Drive:
         self.sector = 0
         self.next_handoff = 35
         self.active_set = [SECTOR_PNS[0]]
+        self.sites = {}  # sector index -> (latitude, longitude) of its site
         self.seq = 0
         self.hdr_seq = 0
         self.probe_seq = 0
@@ -726,6 +888,24 @@ class Drive:
     @property
     def ref_pn(self):
         return SECTOR_PNS[self.sector % len(SECTOR_PNS)]
+
+    def site(self, sector=None):
+        """Where the site of a sector stands: ahead of where the handset first
+        hears it serve, beside the road. Fixed once placed."""
+        k = (self.sector if sector is None else sector) % len(SECTOR_PNS)
+        if k not in self.sites:
+            lat, lon = point_along_route(self.route_pos + SITE_AHEAD_METERS)
+            self.sites[k] = (lat + SITE_SIDE_DEGREES[0], lon + SITE_SIDE_DEGREES[1])
+        return self.sites[k]
+
+    def neighbour_pns(self, count):
+        """The PNs of the next sectors along the road and the previous one."""
+        n = len(SECTOR_PNS)
+        ahead = [SECTOR_PNS[(self.sector + k) % n] for k in range(1, count)]
+        return ahead + [SECTOR_PNS[(self.sector - 1) % n]]
+
+    def base_id(self):
+        return BASE_ID_FIRST + self.sector
 
     # ---- file header and registrations
 
@@ -767,8 +947,7 @@ class Drive:
                 dx = (lon1 - lon0) * METERS_PER_DEGREE_LON
                 length = (dx * dx + dy * dy) ** 0.5
                 if remaining <= length:
-                    f = remaining / length
-                    lat, lon = lat0 + (lat1 - lat0) * f, lon0 + (lon1 - lon0) * f
+                    lat, lon = route_point(remaining, (lat0, lon0), (lat1, lon1), length)
                     heading = self._heading(dx, dy)
                     fix = {"Lat": f"{lat:.6f}", "Lon": f"{lon:.6f}",
                            "Alt": f"{12 + self.rng.random() * 3:.1f}", "Speed": f"{speed:.1f}",
@@ -932,43 +1111,75 @@ class Drive:
         self.out.cl3(message, self.gps_ticks(when, ms), **kwargs)
 
     def paging_overhead(self, when, ms, which):
+        """The paging channel's overhead cycle: System Parameters, Access
+        Parameters, the neighbour list (plain or general by turns), and a
+        General Page without pages or, by turns, the Extended CDMA Channel List."""
         pn = self.ref_pn
+        lap = (self.second // 4) % 2
         if which == 0:
+            lat, lon = self.site()
             msg = onex_message(LOG_PAGING, 1, [
-                (9, pn), (6, 3), (15, 13824), (16, 1), (12, 0x2C), (3, 1), (3, 2), (1, 0), (1, 0),
-                (16, 0x2C10 + self.sector), (4, 1), (3, 1), (3, 1), (1, 1), (1, 1), (1, 1),
-                (1, 1), (1, 1), (1, 1), (7, 58), (22, 0x0D46A2), (23, 0x3A1C55), (11, 0),
-                (4, 8), (4, 10), (4, 10), (4, 0), (5, 0), (4, 0), (1, 0), (1, 0), (5, 0),
-                (1, 0), (6, 28), (6, 32), (4, 5), (4, 3), (1, 1)],
+                (9, pn), (6, 3), (15, SYSTEM_ID), (16, NETWORK_ID), (12, 0x2C), (3, 1), (3, 2),
+                (1, 0), (1, 0), (16, self.base_id()), (4, 1), (3, 1), (3, 1), (1, 1), (1, 1),
+                (1, 1), (1, 1), (1, 1), (1, 1), (7, 58), (22, quarter_seconds(lat, 22)),
+                (23, quarter_seconds(lon, 23)), (11, 0), (4, 8), (4, 10), (4, 10), (4, 0),
+                (5, 0), (4, 0), (1, 0), (1, 0), (5, 0), (1, 0), (6, 28), (6, 32), (4, 5), (4, 3),
+                (1, 1),
+                # EXT_NGHBR_LIST, GEN_NGHBR_LIST, GLOBAL_REDIRECT, PRI_NGHBR_LIST,
+                # USER_ZONE_ID, EXT_GLOBAL_REDIRECT, EXT_CHAN_LIST
+                (1, 0), (1, 1), (1, 0), (1, 0), (1, 0), (1, 0), (1, 1)],
                 "System Parameters Message")
         elif which == 1:
+            # ACC_CHAN, NOM_PWR, INIT_PWR, PWR_STEP, NUM_STEP, MAX_CAP_SZ, PAM_SZ, the
+            # persistence values, probe timing and backoffs, no authentication.
             msg = onex_message(LOG_PAGING, 2, [
-                (9, pn), (6, 7), (5, 1), (4, 0), (5, 0), (3, 3), (4, 4), (3, 4), (4, 3),
-                (6, 0), (3, 0), (3, 0), (3, 0), (3, 0), (3, 0), (3, 0), (3, 0), (4, 8), (4, 3)],
+                (9, pn), (6, 7), (5, 0), (4, 0), (5, 0), (3, 3), (4, 4), (3, 4), (4, 3),
+                (6, 0), (3, 0), (3, 0), (3, 0), (3, 0), (3, 0), (3, 0), (3, 0), (3, 0),
+                (4, 0), (4, 8), (4, 3), (4, 1), (4, 2), (4, 2), (2, 0), (1, 0), (1, 0)],
                 "Access Parameters Message")
-        elif which == 2:
-            neighbours = [(0, SECTOR_PNS[(self.sector + k) % len(SECTOR_PNS)]) for k in range(1, 6)]
+        elif which == 2 and lap == 0:
             fields = [(9, pn), (6, 3), (4, 4)]
-            for config, neighbour in neighbours:
-                fields += [(3, config), (9, neighbour)]
+            for neighbour in self.neighbour_pns(5):
+                fields += [(3, 0), (9, neighbour)]
             msg = onex_message(LOG_PAGING, 3, fields, "Neighbor List Message")
+        elif which == 2:
+            # Search priorities and windows, PNs, frequencies only for the
+            # EV-DO carrier's neighbour on another channel; no timing.
+            neighbours = self.neighbour_pns(5)
+            fields = [(9, pn), (6, 3), (4, 4), (2, 3), (1, 1), (1, 1), (1, 0), (6, len(neighbours))]
+            for k, neighbour in enumerate(neighbours):
+                fields += [(3, 0), (9, neighbour), (2, 2 if k == 0 else 1), (4, 8), (1, 0)]
+            fields += [(3, 0)]  # no analog neighbours
+            msg = onex_message(LOG_PAGING, 0x16, fields, "General Neighbor List Message")
+        elif lap == 0:
+            fields = [(6, 3), (6, 7), (1, 1), (1, 1), (1, 1), (1, 0), (1, 1), (4, 0), (3, 0)]
+            if (self.second // 8) % 3 == 0:
+                # A page for another handset: IMSI class 0, IMSI_S only, for a
+                # voice call (EVRC).
+                fields += [(2, 0), (2, 0), (3, self.second % 8), (34, 0x1C5A3F29 + self.second),
+                           (1, 1), (16, 3)]
+            msg = onex_message(LOG_PAGING, 0x11, fields, "General Page Message")
         else:
-            msg = onex_message(LOG_PAGING, 0x11, [(6, 3), (6, 7), (1, 1), (1, 1), (1, 1),
-                                                  (1, 0), (1, 1), (4, 0), (3, 0)],
-                               "General Page Message")
+            msg = onex_message(LOG_PAGING, 0x1B, [(9, pn), (6, 3), (4, 2), (11, CDMA_CHANNEL),
+                                                  (11, 242)],
+                               "Extended CDMA Channel List Message")
         self.cl3(msg, when, ms)
 
     def sync_channel(self, when, ms):
         msg = onex_message(LOG_SYNC, 1, [
-            (8, 6), (8, 1), (15, 13824), (16, 1), (9, self.ref_pn), (42, 0x2A5F0C1B3D7),
-            (36, 0x3C4F1A2B0), (8, 15), (6, 32), (1, 0), (2, 1), (11, 283)],
+            (8, 6), (8, 1), (15, SYSTEM_ID), (16, NETWORK_ID), (9, self.ref_pn),
+            (42, 0x2A5F0C1B3D7), (36, self.gps_ticks(when, ms) * 5 // 4 // 80), (8, 15),
+            (6, 16), (1, 0), (2, 1), (11, CDMA_CHANNEL)],
             "Sync Channel Message")
         self.cl3(msg, when, ms)
 
     def registration(self, when, ms):
         self.write_event("REGISTRATION", "timer")
         self.write_access_probes(1)
-        self.cl3(onex_message(LOG_ACCESS, 1, [(4, 2), (3, 1), (8, 6), (8, 0xEA), (1, 1), (4, 0)],
+        # REG_TYPE timer-based, SLOT_CYCLE_INDEX, MOB_P_REV 6, SCM, MOB_TERM,
+        # RETURN_CAUSE, QPCH_SUPPORTED, ENHANCED_RC, UZID_INCL.
+        self.cl3(onex_message(LOG_ACCESS, 1, [(4, 0), (3, 1), (8, 6), (8, 0xEA), (1, 1), (4, 0),
+                                              (1, 1), (1, 1), (1, 0)],
                               "Registration Message", seq=self.next_seq(), esn=self.esn), when, ms + 20)
         self.cl3(onex_order_message(LOG_PAGING, 16, address=self.esn, seq=self.seq,
                                     name="Base Station Acknowledgment Order"), when, ms + 90)
@@ -989,23 +1200,20 @@ class Drive:
             out.record("UI", ["Originating", 3, "1X", 0])
             self.write_access_probes(2)
             digits = [5, 5, 5, 10, 1, 2, 3, 4]  # 555 0123 as DTMF codes (10 = 0)
-            fields = [(1, 0), (3, 1), (8, 6), (8, 0xEA), (3, 1), (1, 0), (16, 3), (1, 0),
-                      (1, 0), (1, 0), (8, len(digits))] + [(4, d) for d in digits]
+            fields = origination_fields(3, digits, data=False)
             self.cl3(onex_message(LOG_ACCESS, 4, fields, "Origination Message", seq=self.next_seq(),
                                   esn=esn), when, ms)
             self.cl3(onex_order_message(LOG_PAGING, 16, address=esn, seq=self.seq,
                                         name="Base Station Acknowledgment Order"), when, ms + 60)
-            self.cl3(onex_message(LOG_PAGING, 8, [(3, 1), (3, 1), (1, 1), (1, 0), (3, 1), (4, 4),
-                                                  (32, int.from_bytes(esn, "big")), (3, 4),
-                                                  (1, 0), (1, 0), (1, 0), (8, 0),
-                                                  (11, 283)],
-                                  "Channel Assignment Message"), when, ms + 120)
+            self.cl3(onex_message(LOG_PAGING, 0x15, extended_channel_assignment_fields(
+                esn, self.active_set, [walsh_code(pn) for pn in self.active_set], 3),
+                "Extended Channel Assignment Message"), when, ms + 120)
         elif step == 1:
             self.cl3(onex_order_message(LOG_FORWARD_TRAFFIC, 16, seq=self.next_seq(),
                                         name="Base Station Acknowledgment Order"), when, ms)
             self.cl3(onex_order_message(LOG_REVERSE_TRAFFIC, 16, seq=self.seq,
                                         name="Mobile Station Acknowledgment Order"), when, ms + 40)
-            self.cl3(onex_message(LOG_FORWARD_TRAFFIC, 0x14, [(1, 0), (6, 0), (3, 0), (3, 1),
+            self.cl3(onex_message(LOG_FORWARD_TRAFFIC, 0x14, [(1, 0), (6, 0), (3, 1), (3, 1),
                                                                (16, 3), (8, 1)],
                                   "Service Connect Message", seq=self.next_seq()), when, ms + 200)
         elif step == 2:
@@ -1067,6 +1275,14 @@ class Drive:
                                            name="Long Code Transition Request Order"),
             66: lambda: onex_order_message(LOG_REVERSE_TRAFFIC, 11, ordq=7, seq=self.seq, shared=True,
                                            name="Request Analog Service Order"),
+            # The base station asks for the handset's ESN information record
+            # (type 0x0C) and gets it back.
+            33: lambda: onex_message(LOG_FORWARD_TRAFFIC, 0x10, [(8, 0), (3, 0), (4, 1), (8, 0x0C)],
+                                     "Status Request Message", seq=self.next_seq()),
+            34: lambda: onex_message(LOG_REVERSE_TRAFFIC, 0x10, [(8, 0), (3, 0), (8, 0x0C), (8, 4),
+                                                                 (32, int.from_bytes(self.esn,
+                                                                                     "big"))],
+                                     "Status Response Message", seq=self.next_seq()),
             70: lambda: onex_message(LOG_FORWARD_TRAFFIC, 8, [(4, 4)] + [
                 (9, SECTOR_PNS[(self.sector + k) % len(SECTOR_PNS)]) for k in range(1, 5)],
                 "Neighbor List Update Message", seq=self.next_seq()),
@@ -1082,10 +1298,10 @@ class Drive:
             fields = [(9, self.ref_pn), (6, 14), (1, 1), (15, new_pn * 64), (6, 18), (1, 1)]
             self.cl3(onex_message(LOG_REVERSE_TRAFFIC, 5, fields, "Pilot Strength Measurement Message",
                                   seq=self.next_seq()), when, ms + 100)
-            self.cl3(onex_message(LOG_FORWARD_TRAFFIC, 0x22, [(1, 0), (2, 1), (1, 0), (9, new_pn),
-                                                              (9, self.ref_pn), (6, 28)],
-                                  "Universal Handoff Direction Message", seq=self.next_seq()),
-                     when, ms + 220)
+            active_set = [self.ref_pn, new_pn]
+            self.cl3(onex_message(LOG_FORWARD_TRAFFIC, 0x22, universal_handoff_direction_fields(
+                1, active_set, [walsh_code(pn) for pn in active_set]),
+                "Universal Handoff Direction Message", seq=self.next_seq()), when, ms + 220)
             self.cl3(onex_message(LOG_REVERSE_TRAFFIC, 10, [(2, 1), (9, self.ref_pn), (9, new_pn)],
                                   "Handoff Completion Message", seq=self.next_seq()), when, ms + 400)
             self.active_set = [self.ref_pn, new_pn]
@@ -1096,10 +1312,25 @@ class Drive:
             self.active_set = [new_pn]
         self.sector += 1
 
-    def drop_old_pilot(self):
+    def drop_old_pilot(self, when, ms, in_traffic):
+        """The previous sector fades below T_DROP: in a call the handset
+        reports it and the base station directs the handoff that drops it."""
         if len(self.active_set) > 1:
             old = self.active_set.pop(0)
             self.write_hop(old, self.ecio.value - 9.0, "Dropped")
+            if in_traffic:
+                keep = self.active_set[0]
+                # The remaining pilot as reference, the old one with KEEP 0.
+                fields = [(9, keep), (6, 12), (1, 1), (15, old * 64), (6, 34), (1, 0)]
+                self.cl3(onex_message(LOG_REVERSE_TRAFFIC, 5, fields,
+                                      "Pilot Strength Measurement Message", seq=self.next_seq()),
+                         when, ms + 100)
+                self.cl3(onex_message(LOG_FORWARD_TRAFFIC, 0x22, universal_handoff_direction_fields(
+                    2, [keep], [walsh_code(keep)]),
+                    "Universal Handoff Direction Message", seq=self.next_seq()), when, ms + 220)
+                self.cl3(onex_message(LOG_REVERSE_TRAFFIC, 10, [(2, 2), (9, keep)],
+                                      "Handoff Completion Message", seq=self.next_seq()),
+                         when, ms + 400)
 
     def voice_release(self, when, ms):
         self.write_event("CALL_RELEASE", "normal")
@@ -1155,20 +1386,22 @@ class Drive:
     def hdr_overhead(self, when, ms, which):
         """The EV-DO control channel while the hybrid side monitors it."""
         if which == 0:
-            msg = self.hdr(LOG_HDR_BROADCAST, OVERHEAD_MESSAGES, 0x00, bytes([0x2C, 0x10, 0x00, 0x05]),
-                           name="QuickConfig")
+            msg = self.hdr(LOG_HDR_BROADCAST, OVERHEAD_MESSAGES, 0x00,
+                           evdo_quick_config(self.sector), name="QuickConfig")
         elif which == 1:
-            msg = self.hdr(LOG_HDR_BROADCAST, OVERHEAD_MESSAGES, 0x01, bytes(range(12)),
+            msg = self.hdr(LOG_HDR_BROADCAST, OVERHEAD_MESSAGES, 0x01,
+                           evdo_sector_parameters(self.sector, self.site(), self.neighbour_pns(4)),
                            name="SectorParameters")
         elif which == 2:
             # The code keeps only the top two bits of this protocol's MessageID.
-            msg = self.hdr(LOG_HDR_BROADCAST, INITIALIZATION_STATE, 0x00, bytes([0x80, 0x40]),
-                           name="Sync")
+            gps_ms = self.gps_ticks(when, ms) * 5 // 4
+            msg = self.hdr(LOG_HDR_BROADCAST, INITIALIZATION_STATE, 0x00,
+                           evdo_sync(self.ref_pn, gps_ms), name="Sync")
         elif which == 3:
             msg = self.hdr(LOG_HDR_CONTROL, SESSION_MANAGEMENT, 0x02, bytes([0x00, 0x1E]),
                            name="KeepAliveRequest")
         elif which == 4:
-            msg = self.hdr(LOG_HDR_BROADCAST, ACCESS_CHANNEL_MAC, 0x01, bytes([0x07, 0x01]),
+            msg = self.hdr(LOG_HDR_BROADCAST, ACCESS_CHANNEL_MAC, 0x01, evdo_access_parameters(),
                            name="AccessParameters")
         elif which == 5:
             msg = self.hdr(LOG_HDR_BROADCAST, 24, 0x00, bytes(6), name=None,
@@ -1182,16 +1415,22 @@ class Drive:
         if step == 0:
             self.out.fields("LAB", "EV-DO download")
             self.write_event("HDR_CONNECTION_ATTEMPT")
-            self.cl3(self.hdr(LOG_HDR_ACCESS, IDLE_STATE, 0x01, bytes([0x00]),
+            # TransactionID, RequestReason (access terminal initiated), no
+            # preferred channels.
+            self.cl3(self.hdr(LOG_HDR_ACCESS, IDLE_STATE, 0x01, bits_to_bytes([(8, 1), (4, 0),
+                                                                                (5, 0)]),
                               name="ConnectionRequest"), when, ms)
             # The route update sent with the request; one capture tool sets
             # the top bit of the protocol type octet.
-            self.cl3(self.hdr(LOG_HDR_ACCESS, ROUTE_UPDATE, 0x00, bytes([0x06, 0x40, 0x1C]),
+            self.cl3(self.hdr(LOG_HDR_ACCESS, ROUTE_UPDATE, 0x00,
+                              evdo_route_update(6, [(self.ref_pn, 12),
+                                                    (self.neighbour_pns(2)[0], 26)]),
                               flag=0x80, name="RouteUpdate", note="flag bit set"), when, ms + 20)
         elif step == 1:
             self.cl3(self.hdr(LOG_HDR_CONTROL, ACCESS_CHANNEL_MAC, 0x00, bytes([0x01, 0x02]),
                               name="ACAck"), when, ms)
-            self.cl3(self.hdr(LOG_HDR_CONTROL, ROUTE_UPDATE, 0x01, bytes([0x03]),
+            self.cl3(self.hdr(LOG_HDR_CONTROL, ROUTE_UPDATE, 0x01,
+                              evdo_traffic_channel_assignment(3, [self.ref_pn]),
                               name="TrafficChannelAssignment"), when, ms + 60)
             self.cl3(self.hdr(LOG_HDR_REVERSE, REVERSE_TRAFFIC_MAC, ATTRIBUTE_UPDATE_REQUEST,
                               bytes([0x00]), name="AttributeUpdateRequest"), when, ms + 140)
@@ -1212,8 +1451,8 @@ class Drive:
                                 subtype=6, name="AttributeUpdateRequest"),
             7: lambda: self.hdr(rev, REVERSE_TRAFFIC_MAC, ATTRIBUTE_UPDATE_ACCEPT, subtype=6,
                                 name="AttributeUpdateAccept"),
-            11: lambda: self.hdr(fwd, ROUTE_UPDATE, 0x01, bytes([0x00]),
-                                 name="TrafficChannelAssignment"),
+            11: lambda: self.hdr(fwd, ROUTE_UPDATE, 0x01, evdo_traffic_channel_assignment(
+                4, [self.ref_pn, self.neighbour_pns(2)[0]]), name="TrafficChannelAssignment"),
             15: lambda: self.hdr(rev, ROUTE_UPDATE, 0x02, bytes([0x00]),
                                  name="TrafficChannelComplete"),
             19: lambda: self.hdr(fwd, ADDRESS_MANAGEMENT, 0x01, bytes([0x3F]),
@@ -1249,8 +1488,12 @@ class Drive:
             self.cl3(schedule[second](), when, ms + 400)
         else:
             # Route updates as pilots rise and fall along the road.
-            self.cl3(self.hdr(rev, ROUTE_UPDATE, 0x00, bytes([0x02, self.ref_pn & 0xFF]),
-                              name="RouteUpdate"), when, ms + 650)
+            # The reference pilot and the next sector's, rising as the road
+            # nears it; strengths in -0.5 dB units.
+            ahead = self.neighbour_pns(2)[0]
+            self.cl3(self.hdr(rev, ROUTE_UPDATE, 0x00, evdo_route_update(
+                second, [(self.ref_pn, 10 + second % 7), (ahead, 34 - second % 11)]),
+                name="RouteUpdate"), when, ms + 650)
 
     def hdr_connection_close(self, when, ms):
         self.cl3(self.hdr(LOG_HDR_REVERSE, CONNECTED_STATE, 0x00, bytes([0x00]),
@@ -1266,20 +1509,18 @@ class Drive:
             self.write_event("DATA_CALL_ORIGINATE", "SO 33")
             self.out.record("UI", ["Originating", 33, "1X", 0])
             self.write_access_probes(3)
-            fields = [(1, 0), (3, 1), (8, 6), (8, 0xEA), (3, 1), (1, 0), (16, 33), (1, 0),
-                      (1, 0), (1, 0), (8, 0)]
+            fields = origination_fields(33, [], data=True)
             self.cl3(onex_message(LOG_ACCESS, 4, fields, "Origination Message", note="packet data",
                                   seq=self.next_seq(), esn=self.esn), when, ms)
             self.cl3(onex_order_message(LOG_PAGING, 16, address=self.esn, seq=self.seq,
                                         name="Base Station Acknowledgment Order"), when, ms + 50)
-            self.cl3(onex_message(LOG_PAGING, 8, [(3, 1), (3, 1), (1, 1), (1, 0), (3, 1), (4, 4),
-                                                  (32, int.from_bytes(self.esn, "big")), (3, 4),
-                                                  (1, 0), (1, 0), (1, 0), (8, 0), (11, 283)],
-                                  "Channel Assignment Message"), when, ms + 120)
+            self.cl3(onex_message(LOG_PAGING, 0x15, extended_channel_assignment_fields(
+                self.esn, self.active_set, [walsh_code(pn) for pn in self.active_set], 5),
+                "Extended Channel Assignment Message"), when, ms + 120)
         elif step == 1:
             self.cl3(onex_order_message(LOG_FORWARD_TRAFFIC, 16, seq=self.next_seq(),
                                         name="Base Station Acknowledgment Order"), when, ms)
-            self.cl3(onex_message(LOG_FORWARD_TRAFFIC, 0x14, [(1, 0), (6, 0), (3, 0), (3, 1),
+            self.cl3(onex_message(LOG_FORWARD_TRAFFIC, 0x14, [(1, 0), (6, 0), (3, 1), (3, 1),
                                                                (16, 33), (8, 1)],
                                   "Service Connect Message", seq=self.next_seq()), when, ms + 80)
             self.cl3(onex_message(LOG_REVERSE_TRAFFIC, 14, [(1, 0), (3, 1), (8, 0)],
@@ -1391,7 +1632,7 @@ class Drive:
             self.soft_handoff(when, ms, phase in ("voice", "data_1x"))
             self.next_handoff = t + 30 + rng.randrange(25)
         elif t == self.next_handoff - 22:
-            self.drop_old_pilot()
+            self.drop_old_pilot(when, ms, phase in ("voice", "data_1x"))
 
         in_traffic = phase in ("voice", "data_1x")
         if phase in ("idle", "do_dormant", "do_inactive"):

@@ -5,7 +5,9 @@
 // left undecoded.
 #include "fields/cdma1x_layouts.h"
 
+#include <algorithm>
 #include <array>
+#include <iterator>
 #include <cstddef>
 
 #include "l3/log_codes.h"
@@ -79,12 +81,12 @@ constexpr Step kForwardOrderFields[] = {
     EndWithin(),
 };
 
-// Two layouts one after the other, for messages that share a tail.
-template <size_t A, size_t B>
-constexpr std::array<Step, A + B> Join(const Step (&first)[A], const Step (&second)[B]) {
-  std::array<Step, A + B> joined{};
-  for (size_t i = 0; i < A; ++i) joined[i] = first[i];
-  for (size_t i = 0; i < B; ++i) joined[A + i] = second[i];
+// Layouts one after the other, for messages that share a part.
+template <size_t... N>
+constexpr std::array<Step, (N + ...)> Join(const Step (&... parts)[N]) {
+  std::array<Step, (N + ...)> joined{};
+  size_t next = 0;
+  ((std::copy(std::begin(parts), std::end(parts), joined.begin() + next), next += N), ...);
   return joined;
 }
 
@@ -181,6 +183,98 @@ constexpr Step kGeneralPage[] = {
     F("CONFIG_MSG_SEQ", 6), F("ACC_MSG_SEQ", 6), F("CLASS_0_DONE", 1), F("CLASS_1_DONE", 1),
     F("TMSI_DONE", 1), F("ORDERED_TMSIS", 1), F("BROADCAST_DONE", 1), F("RESERVED", 4),
     F("ADD_LENGTH", 3), VarF("ADD_PFIELD", "ADD_LENGTH", 8),
+    // The page records fill the rest; a record starts only where a whole
+    // octet is left, so the last octet's padding reads as none.
+    RepeatToEnd("PAGE_RECORDS", 8),
+      F("PAGE_CLASS", 2), F("PAGE_SUBCLASS", 2),
+      If("PAGE_CLASS", kEq, 0),  // IMSI class 0: the subclass says which IMSI parts follow
+        F("MSG_SEQ", 3),
+        If("PAGE_SUBCLASS", Test::kAnyBit, 2), F("MCC", 10), EndIf(),
+        If("PAGE_SUBCLASS", Test::kAnyBit, 1), F("IMSI_11_12", 7), EndIf(),
+        F("IMSI_S", 34), F("SPECIAL_SERVICE", 1),
+        IfSet("SPECIAL_SERVICE"), F("SERVICE_OPTION", 16, Conv::kServiceOption), EndIf(),
+      EndIf(),
+      If("PAGE_CLASS", kEq, 3),  // broadcast
+        F("BURST_TYPE", 6), F("ADDR_LEN", 4), VarF("BC_ADDR", "ADDR_LEN", 8),
+      EndIf(),
+      // IMSI class 1 and TMSI records are not laid out here: the records from
+      // the first of them on are kept as octets rather than misread.
+      If("PAGE_CLASS", kEq, 1), Rest("PAGE_RECORDS_REST"), EndIf(),
+      If("PAGE_CLASS", kEq, 2), Rest("PAGE_RECORDS_REST"), EndIf(),
+    EndRepeat(),
+};
+
+// C.S0005 3.7.2.3.2.15, Status Request Message (paging channel): the
+// qualification, then the information record types asked for.
+constexpr Step kStatusRequestFields[] = {
+    F("QUAL_INFO_TYPE", 8), F("QUAL_INFO_LEN", 3),
+    Within("QUAL_INFO", "QUAL_INFO_LEN"),
+      If("QUAL_INFO_TYPE", kEq, 1), F("BAND_CLASS", 5, Conv::kBandClass), EndIf(),
+      If("QUAL_INFO_TYPE", kEq, 2), F("BAND_CLASS", 5, Conv::kBandClass), F("OP_MODE", 8),
+      EndIf(),
+    EndWithin(),
+    F("NUM_FIELDS", 4),
+    Repeat("RECORD_TYPES", "NUM_FIELDS"), F("RECORD_TYPE", 8), EndRepeat(),
+};
+constexpr auto kPagingStatusRequest = Join(kPagingOrderAddress, kStatusRequestFields);
+
+// C.S0005 3.7.2.3.2.21, Extended Channel Assignment Message: one assignment,
+// its fields decoded for ASSIGN_MODE '000' (traffic channel assignment).
+constexpr Step kExtendedChannelAssignmentFields[] = {
+    F("RESERVED_1", 1), F("ADD_RECORD_LEN", 3), F("ASSIGN_MODE", 3),
+    VarF("ADDITIONAL_FIELDS", "ADD_RECORD_LEN", 8),
+    If("ASSIGN_MODE", kEq, 0),
+      F("FREQ_INCL", 1), F("DEFAULT_CONFIG", 3), F("BYPASS_ALERT_ANSWER", 1), F("RESERVED", 1),
+      F("NUM_PILOTS", 3), F("GRANTED_MODE", 2), F("FRAME_OFFSET", 4), F("ENCRYPT_MODE", 2),
+      IfSet("FREQ_INCL"), F("BAND_CLASS", 5, Conv::kBandClass), F("CDMA_FREQ", 11), EndIf(),
+      Repeat("PILOTS", "NUM_PILOTS", 1),
+        F("PILOT_PN", 9), F("PWR_COMB_IND", 1), F("CODE_CHAN", 8),
+      EndRepeat(),
+    EndIf(),
+};
+constexpr auto kExtendedChannelAssignment =
+    Join(kPagingOrderAddress, kExtendedChannelAssignmentFields);
+
+// C.S0005 3.7.2.3.2.22, General Neighbor List Message: NGHBR_SRCH_MODE says
+// whether each neighbour carries a search priority (bit 0) and a search
+// window (bit 1); the include flags say which other per-neighbour fields are
+// present.
+constexpr Step kGeneralNeighborList[] = {
+    F("PILOT_PN", 9), F("CONFIG_MSG_SEQ", 6), F("PILOT_INC", 4), F("NGHBR_SRCH_MODE", 2),
+    F("NGHBR_CONFIG_PN_INCL", 1), F("FREQ_FIELDS_INCL", 1), F("USE_TIMING", 1),
+    IfSet("USE_TIMING"),
+      F("GLOBAL_TIMING_INCL", 1),
+      IfSet("GLOBAL_TIMING_INCL"), F("GLOBAL_TX_DURATION", 4), F("GLOBAL_TX_PERIOD", 7), EndIf(),
+    EndIf(),
+    F("NUM_NGHBR", 6),
+    Repeat("NEIGHBORS", "NUM_NGHBR"),
+      IfSet("NGHBR_CONFIG_PN_INCL"), F("NGHBR_CONFIG", 3), F("NGHBR_PN", 9), EndIf(),
+      If("NGHBR_SRCH_MODE", Test::kAnyBit, 1), F("SEARCH_PRIORITY", 2), EndIf(),
+      If("NGHBR_SRCH_MODE", Test::kAnyBit, 2), F("SRCH_WIN_NGHBR", 4), EndIf(),
+      IfSet("FREQ_FIELDS_INCL"),
+        F("FREQ_INCL", 1),
+        IfSet("FREQ_INCL"), F("NGHBR_BAND", 5, Conv::kBandClass), F("NGHBR_FREQ", 11), EndIf(),
+      EndIf(),
+      IfSet("USE_TIMING"),
+        F("TIMING_INCL", 1),
+        IfSet("TIMING_INCL"),
+          F("NGHBR_TX_OFFSET", 7),
+          If("GLOBAL_TIMING_INCL", kEq, 0), F("NGHBR_TX_DURATION", 4), F("NGHBR_TX_PERIOD", 7),
+          EndIf(),
+        EndIf(),
+      EndIf(),
+    EndRepeat(),
+    F("NUM_ANALOG_NGHBR", 3),
+    Repeat("ANALOG_NEIGHBORS", "NUM_ANALOG_NGHBR"),
+      F("BAND_CLASS", 5, Conv::kBandClass), F("SYS_A_B", 2),
+    EndRepeat(),
+};
+
+// C.S0005 3.7.2.3.2.27, Extended CDMA Channel List Message, through the
+// channel list.
+constexpr Step kExtendedChannelList[] = {
+    F("PILOT_PN", 9), F("CONFIG_MSG_SEQ", 6), F("NUM_FREQ", 4),
+    Repeat("CHANNELS", "NUM_FREQ"), F("CDMA_FREQ", 11), EndRepeat(),
 };
 
 // ---- Access Channel (the fields after the r-csch header).
@@ -338,9 +432,55 @@ constexpr Step kExtendedHandoffDirection[] = {
     EndRepeat(),
 };
 
-// C.S0005 f-dsch Universal Handoff Direction Message, through the active set
-// record (kept as octets: its layout depends on CH_IND).
-constexpr Step kUniversalHandoffDirection[] = {
+// The active set record of the Universal Handoff Direction Message: its
+// supplemental channels, then each pilot with the code channels CH_IND names
+// (bit 0: fundamental, bit 1: dedicated control channel). The 3X and CCSH
+// parts that follow are rare; what this layout leaves of the record, its
+// padding included, stays as ACTIVE_SET_REC_FIELDS.
+constexpr Step kActiveSetRecord[] = {
+    IfSet("SCH_INCL"),
+      F("NUM_FOR_SCH", 5),
+      Repeat("FOR_SCH", "NUM_FOR_SCH"),
+        F("FOR_SCH_ID", 1), F("SCCL_INDEX", 4), F("FOR_SCH_RATE", 4),
+      EndRepeat(),
+      F("NUM_REV_SCH", 5),
+      Repeat("REV_SCH", "NUM_REV_SCH"),
+        F("REV_SCH_ID", 1), F("REV_WALSH_ID", 1), F("REV_SCH_RATE", 4),
+      EndRepeat(),
+    EndIf(),
+    F("NUM_PILOTS", 3), F("SRCH_OFFSET_INCL", 1),
+    Repeat("PILOTS", "NUM_PILOTS"),
+      F("PILOT_PN", 9),
+      IfSet("SRCH_OFFSET_INCL"), F("SRCH_OFFSET", 3), EndIf(),
+      F("ADD_PILOT_REC_INCL", 1),
+      IfSet("ADD_PILOT_REC_INCL"),
+        F("PILOT_REC_TYPE", 3), F("RECORD_LEN", 3), VarF("TYPE_SPECIFIC_FIELDS", "RECORD_LEN", 8),
+      EndIf(),
+      F("PWR_COMB_IND", 1),
+      If("CH_IND", Test::kAnyBit, 1), F("CODE_CHAN_FCH", 11), F("QOF_MASK_ID_FCH", 2), EndIf(),
+      If("CH_IND", Test::kAnyBit, 2), F("CODE_CHAN_DCCH", 11), F("QOF_MASK_ID_DCCH", 2), EndIf(),
+      IfSet("SCH_INCL"),
+        F("NUM_SCH", 5),
+        Repeat("SCH", "NUM_SCH"),
+          F("FOR_SCH_ID", 1), F("SCCL_INDEX", 4), F("PILOT_INCL", 1),
+          IfSet("PILOT_INCL"), F("CODE_CHAN_SCH", 11), F("QOF_MASK_ID_SCH", 2), EndIf(),
+        EndRepeat(),
+      EndIf(),
+    EndRepeat(),
+    If("CH_IND", Test::kAnyBit, 1), F("3X_FCH_INFO_INCL", 1), EndIf(),
+    If("CH_IND", Test::kAnyBit, 2), F("3X_DCCH_INFO_INCL", 1), EndIf(),
+    If("3X_FCH_INFO_INCL", kEq, 0),
+      If("3X_DCCH_INFO_INCL", kEq, 0),
+        F("CCSH_INCLUDED", 1),
+        If("CCSH_INCLUDED", kEq, 0),
+          If("CH_IND", Test::kAnyBit, 2), F("FUNDICATED_BCMC_IND", 1), EndIf(),
+        EndIf(),
+      EndIf(),
+    EndIf(),
+};
+
+// C.S0005 f-dsch Universal Handoff Direction Message, through 1XRL_FREQ_OFFSET.
+constexpr Step kUniversalHandoffDirectionHead[] = {
     F("USE_TIME", 1), IfSet("USE_TIME"), F("ACTION_TIME", 6), EndIf(),
     F("HDM_SEQ", 2), F("PARMS_INCL", 1),
     IfSet("PARMS_INCL"), F("P_REV", 8), F("SERV_NEG_TYPE", 1), EndIf(),
@@ -388,8 +528,50 @@ constexpr Step kUniversalHandoffDirection[] = {
     F("FPC_SUBCHAN_GAIN", 5), F("USE_PC_TIME", 1),
     IfSet("USE_PC_TIME"), F("PC_ACTION_TIME", 6), EndIf(),
     F("CH_IND", 3), F("ACTIVE_SET_REC_LEN", 8),
-    VarF("ACTIVE_SET_REC_FIELDS", "ACTIVE_SET_REC_LEN", 8),
+    Within("ACTIVE_SET_REC_FIELDS", "ACTIVE_SET_REC_LEN"),
+    If("ACTIVE_SET_REC_LEN", Test::kAtLeast, 1), If("CH_IND", Test::kNotEqual, 0),
 };
+constexpr Step kUniversalHandoffDirectionTail[] = {
+    EndIf(), EndIf(),
+    EndWithin(),
+    // The reverse fundamental channel's gating, unless CH_IND assigns none.
+    If("CH_IND", Test::kNotEqual, 2),
+      If("CH_IND", Test::kNotEqual, 6),
+        F("REV_FCH_GATING_MODE", 1),
+        IfSet("REV_FCH_GATING_MODE"),
+          F("REV_PWR_CNTL_DELAY_INCL", 1),
+          IfSet("REV_PWR_CNTL_DELAY_INCL"), F("REV_PWR_CNTL_DELAY", 2), EndIf(),
+        EndIf(),
+      EndIf(),
+    EndIf(),
+    If("ENCRYPT_MODE", kEq, 3), F("D_SIG_ENCRYPT_MODE", 3), EndIf(),
+    If("ENCRYPT_MODE", Test::kAtLeast, 2), F("ENC_KEY_SIZE", 3), EndIf(),
+    F("3XFL_1XRL_INCL", 1), IfSet("3XFL_1XRL_INCL"), F("1XRL_FREQ_OFFSET", 2), EndIf(),
+};
+constexpr auto kUniversalHandoffDirection =
+    Join(kUniversalHandoffDirectionHead, kActiveSetRecord, kUniversalHandoffDirectionTail);
+
+// C.S0005 f-dsch Status Request Message: the paging channel's fields without
+// the address.
+constexpr const auto& kTrafficStatusRequest = kStatusRequestFields;
+
+// C.S0005 r-dsch Status Response Message: the qualification, then the
+// information records asked for, each a type, a length in octets and the
+// type's fields (kept as octets).
+constexpr Step kStatusResponse[] = {
+    F("QUAL_INFO_TYPE", 8), F("QUAL_INFO_LEN", 3),
+    Within("QUAL_INFO", "QUAL_INFO_LEN"),
+      If("QUAL_INFO_TYPE", kEq, 1), F("BAND_CLASS", 5, Conv::kBandClass), EndIf(),
+      If("QUAL_INFO_TYPE", kEq, 2), F("BAND_CLASS", 5, Conv::kBandClass), F("OP_MODE", 8),
+      EndIf(),
+    EndWithin(),
+    RepeatToEnd("RECORDS", 16),
+      F("RECORD_TYPE", 8), F("RECORD_LEN", 8), VarF("TYPE_SPECIFIC_FIELDS", "RECORD_LEN", 8),
+    EndRepeat(),
+};
+
+// C.S0005 f-dsch Service Connect Message, through SERV_CON_SEQ.
+constexpr Step kServiceConnect[] = {F("USE_TIME", 1), F("ACTION_TIME", 6), F("SERV_CON_SEQ", 3)};
 
 // C.S0005 2.7.2.3.2.1, Order Message (reverse).
 constexpr const auto& kReverseOrder = kReverseOrderFields;
@@ -407,7 +589,11 @@ constexpr MessageLayout kLayouts[] = {
     {kPaging, 0x07, "C.S0005 3.7.2.3.2.7", kPagingOrder},
     {kPaging, 0x0D, "C.S0005 3.7.2.3.2.13", kExtendedSystemParameters},
     {kPaging, 0x0E, "C.S0005 3.7.2.3.2.14", kExtendedNeighborList},
+    {kPaging, 0x0F, "C.S0005 3.7.2.3.2.15", kPagingStatusRequest},
     {kPaging, 0x11, "C.S0005 3.7.2.3.2.17", kGeneralPage},
+    {kPaging, 0x15, "C.S0005 3.7.2.3.2.21", kExtendedChannelAssignment},
+    {kPaging, 0x16, "C.S0005 3.7.2.3.2.22", kGeneralNeighborList},
+    {kPaging, 0x1B, "C.S0005 3.7.2.3.2.27", kExtendedChannelList},
     {kAccess, 0x01, "C.S0005 2.7.1.3.2.1", kRegistration},
     {kAccess, 0x02, "C.S0005 2.7.1.3.2.2", kAccessOrder},
     {kAccess, 0x04, "C.S0005 2.7.1.3.2.4", kOrigination},
@@ -417,10 +603,13 @@ constexpr MessageLayout kLayouts[] = {
     {kReverseTraffic, 0x06, "C.S0005 2.7.2.3.2.6", kPowerMeasurementReport},
     {kReverseTraffic, 0x0A, "C.S0005 2.7.2.3.2.10", kHandoffCompletion},
     {kReverseTraffic, 0x0E, "C.S0005 2.7.2.3.2.14", kServiceConnectCompletion},
+    {kReverseTraffic, 0x10, "C.S0005 r-dsch Status Response Message", kStatusResponse},
     {kForwardTraffic, 0x01, "C.S0005 3.7.3.3.2.1", kForwardOrder},
     {kForwardTraffic, 0x03, "C.S0005 3.7.3.3.2.3", kAlertWithInformation},
+    {kForwardTraffic, 0x10, "C.S0005 f-dsch Status Request Message", kTrafficStatusRequest},
     {kForwardTraffic, 0x11, "C.S0005 f-dsch Extended Handoff Direction Message",
      kExtendedHandoffDirection},
+    {kForwardTraffic, 0x14, "C.S0005 f-dsch Service Connect Message", kServiceConnect},
     {kForwardTraffic, 0x22, "C.S0005 f-dsch Universal Handoff Direction Message",
      kUniversalHandoffDirection},
 };

@@ -97,6 +97,22 @@ constexpr Step kRouteUpdate[] = {
     EndRepeat(),
 };
 
+// C.S0024 Default Route Update Protocol, TrafficChannelAssignment message:
+// the channel, the DRC and ACK channel settings, then each pilot of the
+// active set with its MAC index, DRC cover and reverse activity bit.
+constexpr Step kTrafficChannelAssignment[] = {
+    F("MessageSequence", 8), F("ChannelIncluded", 1),
+    IfSet("ChannelIncluded"),
+      F("SystemType", 8), F("BandClass", 5, Conv::kBandClass), F("ChannelNumber", 11),
+    EndIf(),
+    F("FrameOffset", 4), F("DRCLength", 2), F("DRCChannelGain", 6, Conv::kSigned),
+    F("AckChannelGain", 6, Conv::kSigned), F("NumPilots", 4),
+    Repeat("Pilots", "NumPilots"),
+      F("PilotPN", 9), F("SofterHandoff", 1), F("MACIndex", 6), F("DRCCover", 3),
+      F("RABLength", 2), F("RABOffset", 3),
+    EndRepeat(),
+};
+
 constexpr uint8_t kAccessChannelMac = 0x02;
 constexpr uint8_t kInitializationState = 0x0B;
 constexpr uint8_t kIdleState = 0x0C;
@@ -115,6 +131,8 @@ constexpr EvdoLayout kLayouts[] = {
     {kConnectedState, 0x00, "C.S0024 Connected State Protocol: ConnectionClose",
      kConnectionClose},
     {kRouteUpdateProtocol, 0x00, "C.S0024 Route Update Protocol: RouteUpdate", kRouteUpdate},
+    {kRouteUpdateProtocol, 0x01, "C.S0024 Route Update Protocol: TrafficChannelAssignment",
+     kTrafficChannelAssignment},
 };
 
 }  // namespace

@@ -129,5 +129,25 @@ TEST(Evdo, HeaderOnlyRecordsAndLengthsPastTheRecord) {
       << cut.fields.back().text;
 }
 
+TEST(Evdo, TrafficChannelAssignmentWithItsActiveSet) {
+  BitWriter m;  // Route Update Protocol, MessageID 1: a channel, then two pilots
+  m.Put({{8, 0x0E}, {8, 0x01}, {8, 4}, {1, 1}, {8, 0}, {5, 1}, {11, 75}});
+  m.Put({{4, 3}, {2, 1}, {6, uint64_t(-6) & 0x3F}, {6, 4}, {4, 2}});
+  m.Put({{9, 300}, {1, 0}, {6, 10}, {3, 2}, {2, 1}, {3, 5}});
+  m.Put({{9, 84}, {1, 1}, {6, 11}, {3, 3}, {2, 0}, {3, 0}});
+  const DecodedMessage d = DecodeMessageFields(EvdoRecord(0x107C, m));
+  ASSERT_EQ(d.status, DecodedMessage::Status::kComplete) << d.fields.back().text;
+  EXPECT_EQ(d.message, "TrafficChannelAssignment");
+  EXPECT_EQ(Raw(d, "ChannelNumber"), 75u);
+  EXPECT_EQ(Raw(d, "FrameOffset"), 3u);
+  EXPECT_DOUBLE_EQ(*Find(d.fields, "DRCChannelGain")->real, -6.0);
+  const Field* pilots = Find(d.fields, "Pilots");
+  ASSERT_EQ(pilots->records.size(), 2u);
+  EXPECT_EQ(Find(pilots->records[0], "MACIndex")->raw, 10u);
+  EXPECT_EQ(Find(pilots->records[0], "RABOffset")->raw, 5u);
+  EXPECT_EQ(Find(pilots->records[1], "PilotPN")->raw, 84u);
+  EXPECT_EQ(Find(pilots->records[1], "SofterHandoff")->raw, 1u);
+}
+
 }  // namespace
 }  // namespace wendrake

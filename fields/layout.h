@@ -39,6 +39,8 @@ enum class Op : uint8_t {
   kEndWithin,
   kMayEnd,       // later revisions add what follows: a message that ends here
                  // (only its last octet's padding left) is complete
+  kRest,         // what is left of the message (or record) becomes the field
+                 // `name`: the layout cannot say what a reserved value carries
 };
 
 enum class Test : uint8_t {
@@ -131,6 +133,13 @@ constexpr Step Within(std::string_view rest, std::string_view lengthOf, int16_t 
 }
 constexpr Step EndWithin() { return Marker(Op::kEndWithin); }
 constexpr Step MayEnd() { return Marker(Op::kMayEnd); }
+// The rest of the message (or of the record being read) kept as `name`.
+constexpr Step Rest(std::string_view name) {
+  Step step;
+  step.op = Op::kRest;
+  step.name = name;
+  return step;
+}
 
 using Layout = std::span<const Step>;
 

@@ -106,6 +106,28 @@ bool LayoutRunner::ReadField(const Step& step, std::vector<Field>& out) {
   return true;
 }
 
+void LayoutRunner::ReadRest(std::string_view name, std::vector<Field>& out) {
+  if (bits_.left() <= 0) return;
+  Field rest;
+  rest.name = name;
+  rest.bitOffset = bits_.position();
+  rest.width = bits_.left();
+  if (rest.width % 8 == 0) {
+    rest.kind = Field::Kind::kBytes;
+    bits_.ReadOctets(rest.width, rest.text, rest.raw);
+  } else if (rest.width <= 64) {
+    bits_.Read(rest.width, rest.raw);
+  } else {
+    // Whole octets as hex, the last partial octet's bits skipped with them.
+    rest.kind = Field::Kind::kBytes;
+    const int32_t octets = rest.width / 8 * 8;
+    uint64_t tail = 0;
+    bits_.ReadOctets(octets, rest.text, rest.raw);
+    bits_.Read(rest.width - octets, tail);
+  }
+  out.push_back(std::move(rest));
+}
+
 bool LayoutRunner::RunRange(Layout steps, size_t begin, size_t end, std::vector<Field>& out) {
   for (size_t i = begin; i < end; ++i) {
     const Step& step = steps[i];
@@ -157,25 +179,16 @@ bool LayoutRunner::RunRange(Layout steps, size_t begin, size_t end, std::vector<
           return Stop(step.name.empty() ? step.ref : step.name, static_cast<int32_t>(size));
         }
         if (!RunRange(steps, i + 1, last, out)) return false;
-        if (!step.name.empty() && bits_.left() > 0) {
-          Field rest;
-          rest.name = step.name;
-          rest.bitOffset = bits_.position();
-          rest.width = bits_.left();
-          if (rest.width % 8 == 0) {
-            rest.kind = Field::Kind::kBytes;
-            bits_.ReadOctets(rest.width, rest.text, rest.raw);
-          } else if (rest.width <= 64) {
-            bits_.Read(rest.width, rest.raw);
-          }
-          out.push_back(std::move(rest));
-        }
+        if (!step.name.empty()) ReadRest(step.name, out);
         bits_.EndRecord();
         i = last;
         break;
       }
       case Op::kMayEnd:
         mayEnd_ = true;
+        break;
+      case Op::kRest:
+        ReadRest(step.name, out);
         break;
       case Op::kElse:
       case Op::kEndIf:

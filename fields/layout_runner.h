@@ -34,6 +34,8 @@ class LayoutRunner {
  private:
   bool RunRange(Layout steps, size_t begin, size_t end, std::vector<Field>& out);
   bool ReadField(const Step& step, std::vector<Field>& out);
+  // Reads what is left of the message or record as the field `name`.
+  void ReadRest(std::string_view name, std::vector<Field>& out);
   bool Holds(const Step& step) const;
   bool Stop(std::string_view name, int32_t width);
 

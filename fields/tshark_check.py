@@ -73,6 +73,20 @@ FIELD_NAMES = {
     "Num_For_Assign": "NUM_FOR_ASSIGN", "Num_Rev_Assign": "NUM_REV_ASSIGN",
     "Fpc_Subchain_Gain": "FPC_SUBCHAN_GAIN", "Use_Pc_Time": "USE_PC_TIME",
     "Pc_Action_Time": "PC_ACTION_TIME", "Active_Set_Rec_Len": "ACTIVE_SET_REC_LEN",
+    "Num_For_Sch": "NUM_FOR_SCH", "Num_Rev_Sch": "NUM_REV_SCH", "Walsh_Id": "REV_WALSH_ID",
+    "Num_Pilots": "NUM_PILOTS", "Srch_Offset_Incl": "SRCH_OFFSET_INCL", "Pilot_Pn": "PILOT_PN",
+    "Srch_Offset": "SRCH_OFFSET", "Add_Pilot_Rec_Incl": "ADD_PILOT_REC_INCL",
+    "Pilot_Rec_Type": "PILOT_REC_TYPE", "Pwr_Comb_Ind": "PWR_COMB_IND",
+    "Code_Chan_Fch": "CODE_CHAN_FCH", "Qof_Mask_Id_Fch": "QOF_MASK_ID_FCH",
+    "Code_Chan_Dcch": "CODE_CHAN_DCCH", "Qof_Mask_Id_Dcch": "QOF_MASK_ID_DCCH",
+    "Num_Sch": "NUM_SCH", "Pilot_Incl": "PILOT_INCL", "Code_Chan_Sch": "CODE_CHAN_SCH",
+    "Qof_Mask_Id_Sch": "QOF_MASK_ID_SCH", "3xFch_Info_Incl": "3X_FCH_INFO_INCL",
+    "3xDcch_Info_Incl": "3X_DCCH_INFO_INCL", "Ccsh_Included": "CCSH_INCLUDED",
+    "Fundicated_Bcmc_Ind": "FUNDICATED_BCMC_IND", "Rev_Fch_Gating_Mode": "REV_FCH_GATING_MODE",
+    "Rev_Pwr_Cntl_Delay_Incl": "REV_PWR_CNTL_DELAY_INCL",
+    "Rev_Pwr_Cntl_Delay": "REV_PWR_CNTL_DELAY", "D_Sig_Encrypt_Mode": "D_SIG_ENCRYPT_MODE",
+    "Enc_Key_Size": "ENC_KEY_SIZE", "3xfl_1xrl_Incl": "3XFL_1XRL_INCL",
+    "1xrl_Freq_Offset": "1XRL_FREQ_OFFSET",
 }
 # Fields whose Wireshark names differ in the order message of each direction.
 ORDER_FIELDS = ("Order_Cmd",)
@@ -84,9 +98,18 @@ SCM_WIDTHS = (1, 1, 1, 1, 1, 1, 2)
 # low 8 bits can be compared.
 EIGHT_BIT_IN_TSHARK = {"FOR_FCH_RC_MAP", "REV_FCH_RC_MAP", "FOR_DCCH_RC_MAP", "REV_DCCH_RC_MAP"}
 # Supplementary channel fields, which tshark names alike in the forward and
-# reverse records: compared as one sequence in message order.
+# reverse records (of the assignment and of the active set): compared as one
+# sequence in message order.
 SCH_FIELDS = {"Sch_Id", "Sch_Duration", "Sch_Start_Time_Incl", "Sch_Start_Time",
               "Sccl_Index", "Sch_Num_Bits_Idx"}
+SCH_NAMES = {
+    "FOR_SCH_ID": "Sch_Id", "REV_SCH_ID": "Sch_Id", "FOR_SCH_DURATION": "Sch_Duration",
+    "REV_SCH_DURATION": "Sch_Duration", "FOR_SCH_START_TIME_INCL": "Sch_Start_Time_Incl",
+    "REV_SCH_START_TIME_INCL": "Sch_Start_Time_Incl", "FOR_SCH_START_TIME": "Sch_Start_Time",
+    "REV_SCH_START_TIME": "Sch_Start_Time", "SCCL_INDEX": "Sccl_Index",
+    "REV_SCH_NUM_BITS_IDX": "Sch_Num_Bits_Idx", "FOR_SCH_RATE": "Sch_Num_Bits_Idx",
+    "REV_SCH_RATE": "Sch_Num_Bits_Idx",
+}
 
 
 # ---- Messages as bit strings.
@@ -350,6 +373,7 @@ def gen_alert_with_information(rng):
 def gen_universal_handoff_direction(rng):
     b = Bits().put(0x22, 8).put(1, 3).put(2, 3).put(1, 1).put(0, 2)
     use_time = rng.randrange(2)
+    encrypt_mode = 0
     b.put(use_time, 1)
     if use_time:
         b.put(rng.randrange(64), 6)
@@ -367,7 +391,8 @@ def gen_universal_handoff_direction(rng):
     if extra:
         for width in (8, 4, 1, 1, 1):
             b.put(rng.randrange(1 << width), width)
-        b.put(rng.choice([0, 1]), 2)  # ENCRYPT_MODE: no signalling encryption fields later
+        encrypt_mode = rng.randrange(4)
+        b.put(encrypt_mode, 2)
         for width in (1, 4, 6, 1, 3, 5, 11):
             b.put(rng.randrange(1 << width), width)
         fail = rng.randrange(2)
@@ -402,8 +427,88 @@ def gen_universal_handoff_direction(rng):
     b.put(rng.randrange(32), 5).put(pc_time, 1)
     if pc_time:
         b.put(rng.randrange(64), 6)
-    b.put(0, 3).put(0, 8)  # CH_IND 0 with no active set record: tshark skips it
+    # CH_IND 1 and 3 are left out: tshark reads the fundamental channel's code
+    # only for 5 and 7, the field decoder wherever CH_IND's low bit is set.
+    ch_ind = rng.choice([0, 2, 5, 6, 7])
+    record = b""
+    if ch_ind:
+        # tshark reads on where the record's fields end, not at its length:
+        # records whose fields fill whole octets read alike both ways.
+        fields = active_set_record(rng, ch_ind, sch)
+        while len(fields.bits) % 8:
+            fields = active_set_record(rng, ch_ind, sch)
+        record = fields.octets()
+    b.put(ch_ind, 3).put(len(record), 8)
+    for byte in record:
+        b.put(byte, 8)
+    gating = rng.randrange(2)
+    if ch_ind not in (2, 6):
+        b.put(gating, 1)
+        if gating:
+            delay = rng.randrange(2)
+            b.put(delay, 1)
+            if delay:
+                b.put(rng.randrange(4), 2)
+    if encrypt_mode == 3:
+        b.put(rng.randrange(8), 3)
+    if encrypt_mode >= 2:
+        b.put(rng.randrange(8), 3)
+    reverse_link = rng.randrange(2)
+    b.put(reverse_link, 1)
+    if reverse_link:
+        b.put(rng.randrange(4), 2)
+    b.put(0, 3)  # SYNC_ID_INCL or CC_INFO_INCL, CS_SUPPORTED: past what both decode
     return logged(FORWARD_TRAFFIC, b.octets())
+
+
+def active_set_record(rng, ch_ind, sch):
+    """The active set record: supplemental channels, pilots with the code
+    channels CH_IND names, then the 3X and CCSH flags, padded to octets."""
+    b = Bits()
+    if sch:
+        for rate_widths in ((1, 4, 4), (1, 1, 4)):
+            count = rng.randrange(3)
+            b.put(count, 5)
+            for _ in range(count):
+                for width in rate_widths:
+                    b.put(rng.randrange(1 << width), width)
+    # tshark's pilot loop shares its counter with the loops over each pilot's
+    # supplemental channels: with them, only a single pilot reads as sent.
+    pilots = 1 if sch else rng.randrange(1, 7)
+    offsets = rng.randrange(2)
+    b.put(pilots, 3).put(offsets, 1)
+    for _ in range(pilots):
+        b.put(rng.randrange(512), 9)
+        if offsets:
+            b.put(rng.randrange(8), 3)
+        extra = rng.random() < 0.2
+        b.put(extra, 1)
+        if extra:
+            octets_ = rng.randrange(3)
+            b.put(rng.randrange(8), 3).put(octets_, 3)
+            for _ in range(octets_):
+                b.put(rng.randrange(256), 8)
+        b.put(rng.randrange(2), 1)
+        if ch_ind & 1:
+            b.put(rng.randrange(2048), 11).put(rng.randrange(4), 2)
+        if ch_ind & 2:
+            b.put(rng.randrange(2048), 11).put(rng.randrange(4), 2)
+        if sch:
+            count = rng.randrange(3)
+            b.put(count, 5)
+            for _ in range(count):
+                pilot_incl = rng.randrange(2)
+                b.put(rng.randrange(2), 1).put(rng.randrange(16), 4).put(pilot_incl, 1)
+                if pilot_incl:
+                    b.put(rng.randrange(2048), 11).put(rng.randrange(4), 2)
+    if ch_ind & 1:
+        b.put(0, 1)  # 3X_FCH_INFO_INCL
+    if ch_ind & 2:
+        b.put(0, 1)  # 3X_DCCH_INFO_INCL
+    b.put(0, 1)  # CCSH_INCLUDED
+    if ch_ind & 2:
+        b.put(0, 1)  # FUNDICATED_BCMC_IND
+    return b
 
 
 GENERATORS = [gen_registration, gen_access_order, gen_reverse_order, gen_paging_order,
@@ -433,9 +538,12 @@ def field_decoder(dump, messages):
 
 
 def flatten(fields, out):
-    """(name, raw) pairs of a decoded field object, records in order."""
+    """(name, raw) pairs of a decoded field object, records in order; the
+    supplementary channel fields under tshark's shared names."""
     for key, value in fields.items():
         name = key.split("#")[0]
+        if name in SCH_NAMES:
+            name = "SCH:" + SCH_NAMES[name]
         if isinstance(value, list):
             for record in value:
                 flatten(record, out)
@@ -483,29 +591,21 @@ def tshark_fields(wrapped, workdir):
     return packets
 
 
-SCH_NAMES = {
-    "FOR_SCH_ID": "Sch_Id", "REV_SCH_ID": "Sch_Id", "FOR_SCH_DURATION": "Sch_Duration",
-    "REV_SCH_DURATION": "Sch_Duration", "FOR_SCH_START_TIME_INCL": "Sch_Start_Time_Incl",
-    "REV_SCH_START_TIME_INCL": "Sch_Start_Time_Incl", "FOR_SCH_START_TIME": "Sch_Start_Time",
-    "REV_SCH_START_TIME": "Sch_Start_Time", "SCCL_INDEX": "Sccl_Index",
-    "REV_SCH_NUM_BITS_IDX": "Sch_Num_Bits_Idx",
-}
-
-
-def sch_sequence(decoded):
-    """The supplementary channel records in message order, as tshark lists them."""
-    out = collections.defaultdict(list)
-    for key in ("FOR_ASSIGN", "REV_ASSIGN"):
-        for record in decoded["fields"].get(key, []):
-            for name, value in record.items():
-                out["SCH:" + SCH_NAMES[name]].append(value)
-    return out
+# The Universal Handoff Direction Message's fields after the active set
+# record. tshark reads them where the record's last field ends rather than at
+# the record's length, so they are compared only where the record has no
+# padding (the field decoder then keeps no ACTIVE_SET_REC_FIELDS).
+AFTER_ACTIVE_SET_RECORD = {"REV_FCH_GATING_MODE", "REV_PWR_CNTL_DELAY_INCL", "REV_PWR_CNTL_DELAY",
+                           "D_SIG_ENCRYPT_MODE", "ENC_KEY_SIZE", "3XFL_1XRL_INCL",
+                           "1XRL_FREQ_OFFSET"}
 
 
 def compare(decoded, theirs):
     """Differences between the two decodes of one message, as text lines."""
     ours = flatten(decoded["fields"], collections.defaultdict(list))
-    ours.update(sch_sequence(decoded))
+    if "ACTIVE_SET_REC_FIELDS" in decoded["fields"]:
+        theirs = {name: values for name, values in theirs.items()
+                  if name not in AFTER_ACTIVE_SET_RECORD}
     complete = decoded["status"] == "complete"
     problems = []
     compared = 0

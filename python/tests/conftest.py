@@ -7,6 +7,7 @@ build*/tools/cli/wendrake), and WENDRAKE_SOURCE_DIR (else two levels above
 this file).
 """
 
+import json
 import os
 import sys
 import time
@@ -27,6 +28,8 @@ from wendrake import _native  # noqa: E402
 
 SAMPLE = SOURCE / "examples" / "sample_drive.log"
 EXPECTED = SOURCE / "examples" / "sample_drive.expected.json"
+# The number of items the sample yields, as its generator counted them.
+SAMPLE_ITEMS = json.loads(EXPECTED.read_text())["items"]
 
 
 def _built_library():

@@ -16,7 +16,7 @@ from wendrake.__main__ import main
 from wendrake.dask import decode_many, log_table
 from wendrake.summary import FIELDS, summarize_or_error
 
-from conftest import SAMPLE, SOURCE
+from conftest import SAMPLE, SAMPLE_ITEMS, SOURCE
 
 
 @pytest.fixture(scope="module")
@@ -50,8 +50,8 @@ def test_summaries_agree_with_sequential_decoding(client, logs, library):
                               columns=list(FIELDS) + ["error"])
     pd.testing.assert_frame_equal(summary, sequential)
     assert summary["error"].isna().all()
-    assert list(summary["items"]) == [2549, 2549, 2549, summary["items"][3]]
-    assert 0 < summary["items"][3] < 2549
+    assert list(summary["items"]) == [SAMPLE_ITEMS, SAMPLE_ITEMS, SAMPLE_ITEMS, summary["items"][3]]
+    assert 0 < summary["items"][3] < SAMPLE_ITEMS
     # Both workers took part.
     assert len(client.scheduler_info()["workers"]) == 2
 
@@ -62,7 +62,7 @@ def test_parameter_table_agrees_with_sequential_decoding(client, logs, library):
     computed = table.compute()
     expected = pd.concat([log_table(p, library=library) for p in logs])
     pd.testing.assert_frame_equal(computed, expected)
-    assert list(computed.groupby("path", sort=False).size()) == [2549, 2549, 2549, len(
+    assert list(computed.groupby("path", sort=False).size()) == [SAMPLE_ITEMS, SAMPLE_ITEMS, SAMPLE_ITEMS, len(
         log_table(logs[3], library=library))]
 
 
@@ -75,7 +75,7 @@ class TestOneBadLogAmongGoodOnes:
         assert list(summary["path"]) == [logs[3], bad[0], logs[0], bad[1]]
         assert list(summary["items"].isna()) == [False, True, False, True]
         assert "FileNotFoundError" in summary["error"][1] and "IsADirectoryError" in summary["error"][3]
-        assert summary["error"][[0, 2]].isna().all() and summary["items"][2] == 2549
+        assert summary["error"][[0, 2]].isna().all() and summary["items"][2] == SAMPLE_ITEMS
         assert list(table.compute()["path"].unique()) == [logs[3], logs[0]]
 
     def test_the_stats_command_prints_the_good_logs_and_fails(self, logs, library, tmp_path, capsys):
@@ -121,5 +121,5 @@ def test_stats_command_on_its_own_local_cluster(logs, library, capsys):
 
     sequential = stats()
     assert [row["path"] for row in sequential] == logs[2:]
-    assert sequential[0]["items"] == 2549 and sequential[0]["start"] == "2011-10-19T15:42:07.137000"
+    assert sequential[0]["items"] == SAMPLE_ITEMS and sequential[0]["start"] == "2011-10-19T15:42:07.137000"
     assert stats("--workers", "2") == sequential

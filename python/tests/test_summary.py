@@ -11,7 +11,7 @@ from wendrake import params
 from wendrake.header import PARAM_EVDO_STATE
 from wendrake.summary import _FIGURES, FIELDS, summarize
 
-from conftest import SAMPLE
+from conftest import SAMPLE, SAMPLE_ITEMS
 from test_dataframe import ROUGH_LOG
 
 
@@ -67,4 +67,4 @@ def test_summary_equals_the_item_by_item_figures(tmp_path, library, log):
         expected = reference_summary(path, library)
     assert got == expected
     if log == "sample":
-        assert got["items"] == 2549 and got["evdo_state_changes"] > 0 and got["evdo_connected_s"] > 0
+        assert got["items"] == SAMPLE_ITEMS and got["evdo_state_changes"] > 0 and got["evdo_connected_s"] > 0
