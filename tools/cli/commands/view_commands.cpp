@@ -127,8 +127,9 @@ CLI::App* AddMapCommand(CLI::App& app, ViewOptions* options) {
   map->add_flag("--force", options->force, "write --format even when the output's extension names another");
   map->footer(
       "Layers: items (a point per item with a position: line, time, record, code, message, event,\n"
-      "the fix and every KPI), route (the track as a line; in KML coloured by --kpi in five bins,\n"
-      "the legend in the layer's description) and events (named points). GeoJSON holds them in one\n"
+      "the fix and every KPI), route (the track as a line; in KML and GeoPackage in pieces by the bin\n"
+      "of --kpi, KML's coloured after a legend) and events (named points). A GeoPackage holds each\n"
+      "layer's default QGIS style (layer_styles) coloured as the legends. GeoJSON holds them in one\n"
       "collection with a \"feature\" attribute (item, route or event).\n"
       "GeoJSON and KML stream: to standard output (-o - with --format), a pipe or a device in place.\n"
       "A GeoPackage needs a regular file. A file is replaced only once it is written whole; through\n"

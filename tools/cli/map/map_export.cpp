@@ -20,6 +20,8 @@
 #include <vector>
 
 #include "format/ascii_case.h"
+#include "map/qgis_styles.h"
+#include "view/event_kinds.h"
 #include "view/kpi_bins.h"
 
 namespace wendrake_cli {
@@ -94,9 +96,9 @@ size_t SinkWrite(const void* bytes, size_t size, size_t count, FILE* stream) {
 
 class MapWriter {
  public:
-  MapWriter(const WendrakeMapDrive& drive, GDALDataset* dataset, bool oneLayer, bool kml, Sink* sink)
+  MapWriter(const WendrakeMapDrive& drive, GDALDataset* dataset, bool oneLayer, bool kml, bool gpkg, Sink* sink)
       : drive_(drive), sink_(sink), driveItems_(drive.items, drive.item_count), vertices_(drive.route, drive.route_count),
-        dataset_(dataset), oneLayer_(oneLayer), kml_(kml),
+        dataset_(dataset), oneLayer_(oneLayer), kml_(kml), gpkg_(gpkg),
         kpi_(drive.kpi >= 0 && static_cast<size_t>(drive.kpi) < drive.kpi_count ? drive.kpi : -1) {
     wgs84_.SetWellKnownGeogCS("WGS84");
     wgs84_.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
@@ -117,12 +119,15 @@ class MapWriter {
     for (const WendrakeMapItem& item : driveItems_) {
       if (Positioned(item) && !AddItem(item, items_, "item", error)) return false;
     }
-    if (!CreateRouteLayer(error) || !(kml_ ? AddColouredRoute(error) : AddRoute(error))) return false;
+    if (!CreateRouteLayer(error) || !(oneLayer_ ? AddRoute(error) : AddColouredRoute(error))) return false;
     if (!CreateEventsLayer(error)) return false;
+    std::vector<std::string> eventNames;
     for (const WendrakeMapItem& item : driveItems_) {
-      if (Positioned(item) && IsEvent(item) && !AddItem(item, events_, "event", error)) return false;
+      if (!Positioned(item) || !IsEvent(item)) continue;
+      if (!AddItem(item, events_, "event", error)) return false;
+      eventNames.push_back(EventKindName(item.event_name, item.code));
     }
-    return true;
+    return !gpkg_ || WriteQgisStyles(dataset_, Styles(RankEventKinds(eventNames)), error);
   }
 
  private:
@@ -170,7 +175,8 @@ class MapWriter {
     route_ = NewLayer("route", kml_ ? wkbUnknown : wkbLineString, error);
     return route_ != nullptr && AddField(route_, "name", OFTString, error) &&
            AddField(route_, "kpi", OFTString, error) && AddField(route_, "low", OFTReal, error) &&
-           AddField(route_, "high", OFTReal, error) && (!kml_ || AddField(route_, "description", OFTString, error));
+           AddField(route_, "high", OFTReal, error) && AddField(route_, "value", OFTReal, error) &&
+           (!kml_ || AddField(route_, "description", OFTString, error));
   }
 
   bool CreateEventsLayer(std::string* error) {
@@ -231,7 +237,8 @@ class MapWriter {
   bool AddItem(const WendrakeMapItem& item, OGRLayer* layer, const char* kind, std::string* error) {
     FeaturePtr feature(OGRFeature::CreateFeature(layer->GetLayerDefn()));
     Set(feature.get(), "feature", kind);
-    Set(feature.get(), "name", IsEvent(item) ? item.event_name : IsSignalling(item) ? item.message : item.record);
+    Set(feature.get(), "name",
+        IsEvent(item) ? EventKindName(item.event_name, item.code) : IsSignalling(item) ? item.message : item.record);
     Set(feature.get(), "line", static_cast<double>(item.line));
     SetTime(feature.get(), item.clock_ms);
     Set(feature.get(), "record", item.record);
@@ -281,6 +288,7 @@ class MapWriter {
         Set(feature.get(), "name", kpi + " " + bins_.Range(bin));
         Set(feature.get(), "low", bins_.Lower(bin));
         Set(feature.get(), "high", bins_.Upper(bin));
+        Set(feature.get(), "value", WorstOf(begin + 1, end));
       } else {
         Set(feature.get(), "name", kpi + " without a value");
       }
@@ -291,34 +299,46 @@ class MapWriter {
 
   bool AddRoute(std::string* error) { return vertices_.size() < 2 || AddLine(0, vertices_.size(), -1, error, true); }
 
-  int BinAt(size_t vertex) const { return vertexBins_[vertex]; }
+  int BinAt(size_t vertex) const { return bins_.Bin(vertexWorst_[vertex]); }
 
-  // The bin of each vertex: that of the worst value of the items it stands
-  // for (those since the vertex before), so that a dip between two fixes
-  // still colours the route.
-  void FindVertexBins() {
+  bool Worse(double value, double than) const {
+    return std::isnan(than) || (bins_.lowIsGood ? value > than : value < than);
+  }
+
+  // The worst value of vertices [begin, end): what a piece of the route is
+  // coloured by, the attribute its QGIS style classes.
+  double WorstOf(size_t begin, size_t end) const {
+    double worst = std::nan("");
+    for (size_t v = begin; v < end; ++v) {
+      if (!std::isnan(vertexWorst_[v]) && Worse(vertexWorst_[v], worst)) worst = vertexWorst_[v];
+    }
+    return worst;
+  }
+
+  // The worst value of the items each vertex stands for (those since the
+  // vertex before), so that a dip between two fixes still colours the route.
+  void FindVertexValues() {
     size_t item = 0;
     for (size_t vertex : vertices_) {
-      int worst = -1;
+      double worst = std::nan("");
       for (; item <= vertex; ++item) {
         if (!Positioned(driveItems_[item])) continue;
-        const int bin = bins_.Bin(driveItems_[item].kpis[kpi_]);
-        if (bin < 0) continue;
-        const bool worse = bins_.lowIsGood ? bin > worst : worst < 0 || bin < worst;
-        if (worse) worst = bin;
+        const double value = driveItems_[item].kpis[kpi_];
+        if (!std::isnan(value) && Worse(value, worst)) worst = value;
       }
-      vertexBins_.push_back(worst);
+      vertexWorst_.push_back(worst);
     }
   }
   std::string KpiName() const { return drive_.kpi_names[kpi_]; }
 
   // One line piece per run of vertices in the same bin; each piece starts
-  // where the last ended, so the track stays unbroken.
+  // where the last ended, so the track stays unbroken. KML colours each by
+  // its style; a GeoPackage's QGIS style classes them by their value.
   bool AddColouredRoute(std::string* error) {
     if (vertices_.size() < 2) return true;
     if (kpi_ < 0) return AddLine(0, vertices_.size(), -1, error);
-    if (!AddLegend(error)) return false;
-    FindVertexBins();
+    if (kml_ && !AddLegend(error)) return false;
+    FindVertexValues();
     size_t start = 0;
     for (size_t v = 1; v < vertices_.size(); ++v) {
       const bool last = v + 1 == vertices_.size();
@@ -358,7 +378,7 @@ class MapWriter {
   const std::span<const WendrakeMapItem> driveItems_;
   const std::span<const size_t> vertices_;  // the route: indices into driveItems_
   GDALDataset* dataset_;
-  bool oneLayer_, kml_;
+  bool oneLayer_, kml_, gpkg_;
   int kpi_;
   OGRSpatialReference wgs84_;
   OGRLayer* items_ = nullptr;
@@ -366,7 +386,26 @@ class MapWriter {
   OGRLayer* events_ = nullptr;
   std::vector<std::string> kpiFields_;
   KpiBins bins_;
-  std::vector<int> vertexBins_;  // KML: the bin each vertex is coloured by
+  std::vector<double> vertexWorst_;  // the value each vertex of a coloured route stands for
+
+  // The default QGIS style of each layer: the items and the route by the
+  // KPI's bins, the events by kind, as the legends show them.
+  std::vector<LayerStyle> Styles(const std::vector<EventKind>& eventKinds) const {
+    std::vector<LayerStyle> styles;
+    if (kpi_ >= 0) {
+      const std::string kpi = KpiName();
+      styles.push_back({items_, "KPI " + kpi, "items coloured by " + kpi + " in the legend's bins",
+                        GraduatedQml(SymbolKind::kPoint, kpiFields_[kpi_], bins_)});
+      styles.push_back({route_, "KPI " + kpi, "route coloured by its worst " + kpi + " in the legend's bins",
+                        GraduatedQml(SymbolKind::kLine, "value", bins_)});
+    } else {
+      styles.push_back({items_, "items", "items", SingleSymbolQml(SymbolKind::kPoint, "#333333")});
+      styles.push_back({route_, "route", "route", SingleSymbolQml(SymbolKind::kLine, "#333333")});
+    }
+    styles.push_back({events_, "event kinds", "events coloured by kind, the most frequent first",
+                      CategorizedQml(SymbolKind::kPoint, "name", eventKinds)});
+    return styles;
+  }
 };
 
 // The system's reason for the first failure GDAL reports, caught as it is
@@ -405,7 +444,8 @@ bool WriteMap(const WendrakeMapDrive& drive, std::string* error) {
       *error = GdalError("cannot create " + name);
     } else {
       const bool transaction = dataset->StartTransaction() == OGRERR_NONE;
-      MapWriter writer(drive, dataset.get(), driverName == "GeoJSON", driverName == "KML", streamed ? &sink : nullptr);
+      MapWriter writer(drive, dataset.get(), driverName == "GeoJSON", driverName == "KML", driverName == "GPKG",
+                       streamed ? &sink : nullptr);
       ok = writer.Write(error);
       if (ok && transaction && dataset->CommitTransaction() != OGRERR_NONE) {
         *error = GdalError("cannot write " + name);

@@ -138,20 +138,16 @@
   });
 
   // Event markers, a colour for each of the most frequent kinds of event
-  // (the rest share grey), listed in a legend with a switch. They sit on the
+  // (the rest share grey; the tool ranks and colours the kinds, as the map's
+  // styles do), listed in a legend with a switch. They sit on the
   // route's vertices, so a click on one is a click on the route under it:
   // otherwise they would catch the clicks that select a stretch.
-  var EVENT_COLOURS = ['#7b3294', '#e66101', '#0571b0', '#ca0020', '#008837', '#b8860b', '#de77ae', '#35978f'];
   var ev = data.events;
-  var kindCounts = new Map();
-  ev.name.forEach(function (name) { kindCounts.set(name, (kindCounts.get(name) || 0) + 1); });
-  var kinds = Array.from(kindCounts.keys()).sort(function (a, b) {
-    return kindCounts.get(b) - kindCounts.get(a) || (a < b ? -1 : a > b ? 1 : 0);
-  });
-  function kindColour(name) {
-    var k = kinds.indexOf(name);
-    return k >= 0 && k < EVENT_COLOURS.length ? EVENT_COLOURS[k] : NO_VALUE;
-  }
+  var kinds = data.event_kinds.name;
+  var kindColours = new Map();
+  kinds.forEach(function (name, k) { kindColours.set(name, data.event_kinds.colour[k]); });
+  var namedKinds = data.event_kinds.colour.filter(function (c) { return c !== NO_VALUE; }).length;
+  function kindColour(name) { return kindColours.get(name) || NO_VALUE; }
   var markers = L.layerGroup().addTo(map);
   ev.t.forEach(function (_, i) {
     if (ev.lat[i] === null) return;
@@ -174,20 +170,20 @@
     label.appendChild(toggle);
     label.appendChild(el('b', ' Events'));
     box.appendChild(label);
-    kinds.slice(0, EVENT_COLOURS.length).forEach(function (name) {
+    kinds.slice(0, namedKinds).forEach(function (name, k) {
       var row = el('div'), dot = el('i');
       dot.className = 'dot';
       dot.style.background = kindColour(name);
       row.appendChild(dot);
-      row.appendChild(document.createTextNode(name + ' (' + kindCounts.get(name) + ')'));
+      row.appendChild(document.createTextNode(name + ' (' + data.event_kinds.count[k] + ')'));
       box.appendChild(row);
     });
-    if (kinds.length > EVENT_COLOURS.length) {
+    if (kinds.length > namedKinds) {
       var other = el('div'), grey = el('i');
       grey.className = 'dot';
       grey.style.background = NO_VALUE;
       other.appendChild(grey);
-      other.appendChild(document.createTextNode((kinds.length - EVENT_COLOURS.length) + ' other kinds'));
+      other.appendChild(document.createTextNode((kinds.length - namedKinds) + ' other kinds'));
       box.appendChild(other);
     }
     L.DomEvent.disableClickPropagation(box);

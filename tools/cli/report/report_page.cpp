@@ -8,6 +8,7 @@
 
 #include "format/text_escape.h"
 #include "report/report_assets.h"
+#include "view/event_kinds.h"
 
 namespace wendrake_cli {
 namespace {
@@ -201,10 +202,19 @@ std::string ReportJson(const DriveView& view, const std::string& title, const Ro
   events.Times(&out);
   events.Column(&out, "lat", [](std::string* o, const DriveItem& item) { Number(o, item.latitude); });
   events.Column(&out, "lon", [](std::string* o, const DriveItem& item) { Number(o, item.longitude); });
-  events.Column(&out, "name", [](std::string* o, const DriveItem& item) {
-    Text(o, item.eventName.empty() ? fmt::format("event 0x{:04X}", item.code & 0xFFFF) : item.eventName);
-  });
+  events.Column(&out, "name", [](std::string* o, const DriveItem& item) { Text(o, EventKindName(item.eventName, item.code)); });
   out.pop_back();
+  // The kinds of event, most frequent first, with the colours the legend and
+  // the map's styles give them.
+  std::vector<std::string> eventNames;
+  for (size_t row : eventRows) eventNames.push_back(EventKindName(view.items[row].eventName, view.items[row].code));
+  const std::vector<EventKind> kinds = RankEventKinds(eventNames);
+  out += "},\"event_kinds\":{\"name\":";
+  Array(&out, kinds.size(), [&](std::string* o, size_t k) { Text(o, kinds[k].name); });
+  out += ",\"count\":";
+  Array(&out, kinds.size(), [&](std::string* o, size_t k) { *o += fmt::format("{}", kinds[k].count); });
+  out += ",\"colour\":";
+  Array(&out, kinds.size(), [&](std::string* o, size_t k) { Text(o, EventKindColour(k)); });
 
   out += "},\"signalling\":{";
   const Columns signalling(view, signallingRows);

@@ -80,13 +80,14 @@ class SampleMapTest(unittest.TestCase):
         path = os.path.join(self.work, "route.gpkg")
         with sqlite3.connect(path) as db:
             tables = {row[0]: row[1] for row in db.execute("SELECT table_name, data_type FROM gpkg_contents")}
-            self.assertEqual(tables, {"items": "features", "route": "features", "events": "features"})
+            self.assertEqual(tables, {"items": "features", "route": "features", "events": "features",
+                                      "layer_styles": "attributes"})
             srs = {row[0] for row in db.execute("SELECT srs_id FROM gpkg_geometry_columns")}
             self.assertEqual(srs, {4326})
             count = db.execute("SELECT count(*) FROM items").fetchone()[0]
             events = db.execute("SELECT count(*) FROM events").fetchone()[0]
             first = db.execute("SELECT line, record, code, geom, Rxagc, Total_EcIo FROM items ORDER BY fid LIMIT 1").fetchone()
-            self.assertEqual(db.execute("SELECT count(*) FROM route").fetchone()[0], 1)
+            self.assertGreater(db.execute("SELECT count(*) FROM route").fetchone()[0], 5)
         # Every item of the sample comes after its first fix.
         self.assertEqual(count, len(self.items))
         self.assertEqual(events, sum(1 for item in self.items if item["record"] == "EVT"))
@@ -153,14 +154,18 @@ class SampleMapTest(unittest.TestCase):
     def test_names_types_and_legend_labels(self):
         with sqlite3.connect(os.path.join(self.work, "route.gpkg")) as db:
             columns = [row[1] for row in db.execute("PRAGMA table_info(items)")]
-            route = db.execute("SELECT name, kpi, low, high FROM route").fetchall()
+            route = db.execute("SELECT name, kpi, low, high, value FROM route").fetchall()
         # The event parameter is the "event" attribute, not a second "Event_2".
         self.assertIn("event", columns)
         self.assertEqual([c for c in columns if c[-2:] == "_2" or c.lower() == "event"], ["event"])
-        # The whole, uncoloured route is the route, with its KPI's range.
-        self.assertEqual(len(route), 1)
-        self.assertEqual(route[0][:2], ("route", "Total_EcIo"))
-        self.assertLess(route[0][2], route[0][3])
+        # The route in pieces by bin, each named by its bin and holding the
+        # value it is coloured by, which lies in that bin.
+        self.assertGreater(len(route), 5)
+        for name, kpi, low, high, value in route:
+            self.assertEqual(kpi, "Total_EcIo")
+            self.assertTrue(name.startswith("Total_EcIo "), name)
+            self.assertNotIn("without", name)
+            self.assertTrue(low <= value <= high, (name, low, value, high))
         with open(os.path.join(self.work, "route.geojson"), encoding="utf-8") as f:
             features = json.load(f)["features"]
         self.assertEqual([f["properties"]["name"] for f in features if f["properties"]["feature"] == "route"], ["route"])
@@ -238,6 +243,118 @@ class SampleMapTest(unittest.TestCase):
         self.assertFalse(os.path.exists(out))
 
 
+def default_styles(path):
+    """{layer: parsed QML root} of the default styles QGIS would apply, checked
+    to be found the way QGIS finds them: one per layer, by empty catalog and
+    schema, the table and its geometry column."""
+    with sqlite3.connect(path) as db:
+        geometry = dict(db.execute("SELECT table_name, column_name FROM gpkg_geometry_columns"))
+        rows = db.execute("SELECT f_table_catalog, f_table_schema, f_table_name, f_geometry_column, styleName, "
+                          "styleQML, styleSLD, useAsDefault, description, owner, ui, update_time "
+                          "FROM layer_styles").fetchall()
+    styles = {}
+    for catalog, schema, table, column, name, qml, sld, default, description, owner, ui, updated in rows:
+        assert (catalog, schema, default) == ("", "", 1), (table, catalog, schema, default)
+        assert column == geometry[table], (table, column)
+        assert name and len(name) <= 30 and description and updated, (table, name, updated)
+        assert table not in styles, table
+        styles[table] = ET.fromstring(qml)
+    assert set(styles) == set(geometry), (set(styles), set(geometry))
+    return styles
+
+
+def qgis_class(renderer, value):
+    """(label, colour "#rrggbb") of the class QGIS draws `value` in: the first
+    range whose closed interval holds it."""
+    symbols = {s.get("name"): s for s in renderer.iter("symbol")}
+    for r in renderer.iter("range"):
+        if float(r.get("lower")) <= value <= float(r.get("upper")):
+            props = {p.get("k"): p.get("v") for p in symbols[r.get("symbol")].iter("prop")}
+            rgb = props.get("color") or props.get("line_color")
+            return r.get("label"), "#%02x%02x%02x" % tuple(int(c) for c in rgb.split(",")[:3])
+    return None
+
+
+class QgisStyleTest(unittest.TestCase):
+    """The GeoPackage's default QGIS styles draw what the legends show."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix="wendrake-styles-")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def write(self, log, name, *args):
+        path = os.path.join(self.work, name)
+        result = wendrake("map", log, "-o", path, *args)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        return path
+
+    def kml_legend(self, log, *args):
+        root = ET.parse(self.write(log, "legend.kml", *args)).getroot()
+        legend = next(p for p in root.iter(KML + "Placemark") if (p.findtext(KML + "name") or "").startswith("Legend"))
+        description = legend.findtext(KML + "description")
+        return list(zip(re.findall(r"background:(#[0-9a-f]{6})", description), re.findall(r"<td>([^<]*)</td>", description)))
+
+    def test_route_and_items_are_classed_as_the_legend(self):
+        path = self.write(SAMPLE, "styled.gpkg", "--kpi", "total_ecio")
+        styles = default_styles(path)
+        legend = [row for row in self.kml_legend(SAMPLE, "--kpi", "total_ecio") if row[1] != "no value"]
+        for layer, attribute in (("items", "Total_EcIo"), ("route", "value")):
+            renderer = styles[layer].find("renderer-v2")
+            self.assertEqual((renderer.get("type"), renderer.get("attr")), ("graduatedSymbol", attribute))
+            labels = [r.get("label") for r in renderer.iter("range")]
+            self.assertEqual(sorted(labels), sorted(label for _, label in legend))
+        # Every piece of the route is drawn in QGIS in the colour its name says.
+        colour = {label: c for c, label in legend}
+        route = styles["route"].find("renderer-v2")
+        with sqlite3.connect(path) as db:
+            for name, value in db.execute("SELECT name, value FROM route"):
+                label = name[len("Total_EcIo "):]
+                self.assertEqual(qgis_class(route, value), (label, colour[label]), name)
+        # GDAL reads the table too.
+        if shutil.which("ogrinfo"):
+            info = subprocess.run(["ogrinfo", "-ro", "-so", path, "layer_styles"], check=True, capture_output=True,
+                                  text=True).stdout
+            self.assertIn("Feature Count: 3", info)
+
+    def test_a_value_on_an_edge_takes_the_upper_bin(self):
+        log = os.path.join(self.work, "edges.log")
+        with open(log, "wb") as f:
+            f.write(b"RegReport\tDM\tRxagc\tTxpower\n" + b"".join(
+                b"SEC\t%d\t0\nGPS\t%.5f\t120.1\nDM\t%d\t0\n" % (i, 30.2 + i * 0.0001, v)
+                for i, v in enumerate((-105, -95, -85, -75, -110, -60))))
+        renderer = default_styles(self.write(log, "edges.gpkg", "--kpi", "rxagc"))["items"].find("renderer-v2")
+        self.assertEqual(qgis_class(renderer, -95)[0], "-95 to -85")
+        self.assertEqual(qgis_class(renderer, -95.0001)[0], "-105 to -95")
+        self.assertEqual(qgis_class(renderer, -75)[0], "-75 and above")
+        self.assertEqual(qgis_class(renderer, -1e6)[0], "below -105")
+        # Overridden thresholds and a constant KPI class as their legends do.
+        renderer = default_styles(self.write(log, "edges.gpkg", "--kpi", "rxagc", "--thresholds", "-100,-90,-80,-70")
+                                  )["items"].find("renderer-v2")
+        self.assertEqual(qgis_class(renderer, -90)[0], "-90 to -80")
+        renderer = default_styles(self.write(log, "flat.gpkg", "--kpi", "txpower", "--bins", "range"))["route"]
+        self.assertEqual([r.get("label") for r in renderer.iter("range")], ["all 0"])
+
+    def test_events_by_kind_with_the_reports_colours(self):
+        names = [f"KIND_{k}" for k in range(11) for _ in range(11 - k)]  # eleven kinds, the first most frequent
+        log = os.path.join(self.work, "kinds.log")
+        with open(log, "wb") as f:
+            f.write(b"RegReport\tEVT\tEventName\tEvent\nRegReport\tDM\tRxagc\n")
+            for i, name in enumerate(reversed(names)):
+                f.write(b"SEC\t%d\t0\nGPS\t%.5f\t120.1\nDM\t-80\nEVT\t%s\t1\n" % (i, 30.2 + i * 0.0001, name.encode()))
+        renderer = default_styles(self.write(log, "kinds.gpkg"))["events"].find("renderer-v2")
+        self.assertEqual((renderer.get("type"), renderer.get("attr")), ("categorizedSymbol", "name"))
+        categories = [(c.get("value"), c.get("label")) for c in renderer.iter("category")]
+        self.assertEqual(categories[:8], [(f"KIND_{k}", f"KIND_{k} ({11 - k})") for k in range(8)])
+        # The three least frequent share one grey class: QGIS's class of every other value.
+        self.assertEqual(categories[8:], [("", "3 other kinds")])
+        with sqlite3.connect(os.path.join(self.work, "kinds.gpkg")) as db:
+            self.assertEqual(len(db.execute("SELECT DISTINCT name FROM events").fetchall()), 11)
+
+
 class CraftedLogTest(unittest.TestCase):
     """Log text with markup, quotes, CDATA ends and bad bytes leaves every file whole."""
 
@@ -304,10 +421,13 @@ class FailureTest(unittest.TestCase):
 
     def test_existing_output_is_replaced_whole(self):
         path = os.path.join(self.work, "route.gpkg")
+        counts = []
         for _ in range(2):
             self.assertEqual(wendrake("map", SAMPLE, "-o", path).returncode, 0)
-        with sqlite3.connect(path) as db:
-            self.assertEqual(db.execute("SELECT count(*) FROM route").fetchone()[0], 1)
+            with sqlite3.connect(path) as db:
+                counts.append([db.execute(f"SELECT count(*) FROM {t}").fetchone()[0] for t in ("route", "layer_styles")])
+        self.assertEqual(counts[1], counts[0])
+        self.assertEqual(counts[1][1], 3)
         self.assertEqual(os.listdir(self.work), ["route.gpkg"])
 
 
