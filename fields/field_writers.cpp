@@ -164,6 +164,18 @@ std::string FieldsToJson(const DecodedMessage& message) {
   return out;
 }
 
+std::string FieldListToJson(const std::vector<Field>& fields) {
+  std::string out;
+  AppendFieldsJson(out, fields);
+  return out;
+}
+
+std::string FieldListToText(const std::vector<Field>& fields, int depth) {
+  std::string out;
+  AppendFieldsText(out, fields, depth);
+  return out;
+}
+
 std::string FieldsToText(const DecodedMessage& message) {
   const std::string_view name = message.message;
   std::string out(name.empty() ? std::string_view("(unnamed message)") : name);

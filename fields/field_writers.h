@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "fields/field.h"
 
@@ -19,6 +20,12 @@ std::string FieldsToJson(const DecodedMessage& message);
 // One field per line, "NAME = raw (value unit, name)", records indented
 // under "NAME[i]:" lines; the first line names the message.
 std::string FieldsToText(const DecodedMessage& message);
+
+// The fields alone as one JSON object, as under "fields" above.
+std::string FieldListToJson(const std::vector<Field>& fields);
+
+// The fields alone, one per line as above, each indented by 2 * depth blanks.
+std::string FieldListToText(const std::vector<Field>& fields, int depth);
 
 // "complete", "truncated", "no layout" or "not a message".
 const char* StatusName(DecodedMessage::Status status);

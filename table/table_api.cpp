@@ -10,32 +10,8 @@
 #include "table/reading/newlines.h"
 #include "table/columns/table_builder.h"
 #include "table/reading/table_reader.h"
+#include "table/table_handles.h"
 #include "wendrake/table.h"
-
-struct WendrakeTable {
-  WendrakeTable() = default;
-  WendrakeTable(const WendrakeTable&) = delete;
-  WendrakeTable& operator=(const WendrakeTable&) = delete;
-
-  wendrake::ItemTable owned;  // a whole log's table
-  const wendrake::ItemTable* items = &owned;  // it, or a reader's piece
-  std::vector<WendrakeColumn> columns;
-  // C views of the category names.
-  std::vector<const char*> recordNames;
-  std::vector<const char*> eventNames;
-  std::vector<const char*> messageNames;
-  std::vector<const char*> noteNames;
-  std::vector<const char*> evdoStateNames;
-  std::vector<uint32_t> blockIds;  // parameter of each column of the block
-};
-
-struct WendrakeTableReader {
-  WendrakeTableReader(int moduleType, wendrake::TableBuilder::Params params, size_t lines, bool readAhead,
-                      bool recordFields)
-      : reader(moduleType, params, lines, readAhead, recordFields) {}
-  wendrake::TableReader reader;
-  WendrakeTable piece;
-};
 
 namespace {
 
@@ -101,6 +77,7 @@ void Describe(WendrakeTable* table) {
     c.push_back(field.numeric ? Column(field.name.c_str(), WENDRAKE_COLUMN_FLOAT64, field.numbers)
                               : Category(field.name.c_str(), field.codes, field.categories));
   }
+  DescribeMessages(table);
 }
 
 // A log has at most one item per line, the last one without newline counted.
@@ -108,7 +85,8 @@ size_t CountLines(const char* text, size_t length) { return wendrake::CountNewli
 
 using Params = wendrake::TableBuilder::Params;
 
-constexpr unsigned kTableFlags = WENDRAKE_TABLE_CURRENT_ONLY | WENDRAKE_TABLE_SETTINGS | WENDRAKE_TABLE_RECORD_FIELDS;
+constexpr unsigned kTableFlags =
+    WENDRAKE_TABLE_CURRENT_ONLY | WENDRAKE_TABLE_SETTINGS | WENDRAKE_TABLE_RECORD_FIELDS | WENDRAKE_TABLE_MESSAGES;
 constexpr unsigned kReaderFlags = kTableFlags | WENDRAKE_TABLE_READ_AHEAD;
 
 // The layout of the parameters that `flags` ask for; false for flags not
@@ -129,7 +107,8 @@ int Build(int moduleType, unsigned flags, WendrakeTable** out, Feed&& feed) {
   *out = nullptr;
   if (!wendrake::IsKnownModuleType(moduleType)) return WENDRAKE_ERROR_MODULE;
   try {
-    wendrake::TableBuilder builder(moduleType, params, (flags & WENDRAKE_TABLE_RECORD_FIELDS) != 0);
+    wendrake::TableBuilder builder(moduleType, params, (flags & WENDRAKE_TABLE_RECORD_FIELDS) != 0,
+                                   (flags & WENDRAKE_TABLE_MESSAGES) != 0);
     const int result = feed(builder);
     if (result != WENDRAKE_OK) return result;
     auto table = std::make_unique<WendrakeTable>();
@@ -154,8 +133,9 @@ int OpenReader(int moduleType, unsigned flags, int64_t lines, WendrakeTableReade
   try {
     const bool readAhead = (flags & WENDRAKE_TABLE_READ_AHEAD) != 0;
     const bool recordFields = (flags & WENDRAKE_TABLE_RECORD_FIELDS) != 0;
+    const bool messages = (flags & WENDRAKE_TABLE_MESSAGES) != 0;
     auto reader = std::make_unique<WendrakeTableReader>(moduleType, params, static_cast<size_t>(lines), readAhead,
-                                                        recordFields);
+                                                        recordFields, messages);
     const int result = open(reader->reader);
     if (result != WENDRAKE_OK) return result;
     *out = reader.release();

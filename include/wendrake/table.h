@@ -19,12 +19,19 @@
  *     read during the call only; the one given to
  *     wendrake_table_reader_from_buffer is read as pieces are asked for, so
  *     the caller keeps it until wendrake_table_reader_free.
+ *     A WendrakeCells comes from wendrake_cells_start and is released by
+ *     wendrake_cells_free (which ignores NULL); what wendrake_cells_get
+ *     hands out stays valid until the next wendrake_cells_add on it or
+ *     wendrake_cells_free. wendrake_message_fields writes into the caller's
+ *     buffer and keeps nothing.
  *  3. Static strings. wendrake_error_message, wendrake_version,
- *     wendrake_message_name, wendrake_channel_name and the names of
- *     WendrakeParamInfo point to constant zero-terminated text of the
+ *     wendrake_message_name, wendrake_channel_name, wendrake_field_name,
+ *     wendrake_field_unit, the names of WendrakeParamInfo and of
+ *     WendrakeMessages point to constant zero-terminated text of the
  *     library, valid while it is loaded; never free or write them.
  *  4. Structs the caller provides (WendrakeColumn, WendrakeSettings,
- *     WendrakeNotes, WendrakeParamBlock, WendrakeParamInfo) are filled in whole on success
+ *     WendrakeNotes, WendrakeParamBlock, WendrakeParamInfo, WendrakeMessages,
+ *     WendrakeCell) are filled in whole on success
  *     and left alone on failure. Their layout is pinned below.
  *  5. Threads. Separate tables and readers may be used on separate threads;
  *     one table may be read by many threads at once (nothing it hands out
@@ -101,6 +108,11 @@ WENDRAKE_TABLE_API const char* wendrake_error_message(int code);
 #define WENDRAKE_TABLE_RECORD_FIELDS 8u /* also a column per record field: each registered
                                           column of a record that feeds no parameter, such
                                           as "HOP.SetType" (see WendrakeColumn) */
+
+#define WENDRAKE_TABLE_MESSAGES 16u /* also the fields of each "CL3" row's signalling
+                                          message (wendrake_table_messages), and what
+                                          wendrake_cells_add needs; off, the table is built
+                                          as fast as without them */
 
 /* A log decoded into columns: one row per report item, in log order, with the
  * same items, codes, stamps and values the 21 decoder functions give. */
@@ -357,6 +369,153 @@ WENDRAKE_TABLE_API void wendrake_evdo_tally_start(WendrakeEvdoTally* tally);
  * WENDRAKE_OK, or WENDRAKE_ERROR_ARGUMENT for NULL. */
 WENDRAKE_TABLE_API int wendrake_evdo_tally_add(WendrakeEvdoTally* tally, const WendrakeTable* table);
 
+/* ---- Fields of signalling messages -------------------------------------- */
+/* The fields of a "CL3" item's message, decoded after the 3GPP2 standards'
+ * tables (C.S0005 for 1x, C.S0024 for EV-DO): names, raw values, real values
+ * with units, enumeration names, repeated records. A message shorter than a
+ * field it announces is decoded up to the field that does not fit, which is
+ * replaced by a marker field "<truncated>" giving the bit where decoding
+ * stopped and why; nothing past the item's raw block is ever read. */
+
+/* Formats of wendrake_message_fields. */
+#define WENDRAKE_FIELDS_JSON 1 /* one JSON object of the fields in order: a plain field is
+                                  its integer; one with a real value, a name or octets an
+                                  object of "raw", "value", "unit", "name", "hex"; a
+                                  repeated record an array of objects; the marker
+                                  "<truncated>": {"bit": N, "reason": "..."}; a name met
+                                  again in one object is keyed "NAME#2", "NAME#3"... */
+#define WENDRAKE_FIELDS_TEXT 2 /* one field a line, "NAME = raw (value unit, name)", each
+                                  line indented by two blanks, the fields of a record's
+                                  occurrence under a "[i]" line two blanks further in */
+
+/* Writes the fields of the message in a "CL3" item's raw block (`raw`,
+ * `rawLength` bytes, as the item gives them) in `format` into `buffer`, with
+ * a terminating zero. Returns the length of the whole text without the zero;
+ * when that is not less than `capacity`, nothing but an empty string (for
+ * `capacity` > 0) is written and the caller asks again with room for the
+ * returned length plus one, so a text is never handed out cut short. A block
+ * that holds no logged message gives "{}" or "" (no fields). Returns
+ * WENDRAKE_ERROR_ARGUMENT for an unknown format, a NULL `raw` with a length,
+ * or a NULL `buffer` with a capacity. */
+WENDRAKE_TABLE_API int64_t wendrake_message_fields(const void* raw, size_t rawLength, int format, char* buffer,
+                                                   size_t capacity);
+
+/* The catalogue of field names: every name a message's fields may have, each
+ * once (the 1x channel headers and messages, then EV-DO, then "<truncated>"),
+ * with the unit of its real value. */
+WENDRAKE_TABLE_API int wendrake_field_count(void);
+/* The name of field `id` (0..count-1), or NULL for another id. */
+WENDRAKE_TABLE_API const char* wendrake_field_name(int id);
+/* The unit of field `id`'s real value ("deg", "dB"...), or NULL when it has none. */
+WENDRAKE_TABLE_API const char* wendrake_field_unit(int id);
+
+/* Message statuses. */
+enum {
+  WENDRAKE_MESSAGE_COMPLETE = 0,    /* every field the layout lists was decoded */
+  WENDRAKE_MESSAGE_TRUNCATED = 1,   /* a field did not fit: the last field is the marker */
+  WENDRAKE_MESSAGE_NO_LAYOUT = 2,   /* the channel's framing only: no layout for the body */
+  WENDRAKE_MESSAGE_NOT_MESSAGE = 3  /* the bytes are no logged message */
+};
+
+/* Kinds of field in the long table. */
+enum {
+  WENDRAKE_FIELD_INTEGER = 1,   /* value: the raw integer; text: its name, if any */
+  WENDRAKE_FIELD_REAL = 2,      /* value: in the catalogue's unit; raw: the bits as read */
+  WENDRAKE_FIELD_OCTETS = 3,    /* value: NaN; text: the octets in hex */
+  WENDRAKE_FIELD_RECORDS = 4,   /* value: the occurrences of a repeated record, whose
+                                   fields follow with paths "NAME[i].FIELD" */
+  WENDRAKE_FIELD_TRUNCATED = 5  /* the marker; value: the bit where decoding stopped;
+                                   text: why */
+};
+
+/* The messages of a table built with WENDRAKE_TABLE_MESSAGES: one per "CL3"
+ * row (of the piece, for a reader's piece), in row order. Message i is row
+ * rows[i] (counted from the piece's first row), named names[i]
+ * (wendrake_message_name of its code; NULL when unknown), of status
+ * statuses[i], its fields as the JSON object json[i] (WENDRAKE_FIELDS_JSON).
+ * Then every field of every message in long form, in row order and within a
+ * message in the order of the standard: entry j belongs to row fieldRows[j],
+ * its path is paths[fieldPaths[j]] ("SID", "NEIGHBORS[2].NGHBR_PN"), its name
+ * fieldIds[j] in the field catalogue (-1 for a name not in it), its kind
+ * fieldKinds[j] (WENDRAKE_FIELD_*), its value values[j], its raw bits raws[j]
+ * (the first 64 of octets), its text texts[j] (NULL for none). Path codes
+ * stay the same from piece to piece of a reader; a piece's `paths` names
+ * every path so far. */
+typedef struct WendrakeMessages {
+  int64_t count;
+  const int64_t* rows;
+  const char* const* names;
+  const int32_t* statuses;
+  const char* const* json;
+  int64_t fieldCount;
+  const int64_t* fieldRows;
+  const int32_t* fieldPaths;
+  const int32_t* fieldIds;
+  const int32_t* fieldKinds;
+  const double* values;
+  const uint64_t* raws;
+  const char* const* texts;
+  const char* const* paths;
+  int32_t pathCount;
+} WendrakeMessages;
+
+/* Fills *messages; WENDRAKE_OK, or WENDRAKE_ERROR_ARGUMENT for NULL or a
+ * table built without WENDRAKE_TABLE_MESSAGES. Pointers stay valid until
+ * wendrake_table_free (for a piece, until the next one). */
+WENDRAKE_TABLE_API int wendrake_table_messages(const WendrakeTable* table, WendrakeMessages* messages);
+
+/* ---- Cells ------------------------------------------------------------------ */
+/* The cells the drive heard, from the overhead messages of tables built with
+ * WENDRAKE_TABLE_MESSAGES: a whole table, or the pieces of a reader added in
+ * order (start, add each piece, read the cells, free).
+ *   1x base station: each distinct SID, NID, BASE_ID and PILOT_PN of a System
+ *     Parameters Message; its position from BASE_LAT/BASE_LONG; its
+ *     neighbours: the NGHBR_PN of the Neighbor List and Extended Neighbor
+ *     List Messages heard with the same PILOT_PN.
+ *   EV-DO sector: each distinct SectorID and PN (of the record header) of a
+ *     SectorParameters message; its position from Latitude/Longitude, its
+ *     neighbours from NeighborPilotPN; its colour code from a QuickConfig
+ *     heard on its PN whose SectorID24 is the SectorID's low 24 bits.
+ * Cells come in the order first heard; neighbours in the order first heard,
+ * each once. A message cut short before the fields naming its cell adds
+ * nothing; one cut short after them adds what it holds. */
+enum { WENDRAKE_CELL_1X = 1, WENDRAKE_CELL_EVDO = 2 };
+
+typedef struct WendrakeCell {
+  int32_t technology;         /* WENDRAKE_CELL_* */
+  int32_t pilotPn;
+  int32_t sid;                /* 1x; -1 for EV-DO */
+  int32_t nid;                /* 1x; -1 for EV-DO */
+  int32_t baseId;             /* 1x; -1 for EV-DO */
+  int32_t colorCode;          /* EV-DO; -1 for 1x and without a matching QuickConfig */
+  const char* sectorId;       /* EV-DO: the 128-bit SectorID as 32 hex digits; NULL for 1x */
+  double latitude;            /* degrees; NaN when no message gave it */
+  double longitude;
+  int64_t firstClockMs;       /* the log's clock (as the table's "clock_ms") of the first */
+  int64_t lastClockMs;        /* and last message that described it; INT64_MIN for none */
+  int64_t heard;              /* messages that described it */
+  const int32_t* neighbours;  /* neighbour PNs */
+  int32_t neighbourCount;
+} WendrakeCell;
+
+typedef struct WendrakeCells WendrakeCells;
+
+/* Makes an empty collection in *cells; WENDRAKE_OK, WENDRAKE_ERROR_ARGUMENT
+ * or WENDRAKE_ERROR_MEMORY. */
+WENDRAKE_TABLE_API int wendrake_cells_start(WendrakeCells** cells);
+/* Adds the overhead messages of `table` (a whole table, or the next piece of
+ * a reader); WENDRAKE_OK, or WENDRAKE_ERROR_ARGUMENT for NULL or a table
+ * built without WENDRAKE_TABLE_MESSAGES, or WENDRAKE_ERROR_MEMORY. */
+WENDRAKE_TABLE_API int wendrake_cells_add(WendrakeCells* cells, const WendrakeTable* table);
+/* The number of cells so far (0 for NULL). */
+WENDRAKE_TABLE_API int64_t wendrake_cells_count(const WendrakeCells* cells);
+/* Fills *cell for index 0..count-1; WENDRAKE_OK, or WENDRAKE_ERROR_ARGUMENT.
+ * Its pointers stay valid until the next wendrake_cells_add or
+ * wendrake_cells_free. */
+WENDRAKE_TABLE_API int wendrake_cells_get(const WendrakeCells* cells, int64_t index, WendrakeCell* cell);
+/* Releases the collection. NULL is ignored. */
+WENDRAKE_TABLE_API void wendrake_cells_free(WendrakeCells* cells);
+
 /* ---- Names of signalling messages ---------------------------------------- */
 
 /* The name of the message a "CL3" item's message code stands for, from the
@@ -449,6 +608,37 @@ WENDRAKE_TABLE_LAYOUT_CHECK(notes_longitudes, offsetof(WendrakeNotes, longitudes
 WENDRAKE_TABLE_LAYOUT_CHECK(notes_names, offsetof(WendrakeNotes, names) == WENDRAKE_TABLE_PIN(64, 36, 36));
 WENDRAKE_TABLE_LAYOUT_CHECK(notes_nameCount, offsetof(WendrakeNotes, nameCount) == WENDRAKE_TABLE_PIN(72, 40, 40));
 WENDRAKE_TABLE_LAYOUT_CHECK(notes_rejected, offsetof(WendrakeNotes, rejected) == WENDRAKE_TABLE_PIN(80, 48, 44));
+WENDRAKE_TABLE_LAYOUT_CHECK(messages_size, sizeof(WendrakeMessages) == WENDRAKE_TABLE_PIN(120, 72, 68));
+WENDRAKE_TABLE_LAYOUT_CHECK(messages_count, offsetof(WendrakeMessages, count) == WENDRAKE_TABLE_PIN(0, 0, 0));
+WENDRAKE_TABLE_LAYOUT_CHECK(messages_rows, offsetof(WendrakeMessages, rows) == WENDRAKE_TABLE_PIN(8, 8, 8));
+WENDRAKE_TABLE_LAYOUT_CHECK(messages_names, offsetof(WendrakeMessages, names) == WENDRAKE_TABLE_PIN(16, 12, 12));
+WENDRAKE_TABLE_LAYOUT_CHECK(messages_statuses, offsetof(WendrakeMessages, statuses) == WENDRAKE_TABLE_PIN(24, 16, 16));
+WENDRAKE_TABLE_LAYOUT_CHECK(messages_json, offsetof(WendrakeMessages, json) == WENDRAKE_TABLE_PIN(32, 20, 20));
+WENDRAKE_TABLE_LAYOUT_CHECK(messages_fieldCount, offsetof(WendrakeMessages, fieldCount) == WENDRAKE_TABLE_PIN(40, 24, 24));
+WENDRAKE_TABLE_LAYOUT_CHECK(messages_fieldRows, offsetof(WendrakeMessages, fieldRows) == WENDRAKE_TABLE_PIN(48, 32, 32));
+WENDRAKE_TABLE_LAYOUT_CHECK(messages_fieldPaths, offsetof(WendrakeMessages, fieldPaths) == WENDRAKE_TABLE_PIN(56, 36, 36));
+WENDRAKE_TABLE_LAYOUT_CHECK(messages_fieldIds, offsetof(WendrakeMessages, fieldIds) == WENDRAKE_TABLE_PIN(64, 40, 40));
+WENDRAKE_TABLE_LAYOUT_CHECK(messages_fieldKinds, offsetof(WendrakeMessages, fieldKinds) == WENDRAKE_TABLE_PIN(72, 44, 44));
+WENDRAKE_TABLE_LAYOUT_CHECK(messages_values, offsetof(WendrakeMessages, values) == WENDRAKE_TABLE_PIN(80, 48, 48));
+WENDRAKE_TABLE_LAYOUT_CHECK(messages_raws, offsetof(WendrakeMessages, raws) == WENDRAKE_TABLE_PIN(88, 52, 52));
+WENDRAKE_TABLE_LAYOUT_CHECK(messages_texts, offsetof(WendrakeMessages, texts) == WENDRAKE_TABLE_PIN(96, 56, 56));
+WENDRAKE_TABLE_LAYOUT_CHECK(messages_paths, offsetof(WendrakeMessages, paths) == WENDRAKE_TABLE_PIN(104, 60, 60));
+WENDRAKE_TABLE_LAYOUT_CHECK(messages_pathCount, offsetof(WendrakeMessages, pathCount) == WENDRAKE_TABLE_PIN(112, 64, 64));
+WENDRAKE_TABLE_LAYOUT_CHECK(cell_size, sizeof(WendrakeCell) == WENDRAKE_TABLE_PIN(88, 80, 76));
+WENDRAKE_TABLE_LAYOUT_CHECK(cell_technology, offsetof(WendrakeCell, technology) == WENDRAKE_TABLE_PIN(0, 0, 0));
+WENDRAKE_TABLE_LAYOUT_CHECK(cell_pilotPn, offsetof(WendrakeCell, pilotPn) == WENDRAKE_TABLE_PIN(4, 4, 4));
+WENDRAKE_TABLE_LAYOUT_CHECK(cell_sid, offsetof(WendrakeCell, sid) == WENDRAKE_TABLE_PIN(8, 8, 8));
+WENDRAKE_TABLE_LAYOUT_CHECK(cell_nid, offsetof(WendrakeCell, nid) == WENDRAKE_TABLE_PIN(12, 12, 12));
+WENDRAKE_TABLE_LAYOUT_CHECK(cell_baseId, offsetof(WendrakeCell, baseId) == WENDRAKE_TABLE_PIN(16, 16, 16));
+WENDRAKE_TABLE_LAYOUT_CHECK(cell_colorCode, offsetof(WendrakeCell, colorCode) == WENDRAKE_TABLE_PIN(20, 20, 20));
+WENDRAKE_TABLE_LAYOUT_CHECK(cell_sectorId, offsetof(WendrakeCell, sectorId) == WENDRAKE_TABLE_PIN(24, 24, 24));
+WENDRAKE_TABLE_LAYOUT_CHECK(cell_latitude, offsetof(WendrakeCell, latitude) == WENDRAKE_TABLE_PIN(32, 32, 28));
+WENDRAKE_TABLE_LAYOUT_CHECK(cell_longitude, offsetof(WendrakeCell, longitude) == WENDRAKE_TABLE_PIN(40, 40, 36));
+WENDRAKE_TABLE_LAYOUT_CHECK(cell_firstClockMs, offsetof(WendrakeCell, firstClockMs) == WENDRAKE_TABLE_PIN(48, 48, 44));
+WENDRAKE_TABLE_LAYOUT_CHECK(cell_lastClockMs, offsetof(WendrakeCell, lastClockMs) == WENDRAKE_TABLE_PIN(56, 56, 52));
+WENDRAKE_TABLE_LAYOUT_CHECK(cell_heard, offsetof(WendrakeCell, heard) == WENDRAKE_TABLE_PIN(64, 64, 60));
+WENDRAKE_TABLE_LAYOUT_CHECK(cell_neighbours, offsetof(WendrakeCell, neighbours) == WENDRAKE_TABLE_PIN(72, 72, 68));
+WENDRAKE_TABLE_LAYOUT_CHECK(cell_neighbourCount, offsetof(WendrakeCell, neighbourCount) == WENDRAKE_TABLE_PIN(80, 76, 72));
 #undef WENDRAKE_TABLE_LAYOUT_CHECK
 
 #ifdef __cplusplus

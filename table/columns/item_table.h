@@ -11,6 +11,7 @@
 #include "table/columns/column_buffer.h"
 #include "table/columns/line_notes.h"
 #include "table/columns/param_block.h"
+#include "table/messages/message_rows.h"
 
 namespace wendrake {
 
@@ -91,6 +92,10 @@ struct ItemTable {
   ColumnBuffer<int64_t> settingRow;
   ColumnBuffer<uint32_t> settingId;
   ColumnBuffer<double> settingValue;
+
+  // Tables with messages: the fields of each "CL3" row.
+  bool hasMessages = false;
+  MessageRows messages;
 
   std::vector<std::string> recordNames;  // by record type
   std::vector<std::string> eventNames;

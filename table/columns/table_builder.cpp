@@ -56,9 +56,11 @@ std::string ColumnName(uint32_t id) {
 
 }  // namespace
 
-TableBuilder::TableBuilder(int32_t moduleType, Params params, bool recordFields)
+TableBuilder::TableBuilder(int32_t moduleType, Params params, bool recordFields, bool messages)
     : params_(params), decoder_(std::make_unique<LineDecoder>(moduleType, /*writeText=*/false)) {
   if (recordFields) fields_ = std::make_unique<RecordFields>();
+  if (messages) messages_ = std::make_unique<MessageCollector>();
+  table_.hasMessages = messages;
   for (int32_t type = 0; type < kRecordTypeRows; ++type) {
     table_.recordNames.emplace_back(RecordToken(type));
   }
@@ -168,6 +170,7 @@ const ItemTable& TableBuilder::Piece() {
   std::sort(table_.params.begin(), table_.params.end(),
             [](const auto& a, const auto& b) { return a.slot < b.slot; });
   if (fields_ != nullptr) fields_->Complete(&table_, finishing_);
+  if (messages_ != nullptr) messages_->Complete(&table_.messages);
   return table_;
 }
 
@@ -176,6 +179,7 @@ void TableBuilder::NextPiece() {
   table_.ForEachColumn([](auto& column) { column.clear(); });
   table_.ForEachSettingsColumn([](auto& column) { column.clear(); });
   table_.notes.ClearEntries();
+  table_.messages.Clear();
   for (const ItemTable::ParamColumn& column : table_.params) filled_[column.slot] = 0;
   for (ItemTable::FieldColumn& column : table_.fields) {
     column.valueRows.clear();
@@ -213,6 +217,7 @@ void TableBuilder::SwapTable(ItemTable* spare) {
   t.notes.names = done.notes.names;
   t.notes.rejected = done.notes.rejected;
   t.hasSettings = done.hasSettings;
+  t.hasMessages = done.hasMessages;
   if (fields_ != nullptr) fields_->Adopt(done, &t);
   t.unterminated = false;
   // Its pages are mapped again as the rows come (at no cost where they are).
@@ -257,6 +262,10 @@ void TableBuilder::AddRow(std::string_view lineText) {
   t.label.push_back(notes_.label());
   AddParams(item);
   if (fields_ != nullptr) fields_->AddRow(type, lineText, t.rows() - 1, &t);
+  if (messages_ != nullptr && isLayer3) {
+    const size_t rawLength = std::min<size_t>(item.rawLength, sizeof item.raw);
+    messages_->AddRow(item.raw, rawLength, item.msgCode, static_cast<int64_t>(t.rows() - 1), clockMs, &t.messages);
+  }
 }
 
 void TableBuilder::AddParams(const ReportItem& item) {

@@ -15,6 +15,7 @@
 #include "table/columns/line_notes.h"
 #include "table/columns/page_mapper.h"
 #include "table/columns/record_fields.h"
+#include "table/messages/message_table.h"
 
 namespace wendrake {
 
@@ -29,8 +30,8 @@ class TableBuilder {
     kSettings,     // no columns: the list of values the items' own lines set
   };
   // With `recordFields`, the table also has the record fields' columns
-  // (see RecordFields).
-  TableBuilder(int32_t moduleType, Params params, bool recordFields = false);
+  // (see RecordFields); with `messages`, the fields of its "CL3" rows.
+  TableBuilder(int32_t moduleType, Params params, bool recordFields = false, bool messages = false);
 
   // Sizes every column for `rows` rows (a log of n lines has at most n
   // items), so columns never move while they fill.
@@ -113,6 +114,7 @@ class TableBuilder {
   NoteReader notes_;
   int32_t evdoState_ = -1;  // the EV-DO state after the last row
   std::unique_ptr<RecordFields> fields_;  // null unless the table has record fields
+  std::unique_ptr<MessageCollector> messages_;  // null unless the table has messages
   bool finishing_ = false;  // the last Piece() of a whole table
   bool clockValid_ = false;
   LogClock lastClock_;

@@ -16,8 +16,8 @@ constexpr size_t kReadRows = 65536;
 }  // namespace
 
 TableReader::TableReader(int32_t moduleType, TableBuilder::Params params, size_t linesPerPiece, bool readAhead,
-                         bool recordFields)
-    : builder_(moduleType, params, recordFields), linesPerPiece_(linesPerPiece), readAhead_(readAhead) {}
+                         bool recordFields, bool messages)
+    : builder_(moduleType, params, recordFields, messages), linesPerPiece_(linesPerPiece), readAhead_(readAhead) {}
 
 TableReader::~TableReader() {
   {

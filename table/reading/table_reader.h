@@ -23,7 +23,7 @@ class TableReader {
   // `readAhead`, each next piece is decoded on a second thread while the
   // caller reads the last one.
   TableReader(int32_t moduleType, TableBuilder::Params params, size_t linesPerPiece, bool readAhead,
-              bool recordFields = false);
+              bool recordFields = false, bool messages = false);
   TableReader(const TableReader&) = delete;
   TableReader& operator=(const TableReader&) = delete;
   // Waits for a piece being read ahead, and stops the thread.
