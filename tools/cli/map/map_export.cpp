@@ -98,8 +98,11 @@ class MapWriter {
  public:
   MapWriter(const WendrakeMapDrive& drive, GDALDataset* dataset, bool oneLayer, bool kml, bool gpkg, Sink* sink)
       : drive_(drive), sink_(sink), driveItems_(drive.items, drive.item_count), vertices_(drive.route, drive.route_count),
-        dataset_(dataset), oneLayer_(oneLayer), kml_(kml), gpkg_(gpkg),
-        kpi_(drive.kpi >= 0 && static_cast<size_t>(drive.kpi) < drive.kpi_count ? drive.kpi : -1) {
+        cells_(drive.cells, drive.cell_count), dataset_(dataset), oneLayer_(oneLayer), kml_(kml), gpkg_(gpkg),
+        kpi_(drive.kpi >= 0 && static_cast<size_t>(drive.kpi) < drive.kpi_count ? drive.kpi : -1),
+        distanceKpi_(drive.distance_kpi >= 0 && static_cast<size_t>(drive.distance_kpi) < drive.kpi_count
+                         ? drive.distance_kpi
+                         : -1) {
     wgs84_.SetWellKnownGeogCS("WGS84");
     wgs84_.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
     if (kpi_ >= 0) {
@@ -127,6 +130,8 @@ class MapWriter {
       if (!AddItem(item, events_, "event", error)) return false;
       eventNames.push_back(EventKindName(item.event_name, item.code));
     }
+    if (!CreateCellsLayer(error) || !AddCells(error)) return false;
+    if (!CreateServingLayer(error) || !AddServingLines(error)) return false;
     return !gpkg_ || WriteQgisStyles(dataset_, Styles(RankEventKinds(eventNames)), error);
   }
 
@@ -158,7 +163,16 @@ class MapWriter {
         {"code", OFTString}, {"message", OFTString}, {"event_name", OFTString}, {"event", OFTReal},
         {"altitude", OFTReal}, {"speed", OFTReal}, {"heading", OFTReal}, {"satellites", OFTReal},
         {"fix_age", OFTReal}};
-    if (oneLayer_) fields.insert(fields.begin(), {"feature", OFTString});
+    if (oneLayer_) {
+      fields.insert(fields.begin(), {"feature", OFTString});
+      // The cells' and serving lines' attributes, in the one layer.
+      for (const auto& field : kCellFields) fields.push_back(field);
+      for (const auto& field : kServingFields) {
+        if (std::none_of(fields.begin(), fields.end(), [&](const auto& f) { return f.first == field.first; })) {
+          fields.push_back(field);
+        }
+      }
+    }
     for (auto& [name, type] : fields) names.Take(name);
     for (size_t k = 0; k < drive_.kpi_count; ++k) {
       kpiFields_.push_back(names.Take(drive_.kpi_names[k]));
@@ -188,6 +202,103 @@ class MapWriter {
       if (!AddField(events_, name, items->GetFieldDefn(items->GetFieldIndex(name))->GetType(), error)) return false;
     }
     return true;
+  }
+
+  // The attributes of a cell and of a serving line (besides "name").
+  static constexpr std::pair<const char*, OGRFieldType> kCellFields[] = {
+      {"technology", OFTString}, {"pn", OFTInteger},       {"cell_id", OFTString},   {"sid", OFTInteger},
+      {"nid", OFTInteger},       {"base_id", OFTInteger},  {"sector_id", OFTString}, {"color_code", OFTInteger},
+      {"neighbours", OFTString}};
+  static constexpr std::pair<const char*, OGRFieldType> kServingFields[] = {
+      {"line", OFTInteger}, {"time", OFTDateTime}, {"pn", OFTInteger}, {"cell_id", OFTString},
+      {"distance", OFTReal}};
+
+  bool CreateCellsLayer(std::string* error) {
+    if (oneLayer_) {
+      cellLayer_ = items_;
+      return true;
+    }
+    cellLayer_ = NewLayer("cells", wkbPoint, error);
+    if (cellLayer_ == nullptr || !AddField(cellLayer_, "name", OFTString, error)) return false;
+    for (const auto& [name, type] : kCellFields) {
+      if (!AddField(cellLayer_, name, type, error)) return false;
+    }
+    return true;
+  }
+
+  bool CreateServingLayer(std::string* error) {
+    if (oneLayer_) {
+      servingLayer_ = items_;
+      return true;
+    }
+    servingLayer_ = NewLayer("serving", kml_ ? wkbUnknown : wkbLineString, error);
+    if (servingLayer_ == nullptr || !AddField(servingLayer_, "name", OFTString, error)) return false;
+    for (const auto& [name, type] : kServingFields) {
+      // KML knows 32-bit integers only; elsewhere a line number may be larger.
+      const OGRFieldType wide = std::string_view(name) == "line" && !kml_ ? OFTInteger64 : type;
+      if (!AddField(servingLayer_, name, wide, error)) return false;
+    }
+    return true;
+  }
+
+  static bool CellPositioned(const WendrakeMapCell& cell) {
+    return !std::isnan(cell.latitude) && !std::isnan(cell.longitude);
+  }
+
+  // A point per cell at its advertised position; in KML named by its label,
+  // which Google Earth shows beside it.
+  bool AddCells(std::string* error) {
+    for (const WendrakeMapCell& cell : cells_) {
+      if (!CellPositioned(cell)) continue;
+      FeaturePtr feature(OGRFeature::CreateFeature(cellLayer_->GetLayerDefn()));
+      Set(feature.get(), "feature", "cell");
+      Set(feature.get(), "name", cell.label);
+      Set(feature.get(), "technology", cell.technology);
+      SetInt(feature.get(), "pn", cell.pilot_pn);
+      Set(feature.get(), "cell_id", cell.id);
+      SetInt(feature.get(), "sid", cell.sid);
+      SetInt(feature.get(), "nid", cell.nid);
+      SetInt(feature.get(), "base_id", cell.base_id);
+      Set(feature.get(), "sector_id", cell.sector_id);
+      SetInt(feature.get(), "color_code", cell.color_code);
+      Set(feature.get(), "neighbours", cell.neighbours);
+      OGRPoint point(cell.longitude, cell.latitude);
+      feature->SetGeometry(&point);
+      if (!Add(cellLayer_, feature.get(), error)) return false;
+    }
+    return true;
+  }
+
+  // A line from each vertex of the route to the cell serving there, with
+  // the distance between them.
+  bool AddServingLines(std::string* error) {
+    for (size_t vertex : vertices_) {
+      const WendrakeMapItem& item = driveItems_[vertex];
+      if (item.serving_cell < 0 || static_cast<size_t>(item.serving_cell) >= cells_.size()) continue;
+      const WendrakeMapCell& cell = cells_[static_cast<size_t>(item.serving_cell)];
+      if (!CellPositioned(cell)) continue;
+      FeaturePtr feature(OGRFeature::CreateFeature(servingLayer_->GetLayerDefn()));
+      Set(feature.get(), "feature", "serving");
+      Set(feature.get(), "name", cell.label);
+      Set(feature.get(), "line", static_cast<double>(item.line));
+      SetTime(feature.get(), item.clock_ms);
+      SetInt(feature.get(), "pn", cell.pilot_pn);
+      Set(feature.get(), "cell_id", cell.id);
+      if (distanceKpi_ >= 0) Set(feature.get(), "distance", item.kpis[distanceKpi_]);
+      OGRLineString line;
+      line.addPoint(item.longitude, item.latitude);
+      line.addPoint(cell.longitude, cell.latitude);
+      feature->SetGeometry(&line);
+      if (kml_) feature->SetStyleString("PEN(c:#1f5fd6,w:1px)");
+      if (!Add(servingLayer_, feature.get(), error)) return false;
+    }
+    return true;
+  }
+
+  // An integer attribute; -1 (unknown) leaves it null.
+  static void SetInt(OGRFeature* feature, const char* name, int32_t value) {
+    const int index = feature->GetFieldIndex(name);
+    if (index >= 0 && value >= 0) feature->SetField(index, static_cast<int>(value));
   }
 
   static void Set(OGRFeature* feature, const char* name, const std::string& value) {
@@ -377,13 +488,18 @@ class MapWriter {
   Sink* sink_;  // GeoJSON and KML
   const std::span<const WendrakeMapItem> driveItems_;
   const std::span<const size_t> vertices_;  // the route: indices into driveItems_
+  const std::span<const WendrakeMapCell> cells_;
   GDALDataset* dataset_;
   bool oneLayer_, kml_, gpkg_;
   int kpi_;
+  int distanceKpi_;
   OGRSpatialReference wgs84_;
   OGRLayer* items_ = nullptr;
   OGRLayer* route_ = nullptr;
   OGRLayer* events_ = nullptr;
+  OGRLayer* cellLayer_ = nullptr;
+  OGRLayer* servingLayer_ = nullptr;
+  static constexpr const char* kCellColour = "#1f5fd6";
   std::vector<std::string> kpiFields_;
   KpiBins bins_;
   std::vector<double> vertexWorst_;  // the value each vertex of a coloured route stands for
@@ -404,6 +520,10 @@ class MapWriter {
     }
     styles.push_back({events_, "event kinds", "events coloured by kind, the most frequent first",
                       CategorizedQml(SymbolKind::kPoint, "name", eventKinds)});
+    styles.push_back({cellLayer_, "cells", "cells at their advertised positions, labelled with PN and ID",
+                      SingleSymbolQml(SymbolKind::kSite, kCellColour, "name")});
+    styles.push_back({servingLayer_, "serving cells", "a line from each point of the route to its serving cell",
+                      SingleSymbolQml(SymbolKind::kLink, kCellColour)});
     return styles;
   }
 };

@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "view/serving_cell.h"
+
 #ifndef WENDRAKE_MAP_MODULE_RELATIVE
 #error "WENDRAKE_MAP_MODULE_RELATIVE: the module's installed folder relative to the tool's"
 #endif
@@ -96,7 +98,23 @@ bool MapModule::Write(const DriveView& view, const MapTarget& target, const std:
     items.push_back(WendrakeMapItem{item.line, item.clockMs, item.record.c_str(), item.message.c_str(),
                                     item.eventName.c_str(), item.code, item.event, item.latitude, item.longitude,
                                     item.altitude, item.speed, item.heading, item.satellites, item.fixAge,
-                                    item.kpis.data()});
+                                    item.kpis.data(), item.servingCell});
+  }
+  std::vector<std::string> cellTexts;  // id, label and neighbours of each cell
+  cellTexts.reserve(view.cells.size() * 3);
+  for (const DriveCell& cell : view.cells) {
+    cellTexts.push_back(cell.Id());
+    cellTexts.push_back(cell.Label());
+    cellTexts.push_back(cell.NeighbourList());
+  }
+  std::vector<WendrakeMapCell> cells;
+  cells.reserve(view.cells.size());
+  for (size_t c = 0; c < view.cells.size(); ++c) {
+    const DriveCell& cell = view.cells[c];
+    cells.push_back(WendrakeMapCell{cell.TechnologyName(), cell.pilotPn, cell.sid, cell.nid, cell.baseId,
+                                    cell.colorCode, cell.sectorId.c_str(), cellTexts[3 * c].c_str(),
+                                    cellTexts[3 * c + 1].c_str(), cellTexts[3 * c + 2].c_str(), cell.latitude,
+                                    cell.longitude});
   }
   const std::vector<size_t> route = RouteVertices(view);
   const WendrakeMapDrive drive{target.name.c_str(),
@@ -113,7 +131,10 @@ bool MapModule::Write(const DriveView& view, const MapTarget& target, const std:
                                items.size(),
                                items.data(),
                                route.size(),
-                               route.data()};
+                               route.data(),
+                               cells.size(),
+                               cells.data(),
+                               view.KpiIndex(kServingDistanceKpi)};
   char message[1024] = "";
   if (write_(WENDRAKE_MAP_ABI, &drive, message, sizeof message) == 0) return true;
   *error = message[0] != '\0' ? message : "cannot write " + target.name + " (the map module gave no reason)";

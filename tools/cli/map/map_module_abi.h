@@ -14,7 +14,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#define WENDRAKE_MAP_ABI 2u
+#define WENDRAKE_MAP_ABI 3u
 #define WENDRAKE_MAP_ENTRY "wendrake_map_write"
 #define WENDRAKE_MAP_MODULE_FILE "wendrake_map.so"
 
@@ -35,6 +35,21 @@ struct WendrakeMapItem {
   double latitude, longitude, altitude;
   double speed, heading, satellites, fix_age;
   const double* kpis;       /* WendrakeMapDrive::kpi_count values */
+  int32_t serving_cell;     /* the cell serving the handset here: an index into
+                               WendrakeMapDrive::cells; -1 when none is known */
+};
+
+/* A cell the drive heard (a 1x base station or an EV-DO sector). */
+struct WendrakeMapCell {
+  const char* technology;   /* "1x" or "EV-DO" */
+  int32_t pilot_pn;
+  int32_t sid, nid, base_id;  /* 1x; -1 for EV-DO */
+  int32_t color_code;       /* EV-DO; -1 when unknown */
+  const char* sector_id;    /* EV-DO: 32 hex digits; "" for 1x */
+  const char* id;           /* "SID/NID/BASE_ID", or the SectorID */
+  const char* label;        /* "PN 168 ID 11280": PN and ID, for the map */
+  const char* neighbours;   /* the neighbour PNs, "240 36 312" */
+  double latitude, longitude;  /* NaN when the network did not advertise them */
 };
 
 /* Receives the bytes of a streamed format (GeoJSON, KML) in order. Returns
@@ -59,6 +74,9 @@ struct WendrakeMapDrive {
   const struct WendrakeMapItem* items;
   size_t route_count;              /* the route's vertices, as indices into items */
   const size_t* route;
+  size_t cell_count;
+  const struct WendrakeMapCell* cells;
+  int distance_kpi;                /* the KPI of the distance to the serving cell; -1: none */
 };
 
 /* Writes the drive's layers: a GeoPackage into a new file at drive->path,

@@ -47,24 +47,24 @@ std::string Symbol(SymbolKind kind, const std::string& name, const std::string& 
   auto prop = [&](const char* key, const std::string& value) {
     props += fmt::format("        <prop k=\"{}\" v=\"{}\"/>\n", key, Xml(value));
   };
-  if (kind == SymbolKind::kPoint) {
-    prop("name", "circle");
+  const bool point = kind == SymbolKind::kPoint || kind == SymbolKind::kSite;
+  if (point) {
+    prop("name", kind == SymbolKind::kSite ? "triangle" : "circle");
     prop("color", QgisColour(colour));
     prop("outline_color", "0,0,0,255");
     prop("outline_style", "solid");
     prop("outline_width", "0.2");
     prop("outline_width_unit", "MM");
-    prop("size", "2.4");
+    prop("size", kind == SymbolKind::kSite ? "4" : "2.4");
     prop("size_unit", "MM");
   } else {
     prop("line_color", QgisColour(colour));
     prop("line_style", "solid");
-    prop("line_width", "1.3");
+    prop("line_width", kind == SymbolKind::kLink ? "0.3" : "1.3");
     prop("line_width_unit", "MM");
     prop("capstyle", "round");
     prop("joinstyle", "round");
   }
-  const bool point = kind == SymbolKind::kPoint;
   return fmt::format(
       "    <symbol type=\"{}\" name=\"{}\" alpha=\"1\" clip_to_extent=\"1\" force_rhr=\"0\">\n"
       "      <layer class=\"{}\" enabled=\"1\" locked=\"0\" pass=\"0\">\n{}      </layer>\n"
@@ -94,7 +94,8 @@ std::string Document(SymbolKind kind, const std::string& renderer, const std::st
       "{}{}"
       "  <layerGeometryType>{}</layerGeometryType>\n"
       "</qgis>\n",
-      labelField.empty() ? 0 : 1, renderer, labeling, kind == SymbolKind::kPoint ? 0 : 1);
+      labelField.empty() ? 0 : 1, renderer, labeling,
+      kind == SymbolKind::kPoint || kind == SymbolKind::kSite ? 0 : 1);
 }
 
 std::string SingleRenderer(SymbolKind kind, const std::string& colour) {

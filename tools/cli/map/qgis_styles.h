@@ -16,8 +16,10 @@ class OGRLayer;
 
 namespace wendrake_cli {
 
-// QGIS's style document (QML) of one layer.
-enum class SymbolKind { kPoint, kLine };
+// QGIS's style document (QML) of one layer, drawn with symbols of a kind:
+// points (circles), lines (the route's wide strokes), sites (triangles, for
+// cells) and links (thin lines, to a cell).
+enum class SymbolKind { kPoint, kLine, kSite, kLink };
 
 // Features coloured by `attribute` in `bins`, each class labelled as the
 // legend labels it. Bins without any value give a single grey symbol.

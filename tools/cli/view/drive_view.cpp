@@ -15,6 +15,7 @@
 #include "io/empty_input.h"
 #include "io/log_bytes.h"
 #include "io/log_reader.h"
+#include "view/serving_cell.h"
 #include "wendrake/table.h"
 #include "wendrake/wendrake.h"
 
@@ -23,14 +24,17 @@ namespace {
 
 using TablePtr = std::unique_ptr<WendrakeTable, decltype(&wendrake_table_free)>;
 
+// The record fields give the PNs the handset reports; the messages, the cells.
+constexpr unsigned kTableFlags = WENDRAKE_TABLE_RECORD_FIELDS | WENDRAKE_TABLE_MESSAGES;
+
 // Opens the table of `path`; "-" reads standard input whole first, into
 // `input`, which keeps it for WhyNoItems.
 int OpenTable(const std::string& path, int moduleType, LogBytes* input, WendrakeTable** table) {
-  if (path != "-") return wendrake_table_from_file(path.c_str(), moduleType, 0, table);
+  if (path != "-") return wendrake_table_from_file(path.c_str(), moduleType, kTableFlags, table);
   LogReader reader;
   std::string ignored;
   if (!reader.Open(path, false, &ignored) || !input->Load(reader, &ignored)) return WENDRAKE_ERROR_READ;
-  return wendrake_table_from_buffer(input->bytes().data(), input->bytes().size(), moduleType, 0, table);
+  return wendrake_table_from_buffer(input->bytes().data(), input->bytes().size(), moduleType, kTableFlags, table);
 }
 
 // Why a log yielded no item, as the stats command says it.
@@ -82,6 +86,47 @@ void Fill(const WendrakeColumn& column, std::vector<DriveItem>* items) {
   }
 }
 
+bool IsActive(std::string_view text) {
+  constexpr std::string_view kActive = "active";
+  if (text.size() != kActive.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[i])) != kActive[i]) return false;
+  }
+  return true;
+}
+
+// A PN as a record field holds it: a whole number 0..511 (the PN offsets of
+// a CDMA system), else -1.
+int PnAt(const WendrakeColumn& column, int64_t row) {
+  if (column.type != WENDRAKE_COLUMN_FLOAT64) return -1;
+  const double value = Float(column, row);
+  return value >= 0 && value <= 511 && value == std::floor(value) ? static_cast<int>(value) : -1;
+}
+
+// The serving PN each item's own line reports, from the record fields that
+// kServingPnSources names.
+void FillReportedPns(const std::vector<WendrakeColumn>& fields, std::vector<DriveItem>* items) {
+  auto find = [&](const char* name) -> const WendrakeColumn* {
+    if (name == nullptr) return nullptr;
+    for (const WendrakeColumn& column : fields) {
+      if (std::string_view(column.name) == name) return &column;
+    }
+    return nullptr;
+  };
+  for (const ServingPnSource& source : kServingPnSources) {
+    const WendrakeColumn* pn = find(source.pnColumn);
+    const WendrakeColumn* setType = find(source.setTypeColumn);
+    if (pn == nullptr || (source.setTypeColumn != nullptr && setType == nullptr)) continue;
+    for (int64_t row = 0; row < pn->length; ++row) {
+      DriveItem& item = (*items)[static_cast<size_t>(row)];
+      if (item.record != source.record) continue;
+      if (setType != nullptr && !(setType->type == WENDRAKE_COLUMN_CATEGORY && IsActive(Category(*setType, row)))) continue;
+      const int value = PnAt(*pn, row);
+      if (value >= 0) item.reportedPn = value;
+    }
+  }
+}
+
 }  // namespace
 
 int DriveView::KpiIndex(std::string_view name) const {
@@ -130,9 +175,14 @@ bool LoadDriveView(const std::string& path, int moduleType, DriveView* view, std
       view->labels.push_back(DriveLabel{notes.lines[i], notes.clockMs[i], SafeText(notes.names[notes.texts[i]])});
     }
   }
+  std::vector<WendrakeColumn> recordFields;
   for (int index = 0; index < wendrake_table_column_count(table.get()); ++index) {
     WendrakeColumn column{};
     if (wendrake_table_column(table.get(), index, &column) != WENDRAKE_OK) continue;
+    if (column.paramId == 0 && std::strchr(column.name, '.') != nullptr) {
+      recordFields.push_back(column);
+      continue;
+    }
     if (column.paramId == 0) {
       Fill(column, &view->items);
       continue;
@@ -146,6 +196,14 @@ bool LoadDriveView(const std::string& path, int moduleType, DriveView* view, std
     view->kpiUnits.push_back(slot >= 0 && wendrake_param_info(slot, &info) == 0 && info.unit != nullptr ? info.unit : "");
     for (int64_t row = 0; row < rows; ++row) view->items[static_cast<size_t>(row)].kpis.push_back(Float(column, row));
   }
+  FillReportedPns(recordFields, &view->items);
+  CellCollector cells;
+  if (!cells.Add(table.get())) {
+    *error = "cannot collect the cells of " + name + ": out of memory";
+    return false;
+  }
+  view->cells = cells.Cells();
+  AssignServingCells(view);
   return true;
 }
 

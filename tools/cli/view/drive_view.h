@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "view/drive_cells.h"
 #include "wendrake/table.h"
 
 namespace wendrake_cli {
@@ -30,6 +31,8 @@ struct DriveItem {
   double latitude = kNoValue, longitude = kNoValue, altitude = kNoValue;
   double speed = kNoValue, heading = kNoValue, satellites = kNoValue, fixAge = kNoValue;
   int evdoState = -1;          // WENDRAKE_EVDO_*, -1 before the first state
+  int reportedPn = -1;         // the serving pilot's PN its own line reports (serving_cell.h); -1: none
+  int servingCell = -1;        // index into DriveView::cells; -1: none known
   std::vector<double> kpis;    // one per DriveView::kpiNames, NaN where none
 
   bool positioned() const { return latitude == latitude && longitude == longitude; }
@@ -49,6 +52,7 @@ struct DriveView {
   std::vector<std::string> kpiUnits;  // their units ("dBm"), "" where none
   std::vector<DriveItem> items;       // in log order
   std::vector<DriveLabel> labels;     // in log order
+  std::vector<DriveCell> cells;       // the cells heard, in the order first heard
   int64_t lines = 0;
   int64_t fixesAccepted = 0, fixesRejected = 0;
   WendrakeEvdoTally evdo{};           // EV-DO state changes and time in each state
@@ -57,7 +61,8 @@ struct DriveView {
   int KpiIndex(std::string_view name) const;
 };
 
-// Decodes the log at `path` ("-": standard input) for `moduleType`. False
+// Decodes the log at `path` ("-": standard input) for `moduleType`, with
+// the cells it heard and each item's serving cell (serving_cell.h). False
 // with a one-line `error` when it cannot be read or yields no item (then
 // saying why: compressed, UTF-16, no newline and so on).
 bool LoadDriveView(const std::string& path, int moduleType, DriveView* view, std::string* error);
