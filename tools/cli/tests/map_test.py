@@ -31,6 +31,7 @@ SOURCE = os.environ.get("WENDRAKE_SOURCE_DIR", os.path.join(HERE, "..", "..", ".
 CLI = os.environ.get("WENDRAKE_CLI", "wendrake")
 SAMPLE = os.path.join(SOURCE, "examples", "sample_drive.log")
 sys.path.insert(0, HERE)
+from cells_log import CELLS, NID, ROUTE, SID, advertised, cells_log, expected_serving  # noqa: E402
 from crafted_log import CRAFTED_NAMES, crafted_log  # noqa: E402
 
 KML = "{http://www.opengis.net/kml/2.2}"
@@ -81,7 +82,7 @@ class SampleMapTest(unittest.TestCase):
         with sqlite3.connect(path) as db:
             tables = {row[0]: row[1] for row in db.execute("SELECT table_name, data_type FROM gpkg_contents")}
             self.assertEqual(tables, {"items": "features", "route": "features", "events": "features",
-                                      "layer_styles": "attributes"})
+                                      "cells": "features", "serving": "features", "layer_styles": "attributes"})
             srs = {row[0] for row in db.execute("SELECT srs_id FROM gpkg_geometry_columns")}
             self.assertEqual(srs, {4326})
             count = db.execute("SELECT count(*) FROM items").fetchone()[0]
@@ -129,7 +130,7 @@ class SampleMapTest(unittest.TestCase):
     def test_kml_parses_with_coloured_route_and_legend(self):
         root = ET.parse(os.path.join(self.work, "route.kml")).getroot()
         folders = {f.findtext(KML + "name"): f for f in root.iter(KML + "Folder")}
-        self.assertEqual(set(folders), {"items", "route", "events"})
+        self.assertEqual(set(folders), {"items", "route", "events", "cells", "serving"})
         legend, *pieces = folders["route"].findall(KML + "Placemark")
         self.assertEqual(legend.findtext(KML + "name"), "Legend: Total_EcIo")
         self.assertEqual(legend.findtext(KML + "description").count("<tr>"), 6)  # five bins and "no value"
@@ -318,7 +319,7 @@ class QgisStyleTest(unittest.TestCase):
         if shutil.which("ogrinfo"):
             info = subprocess.run(["ogrinfo", "-ro", "-so", path, "layer_styles"], check=True, capture_output=True,
                                   text=True).stdout
-            self.assertIn("Feature Count: 3", info)
+            self.assertIn("Feature Count: 5", info)
 
     def test_a_value_on_an_edge_takes_the_upper_bin(self):
         log = os.path.join(self.work, "edges.log")
@@ -353,6 +354,87 @@ class QgisStyleTest(unittest.TestCase):
         self.assertEqual(categories[8:], [("", "3 other kinds")])
         with sqlite3.connect(os.path.join(self.work, "kinds.gpkg")) as db:
             self.assertEqual(len(db.execute("SELECT DISTINCT name FROM events").fetchall()), 11)
+
+
+class CellsMapTest(unittest.TestCase):
+    """Cells at their advertised positions and a line from each route point
+    to the cell serving there, in every format."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix="wendrake-cells-")
+        cls.log = os.path.join(cls.work, "cells.log")
+        with open(cls.log, "wb") as f:
+            f.write(cells_log())
+        for name in ("cells.gpkg", "cells.kml", "cells.geojson"):
+            result = wendrake("map", cls.log, "-o", os.path.join(cls.work, name))
+            assert result.returncode == 0, result.stderr
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def test_geopackage_cells_serving_lines_and_distance(self):
+        path = os.path.join(self.work, "cells.gpkg")
+        with sqlite3.connect(path) as db:
+            cells = db.execute("SELECT name, technology, pn, sid, nid, base_id, cell_id, neighbours, geom "
+                               "FROM cells ORDER BY fid").fetchall()
+            serving = db.execute("SELECT name, pn, cell_id, distance, geom FROM serving ORDER BY fid").fetchall()
+            # The distance KPI of the last item at each fix (the route's vertex).
+            distances = [row[0] for row in db.execute(
+                "SELECT ServingCellDistance FROM items WHERE fid IN (SELECT max(fid) FROM items GROUP BY geom) "
+                "ORDER BY fid")]
+        self.assertEqual(len(cells), len(CELLS))
+        for row, (pn, base_id, lat, lon, neighbours) in zip(cells, CELLS):
+            self.assertEqual(row[:7], (f"PN {pn} ID {base_id}", "1x", pn, SID, NID, base_id, f"{SID}/{NID}/{base_id}"))
+            self.assertEqual(row[7].split()[:len(neighbours)], [str(n) for n in neighbours])
+            x, y = gpkg_point(row[8])
+            self.assertAlmostEqual(x, advertised(lon), places=9)
+            self.assertAlmostEqual(y, advertised(lat), places=9)
+        # One line per fix, from the fix to the cell of the reported PN
+        # nearest to it (PN 168 is also a far cell's).
+        self.assertEqual(len(serving), len(ROUTE))
+        for i, (name, pn, cell_id, distance_m, geom) in enumerate(serving):
+            want_pn, base_id, metres = expected_serving(i)
+            self.assertEqual((pn, cell_id, name), (want_pn, f"{SID}/{NID}/{base_id}", f"PN {want_pn} ID {base_id}"))
+            self.assertAlmostEqual(distance_m, metres, delta=0.01)
+            self.assertAlmostEqual(distances[i], metres, delta=0.01)
+        # QGIS labels the cells by their name and draws the serving lines.
+        styles = default_styles(path)
+        self.assertEqual(styles["cells"].find("labeling/settings/text-style").get("fieldName"), "name")
+        self.assertEqual(styles["serving"].find("renderer-v2").get("type"), "singleSymbol")
+        # The distance is a KPI like any other: it can colour the route.
+        self.assertEqual(wendrake("map", self.log, "-o", os.path.join(self.work, "d.kml"), "--kpi",
+                                  "ServingCellDistance").returncode, 0)
+
+    def test_kml_and_geojson_hold_them_too(self):
+        root = ET.parse(os.path.join(self.work, "cells.kml")).getroot()
+        folders = {f.findtext(KML + "name"): f for f in root.iter(KML + "Folder")}
+        self.assertEqual(set(folders), {"items", "route", "events", "cells", "serving"})
+        names = [p.findtext(KML + "name") for p in folders["cells"].findall(KML + "Placemark")]
+        self.assertEqual(names, [f"PN {pn} ID {base_id}" for pn, base_id, *_ in CELLS])
+        lines = folders["serving"].findall(KML + "Placemark")
+        self.assertEqual(len(lines), len(ROUTE))
+        first = lines[0].findtext(f"{KML}LineString/{KML}coordinates").split()
+        self.assertEqual(len(first), 2)
+        with open(os.path.join(self.work, "cells.geojson"), encoding="utf-8") as f:
+            features = json.load(f)["features"]
+        kinds = {}
+        for feature in features:
+            kinds.setdefault(feature["properties"]["feature"], []).append(feature)
+        self.assertEqual(len(kinds["cell"]), len(CELLS))
+        self.assertEqual(len(kinds["serving"]), len(ROUTE))
+        self.assertEqual(kinds["cell"][0]["properties"]["neighbours"].split()[:2], ["240", "312"])
+        self.assertEqual(kinds["serving"][0]["geometry"]["type"], "LineString")
+
+    def test_a_log_without_cell_positions_has_empty_cell_layers(self):
+        path = os.path.join(self.work, "sample.gpkg")
+        self.assertEqual(wendrake("map", SAMPLE, "-o", path).returncode, 0)
+        with sqlite3.connect(path) as db:
+            self.assertEqual(db.execute("SELECT count(*) FROM cells").fetchone()[0], 0)
+            self.assertEqual(db.execute("SELECT count(*) FROM serving").fetchone()[0], 0)
+            columns = [row[1] for row in db.execute("PRAGMA table_info(items)")]
+        self.assertNotIn("ServingCellDistance", columns)
 
 
 class CraftedLogTest(unittest.TestCase):
@@ -427,7 +509,7 @@ class FailureTest(unittest.TestCase):
             with sqlite3.connect(path) as db:
                 counts.append([db.execute(f"SELECT count(*) FROM {t}").fetchone()[0] for t in ("route", "layer_styles")])
         self.assertEqual(counts[1], counts[0])
-        self.assertEqual(counts[1][1], 3)
+        self.assertEqual(counts[1][1], 5)
         self.assertEqual(os.listdir(self.work), ["route.gpkg"])
 
 
