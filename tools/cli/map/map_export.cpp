@@ -92,37 +92,84 @@ size_t SinkWrite(const void* bytes, size_t size, size_t count, FILE* stream) {
   return sink->Put(text) ? count : 0;
 }
 
+// A positioned event, kept for the events layer, which follows the items.
+struct KeptEvent {
+  int64_t line, clockMs;
+  std::string record, message, eventName;
+  uint32_t code;
+  double event, latitude, longitude, altitude, speed, heading, satellites, fixAge;
+
+  WendrakeMapItem Item() const {
+    return WendrakeMapItem{line,  clockMs,  record.c_str(), message.c_str(), eventName.c_str(), code, event,
+                           latitude, longitude, altitude, speed, heading, satellites, fixAge, nullptr,
+                           std::nan("")};
+  }
+};
+
+// A vertex of the route: the last item of a run at one position, with the
+// smallest and largest colour value of the run's items (NaN when none).
+struct Vertex {
+  double longitude, latitude, low, high;
+};
+
 class MapWriter {
  public:
   MapWriter(const WendrakeMapDrive& drive, GDALDataset* dataset, bool oneLayer, bool kml, Sink* sink)
-      : drive_(drive), sink_(sink), driveItems_(drive.items, drive.item_count), vertices_(drive.route, drive.route_count),
-        dataset_(dataset), oneLayer_(oneLayer), kml_(kml),
-        kpi_(drive.kpi >= 0 && static_cast<size_t>(drive.kpi) < drive.kpi_count ? drive.kpi : -1) {
+      : drive_(drive), sink_(sink), dataset_(dataset), oneLayer_(oneLayer), kml_(kml),
+        colouring_(drive.colour_kpi != nullptr) {
     wgs84_.SetWellKnownGeogCS("WGS84");
     wgs84_.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
-    if (kpi_ >= 0) {
-      std::vector<double> values;
-      for (const WendrakeMapItem& item : driveItems_) {
-        if (Positioned(item)) values.push_back(item.kpis[kpi_]);
-      }
-      const std::vector<double> edges(drive.edges, drive.edges + drive.edge_count);
-      bins_ = KpiBins::Of(values, static_cast<BinMode>(drive.bin_mode), drive.kpi_names[kpi_], edges);
-    }
   }
 
   // One layer after the other: the KML writer closes a layer for writing
-  // when the next one is created.
+  // when the next one is created. The items stream in piece by piece; the
+  // route's vertices and the events are kept for the layers after them.
   bool Write(std::string* error) {
     if (!CreateItemsLayer(error)) return false;
-    for (const WendrakeMapItem& item : driveItems_) {
-      if (Positioned(item) && !AddItem(item, items_, "item", error)) return false;
+    for (;;) {
+      WendrakeMapPiece piece{};
+      const int next = drive_.next(drive_.source, &piece);
+      if (next < 0) {
+        *error = "cannot read the log";  // the tool knows why
+        return false;
+      }
+      if (next == 0) break;
+      for (size_t i = 0; i < piece.point_count; ++i) {
+        if (!AddItem(piece.points[i], items_, "item", error)) return false;
+      }
+      for (size_t i = 0; i < piece.item_count; ++i) Take(piece.items[i]);
+    }
+    if (colouring_) {
+      const std::vector<double> edges(drive_.edges, drive_.edges + drive_.edge_count);
+      bins_ = KpiBins::OfSketch(colourValues_, static_cast<BinMode>(drive_.bin_mode), drive_.colour_kpi, edges);
     }
     if (!CreateRouteLayer(error) || !(kml_ ? AddColouredRoute(error) : AddRoute(error))) return false;
     if (!CreateEventsLayer(error)) return false;
-    for (const WendrakeMapItem& item : driveItems_) {
-      if (Positioned(item) && IsEvent(item) && !AddItem(item, events_, "event", error)) return false;
+    for (const KeptEvent& event : events_) {
+      if (!AddItem(event.Item(), events_layer_, "event", error)) return false;
     }
     return true;
+  }
+
+ private:
+  // Takes a positioned item into the route, the colour bins and the events.
+  void Take(const WendrakeMapItem& item) {
+    if (!Positioned(item)) return;
+    if (vertices_.empty() || vertices_.back().latitude != item.latitude ||
+        vertices_.back().longitude != item.longitude) {
+      vertices_.push_back(Vertex{item.longitude, item.latitude, std::nan(""), std::nan("")});
+    }
+    if (colouring_ && !std::isnan(item.colour)) {
+      Vertex& vertex = vertices_.back();
+      if (std::isnan(vertex.low) || item.colour < vertex.low) vertex.low = item.colour;
+      if (std::isnan(vertex.high) || item.colour > vertex.high) vertex.high = item.colour;
+      colourValues_.Add(item.colour);
+    }
+    if (IsEvent(item)) {
+      events_.push_back(KeptEvent{item.line, item.clock_ms, item.record, item.message, item.event_name, item.code,
+                                  item.event, item.latitude, item.longitude, item.altitude, item.speed, item.heading,
+                                  item.satellites, item.fix_age});
+    }
   }
 
  private:
@@ -145,7 +192,7 @@ class MapWriter {
   bool CreateItemsLayer(std::string* error) {
     items_ = NewLayer(oneLayer_ ? "drive" : "items", oneLayer_ ? wkbUnknown : wkbPoint, error);
     if (items_ == nullptr) return false;
-    if (oneLayer_) route_ = events_ = items_;
+    if (oneLayer_) route_ = events_layer_ = items_;
     FieldNames names;
     std::vector<std::pair<std::string, OGRFieldType>> fields = {
         // KML knows 32-bit integers only: a 64-bit field would become text there.
@@ -175,11 +222,11 @@ class MapWriter {
 
   bool CreateEventsLayer(std::string* error) {
     if (oneLayer_) return true;
-    events_ = NewLayer("events", wkbPoint, error);
-    if (events_ == nullptr) return false;
+    events_layer_ = NewLayer("events", wkbPoint, error);
+    if (events_layer_ == nullptr) return false;
     const OGRFeatureDefn* items = items_->GetLayerDefn();
     for (const char* name : {"name", "line", "time", "event_name", "event"}) {
-      if (!AddField(events_, name, items->GetFieldDefn(items->GetFieldIndex(name))->GetType(), error)) return false;
+      if (!AddField(events_layer_, name, items->GetFieldDefn(items->GetFieldIndex(name))->GetType(), error)) return false;
     }
     return true;
   }
@@ -260,13 +307,13 @@ class MapWriter {
   bool AddLine(size_t begin, size_t end, int bin, std::string* error, bool whole = false) {
     FeaturePtr feature(OGRFeature::CreateFeature(route_->GetLayerDefn()));
     OGRLineString line;
+    line.setNumPoints(static_cast<int>(end - begin), false);
     for (size_t v = begin; v < end; ++v) {
-      const WendrakeMapItem& vertex = driveItems_[vertices_[v]];
-      line.addPoint(vertex.longitude, vertex.latitude);
+      line.setPoint(static_cast<int>(v - begin), vertices_[v].longitude, vertices_[v].latitude);
     }
     feature->SetGeometry(&line);
     Set(feature.get(), "feature", "route");
-    if (kpi_ < 0) {
+    if (!colouring_) {
       Set(feature.get(), "name", "route");
     } else {
       const std::string kpi = KpiName();
@@ -291,34 +338,23 @@ class MapWriter {
 
   bool AddRoute(std::string* error) { return vertices_.size() < 2 || AddLine(0, vertices_.size(), -1, error, true); }
 
-  int BinAt(size_t vertex) const { return vertexBins_[vertex]; }
-
-  // The bin of each vertex: that of the worst value of the items it stands
-  // for (those since the vertex before), so that a dip between two fixes
-  // still colours the route.
-  void FindVertexBins() {
-    size_t item = 0;
-    for (size_t vertex : vertices_) {
-      int worst = -1;
-      for (; item <= vertex; ++item) {
-        if (!Positioned(driveItems_[item])) continue;
-        const int bin = bins_.Bin(driveItems_[item].kpis[kpi_]);
-        if (bin < 0) continue;
-        const bool worse = bins_.lowIsGood ? bin > worst : worst < 0 || bin < worst;
-        if (worse) worst = bin;
-      }
-      vertexBins_.push_back(worst);
-    }
+  // The bin of a vertex: that of the worst value of the items it stands for
+  // (those since the vertex before), so that a dip between two fixes still
+  // colours the route. Bins grow with the value, so the worst bin is that
+  // of the largest value where low values are good, else of the smallest.
+  int BinAt(size_t vertex) const {
+    const Vertex& v = vertices_[vertex];
+    return bins_.Bin(bins_.lowIsGood ? v.high : v.low);
   }
-  std::string KpiName() const { return drive_.kpi_names[kpi_]; }
+
+  std::string KpiName() const { return drive_.colour_kpi; }
 
   // One line piece per run of vertices in the same bin; each piece starts
   // where the last ended, so the track stays unbroken.
   bool AddColouredRoute(std::string* error) {
     if (vertices_.size() < 2) return true;
-    if (kpi_ < 0) return AddLine(0, vertices_.size(), -1, error);
+    if (!colouring_) return AddLine(0, vertices_.size(), -1, error);
     if (!AddLegend(error)) return false;
-    FindVertexBins();
     size_t start = 0;
     for (size_t v = 1; v < vertices_.size(); ++v) {
       const bool last = v + 1 == vertices_.size();
@@ -355,18 +391,18 @@ class MapWriter {
 
   const WendrakeMapDrive& drive_;
   Sink* sink_;  // GeoJSON and KML
-  const std::span<const WendrakeMapItem> driveItems_;
-  const std::span<const size_t> vertices_;  // the route: indices into driveItems_
   GDALDataset* dataset_;
   bool oneLayer_, kml_;
-  int kpi_;
+  bool colouring_;  // the route is coloured by drive_.colour_kpi
   OGRSpatialReference wgs84_;
   OGRLayer* items_ = nullptr;
   OGRLayer* route_ = nullptr;
-  OGRLayer* events_ = nullptr;
+  OGRLayer* events_layer_ = nullptr;
   std::vector<std::string> kpiFields_;
+  std::vector<Vertex> vertices_;
+  std::vector<KeptEvent> events_;
+  ValueSketch colourValues_;
   KpiBins bins_;
-  std::vector<int> vertexBins_;  // KML: the bin each vertex is coloured by
 };
 
 // The system's reason for the first failure GDAL reports, caught as it is

@@ -52,7 +52,13 @@
        ' items with a position; GPS fixes: ' + s.fixes_accepted + ' kept, ' + s.fixes_rejected +
        ' rejected; route of ' + s.route_fixes + ' positions drawn with ' + route.t.length + ' points' +
        (s.route_thinned || s.series_thinned ? ' (thinned: each stretch keeps its lowest and highest KPI values)' : '') +
-       '.');
+       '.' + cut('events', s.events, data.events.t.length) + cut('signalling messages', s.signalling, data.signalling.t.length) +
+       cut('labels', s.labels, data.labels.t.length));
+  // The page keeps the first of a long drive's events, messages and labels
+  // only; it says so, as `wendrake decode` lists them all.
+  function cut(what, all, kept) {
+    return all > kept ? ' The page shows the first ' + kept + ' of ' + all + ' ' + what + '.' : '';
+  }
 
   // ---- KPI bins: the tool's, one set per KPI (data.bins), with their colours and labels
   function rangeOf(values) {
