@@ -252,13 +252,13 @@ class MapWriter {
     return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}.{:03}", utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday,
                        utc.tm_hour, utc.tm_min, utc.tm_sec, clockMs - seconds * 1000);
   }
-  static void SetTime(OGRFeature* feature, int64_t clockMs) {
-    const int index = feature->GetFieldIndex("time");
+  void SetTime(OGRFeature* feature, int index, int64_t clockMs) const {
+    if (index >= 0 && clockMs == INT64_MIN) Absent(feature, index);
     if (index < 0 || clockMs == INT64_MIN) return;
     const int64_t seconds = clockMs >= 0 ? clockMs / 1000 : (clockMs - 999) / 1000;
     const std::time_t when = static_cast<std::time_t>(seconds);
     std::tm utc{};
-    if (gmtime_r(&when, &utc) == nullptr) return;
+    if (gmtime_r(&when, &utc) == nullptr) return Absent(feature, index);
     feature->SetField(index, utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min,
                       static_cast<float>(utc.tm_sec + (clockMs - seconds * 1000) / 1000.0), 0);
   }
@@ -275,29 +275,80 @@ class MapWriter {
     return true;
   }
 
-  bool AddItem(const WendrakeMapItem& item, OGRLayer* layer, const char* kind, std::string* error) {
-    FeaturePtr feature(OGRFeature::CreateFeature(layer->GetLayerDefn()));
-    Set(feature.get(), "feature", kind);
-    Set(feature.get(), "name", IsEvent(item) ? item.event_name : IsSignalling(item) ? item.message : item.record);
-    Set(feature.get(), "line", static_cast<double>(item.line));
-    SetTime(feature.get(), item.clock_ms);
-    Set(feature.get(), "record", item.record);
-    Set(feature.get(), "code", fmt::format("0x{:08X}", item.code));
-    Set(feature.get(), "message", item.message);
-    Set(feature.get(), "event_name", item.event_name);
-    Set(feature.get(), "event", item.event);
-    Set(feature.get(), "altitude", item.altitude);
-    Set(feature.get(), "speed", item.speed);
-    Set(feature.get(), "heading", item.heading);
-    Set(feature.get(), "satellites", item.satellites);
-    Set(feature.get(), "fix_age", item.fix_age);
-    if (layer == items_ && std::string_view(kind) == "item") {
-      for (size_t k = 0; k < kpiFields_.size(); ++k) Set(feature.get(), kpiFields_[k].c_str(), item.kpis[k]);
+  // Where an item's attributes are in a layer's features (-1: not there),
+  // looked up once per layer: a lookup by name for every feature costs more
+  // than writing the feature.
+  struct ItemFields {
+    int feature, name, line, time, record, code, message, eventName, event, altitude, speed, heading, satellites,
+        fixAge;
+    std::vector<int> kpis;  // items only
+  };
+  ItemFields FieldsOf(OGRLayer* layer, bool withKpis) const {
+    const OGRFeatureDefn* defn = layer->GetLayerDefn();
+    auto at = [&](const char* name) { return defn->GetFieldIndex(name); };
+    ItemFields fields{at("feature"), at("name"),     at("line"),     at("time"),    at("record"),
+                      at("code"),    at("message"),  at("event_name"), at("event"), at("altitude"),
+                      at("speed"),   at("heading"),  at("satellites"), at("fix_age"), {}};
+    if (withKpis) {
+      for (const std::string& name : kpiFields_) fields.kpis.push_back(at(name.c_str()));
     }
-    OGRPoint point(item.longitude, item.latitude);
-    feature->SetGeometry(&point);
+    return fields;
+  }
+  // Every field of an item's feature is written, as the feature is reused
+  // from item to item. A GeoPackage gets absent values as NULL, which keeps
+  // the fields set the same from feature to feature, so that GDAL reuses its
+  // prepared INSERT; GeoJSON and KML leave them out.
+  void Absent(OGRFeature* feature, int index) const {
+    if (allFields_) feature->SetFieldNull(index);
+    else feature->UnsetField(index);
+  }
+  void SetAt(OGRFeature* feature, int index, const char* value) const {
+    if (index < 0) return;
+    if (*value != '\0') feature->SetField(index, value);
+    else Absent(feature, index);
+  }
+  void SetAt(OGRFeature* feature, int index, double value) const {
+    if (index < 0) return;
+    if (!std::isnan(value)) feature->SetField(index, value);
+    else Absent(feature, index);
+  }
+
+  bool AddItem(const WendrakeMapItem& item, OGRLayer* layer, const char* kind, std::string* error) {
+    const bool isItem = layer == items_ && std::string_view(kind) == "item";
+    if (itemFields_.empty()) itemFields_.push_back(FieldsOf(items_, true));
+    if (layer != items_ && eventFields_.empty()) eventFields_.push_back(FieldsOf(layer, false));
+    const ItemFields& f = layer == items_ ? itemFields_[0] : eventFields_[0];
+    // One feature per layer, its every field written again for each item:
+    // creating one per item would cost more than writing it.
+    FeaturePtr& feature = layer == items_ ? itemFeature_ : eventFeature_;
+    if (feature == nullptr) feature.reset(OGRFeature::CreateFeature(layer->GetLayerDefn()));
+    OGRFeature* out = feature.get();
+    out->SetFID(OGRNullFID);
+    SetAt(out, f.feature, kind);
+    SetAt(out, f.name, IsEvent(item) ? item.event_name : IsSignalling(item) ? item.message : item.record);
+    SetAt(out, f.line, static_cast<double>(item.line));
+    SetTime(out, f.time, item.clock_ms);
+    SetAt(out, f.record, item.record);
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(item.code));
+    SetAt(out, f.code, code);
+    SetAt(out, f.message, item.message);
+    SetAt(out, f.eventName, item.event_name);
+    SetAt(out, f.event, item.event);
+    SetAt(out, f.altitude, item.altitude);
+    SetAt(out, f.speed, item.speed);
+    SetAt(out, f.heading, item.heading);
+    SetAt(out, f.satellites, item.satellites);
+    SetAt(out, f.fixAge, item.fix_age);
+    for (size_t k = 0; k < f.kpis.size(); ++k) {
+      if (isItem) SetAt(out, f.kpis[k], item.kpis[k]);
+      else if (f.kpis[k] >= 0) Absent(out, f.kpis[k]);  // an event in the one layer of GeoJSON
+    }
+    point_.setX(item.longitude);
+    point_.setY(item.latitude);
+    out->SetGeometry(&point_);
     // A time stamp per placemark, for Google Earth's time slider.
-    const std::string when = KmlWhen(item.clock_ms);
+    const std::string when = kml_ ? KmlWhen(item.clock_ms) : "";
     if (kml_ && sink_ != nullptr && !when.empty()) sink_->timeStamp = "<TimeStamp><when>" + when + "</when></TimeStamp>\n\t";
     return Add(layer, feature.get(), error);
   }
@@ -394,11 +445,15 @@ class MapWriter {
   GDALDataset* dataset_;
   bool oneLayer_, kml_;
   bool colouring_;  // the route is coloured by drive_.colour_kpi
+  bool allFields_ = sink_ == nullptr;  // GeoPackage
   OGRSpatialReference wgs84_;
   OGRLayer* items_ = nullptr;
   OGRLayer* route_ = nullptr;
   OGRLayer* events_layer_ = nullptr;
   std::vector<std::string> kpiFields_;
+  std::vector<ItemFields> itemFields_, eventFields_;  // once known, one each
+  FeaturePtr itemFeature_, eventFeature_;
+  OGRPoint point_;
   std::vector<Vertex> vertices_;
   std::vector<KeptEvent> events_;
   ValueSketch colourValues_;
