@@ -24,6 +24,10 @@ std::string EventKindName(std::string_view eventName, uint32_t code) {
 std::vector<EventKind> RankEventKinds(const std::vector<std::string>& names) {
   std::map<std::string, size_t> counts;
   for (const std::string& name : names) ++counts[name];
+  return RankEventKinds(counts);
+}
+
+std::vector<EventKind> RankEventKinds(const std::map<std::string, size_t>& counts) {
   std::vector<EventKind> kinds;
   kinds.reserve(counts.size());
   for (const auto& [name, count] : counts) kinds.push_back(EventKind{name, count});

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,8 @@ std::string EventKindName(std::string_view eventName, uint32_t code);
 // The kinds among `names`, most frequent first, ties in byte order of the
 // name, so that the order never depends on where a kind first occurs.
 std::vector<EventKind> RankEventKinds(const std::vector<std::string>& names);
+// The same from each kind's count.
+std::vector<EventKind> RankEventKinds(const std::map<std::string, size_t>& counts);
 
 // "#RRGGBB" of the kind of rank `rank` in RankEventKinds; grey from rank
 // kEventColourCount on.

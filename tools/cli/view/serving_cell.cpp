@@ -31,40 +31,33 @@ int NearestCellWithPn(const std::vector<DriveCell>& cells, int technology, int p
   return nearest;
 }
 
-void AssignServingCells(DriveView* view) {
-  for (DriveCell& cell : view->cells) {
+void LinkNeighbourCells(std::vector<DriveCell>* cells) {
+  for (DriveCell& cell : *cells) {
     cell.neighbourCells.clear();
     for (int pn : cell.neighbours) {
       cell.neighbourCells.push_back(
-          cell.positioned() ? NearestCellWithPn(view->cells, cell.technology, pn, cell.latitude, cell.longitude) : -1);
+          cell.positioned() ? NearestCellWithPn(*cells, cell.technology, pn, cell.latitude, cell.longitude) : -1);
     }
   }
-  bool anyPositioned = false;
-  for (const DriveCell& cell : view->cells) anyPositioned = anyPositioned || cell.positioned();
-  if (!anyPositioned) return;
-  view->kpiNames.push_back(kServingDistanceKpi);
-  view->kpiUnits.push_back("m");
-  int pn = -1;
-  // Consecutive items at one position with one PN share a cell: looked up once.
-  int lastPn = -1, lastCell = -1;
-  double lastLatitude = kNoValue, lastLongitude = kNoValue;
-  for (DriveItem& item : view->items) {
-    if (item.reportedPn >= 0) pn = item.reportedPn;
-    item.servingCell = -1;
-    double distance = kNoValue;
-    if (pn >= 0 && item.positioned()) {
-      if (pn != lastPn || item.latitude != lastLatitude || item.longitude != lastLongitude) {
-        lastCell = NearestCellWithPn(view->cells, WENDRAKE_CELL_1X, pn, item.latitude, item.longitude);
-        lastPn = pn, lastLatitude = item.latitude, lastLongitude = item.longitude;
-      }
-      item.servingCell = lastCell;
-      if (lastCell >= 0) {
-        const DriveCell& cell = view->cells[static_cast<size_t>(lastCell)];
-        distance = GroundDistance(item.latitude, item.longitude, cell.latitude, cell.longitude);
-      }
-    }
-    item.kpis.push_back(distance);
+}
+
+void ServingCellTracker::Assign(int pn, double latitude, double longitude, int* cell, double* distance) {
+  if (pn < 0) {
+    *cell = -1;
+    *distance = kNoValue;
+    return;
   }
+  if (pn != lastPn_ || latitude != lastLatitude_ || longitude != lastLongitude_) {
+    lastCell_ = NearestCellWithPn(cells_, WENDRAKE_CELL_1X, pn, latitude, longitude);
+    lastDistance_ = kNoValue;
+    if (lastCell_ >= 0) {
+      const DriveCell& found = cells_[static_cast<size_t>(lastCell_)];
+      lastDistance_ = GroundDistance(latitude, longitude, found.latitude, found.longitude);
+    }
+    lastPn_ = pn, lastLatitude_ = latitude, lastLongitude_ = longitude;
+  }
+  *cell = lastCell_;
+  *distance = lastDistance_;
 }
 
 }  // namespace wendrake_cli
