@@ -23,7 +23,7 @@ TEST(EventKindsTest, MostFrequentFirstTiesByName) {
   EXPECT_EQ(kinds[0].count, 3u);
   // The same kinds given in another order rank the same.
   EXPECT_EQ(Names(RankEventKinds({"\xC3\xA9", "b", "a", "DROP", "DROP", "b", "a", "DROP"})), Names(kinds));
-  EXPECT_TRUE(RankEventKinds({}).empty());
+  EXPECT_TRUE(RankEventKinds(std::vector<std::string>{}).empty());
 }
 
 TEST(EventKindsTest, ColoursAreDistinctThenGrey) {
