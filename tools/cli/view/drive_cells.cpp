@@ -35,8 +35,8 @@ std::string DriveCell::NeighbourList() const {
 
 CellCollector::CellCollector() : cells_(StartCells(), &wendrake_cells_free) {}
 
-bool CellCollector::Add(const WendrakeTable* table) {
-  return cells_ != nullptr && wendrake_cells_add(cells_.get(), table) == WENDRAKE_OK;
+int CellCollector::Add(const WendrakeTable* table) {
+  return cells_ == nullptr ? WENDRAKE_ERROR_MEMORY : wendrake_cells_add(cells_.get(), table);
 }
 
 std::vector<DriveCell> CellCollector::Cells() const {

@@ -43,9 +43,9 @@ struct DriveCell {
 class CellCollector {
  public:
   CellCollector();
-  // False when the table holds no messages (built without
-  // WENDRAKE_TABLE_MESSAGES) or memory ran out.
-  bool Add(const WendrakeTable* table);
+  // WENDRAKE_OK, or the table library's result code: the table holds no
+  // messages (built without WENDRAKE_TABLE_MESSAGES), or memory ran out.
+  int Add(const WendrakeTable* table);
   std::vector<DriveCell> Cells() const;
 
  private:

@@ -264,8 +264,9 @@ bool DriveReader::Fill(const WendrakeTable* piece, std::string* error) {
   }
   FillReportedPns(recordFields, &items_);
   if (!cellsKnown_) {
-    if (!collector_->Add(piece)) {
-      *error = "cannot collect the cells of " + name_ + ": out of memory";
+    const int status = collector_->Add(piece);
+    if (status != WENDRAKE_OK) {
+      *error = "cannot collect the cells of " + name_ + ": " + wendrake_error_message(status);
       return false;
     }
     return true;
