@@ -377,7 +377,9 @@ int main(int argc, char** argv) {
   std::printf("a page fault (fresh memory) costs %.2f us here\n", PageFaultMicros());
   std::remove(path.c_str());
   std::remove(warmPath.c_str());
-  for (const char* output : {"/map.gpkg", "/map.geojson", "/report.html"}) std::remove((std::string(dir) + output).c_str());
+  for (const char* output : {"/map.gpkg", "/map.geojson", "/report.html"}) {
+    std::remove((std::string(dir) + output).c_str());
+  }
   rmdir(dir);
   return 0;
 }
