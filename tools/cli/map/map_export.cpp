@@ -251,7 +251,8 @@ class MapWriter {
     if (events_layer_ == nullptr) return false;
     const OGRFeatureDefn* items = items_->GetLayerDefn();
     for (const char* name : {"name", "line", "time", "event_name", "event"}) {
-      if (!AddField(events_layer_, name, items->GetFieldDefn(items->GetFieldIndex(name))->GetType(), error)) return false;
+      const OGRFieldType type = items->GetFieldDefn(items->GetFieldIndex(name))->GetType();
+      if (!AddField(events_layer_, name, type, error)) return false;
     }
     return true;
   }

@@ -1,6 +1,7 @@
 // The report page's escaping and the thinning of its route and series.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -55,6 +56,31 @@ TEST(ReportPageTest, LabelsOfTheDriveScriptReachThePage) {
                       "\"text\":[\"Voice call 1 (MO)\",\"\\u003c/script\\u003e\xEF\xBF\xBD\"]}"),
             std::string::npos)
       << json;
+}
+
+// A long drive's page keeps its size: the event table holds the first
+// kMaxEvents, and the summary says how many there were, so that nothing is
+// cut silently.
+TEST(ReportPageTest, TablesOfALongDriveAreCutAndSaySo) {
+  const std::string path = testing::TempDir() + "events.log";
+  {
+    std::ofstream log(path, std::ios::binary);
+    log << "RegReport\tEVT\tEvent\tEventName\nDAY\t2011\t10\t19\nHOUR\t8\nMIN\t0\n";
+    for (size_t i = 0; i < kMaxEvents + 7; ++i) log << "SEC\t" << i % 60 << "\t0\nEVT\t101\tDROP\n";
+  }
+  DriveReader reader;
+  ReportBuilder builder;
+  std::string error;
+  ASSERT_TRUE(reader.Open(path, 0xB101, &error)) << error;
+  while (reader.Next(&error)) builder.Add(reader);
+  ASSERT_EQ(error, "");
+  std::remove(path.c_str());
+  const std::string json = builder.Json(reader, "t", RouteColouring{});
+  EXPECT_NE(json.find("\"events\":" + std::to_string(kMaxEvents + 7) + ","), std::string::npos);
+  const size_t table = json.find("\"events\":{\"t\":[");
+  ASSERT_NE(table, std::string::npos);
+  const std::string times = json.substr(table, json.find(']', table) - table);
+  EXPECT_EQ(static_cast<size_t>(std::count(times.begin(), times.end(), ',')), kMaxEvents - 1);
 }
 
 }  // namespace

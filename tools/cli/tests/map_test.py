@@ -243,6 +243,50 @@ class SampleMapTest(unittest.TestCase):
                 self.assertIn(message, result.stderr)
         self.assertFalse(os.path.exists(out))
 
+    def test_attributes_choose_the_kpis_written(self):
+        path = os.path.join(self.work, "chosen.gpkg")
+        result = wendrake("map", SAMPLE, "-o", path, "--attributes", "rxagc,Total_EcIo,Rxagc", "--kpi", "Txpower")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        with sqlite3.connect(path) as db:
+            columns = [row[1] for row in db.execute("PRAGMA table_info(items)")]
+            count = db.execute("SELECT count(*) FROM items").fetchone()[0]
+            values = db.execute("SELECT count(Rxagc), count(Total_EcIo) FROM items").fetchone()
+        kpis = columns[columns.index("fix_age") + 1:]
+        self.assertEqual(kpis, ["Rxagc", "Total_EcIo"])  # as the catalogue names them, once each
+        self.assertEqual(count, len(self.items))
+        self.assertGreater(min(values), 0)
+        # An unknown name is refused with the valid ones, and nothing is written.
+        out = os.path.join(self.work, "unknown.gpkg")
+        result = wendrake("map", SAMPLE, "-o", out, "--attributes", "Rxagc,NoSuchKpi")
+        self.assertEqual(result.returncode, 2)
+        self.assertEqual(len(result.stderr.strip().splitlines()), 1)
+        self.assertIn(b"NoSuchKpi", result.stderr)
+        self.assertIn(b"Total_EcIo", result.stderr)
+        self.assertFalse(os.path.exists(out))
+
+    def test_min_distance_thins_points_keeping_every_extreme(self):
+        full = os.path.join(self.work, "full.gpkg")
+        thin = os.path.join(self.work, "thin.gpkg")
+        self.assertEqual(wendrake("map", SAMPLE, "-o", full).returncode, 0)
+        result = wendrake("map", SAMPLE, "-o", thin, "--min-distance", "200")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        query = ("SELECT count(*), min(Rxagc), max(Rxagc), min(Total_EcIo), max(Total_EcIo), min(line), max(line) "
+                 "FROM items")
+        with sqlite3.connect(full) as db:
+            every = db.execute(query).fetchone()
+            events = db.execute("SELECT count(*) FROM events").fetchone()[0]
+            route = db.execute("SELECT geom FROM route").fetchone()[0]
+        with sqlite3.connect(thin) as db:
+            thinned = db.execute(query).fetchone()
+            self.assertEqual(db.execute("SELECT count(*) FROM events").fetchone()[0], events)
+            self.assertEqual(db.execute("SELECT geom FROM route").fetchone()[0], route)
+        self.assertLess(thinned[0], every[0] / 2)
+        self.assertEqual(thinned[1:], every[1:])  # the extremes, the first and the last item stay
+        for value in ("-1", "x"):
+            result = wendrake("map", SAMPLE, "-o", thin, "--min-distance", value)
+            self.assertEqual(result.returncode, 2, value)
+            self.assertIn(b"--min-distance", result.stderr)
+
 
 def default_styles(path):
     """{layer: parsed QML root} of the default styles QGIS would apply, checked

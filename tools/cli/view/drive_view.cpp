@@ -137,6 +137,7 @@ DriveReader::~DriveReader() { wendrake_table_reader_free(reader_); }
 void DriveReader::KeepOnly(std::vector<DriveKpi> kpis) {
   fixed_ = true;
   kpis_ = std::move(kpis);
+  kpiIndex_.clear();  // KPIs found before (a first pass) are no longer kept
   for (size_t k = 0; k < kpis_.size(); ++k) kpiIndex_[kpis_[k].id] = static_cast<int>(k);
 }
 
@@ -255,7 +256,9 @@ bool DriveReader::Fill(const WendrakeTable* piece, std::string* error) {
     // be written twice, under a second name.
     if (column.paramId == WENDRAKE_PARAM_EVENT || column.type != WENDRAKE_COLUMN_FLOAT64) continue;
     const int k = KpiOf(column.paramId, column.name);
-    if (k >= 0) kpiColumns.emplace_back(k, static_cast<const double*>(column.data));
+    if (k >= 0 && static_cast<size_t>(k) < kpis_.size()) {
+      kpiColumns.emplace_back(k, static_cast<const double*>(column.data));
+    }
   }
   for (size_t row = 0; row < items_.size(); ++row) {
     std::vector<double>& kpis = items_[row].kpis;

@@ -73,7 +73,7 @@ class DriveReader {
   DriveReader& operator=(const DriveReader&) = delete;
 
   // Only these KPIs, in this order, instead of every one the log has in the
-  // order they first come (call before Open).
+  // order they first come; for the pieces read after the call.
   void KeepOnly(std::vector<DriveKpi> kpis);
 
   // Opens the log at `path` ("-": standard input) for `moduleType`. False

@@ -81,7 +81,8 @@ KpiBins KpiBins::Of(const std::vector<double>& values, BinMode mode, std::string
   return OfSketch(sketch, mode, kpi, edges);
 }
 
-KpiBins KpiBins::OfSketch(const ValueSketch& values, BinMode mode, std::string_view kpi, const std::vector<double>& edges) {
+KpiBins KpiBins::OfSketch(const ValueSketch& values, BinMode mode, std::string_view kpi,
+                          const std::vector<double>& edges) {
   KpiBins bins;
   bins.low = bins.high = std::nan("");
   if (values.count() > 0) bins.low = values.low(), bins.high = values.high();
