@@ -271,13 +271,16 @@ int main(int argc, char** argv) {
     bool peak = false;  // run by Exec, its peak memory printed
   };
   // Groups: one worker against two (kWorkersGroup), the table with and
-  // without its record fields.
+  // without its record fields or its messages.
   constexpr int kWorkersGroup = 1, kFieldsGroup = 2;
   std::vector<Path> paths = {
       // With the record fields, alternating with the plain build: the
       // fields' cost is the difference.
       {"table build (C++)", [&] { return TableBuild(path); }, 1, kFieldsGroup},
       {"table build + fields (C++)", [&] { return TableBuild(path, WENDRAKE_TABLE_RECORD_FIELDS); }, 1,
+       kFieldsGroup},
+      // The messages table (every signalling message's fields), on request.
+      {"table build + messages (C++)", [&] { return TableBuild(path, WENDRAKE_TABLE_MESSAGES); }, 1,
        kFieldsGroup},
       {"stats", [&] { return Command(cli + " stats " + path + " > /dev/null"); }},
       {"params --csv", [&] { return Command(cli + " params --csv " + path + " > /dev/null"); }},
@@ -380,10 +383,11 @@ int main(int argc, char** argv) {
       if (paths[k].peak) std::printf(" %10.0f", *std::max_element(peaks[k - first].begin(), peaks[k - first].end()));
       std::printf("\n");
     }
-    if (end - first == 2) {
+    for (size_t k = first + 1; k < end; ++k) {
       std::vector<double> gains;
-      for (int run = 0; run < runs; ++run) gains.push_back(speeds[1][run] / speeds[0][run]);
-      std::printf("%-30s %10s %9.2fx\n", "  second / first, run by run", "", Median(gains));
+      for (int run = 0; run < runs; ++run) gains.push_back(speeds[k - first][run] / speeds[0][run]);
+      const std::string label = end - first == 2 ? "  second / first, run by run" : "  " + paths[k].name + " / first";
+      std::printf("%-30s %10s %9.2fx\n", label.c_str(), "", Median(gains));
     }
     if (perProcessor) {
       std::printf("  host cycle held on each of two processors: %.1f and %.1f MB/s; two workers\n"

@@ -1,5 +1,6 @@
 #include "fields/field_writers.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
 #include <vector>
@@ -8,8 +9,19 @@ namespace wendrake {
 
 namespace {
 
+bool NeedsEscape(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return c == '"' || c == '\\' || byte < 0x20 || byte >= 0x7F;
+}
+
 void AppendEscaped(std::string& out, std::string_view text) {
   out += '"';
+  // Names and values are plain ASCII as a rule: appended whole.
+  if (std::none_of(text.begin(), text.end(), NeedsEscape)) {
+    out += text;
+    out += '"';
+    return;
+  }
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
     if (c == '"' || c == '\\') {

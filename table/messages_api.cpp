@@ -23,8 +23,8 @@ void DescribeMessages(WendrakeTable* table) {
   if (!table->items->hasMessages) return;
   const wendrake::MessageRows& m = table->items->messages;
   const char* text = m.text.data();
-  for (const uint32_t at : m.jsonAt) table->messageJson.push_back(text + at);
-  for (const uint32_t at : m.textAt) {
+  for (const size_t at : m.jsonAt) table->messageJson.push_back(text + at);
+  for (const size_t at : m.textAt) {
     table->fieldTexts.push_back(at == wendrake::MessageRows::kNoText ? nullptr : text + at);
   }
 }

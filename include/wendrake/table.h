@@ -110,9 +110,9 @@ WENDRAKE_TABLE_API const char* wendrake_error_message(int code);
                                           as "HOP.SetType" (see WendrakeColumn) */
 
 #define WENDRAKE_TABLE_MESSAGES 16u /* also the fields of each "CL3" row's signalling
-                                          message (wendrake_table_messages), and what
-                                          wendrake_cells_add needs; off, the table is built
-                                          as fast as without them */
+                                          message (wendrake_table_messages) and what
+                                          wendrake_cells_add reads; decoding them makes the
+                                          build slower, so it is done only when asked */
 
 /* A log decoded into columns: one row per report item, in log order, with the
  * same items, codes, stamps and values the 21 decoder functions give. */

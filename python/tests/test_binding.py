@@ -56,6 +56,10 @@ def test_items_agree_with_the_command_line_tool_field_by_field(cli, sample_items
     records = [json.loads(line) for line in out.decode("utf-8").splitlines()]
     assert len(records) == len(sample_items)
     for record, item in zip(records, sample_items):
+        # The tool adds a "CL3" message's name and fields, which items do not carry.
+        if "layer3" in record:
+            assert set(record["layer3"]).issuperset({"message", "fields"}), item.line
+            del record["layer3"]["message"], record["layer3"]["fields"]
         assert as_cli_json(item) == record, "line %d" % item.line
     # Every kind of item took part: text, layer-3 body, events, no-clock stamps.
     assert {i.record for i in sample_items} >= {"DM", "SC", "CL3", "EVT", "CEVS", "C1XQI"}

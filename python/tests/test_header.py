@@ -64,6 +64,7 @@ def test_table_flags_and_column_types_match_the_table_header():
     flags = {name: int(value) for name, value in
              re.findall(r"^#define WENDRAKE_TABLE_(\w+) (\d+)u", TABLE_HEADER, re.M)}
     assert (columns.CURRENT_ONLY, columns.SETTINGS) == (flags["CURRENT_ONLY"], flags["SETTINGS"])
+    assert (columns.RECORD_FIELDS, columns.MESSAGES) == (flags["RECORD_FIELDS"], flags["MESSAGES"])
     types = {name: int(value) for name, value in
              re.findall(r"^\s*WENDRAKE_COLUMN_(\w+) = (\d+)", TABLE_HEADER, re.M)}
     names = ("INT64", "UINT32", "INT32", "INT16", "FLOAT64", "CATEGORY")
@@ -87,7 +88,8 @@ def _table_layout_index():
 def test_ctypes_mirrors_of_the_table_structs_match_the_pinned_layout():
     structs = {"WendrakeParamInfo": _table.ParamInfo, "WendrakeColumn": columns._Column,
                "WendrakeSettings": columns._Settings, "WendrakeParamBlock": columns._ParamBlock,
-               "WendrakeEvdoTally": columns._EvdoTally, "WendrakeNotes": columns._Notes}
+               "WendrakeEvdoTally": columns._EvdoTally, "WendrakeNotes": columns._Notes,
+               "WendrakeMessages": columns._Messages, "WendrakeCell": columns._Cell}
     pins = _TABLE_PIN.findall(TABLE_HEADER)
     which = _table_layout_index()
     sizes = {size_of: int(values[which]) for size_of, _, _, *values in pins if size_of}

@@ -16,9 +16,10 @@ from . import header
 from ._native import MODULE_TYPES, WendrakeError, WendrakeWarning
 from .decoder import Decoder, Item, Param, decode_file, log_clock
 from .dataframe import notes, to_dataframe
+from .messages import cells, messages
 
 __all__ = ["Decoder", "Item", "Param", "WendrakeError", "WendrakeWarning", "MODULE_TYPES", "decode_file",
-           "log_clock", "notes", "to_dataframe", "to_geodataframe", "plot_kpis", "decode_many"]
+           "log_clock", "notes", "to_dataframe", "messages", "cells", "to_geodataframe", "plot_kpis", "decode_many"]
 
 __version__ = "%d.%d.%d" % (header.VERSION_MAJOR, header.VERSION_MINOR, header.VERSION_PATCH)
 

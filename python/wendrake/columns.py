@@ -21,6 +21,7 @@ _DTYPES = {_INT64: "int64", _UINT32: "uint32", _INT32: "int32", _INT16: "int16",
 CURRENT_ONLY = 1
 SETTINGS = 2
 RECORD_FIELDS = 8
+MESSAGES = 16
 
 # The fixed columns every table has, before its parameter columns.
 ITEM_COLUMNS = ("line", "record", "code", "direction", "stamp", "stamp_us", "clock_ms",
@@ -66,6 +67,31 @@ class _EvdoTally(ctypes.Structure):
                 ("state", ctypes.c_int32), ("clock_state", ctypes.c_int32)]
 
 
+class _Messages(ctypes.Structure):
+    """WendrakeMessages of include/wendrake/table.h."""
+    _fields_ = [("count", ctypes.c_int64), ("rows", ctypes.c_void_p), ("names", ctypes.POINTER(ctypes.c_char_p)),
+                ("statuses", ctypes.c_void_p), ("json", ctypes.POINTER(ctypes.c_char_p)),
+                ("field_count", ctypes.c_int64), ("field_rows", ctypes.c_void_p), ("field_paths", ctypes.c_void_p),
+                ("field_ids", ctypes.c_void_p), ("field_kinds", ctypes.c_void_p), ("values", ctypes.c_void_p),
+                ("raws", ctypes.c_void_p), ("texts", ctypes.POINTER(ctypes.c_char_p)),
+                ("paths", ctypes.POINTER(ctypes.c_char_p)), ("path_count", ctypes.c_int32)]
+
+
+class _Cell(ctypes.Structure):
+    """WendrakeCell of include/wendrake/table.h."""
+    _fields_ = [("technology", ctypes.c_int32), ("pilot_pn", ctypes.c_int32), ("sid", ctypes.c_int32),
+                ("nid", ctypes.c_int32), ("base_id", ctypes.c_int32), ("color_code", ctypes.c_int32),
+                ("sector_id", ctypes.c_char_p), ("latitude", ctypes.c_double), ("longitude", ctypes.c_double),
+                ("first_clock_ms", ctypes.c_int64), ("last_clock_ms", ctypes.c_int64), ("heard", ctypes.c_int64),
+                ("neighbours", ctypes.POINTER(ctypes.c_int32)), ("neighbour_count", ctypes.c_int32)]
+
+
+# Message statuses (WENDRAKE_MESSAGE_*), field kinds (WENDRAKE_FIELD_*) and
+# cell technologies (WENDRAKE_CELL_*) by value.
+MESSAGE_STATUSES = ("complete", "truncated", "no layout", "not a message")
+FIELD_KINDS = {1: "integer", 2: "real", 3: "octets", 4: "records", 5: "truncated"}
+CELL_TECHNOLOGIES = {1: "1x", 2: "evdo"}
+
 _PROTOTYPES = {
     "wendrake_error_message": (ctypes.c_char_p, [ctypes.c_int]),
     "wendrake_table_from_file": (ctypes.c_int, [ctypes.c_char_p, ctypes.c_int, ctypes.c_uint,
@@ -90,6 +116,15 @@ _PROTOTYPES = {
     "wendrake_evdo_state_name": (ctypes.c_char_p, [ctypes.c_int]),
     "wendrake_evdo_tally_start": (None, [ctypes.POINTER(_EvdoTally)]),
     "wendrake_evdo_tally_add": (ctypes.c_int, [ctypes.POINTER(_EvdoTally), ctypes.c_void_p]),
+    "wendrake_table_messages": (ctypes.c_int, [ctypes.c_void_p, ctypes.POINTER(_Messages)]),
+    "wendrake_field_count": (ctypes.c_int, []),
+    "wendrake_field_name": (ctypes.c_char_p, [ctypes.c_int]),
+    "wendrake_field_unit": (ctypes.c_char_p, [ctypes.c_int]),
+    "wendrake_cells_start": (ctypes.c_int, [ctypes.POINTER(ctypes.c_void_p)]),
+    "wendrake_cells_add": (ctypes.c_int, [ctypes.c_void_p, ctypes.c_void_p]),
+    "wendrake_cells_count": (ctypes.c_int64, [ctypes.c_void_p]),
+    "wendrake_cells_get": (ctypes.c_int, [ctypes.c_void_p, ctypes.c_int64, ctypes.POINTER(_Cell)]),
+    "wendrake_cells_free": (None, [ctypes.c_void_p]),
 }
 
 _opened = {}  # table library path -> CDLL with the prototypes set
@@ -136,8 +171,9 @@ class _TableMemory:
         self._lib.wendrake_table_free(self._handle)
 
 
-def _flags(carried, settings, record_fields=False):
-    return (SETTINGS if settings else 0 if carried else CURRENT_ONLY) | (RECORD_FIELDS if record_fields else 0)
+def _flags(carried, settings, record_fields=False, messages=False):
+    return ((SETTINGS if settings else 0 if carried else CURRENT_ONLY) | (RECORD_FIELDS if record_fields else 0)
+            | (MESSAGES if messages else 0))
 
 
 def _readable(source):
@@ -151,7 +187,7 @@ def _readable(source):
 
 
 def read_pieces(path, module=0xB101, *, carried=True, settings=False, record_fields=False, lines=16384,
-                library=None):
+                library=None, messages=False):
     """Yields the log at `path` piece by piece: each piece a Table of the items
     of the next `lines` lines, in memory the next piece reuses, so a log of
     any size is summarised in the memory of one piece. A piece and its views
@@ -161,7 +197,8 @@ def read_pieces(path, module=0xB101, *, carried=True, settings=False, record_fie
     `record_fields`, a piece has the record fields registered so far; a field
     is float64 while every value so far is a number (so also before its
     first value), a category from its first other value on, its codes the
-    same from piece to piece.
+    same from piece to piece. With `messages`, each piece has its "CL3" rows'
+    messages (Table.messages(), Cells.add()).
 
     Pieces of some thousands of lines stay in the processor's caches and take
     little fresh memory: a Dask worker gives freed memory back to the system
@@ -174,7 +211,8 @@ def read_pieces(path, module=0xB101, *, carried=True, settings=False, record_fie
     path = _readable(path)
     reader = ctypes.c_void_p()
     result = lib.wendrake_table_reader_open(os.fsencode(path), module,
-                                            _flags(carried, settings, record_fields), lines, ctypes.byref(reader))
+                                            _flags(carried, settings, record_fields, messages), lines,
+                                            ctypes.byref(reader))
     if result != 0:
         raise OSError("%s: %s" % (lib.wendrake_error_message(result).decode(), path))
     try:
@@ -206,18 +244,19 @@ class Table:
     registered column of a record that feeds no parameter, named
     "RECORD.Column" ("HOP.SetType", "SC.BaseID", "EVT.Payload"), with a value
     only on rows of that record; float64 where every value is a number, else
-    a category (see record_fields and field()).
+    a category (see record_fields and field()). With `messages` the table
+    also decodes the fields of each "CL3" row's message (messages(), Cells).
     `library` is the decoder library's path; the table library beside it is
     used (else as the package finds it).
     """
 
     def __init__(self, source, module=0xB101, *, carried=True, settings=False, record_fields=False,
-                 library=None):
+                 library=None, messages=False):
         import numpy  # noqa: F401  (fail early, before any work, when it is missing)
 
         module = _native.module_type(module)
         lib = _library(library)
-        flags = _flags(carried, settings, record_fields)
+        flags = _flags(carried, settings, record_fields, messages)
         handle = ctypes.c_void_p()
         if isinstance(source, (str, os.PathLike)):
             path = _readable(source)
@@ -376,6 +415,49 @@ class Table:
                 "longitude": _view(listed.longitudes, n, "float64").copy(),
                 "rejected": listed.rejected}
 
+    def messages(self):
+        """The fields of the "CL3" rows' messages (tables built with
+        messages=True) as two dicts of numpy copies: per message (row, name,
+        status, json) and per field in long form (row, path, name, kind,
+        value, raw, text, unit); see WendrakeMessages in
+        include/wendrake/table.h. Names, texts and units are object arrays
+        (None where there is none); a unit is given for real values only."""
+        import numpy as np
+
+        listed = _Messages()
+        if self._lib.wendrake_table_messages(self._open(), ctypes.byref(listed)) != 0:
+            raise WendrakeError("the table was built without messages=True")
+        n, m = listed.count, listed.field_count
+
+        def texts(pointers, count):
+            return np.array([None if not pointers[i] else pointers[i].decode("utf-8", "replace")
+                             for i in range(count)], dtype=object)
+
+        names, units = _field_catalogue(self._lib)
+        paths = np.array([listed.paths[i].decode("utf-8", "replace") for i in range(listed.path_count)] + [None],
+                         dtype=object)
+        ids = _view(listed.field_ids, m, "int32")
+        kinds = _view(listed.field_kinds, m, "int32")
+        kind_names = np.array([FIELD_KINDS.get(k) for k in range(max(FIELD_KINDS) + 1)] + [None], dtype=object)
+        statuses = np.array(list(MESSAGE_STATUSES) + [None], dtype=object)
+        status_codes = _view(listed.statuses, n, "int32")
+        per_message = {"row": _view(listed.rows, n, "int64").copy(),
+                       "message": texts(listed.names, n),
+                       "status": statuses[np.where((status_codes >= 0) & (status_codes < len(MESSAGE_STATUSES)),
+                                                   status_codes, -1)],
+                       "json": texts(listed.json, n)}
+        unit = units[ids]  # id -1 picks the trailing None
+        unit[kinds != 2] = None
+        per_field = {"row": _view(listed.field_rows, m, "int64").copy(),
+                     "path": paths[_view(listed.field_paths, m, "int32")],
+                     "field": names[ids],
+                     "kind": kind_names[np.where((kinds >= 1) & (kinds <= max(FIELD_KINDS)), kinds, -1)],
+                     "value": _view(listed.values, m, "float64").copy(),
+                     "raw": _view(listed.raws, m, "uint64").copy(),
+                     "text": texts(listed.texts, m),
+                     "unit": unit}
+        return per_message, per_field
+
     def take_param_block(self):
         """(matrix, ids): the parameter columns as one writable float64 matrix of
         shape (parameters, rows), no copy, row k the values of parameter
@@ -441,3 +523,57 @@ class EvdoTally:
         from . import params
 
         return {state: self._tally.seconds[k] for k, state in enumerate(params.EVDO_STATES)}
+
+
+def _field_catalogue(lib):
+    """(names, units): object arrays by field id, each with a trailing None
+    for the id -1."""
+    import numpy as np
+
+    count = lib.wendrake_field_count()
+    names = [lib.wendrake_field_name(i).decode() for i in range(count)]
+    units = [lib.wendrake_field_unit(i) for i in range(count)]
+    return (np.array(names + [None], dtype=object),
+            np.array([u.decode() if u else None for u in units] + [None], dtype=object))
+
+
+class Cells:
+    """The 1x base stations and EV-DO sectors a drive heard, collected by the
+    table library from the overhead messages of Tables built with
+    messages=True: a whole log, or a reader's pieces added in order (see
+    WendrakeCell in include/wendrake/table.h)."""
+
+    def __init__(self, library=None):
+        self._lib = _library(library)
+        self._handle = ctypes.c_void_p()
+        result = self._lib.wendrake_cells_start(ctypes.byref(self._handle))
+        if result != 0:
+            raise WendrakeError(self._lib.wendrake_error_message(result).decode())
+
+    def __del__(self):
+        handle = getattr(self, "_handle", None)
+        if handle:
+            self._lib.wendrake_cells_free(handle)
+            self._handle = None
+
+    def add(self, table):
+        """Adds the overhead messages of a Table (a whole log, or its next piece)."""
+        if self._lib.wendrake_cells_add(self._handle, table._open()) != 0:
+            raise WendrakeError("the table was built without messages=True")
+
+    def cells(self):
+        """The cells so far, in the order first heard: one dict each (technology
+        "1x" or "evdo", pilot_pn, sid, nid, base_id, color_code, sector_id,
+        latitude, longitude, first_clock_ms, last_clock_ms, heard, neighbours)."""
+        out = []
+        cell = _Cell()
+        for index in range(self._lib.wendrake_cells_count(self._handle)):
+            self._lib.wendrake_cells_get(self._handle, index, ctypes.byref(cell))
+            out.append({"technology": CELL_TECHNOLOGIES.get(cell.technology), "pilot_pn": cell.pilot_pn,
+                        "sid": cell.sid, "nid": cell.nid, "base_id": cell.base_id, "color_code": cell.color_code,
+                        "sector_id": cell.sector_id.decode() if cell.sector_id else None,
+                        "latitude": cell.latitude, "longitude": cell.longitude,
+                        "first_clock_ms": cell.first_clock_ms, "last_clock_ms": cell.last_clock_ms,
+                        "heard": cell.heard,
+                        "neighbours": [cell.neighbours[i] for i in range(cell.neighbour_count)]})
+        return out

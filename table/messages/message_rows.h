@@ -32,13 +32,13 @@ struct MessagePaths {
 };
 
 struct MessageRows {
-  static constexpr uint32_t kNoText = UINT32_MAX;
+  static constexpr size_t kNoText = SIZE_MAX;
 
   // Per message (each "CL3" row of the table or piece).
   std::vector<int64_t> rows;
   std::vector<const char*> names;  // the message code's name (static text), or null
   std::vector<int32_t> statuses;   // DecodedMessage::Status
-  std::vector<uint32_t> jsonAt;    // offset of its fields' JSON in `text`
+  std::vector<size_t> jsonAt;      // offset of its fields' JSON in `text`
   // Per field, in long form.
   std::vector<int64_t> fieldRows;
   std::vector<int32_t> fieldPaths;  // code into paths
@@ -46,7 +46,7 @@ struct MessageRows {
   std::vector<int32_t> fieldKinds;  // WENDRAKE_FIELD_*
   std::vector<double> values;
   std::vector<uint64_t> raws;
-  std::vector<uint32_t> textAt;     // offset in `text`, or kNoText
+  std::vector<size_t> textAt;       // offset in `text`, or kNoText
   // Every JSON object and field text, each ending in a zero.
   std::string text;
 
@@ -56,8 +56,8 @@ struct MessageRows {
   std::shared_ptr<MessagePaths> paths;
   std::vector<const char*> pathNames;  // snapshot of paths->names when complete
 
-  uint32_t AddText(std::string_view value) {
-    const auto at = static_cast<uint32_t>(text.size());
+  size_t AddText(std::string_view value) {
+    const size_t at = text.size();
     text.append(value);
     text.push_back('\0');
     return at;

@@ -34,13 +34,12 @@ const Catalogue& TheCatalogue() {
   return catalogue;
 }
 
-// The key of fields[index] in its object: its name, or "NAME#n" for the
-// n-th of that name, as the JSON writer keys it.
-void AppendKey(const std::vector<Field>& fields, size_t index, std::string* out) {
+// How many fields of fields[index]'s name come up to it, itself included:
+// the n-th of a name is keyed "NAME#n" (n > 1), as the JSON writer keys it.
+int Occurrence(const std::vector<Field>& fields, size_t index) {
   int seen = 1;
   for (size_t i = 0; i < index; ++i) seen += fields[i].name == fields[index].name;
-  out->append(fields[index].name);
-  if (seen > 1) out->append("#" + std::to_string(seen));
+  return seen;
 }
 
 }  // namespace
@@ -73,18 +72,35 @@ void MessageCollector::AddRow(const uint8_t* raw, size_t rawLength, uint32_t msg
   if (SightingOf(message, clockMs, &sighting)) out->sightings.push_back(std::move(sighting));
 }
 
+int32_t MessageCollector::IdOf(std::string_view name) {
+  const auto [at, added] = ids_.try_emplace(name, 0);
+  if (added) at->second = MessageFieldId(name);
+  return at->second;
+}
+
+int32_t MessageCollector::TopLevelPathOf(std::string_view name) {
+  const auto [at, added] = topLevelPaths_.try_emplace(name, 0);
+  if (added) at->second = paths_->CodeOf(std::string(name));
+  return at->second;
+}
+
 void MessageCollector::AddFields(const std::vector<Field>& fields, const std::string& prefix, int64_t row,
                                  MessageRows* out) {
   for (size_t i = 0; i < fields.size(); ++i) {
     const Field& field = fields[i];
-    std::string path = prefix;
-    AppendKey(fields, i, &path);
-    int32_t id = MessageFieldId(field.name);
+    const int seen = Occurrence(fields, i);
+    std::string path;
+    const bool plain = prefix.empty() && seen == 1 && field.kind != Field::Kind::kRecords;
+    if (!plain) {
+      path = prefix;
+      path.append(field.name);
+      if (seen > 1) path += "#" + std::to_string(seen);
+    }
     out->fieldRows.push_back(row);
-    out->fieldPaths.push_back(paths_->CodeOf(path));
-    out->fieldIds.push_back(id);
+    out->fieldPaths.push_back(plain ? TopLevelPathOf(field.name) : paths_->CodeOf(path));
+    out->fieldIds.push_back(IdOf(field.name));
     out->raws.push_back(field.raw);
-    uint32_t text = field.text.empty() ? MessageRows::kNoText : out->AddText(field.text);
+    const size_t text = field.text.empty() ? MessageRows::kNoText : out->AddText(field.text);
     switch (field.kind) {
       case Field::Kind::kValue:
         out->fieldKinds.push_back(field.real ? kFieldReal : kFieldInteger);

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "fields/field.h"
@@ -47,8 +48,26 @@ class MessageCollector {
 
  private:
   void AddFields(const std::vector<Field>& fields, const std::string& prefix, int64_t row, MessageRows* out);
+  // Field names are views of the layouts' constant storage: the catalogue
+  // entry of a name, and the path code of a top-level field met once in its
+  // message (most fields), are looked up by the name's address.
+  int32_t IdOf(std::string_view name);
+  int32_t TopLevelPathOf(std::string_view name);
 
+  // A name's address and length: two names never share both.
+  struct NameKey {
+    size_t operator()(std::string_view name) const {
+      return std::hash<const void*>()(name.data()) ^ name.size();
+    }
+  };
+  struct SameName {
+    bool operator()(std::string_view a, std::string_view b) const {
+      return a.data() == b.data() && a.size() == b.size();
+    }
+  };
   std::shared_ptr<MessagePaths> paths_;
+  std::unordered_map<std::string_view, int32_t, NameKey, SameName> ids_;
+  std::unordered_map<std::string_view, int32_t, NameKey, SameName> topLevelPaths_;
 };
 
 }  // namespace wendrake

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "format/fast_format.h"
+#include "format/message_fields.h"
 #include "format/param_info.h"
 #include "format/text_escape.h"
 
@@ -95,7 +96,16 @@ class JsonLines : public Formatter {
       AppendInt(out, item.SubCode());
       out->append(",\"body\":\"");
       AppendHexBytes(out, item.text);
-      out->append("\"},");
+      out->append("\",\"message\":");
+      const std::string_view name = MessageFields::Name(item);
+      if (name.empty()) {
+        out->append("null");
+      } else {
+        AppendJson(out, name);
+      }
+      out->append(",\"fields\":");
+      out->append(fields_.Json(item));
+      out->append("},");
     } else {
       out->append("\"text\":");
       AppendJson(out, item.text);
@@ -130,6 +140,7 @@ class JsonLines : public Formatter {
 
   IsoClock clock_;
   ParamLabels labels_;
+  MessageFields fields_;
 };
 
 class Csv : public Formatter {
@@ -137,7 +148,7 @@ class Csv : public Formatter {
   explicit Csv(Output* out) : Formatter(out) {
     writer_.buffer().append(
         "line,record,code,direction,seconds,micros,time,log_code,message_type,sub_code,text,raw,"
-        "current,inherited\n");
+        "current,inherited,fields\n");
   }
 
  private:
@@ -176,6 +187,8 @@ class Csv : public Formatter {
     AppendParams(out, item.current);
     out->push_back(',');
     AppendParams(out, item.inherited);
+    out->push_back(',');
+    if (item.IsLayer3()) AppendCsv(out, fields_.Json(item));
     out->push_back('\n');
   }
 
@@ -199,6 +212,7 @@ class Csv : public Formatter {
   IsoClock clock_;
   ParamLabels labels_;
   std::string cell_;
+  MessageFields fields_;
 };
 
 class Text : public Formatter {
@@ -222,12 +236,32 @@ class Text : public Formatter {
       out->append("  body       ");
       AppendHexBytes(out, item.text);
       out->push_back('\n');
+      out->append("  message    ");
+      const std::string_view name = MessageFields::Name(item);
+      out->append(name.empty() ? std::string_view("unknown") : name);
+      out->push_back('\n');
+      AppendFields(out, fields_.Text(item));
     } else {
       AppendIndented(out, item.text);
     }
     AppendParams(out, "current", item.current);
     AppendParams(out, "inherited", item.inherited);
     out->push_back('\n');
+  }
+
+  // The message's fields under a "fields" line, two blanks further in than
+  // the library indents them.
+  static void AppendFields(std::string* out, std::string_view fields) {
+    if (fields.empty()) return;
+    out->append("  fields\n");
+    while (!fields.empty()) {
+      const size_t end = fields.find('\n');
+      out->append("  ");
+      AppendPrintable(out, fields.substr(0, end));
+      out->push_back('\n');
+      if (end == std::string_view::npos) break;
+      fields.remove_prefix(end + 1);
+    }
   }
 
   static void AppendIndented(std::string* out, std::string_view text) {
@@ -259,6 +293,7 @@ class Text : public Formatter {
   }
 
   ParamLabels labels_;
+  MessageFields fields_;
 };
 
 // The fields a plain C host prints for an item: comparing it with such a

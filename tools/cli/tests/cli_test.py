@@ -251,6 +251,77 @@ class SampleLog(unittest.TestCase):
         self.assertTrue(dm and all(item["code"] == "0xBD002001" for item in dm))
 
 
+class MessageFields(unittest.TestCase):
+    """Each "CL3" item's message name and fields, in every format."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.items = [item for item in decode_jsonl(SAMPLE) if item["record"] == "CL3"]
+
+    def test_jsonl_fields_follow_the_logged_message(self):
+        self.assertTrue(self.items)
+        for item in self.items:
+            l3 = item["layer3"]
+            fields = l3["fields"]
+            if not fields:  # an empty "CL3" line: no message, so no name either
+                self.assertIsNone(l3["message"], item["line"])
+            if 0x1004 <= int(l3["log_code"], 16) <= 0x1008:
+                # A 1x message starts with its length in octets, as logged.
+                self.assertEqual(fields["MSG_LENGTH"], int(l3["body"][:2], 16), item["line"])
+                self.assertEqual(fields["MSG_TYPE"] & 0x3F, l3["message_type"] & 0x3F, item["line"])
+        kinds = {item["layer3"]["message"] for item in self.items}
+        self.assertIn("System Parameters Message", kinds)
+        spm = next(i for i in self.items if i["layer3"]["message"] == "System Parameters Message")
+        self.assertEqual(spm["layer3"]["fields"]["T_ADD"]["unit"], "dB")
+        # Repeated records are arrays of objects.
+        lists = [i for i in self.items if i["layer3"]["message"] == "Neighbor List Message"]
+        self.assertTrue(lists)
+        neighbours = lists[0]["layer3"]["fields"]["NEIGHBORS"]
+        self.assertIsInstance(neighbours, list)
+        self.assertIn("NGHBR_PN", neighbours[0])
+
+    def test_csv_column_holds_the_same_json_and_only_on_layer3_rows(self):
+        rows = list(csv.DictReader(io.StringIO(check("decode", "--format", "csv", SAMPLE).decode("utf-8"))))
+        self.assertEqual(list(rows[0])[-1], "fields")
+        by_line = {item["line"]: item for item in self.items}
+        for row in rows:
+            item = by_line.get(int(row["line"]))
+            if item is None:
+                self.assertEqual(row["fields"], "")
+            else:
+                self.assertEqual(json.loads(row["fields"]), item["layer3"]["fields"])
+
+    def test_text_names_each_message_and_lists_its_fields(self):
+        blocks = check("decode", "--format", "text", SAMPLE).decode("utf-8").split("\n\n")
+        layer3 = [b for b in blocks if "  layer 3    " in b]
+        self.assertEqual(len(layer3), len(self.items))
+        for block, item in zip(layer3, self.items):
+            self.assertIn("\n  message    " + (item["layer3"]["message"] or "unknown") + "\n", block)
+            fields = item["layer3"]["fields"]
+            if not fields:  # an empty "CL3" line: no message, no fields
+                self.assertNotIn("\n  fields\n", block)
+                continue
+            self.assertIn("\n  fields\n    MSG_LENGTH = " if "MSG_LENGTH" in fields else "\n  fields\n    CHANNEL = ",
+                          block)
+        spm = next(b for b in layer3 if "  message    System Parameters Message" in b)
+        self.assertRegex(spm, r"\n    T_ADD = \d+ \(-[\d.]+ dB\)\n")
+
+    def test_message_cut_short_ends_with_the_marker(self):
+        # A System Parameters Message whose MSG_LENGTH says 40 octets, of
+        # which 6 are logged: the fields up to the cut, then the marker.
+        body = "2801A8C36C00"
+        logged = f"{12 + len(body) // 2:02X}000710" + "00" * 8 + body
+        with tempfile.TemporaryDirectory() as folder:
+            log = write_log(folder, CLOCK + "SEC\t1\t0\nCL3\tPCH\t1\t" + logged + "\n")
+            item = decode_jsonl(log)[0]
+            fields = item["layer3"]["fields"]
+            self.assertEqual(fields["PILOT_PN"], 0x151)
+            self.assertNotIn("BASE_ID", fields)
+            self.assertIn("MSG_LENGTH says 40 octets", fields["<truncated>"]["reason"])
+            text = check("decode", "--format", "text", log).decode("utf-8")
+            self.assertRegex(text, r"\n    <truncated> at bit \d+: NID needs 16 bits, 2 left: MSG_LENGTH says 40 octets")
+
+
 class FixtureLog(unittest.TestCase):
     """Awkward input: binary bytes, CRLF, no clock, rejected and long lines."""
 
