@@ -574,29 +574,6 @@ class MapWriter {
     return legend;
   }
 
-  const WendrakeMapDrive& drive_;
-  Sink* sink_;  // GeoJSON and KML
-  const std::span<const WendrakeMapCell> cells_;
-  GDALDataset* dataset_;
-  bool oneLayer_, kml_, gpkg_;
-  bool colouring_;  // the route is coloured by drive_.colour_kpi
-  bool allFields_ = sink_ == nullptr;  // GeoPackage
-  OGRSpatialReference wgs84_;
-  OGRLayer* items_ = nullptr;
-  OGRLayer* route_ = nullptr;
-  OGRLayer* events_layer_ = nullptr;
-  OGRLayer* cellLayer_ = nullptr;
-  OGRLayer* servingLayer_ = nullptr;
-  static constexpr const char* kCellColour = "#1f5fd6";
-  std::vector<std::string> kpiFields_;
-  std::vector<ItemFields> itemFields_, eventFields_;  // once known, one each
-  FeaturePtr itemFeature_, eventFeature_;
-  OGRPoint point_;
-  std::vector<Vertex> vertices_;
-  std::vector<KeptEvent> events_;
-  ValueSketch colourValues_;
-  KpiBins bins_;
-
   // The default QGIS style of each layer: the items and the route by the
   // KPI's bins, the events by kind, as the legends show them.
   std::vector<LayerStyle> Styles(const std::vector<EventKind>& eventKinds) const {
@@ -626,6 +603,29 @@ class MapWriter {
                       SingleSymbolQml(SymbolKind::kLink, kCellColour)});
     return styles;
   }
+
+  const WendrakeMapDrive& drive_;
+  Sink* sink_;  // GeoJSON and KML
+  const std::span<const WendrakeMapCell> cells_;
+  GDALDataset* dataset_;
+  bool oneLayer_, kml_, gpkg_;
+  bool colouring_;  // the route is coloured by drive_.colour_kpi
+  bool allFields_ = sink_ == nullptr;  // GeoPackage
+  OGRSpatialReference wgs84_;
+  OGRLayer* items_ = nullptr;
+  OGRLayer* route_ = nullptr;
+  OGRLayer* events_layer_ = nullptr;
+  OGRLayer* cellLayer_ = nullptr;
+  OGRLayer* servingLayer_ = nullptr;
+  static constexpr const char* kCellColour = "#1f5fd6";
+  std::vector<std::string> kpiFields_;
+  std::vector<ItemFields> itemFields_, eventFields_;  // once known, one each
+  FeaturePtr itemFeature_, eventFeature_;
+  OGRPoint point_;
+  std::vector<Vertex> vertices_;
+  std::vector<KeptEvent> events_;
+  ValueSketch colourValues_;
+  KpiBins bins_;
 };
 
 // The system's reason for the first failure GDAL reports, caught as it is
