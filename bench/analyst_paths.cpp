@@ -177,7 +177,7 @@ long HighWaterKb(pid_t pid, const std::string& name) {
   std::string line;
   bool running = false;
   while (std::getline(status, line)) {
-    if (line.rfind("Name:", 0) == 0) running = line.find(name.substr(0, 15)) != std::string::npos;
+    if (line.rfind("Name:", 0) == 0) running = line.substr(line.find_first_not_of(" \t", 5)) == name.substr(0, 15);
     if (running && line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
   }
   return -1;
