@@ -241,7 +241,7 @@
     var at = cellAt(c);
     if (at === null) return;
     var marker = L.circleMarker(at, { radius: 7, color: '#000', weight: 1, fillColor: CELL_COLOUR, fillOpacity: 0.9 });
-    marker.bindTooltip(cells.label[c], { permanent: true, direction: 'right', className: 'cell-label' });
+    marker.bindTooltip(el('span', cells.label[c]), { permanent: true, direction: 'right', className: 'cell-label' });
     marker.bindPopup(function () { return neighbourList(c); });
     marker.on('popupopen', function () { showNeighbours(c); });
     marker.on('popupclose', function () { if (selectedCell === c) { neighbourLinks.clearLayers(); selectedCell = -1; } });
