@@ -447,9 +447,19 @@ class CellsMapTest(unittest.TestCase):
         styles = default_styles(path)
         self.assertEqual(styles["cells"].find("labeling/settings/text-style").get("fieldName"), "name")
         self.assertEqual(styles["serving"].find("renderer-v2").get("type"), "singleSymbol")
-        # The distance is a KPI like any other: it can colour the route.
+        # The distance is a KPI like any other: it can colour the route and be
+        # chosen as an attribute.
         self.assertEqual(wendrake("map", self.log, "-o", os.path.join(self.work, "d.kml"), "--kpi",
                                   "ServingCellDistance").returncode, 0)
+        chosen = os.path.join(self.work, "chosen.gpkg")
+        result = wendrake("map", self.log, "-o", chosen, "--attributes", "servingcelldistance")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        with sqlite3.connect(chosen) as db:
+            columns = [row[1] for row in db.execute("PRAGMA table_info(items)")]
+            last = db.execute("SELECT ServingCellDistance FROM items ORDER BY fid DESC LIMIT 1").fetchone()[0]
+        self.assertIn("ServingCellDistance", columns)
+        self.assertNotIn("Rxagc", columns)
+        self.assertAlmostEqual(last, expected_serving(len(ROUTE) - 1)[2], delta=0.01)
 
     def test_kml_and_geojson_hold_them_too(self):
         root = ET.parse(os.path.join(self.work, "cells.kml")).getroot()

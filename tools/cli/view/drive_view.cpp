@@ -307,6 +307,7 @@ std::vector<DriveKpi> CatalogueKpis() {
     if (wendrake_param_info(slot, &info) != 0 || info.name == nullptr || info.id == WENDRAKE_PARAM_EVENT) continue;
     kpis.push_back(DriveKpi{info.id, info.name, info.unit != nullptr ? info.unit : ""});
   }
+  kpis.push_back(DriveKpi{kServingDistanceId, kServingDistanceKpi, "m"});
   return kpis;
 }
 

@@ -140,7 +140,8 @@ class DriveReader {
   std::unique_ptr<ServingLookup> lookup_;
 };
 
-// Every parameter of the catalogue, as the tools name them, with its unit.
+// Every parameter of the catalogue, as the tools name them, with its unit,
+// then the tool's own KPI, the distance to the serving cell.
 std::vector<DriveKpi> CatalogueKpis();
 
 // Index in `kpis` of a KPI by name (exact, then any case), or -1.
