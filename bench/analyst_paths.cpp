@@ -9,11 +9,14 @@
 // two workers can gain no more than their two speeds allow. Last comes the
 // spread of all the run's host cycles (how much the machine itself moved)
 // and the cost of a page fault; paths timed as a whole process print their
-// page faults per run.
+// page faults per run, and the map and report commands their peak resident
+// memory, the largest of the runs (run on logs of two sizes, it shows
+// whether memory grows with the log).
 //
-//   wendrake_paths_bench [MB] [--python PYTHON] [--skip-python] [--skip-dask] [--only TEXT]
+//   wendrake_paths_bench [MB] [--python PYTHON] [--skip-python] [--skip-dask] [--only TEXT] [--runs N]
 //
-// --only times just the paths whose names contain TEXT (the host cycle always).
+// --only times just the paths whose names contain TEXT (the host cycle always);
+// --runs takes N runs of each (default 5), for the slow paths of a big log.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -24,6 +27,8 @@
 #include <sched.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <fcntl.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -38,7 +43,7 @@ namespace {
 using wendrake_bench::Clock;
 using wendrake_bench::Median;
 using wendrake_bench::Seconds;
-constexpr int kRuns = 5;
+int runs = 5;  // --runs
 constexpr size_t kWarmBytes = size_t{3} << 20;
 
 // The host cycle: at most 200 lines per call, every item read, then cleared.
@@ -161,6 +166,56 @@ double Command(const std::string& command) {
   return end != last && *end == '\0' ? reported : wall;
 }
 
+// The peak resident memory of the last process Exec ran, in kB.
+long lastPeakKb = 0;
+
+// The high-water mark of resident memory (VmHWM) of process `pid` once it
+// runs the program named `name` (its name until then is this benchmark's);
+// -1 when it does not (yet).
+long HighWaterKb(pid_t pid, const std::string& name) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  bool running = false;
+  while (std::getline(status, line)) {
+    if (line.rfind("Name:", 0) == 0) running = line.substr(line.find_first_not_of(" \t", 5)) == name.substr(0, 15);
+    if (running && line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+  }
+  return -1;
+}
+
+// Runs the tool with `args`, its standard output thrown away, and returns
+// its wall time; its peak resident memory goes to lastPeakKb. The peak is
+// read from /proc every 10 ms while it runs, not from wait4: a child forked
+// from this process takes this process's peak (the log it holds) with it
+// through exec.
+double Exec(const std::vector<std::string>& args) {
+  const Clock::time_point start = Clock::now();
+  const pid_t child = fork();
+  if (child == 0) {
+    const int null = open("/dev/null", O_WRONLY);
+    if (null >= 0) dup2(null, 1);
+    std::vector<char*> argv;
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  const std::string name = args[0].substr(args[0].rfind('/') + 1);
+  int status = 0;
+  long peak = 0;
+  pid_t done = 0;
+  while (child > 0 && (done = waitpid(child, &status, WNOHANG)) == 0) {
+    peak = std::max(peak, HighWaterKb(child, name));
+    usleep(10000);
+  }
+  if (child < 0 || done != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "failed: %s %s\n", args[0].c_str(), args.size() > 1 ? args[1].c_str() : "");
+    std::exit(1);
+  }
+  lastPeakKb = peak;
+  return Seconds(start);
+}
+
 std::string PythonTimed(const std::string& python, const std::string& setup, const std::string& body) {
   return "PYTHONPATH=" WENDRAKE_SOURCE_DIR "/python WENDRAKE_LIBRARY=" WENDRAKE_LIBRARY_FILE " " +
          python + " -c 'import time\n" + setup + "\nt = time.perf_counter()\n" + body +
@@ -184,6 +239,8 @@ int main(int argc, char** argv) {
       skipDask = true;
     } else if (arg == "--only" && i + 1 < argc) {
       only = argv[++i];
+    } else if (arg == "--runs" && i + 1 < argc) {
+      runs = std::max(1, std::atoi(argv[++i]));
     } else {
       megabytes = std::atof(argv[i]);
     }
@@ -211,6 +268,7 @@ int main(int argc, char** argv) {
     double logs = 1;  // logs of this size the path handles per run
     int group = 0;    // paths of one group (not 0) alternate run by run
     bool whole = true;  // timed from start to end (not from inside Python)
+    bool peak = false;  // run by Exec, its peak memory printed
   };
   // Groups: one worker against two (kWorkersGroup), the table with and
   // without its record fields or its messages.
@@ -227,6 +285,14 @@ int main(int argc, char** argv) {
       {"stats", [&] { return Command(cli + " stats " + path + " > /dev/null"); }},
       {"params --csv", [&] { return Command(cli + " params --csv " + path + " > /dev/null"); }},
       {"decode --format jsonl", [&] { return Command(cli + " decode --format jsonl " + path + " > /dev/null"); }},
+      // The drive's views, read piece by piece: their peak memory must not
+      // grow with the log.
+      {"map to GeoPackage", [&] { return Exec({cli, "map", path, "-o", std::string(dir) + "/map.gpkg"}); }, 1, 0,
+       true, true},
+      {"map to GeoJSON", [&] { return Exec({cli, "map", path, "-o", std::string(dir) + "/map.geojson"}); }, 1, 0,
+       true, true},
+      {"report", [&] { return Exec({cli, "report", path, "-o", std::string(dir) + "/report.html"}); }, 1, 0, true,
+       true},
   };
   if (!skipPython) {
     // Imports happen before the clock starts: an analyst pays them once.
@@ -262,10 +328,10 @@ int main(int argc, char** argv) {
   }
 
   std::erase_if(paths, [&](const Path& p) { return p.name.find(only) == std::string::npos; });
-  std::printf("log: %.1f MB, medians of %d runs, each run of a path between two host cycles\n\n", mb, kRuns);
-  std::printf("%-30s %10s %10s %12s\n", "path", "MB/s", "vs core", "page faults");
+  std::printf("log: %.1f MB, medians of %d runs, each run of a path between two host cycles\n\n", mb, runs);
+  std::printf("%-30s %10s %10s %12s %10s\n", "path", "MB/s", "vs core", "page faults", "peak MB");
   std::vector<double> core, coreFaults;
-  for (int run = 0; run < kRuns; ++run) {
+  for (int run = 0; run < runs; ++run) {
     const long faultsBefore = PageFaults();
     core.push_back(mb / HostCycle(log));
     coreFaults.push_back(static_cast<double>(PageFaults() - faultsBefore));
@@ -281,10 +347,11 @@ int main(int argc, char** argv) {
   for (size_t first = 0; first < paths.size();) {
     size_t end = first + 1;
     while (end < paths.size() && paths[first].group != 0 && paths[end].group == paths[first].group) ++end;
-    std::vector<std::vector<double>> speeds(end - first), ratios(end - first), faults(end - first);
+    std::vector<std::vector<double>> speeds(end - first), ratios(end - first), faults(end - first),
+        peaks(end - first);
     std::vector<double> slower, faster, ceilings;
     const bool perProcessor = end - first == 2 && !cpus.empty() && paths[first].group == kWorkersGroup;
-    for (int run = 0; run < kRuns; ++run) {
+    for (int run = 0; run < runs; ++run) {
       double cpuSpeed[2] = {0, 0};
       auto measureProcessors = [&] {
         for (int i = 0; i < 2; ++i) cpuSpeed[i] += mb / HostCycleOn(log, cpus[static_cast<size_t>(i)]) / 2;
@@ -295,6 +362,7 @@ int main(int argc, char** argv) {
         const long faultsBefore = PageFaults();
         const double speed = mb * paths[k].logs / paths[k].time();
         faults[k - first].push_back(static_cast<double>(PageFaults() - faultsBefore));
+        peaks[k - first].push_back(static_cast<double>(lastPeakKb) / 1024);
         const double after = mb / HostCycle(log);
         allCore.push_back(before);
         allCore.push_back(after);
@@ -312,11 +380,12 @@ int main(int argc, char** argv) {
       std::printf("%-30s %10.1f %9.2fx", paths[k].name.c_str(), Median(speeds[k - first]),
                   Median(ratios[k - first]));
       if (paths[k].whole) std::printf(" %12.0f", Median(faults[k - first]));
+      if (paths[k].peak) std::printf(" %10.0f", *std::max_element(peaks[k - first].begin(), peaks[k - first].end()));
       std::printf("\n");
     }
     for (size_t k = first + 1; k < end; ++k) {
       std::vector<double> gains;
-      for (int run = 0; run < kRuns; ++run) gains.push_back(speeds[k - first][run] / speeds[0][run]);
+      for (int run = 0; run < runs; ++run) gains.push_back(speeds[k - first][run] / speeds[0][run]);
       const std::string label = end - first == 2 ? "  second / first, run by run" : "  " + paths[k].name + " / first";
       std::printf("%-30s %10s %9.2fx\n", label.c_str(), "", Median(gains));
     }
@@ -334,6 +403,9 @@ int main(int argc, char** argv) {
   std::printf("a page fault (fresh memory) costs %.2f us here\n", PageFaultMicros());
   std::remove(path.c_str());
   std::remove(warmPath.c_str());
+  for (const char* output : {"/map.gpkg", "/map.geojson", "/report.html"}) {
+    std::remove((std::string(dir) + output).c_str());
+  }
   rmdir(dir);
   return 0;
 }

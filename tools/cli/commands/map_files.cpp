@@ -85,13 +85,13 @@ struct OutputSink {
 
 }  // namespace
 
-bool WriteGeoPackageFile(const MapModule& module, const DriveView& view, const std::string& output,
-                         const RouteColouring& colouring, std::string* error) {
+bool WriteGeoPackageFile(const MapModule& module, const MapLayout& layout, MapSource* source,
+                         const std::string& output, std::string* error) {
   std::string final, temporary;
   if (!GeoPackageFile(output, &final, error) || !ReserveTemporary(final, &temporary, error)) return false;
   SetSignalCleanupFile(temporary.c_str());
   const MapTarget target{output, temporary};
-  bool ok = module.Write(view, target, "GPKG", colouring, error);
+  bool ok = module.Write(layout, source, target, "GPKG", error);
   if (ok && rename(temporary.c_str(), final.c_str()) != 0) {
     *error = "cannot write " + output + ": " + std::strerror(errno);
     ok = false;
@@ -101,14 +101,14 @@ bool WriteGeoPackageFile(const MapModule& module, const DriveView& view, const s
   return ok;
 }
 
-bool WriteStreamedFile(const MapModule& module, const DriveView& view, const std::string& output,
-                       const FileIdentity& input, const std::string& driver, const RouteColouring& colouring,
+bool WriteStreamedFile(const MapModule& module, const MapLayout& layout, MapSource* source,
+                       const std::string& output, const FileIdentity& input, const std::string& driver,
                        std::string* error) {
   Output out;
   if (!out.Open(output, input, error)) return false;
   OutputSink sink{&out, ""};
   const MapTarget target{output, "", &OutputSink::Write, &sink};
-  if (!module.Write(view, target, driver, colouring, error)) {
+  if (!module.Write(layout, source, target, driver, error)) {
     if (!sink.error.empty()) *error = sink.error;
     return false;  // the output's destructor removes its temporary file
   }

@@ -10,18 +10,16 @@
 
 #include "io/log_reader.h"
 #include "map/map_module.h"
-#include "view/drive_view.h"
-#include "view/kpi_bins.h"
 
 namespace wendrake_cli {
 
 // False with a one-line `error`, the old file (if any) as it was.
-bool WriteGeoPackageFile(const MapModule& module, const DriveView& view, const std::string& output,
-                         const RouteColouring& colouring, std::string* error);
+bool WriteGeoPackageFile(const MapModule& module, const MapLayout& layout, MapSource* source,
+                         const std::string& output, std::string* error);
 
 // `driver` is "GeoJSON" or "KML"; the output may not be the file `input`.
-bool WriteStreamedFile(const MapModule& module, const DriveView& view, const std::string& output,
-                       const FileIdentity& input, const std::string& driver, const RouteColouring& colouring,
+bool WriteStreamedFile(const MapModule& module, const MapLayout& layout, MapSource* source,
+                       const std::string& output, const FileIdentity& input, const std::string& driver,
                        std::string* error);
 
 }  // namespace wendrake_cli

@@ -3,9 +3,12 @@
 #include <fmt/format.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
+#include "commands/map_feed.h"
 #include "commands/map_files.h"
 #include "format/ascii_case.h"
 #include "format/text_escape.h"
@@ -85,36 +88,49 @@ FileIdentity IdentityOf(const std::string& path) {
   return FileIdentity{true, info.st_dev, info.st_ino};
 }
 
-// Loads the log and finds the KPI; 0, or the exit status with `error`.
-int Load(const ViewOptions& options, int moduleType, DriveView* view, int* kpi, std::string* error) {
-  if (!LoadDriveView(options.log, moduleType, view, error)) return kExitUsage;
-  *kpi = -1;
-  if (!options.kpi.empty()) {
-    *kpi = view->KpiIndex(options.kpi);
-    if (*kpi < 0) {
-      *error = "no KPI '" + options.kpi + "' in " + options.log + " (wendrake params lists the columns)";
-      return kExitUsage;
-    }
-  } else {
-    *kpi = view->KpiIndex("Rxagc");
-    if (*kpi < 0 && !view->kpiNames.empty()) *kpi = 0;
-  }
-  return 0;
-}
-
 // Says on standard error what the output alone would not show.
 void Notice(const std::string& message) { std::fprintf(stderr, "wendrake: %s\n", OneLine(message).c_str()); }
 
-// The drive's fixes in a few words, for the notices about positions.
-std::string FixesOf(const DriveView& view) {
-  return fmt::format("{} GPS fixes kept, {} rejected", view.fixesAccepted, view.fixesRejected);
+std::string NoKpi(const ViewOptions& options) {
+  return "no KPI '" + options.kpi + "' in " + (options.log == "-" ? "standard input" : options.log) +
+         " (wendrake params lists the columns)";
 }
 
-bool AnyPositioned(const DriveView& view) {
-  for (const DriveItem& item : view.items) {
-    if (item.positioned()) return true;
+// The KPIs --attributes names, from the catalogue; false with `error`
+// listing the valid names for one it does not know.
+bool NamedAttributes(const std::vector<std::string>& names, std::vector<DriveKpi>* kpis, std::string* error) {
+  const std::vector<DriveKpi> catalogue = CatalogueKpis();
+  for (const std::string& name : names) {
+    const int k = KpiIndexOf(catalogue, name);
+    if (k < 0) {
+      std::string valid;
+      for (const DriveKpi& kpi : catalogue) valid += (valid.empty() ? "" : ", ") + kpi.name;
+      *error = "unknown attribute '" + name + "' for --attributes (valid: " + valid + ")";
+      return false;
+    }
+    bool repeated = false;
+    for (const DriveKpi& kpi : *kpis) repeated = repeated || kpi.id == catalogue[static_cast<size_t>(k)].id;
+    if (!repeated) kpis->push_back(catalogue[static_cast<size_t>(k)]);
   }
-  return false;
+  return true;
+}
+
+// Every KPI the log has, in the catalogue's order: a first pass over the
+// log, piece by piece, so that the items layer has all its attributes from
+// its first point on. False with `error`.
+bool LogKpis(DriveReader* reader, std::vector<DriveKpi>* kpis, std::string* error) {
+  while (reader->Next(error)) {
+  }
+  if (!error->empty()) return false;
+  *kpis = reader->kpis();
+  // The tool's own KPIs (the serving cell's distance) after the parameters.
+  auto order = [](const DriveKpi& kpi) {
+    const int slot = wendrake_param_slot(kpi.id);
+    return slot < 0 ? std::numeric_limits<int>::max() : slot;
+  };
+  std::stable_sort(kpis->begin(), kpis->end(),
+                   [&](const DriveKpi& a, const DriveKpi& b) { return order(a) < order(b); });
+  return reader->Rewind(error);
 }
 
 }  // namespace
@@ -125,11 +141,23 @@ CLI::App* AddMapCommand(CLI::App& app, ViewOptions* options) {
   map->add_option("-f,--format", options->format,
                   "gpkg, geojson or kml (default: by the output's extension; - needs geojson or kml)");
   map->add_flag("--force", options->force, "write --format even when the output's extension names another");
+  map->add_option("--attributes", options->attributes,
+                  "the KPIs the items carry, named as wendrake params names them (default: every one the log has)")
+      ->delimiter(',')
+      ->option_text("NAME,...");
+  map->add_option("--min-distance", options->minDistance,
+                  "thin the items' points: items within METRES of the first of a run become its first and last\n"
+                  "point, carrying each KPI's lowest and highest value of the run (events and route unthinned)")
+      ->check(CLI::NonNegativeNumber)
+      ->option_text("METRES");
   map->footer(
       "Layers: items (a point per item with a position: line, time, record, code, message, event,\n"
-      "the fix and every KPI), route (the track as a line; in KML coloured by --kpi in five bins,\n"
-      "the legend in the layer's description) and events (named points). GeoJSON holds them in one\n"
-      "collection with a \"feature\" attribute (item, route or event).\n"
+      "the fix and every KPI), route (the track as a line; in KML and GeoPackage in pieces by the bin\n"
+      "of --kpi, KML's coloured after a legend), events (named points), cells (the cells the network\n"
+      "advertised, at their positions, with PN, IDs and neighbour PNs) and serving (a line from each\n"
+      "point of the route to its serving cell, with the distance). A GeoPackage holds each layer's\n"
+      "default QGIS style (layer_styles) coloured as the legends. GeoJSON holds them in one\n"
+      "collection with a \"feature\" attribute (item, route, event, cell or serving).\n"
       "GeoJSON and KML stream: to standard output (-o - with --format), a pipe or a device in place.\n"
       "A GeoPackage needs a regular file. A file is replaced only once it is written whole; through\n"
       "a symbolic link, the file it points to. A log without any item, or without any item with\n"
@@ -160,8 +188,8 @@ int RunMap(const ViewOptions& options, int moduleType, std::string* error) {
              "; rename the output or add --force";
     return kExitUsage;
   }
-  RouteColouring colouring;
-  if (!ColouringOf(options, &colouring, error)) return kExitUsage;
+  MapLayout layout;
+  if (!ColouringOf(options, &layout.colouring, error)) return kExitUsage;
   if (options.output == "-" && driver == "GPKG") {
     *error = "a GeoPackage is written to a file, not standard output";
     return kExitUsage;
@@ -171,20 +199,40 @@ int RunMap(const ViewOptions& options, int moduleType, std::string* error) {
     *error = "output " + options.output + " is the input log; write elsewhere";
     return kExitUsage;
   }
+  std::vector<DriveKpi> attributes;
+  if (!NamedAttributes(options.attributes, &attributes, error)) return kExitUsage;
   // The map module before the log: without it, decoding would be for nothing.
   MapModule mapModule;
   if (!mapModule.Load(error)) return kExitUsage;
-  DriveView view;
-  if (int status = Load(options, moduleType, &view, &colouring.kpi, error)) return status;
-  if (!AnyPositioned(view)) {
-    const std::string name = options.log == "-" ? "standard input" : options.log;
-    *error = "nothing to map: no item of " + name + " has a position (" + FixesOf(view) + ")";
+  DriveReader reader;
+  std::vector<DriveKpi> logKpis;
+  if (!reader.Open(options.log, moduleType, error) || !LogKpis(&reader, &logKpis, error)) return kExitUsage;
+  if (options.attributes.empty()) attributes = logKpis;
+  // The KPI colouring the route: --kpi, else Rxagc, else the log's first.
+  int colour = options.kpi.empty() ? KpiIndexOf(logKpis, "Rxagc") : KpiIndexOf(logKpis, options.kpi);
+  if (colour < 0 && !options.kpi.empty()) {
+    *error = NoKpi(options);
     return kExitUsage;
   }
+  if (colour < 0 && !logKpis.empty()) colour = 0;
+  // The reader keeps the attributes, then the colouring KPI when it is none of them.
+  std::vector<DriveKpi> kept = attributes;
+  int colourIndex = -1;
+  if (colour >= 0) {
+    layout.colourKpi = logKpis[static_cast<size_t>(colour)].name;
+    colourIndex = KpiIndexOf(kept, layout.colourKpi);
+    if (colourIndex < 0) {
+      kept.push_back(logKpis[static_cast<size_t>(colour)]);
+      colourIndex = static_cast<int>(kept.size() - 1);
+    }
+  }
+  for (const DriveKpi& kpi : attributes) layout.attributes.push_back(kpi.name);
+  layout.cells = reader.cells();
+  reader.KeepOnly(kept);
+  MapFeed feed(&reader, attributes.size(), colourIndex, options.minDistance);
   const bool written = driver == "GPKG"
-                           ? WriteGeoPackageFile(mapModule, view, options.output, colouring, error)
-                           : WriteStreamedFile(mapModule, view, options.output, IdentityOf(options.log), driver,
-                                               colouring, error);
+                           ? WriteGeoPackageFile(mapModule, layout, &feed, options.output, error)
+                           : WriteStreamedFile(mapModule, layout, &feed, options.output, input, driver, error);
   return written ? 0 : kExitUsage;
 }
 
@@ -196,17 +244,35 @@ int RunReport(const ViewOptions& options, int moduleType, std::string* error) {
 #else
   RouteColouring colouring;
   if (!ColouringOf(options, &colouring, error)) return kExitUsage;
-  DriveView view;
-  if (int status = Load(options, moduleType, &view, &colouring.kpi, error)) return status;
-  if (!AnyPositioned(view)) {
-    const std::string name = options.log == "-" ? "standard input" : options.log;
-    Notice("no item of " + name + " has a position (" + FixesOf(view) + "): the report's map is empty");
+  colouring.kpi = options.kpi;
+  DriveReader reader;
+  ReportBuilder builder;
+  if (!reader.Open(options.log, moduleType, error)) return kExitUsage;
+  while (reader.Next(error)) builder.Add(reader);
+  if (!error->empty()) return kExitUsage;
+  // Serving cells need every cell the log describes: when the network
+  // advertised cell positions, a second pass draws them and the distances.
+  if (reader.anyCellPositioned()) {
+    builder = ReportBuilder();
+    if (!reader.Rewind(error)) return kExitUsage;
+    while (reader.Next(error)) builder.Add(reader);
+    if (!error->empty()) return kExitUsage;
   }
-  Output out;
-  if (!out.Open(options.output, IdentityOf(options.log), error)) return kExitUsage;
+  if (!options.kpi.empty() && KpiIndexOf(reader.kpis(), options.kpi) < 0) {
+    *error = NoKpi(options);
+    return kExitUsage;
+  }
+  if (builder.positioned() == 0) {
+    Notice("no item of " + reader.name() + " has a position (" +
+           fmt::format("{} GPS fixes kept, {} rejected", reader.fixesAccepted(), reader.fixesRejected()) +
+           "): the report's map is empty");
+  }
   const size_t slash = options.log.rfind('/');
   const std::string title = SafeText(slash == std::string::npos ? options.log : options.log.substr(slash + 1));
-  out.Write(ReportPage(view, title, colouring));
+  const std::string page = ReportPage(builder.Json(reader, title, colouring));
+  Output out;
+  if (!out.Open(options.output, IdentityOf(options.log), error)) return kExitUsage;
+  out.Write(page);
   return out.Close(error) ? 0 : kExitUsage;
 #endif
 }

@@ -18,6 +18,8 @@ struct ViewOptions {
   bool force = false;  // map: --format wins over a disagreeing extension
   std::string bins;    // thresholds, range or equal-count; empty: thresholds
   std::vector<double> thresholds;  // four edges overriding the KPI's thresholds
+  std::vector<std::string> attributes;  // map: the KPIs written; empty: every one the log has
+  double minDistance = 0;               // map: metres that thin the items' points; 0: none
 };
 
 CLI::App* AddMapCommand(CLI::App& app, ViewOptions* options);

@@ -20,6 +20,8 @@
 #include <vector>
 
 #include "format/ascii_case.h"
+#include "map/qgis_styles.h"
+#include "view/event_kinds.h"
 #include "view/kpi_bins.h"
 
 namespace wendrake_cli {
@@ -92,37 +94,97 @@ size_t SinkWrite(const void* bytes, size_t size, size_t count, FILE* stream) {
   return sink->Put(text) ? count : 0;
 }
 
+// A positioned event, kept for the events layer, which follows the items.
+struct KeptEvent {
+  int64_t line, clockMs;
+  std::string record, message, eventName;
+  uint32_t code;
+  double event, latitude, longitude, altitude, speed, heading, satellites, fixAge;
+
+  WendrakeMapItem Item() const {
+    return WendrakeMapItem{line,  clockMs,  record.c_str(), message.c_str(), eventName.c_str(), code, event,
+                           latitude, longitude, altitude, speed, heading, satellites, fixAge, nullptr,
+                           std::nan(""), -1, std::nan("")};
+  }
+};
+
+// A vertex of the route: the last item of a run at one position, with the
+// smallest and largest colour value of the run's items (NaN when none), and
+// the cell serving that item (-1: none) at its distance.
+struct Vertex {
+  double longitude, latitude, low, high;
+  int64_t line, clockMs;
+  int32_t servingCell;
+  double servingDistance;
+};
+
 class MapWriter {
  public:
-  MapWriter(const WendrakeMapDrive& drive, GDALDataset* dataset, bool oneLayer, bool kml, Sink* sink)
-      : drive_(drive), sink_(sink), driveItems_(drive.items, drive.item_count), vertices_(drive.route, drive.route_count),
-        dataset_(dataset), oneLayer_(oneLayer), kml_(kml),
-        kpi_(drive.kpi >= 0 && static_cast<size_t>(drive.kpi) < drive.kpi_count ? drive.kpi : -1) {
+  MapWriter(const WendrakeMapDrive& drive, GDALDataset* dataset, bool oneLayer, bool kml, bool gpkg, Sink* sink)
+      : drive_(drive), sink_(sink), cells_(drive.cells, drive.cell_count), dataset_(dataset), oneLayer_(oneLayer),
+        kml_(kml), gpkg_(gpkg), colouring_(drive.colour_kpi != nullptr) {
     wgs84_.SetWellKnownGeogCS("WGS84");
     wgs84_.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
-    if (kpi_ >= 0) {
-      std::vector<double> values;
-      for (const WendrakeMapItem& item : driveItems_) {
-        if (Positioned(item)) values.push_back(item.kpis[kpi_]);
-      }
-      const std::vector<double> edges(drive.edges, drive.edges + drive.edge_count);
-      bins_ = KpiBins::Of(values, static_cast<BinMode>(drive.bin_mode), drive.kpi_names[kpi_], edges);
-    }
   }
 
   // One layer after the other: the KML writer closes a layer for writing
-  // when the next one is created.
+  // when the next one is created. The items stream in piece by piece; the
+  // route's vertices and the events are kept for the layers after them.
   bool Write(std::string* error) {
     if (!CreateItemsLayer(error)) return false;
-    for (const WendrakeMapItem& item : driveItems_) {
-      if (Positioned(item) && !AddItem(item, items_, "item", error)) return false;
+    for (;;) {
+      WendrakeMapPiece piece{};
+      const int next = drive_.next(drive_.source, &piece);
+      if (next < 0) {
+        *error = "cannot read the log";  // the tool knows why
+        return false;
+      }
+      if (next == 0) break;
+      for (size_t i = 0; i < piece.point_count; ++i) {
+        if (!AddItem(piece.points[i], items_, "item", error)) return false;
+      }
+      for (size_t i = 0; i < piece.item_count; ++i) Take(piece.items[i]);
     }
-    if (!CreateRouteLayer(error) || !(kml_ ? AddColouredRoute(error) : AddRoute(error))) return false;
+    if (colouring_) {
+      const std::vector<double> edges(drive_.edges, drive_.edges + drive_.edge_count);
+      bins_ = KpiBins::OfSketch(colourValues_, static_cast<BinMode>(drive_.bin_mode), drive_.colour_kpi, edges);
+    }
+    if (!CreateRouteLayer(error) || !(oneLayer_ ? AddRoute(error) : AddColouredRoute(error))) return false;
     if (!CreateEventsLayer(error)) return false;
-    for (const WendrakeMapItem& item : driveItems_) {
-      if (Positioned(item) && IsEvent(item) && !AddItem(item, events_, "event", error)) return false;
+    std::vector<std::string> eventNames;
+    for (const KeptEvent& event : events_) {
+      if (!AddItem(event.Item(), events_layer_, "event", error)) return false;
+      eventNames.push_back(EventKindName(event.eventName, event.code));
     }
-    return true;
+    if (!CreateCellsLayer(error) || !AddCells(error)) return false;
+    if (!CreateServingLayer(error) || !AddServingLines(error)) return false;
+    return !gpkg_ || WriteQgisStyles(dataset_, Styles(RankEventKinds(eventNames)), error);
+  }
+
+ private:
+  // Takes a positioned item into the route, the colour bins and the events.
+  void Take(const WendrakeMapItem& item) {
+    if (!Positioned(item)) return;
+    if (vertices_.empty() || vertices_.back().latitude != item.latitude ||
+        vertices_.back().longitude != item.longitude) {
+      vertices_.push_back(Vertex{item.longitude, item.latitude, std::nan(""), std::nan(""), 0, 0, -1, std::nan("")});
+    }
+    Vertex& last = vertices_.back();
+    last.line = item.line;
+    last.clockMs = item.clock_ms;
+    last.servingCell = item.serving_cell;
+    last.servingDistance = item.serving_distance;
+    if (colouring_ && !std::isnan(item.colour)) {
+      Vertex& vertex = vertices_.back();
+      if (std::isnan(vertex.low) || item.colour < vertex.low) vertex.low = item.colour;
+      if (std::isnan(vertex.high) || item.colour > vertex.high) vertex.high = item.colour;
+      colourValues_.Add(item.colour);
+    }
+    if (IsEvent(item)) {
+      events_.push_back(KeptEvent{item.line, item.clock_ms, item.record, item.message, item.event_name, item.code,
+                                  item.event, item.latitude, item.longitude, item.altitude, item.speed, item.heading,
+                                  item.satellites, item.fix_age});
+    }
   }
 
  private:
@@ -145,7 +207,7 @@ class MapWriter {
   bool CreateItemsLayer(std::string* error) {
     items_ = NewLayer(oneLayer_ ? "drive" : "items", oneLayer_ ? wkbUnknown : wkbPoint, error);
     if (items_ == nullptr) return false;
-    if (oneLayer_) route_ = events_ = items_;
+    if (oneLayer_) route_ = events_layer_ = items_;
     FieldNames names;
     std::vector<std::pair<std::string, OGRFieldType>> fields = {
         // KML knows 32-bit integers only: a 64-bit field would become text there.
@@ -153,7 +215,16 @@ class MapWriter {
         {"code", OFTString}, {"message", OFTString}, {"event_name", OFTString}, {"event", OFTReal},
         {"altitude", OFTReal}, {"speed", OFTReal}, {"heading", OFTReal}, {"satellites", OFTReal},
         {"fix_age", OFTReal}};
-    if (oneLayer_) fields.insert(fields.begin(), {"feature", OFTString});
+    if (oneLayer_) {
+      fields.insert(fields.begin(), {"feature", OFTString});
+      // The cells' and serving lines' attributes, in the one layer.
+      for (const auto& field : kCellFields) fields.push_back(field);
+      for (const auto& field : kServingFields) {
+        if (std::none_of(fields.begin(), fields.end(), [&](const auto& f) { return f.first == field.first; })) {
+          fields.push_back(field);
+        }
+      }
+    }
     for (auto& [name, type] : fields) names.Take(name);
     for (size_t k = 0; k < drive_.kpi_count; ++k) {
       kpiFields_.push_back(names.Take(drive_.kpi_names[k]));
@@ -170,18 +241,116 @@ class MapWriter {
     route_ = NewLayer("route", kml_ ? wkbUnknown : wkbLineString, error);
     return route_ != nullptr && AddField(route_, "name", OFTString, error) &&
            AddField(route_, "kpi", OFTString, error) && AddField(route_, "low", OFTReal, error) &&
-           AddField(route_, "high", OFTReal, error) && (!kml_ || AddField(route_, "description", OFTString, error));
+           AddField(route_, "high", OFTReal, error) && AddField(route_, "value", OFTReal, error) &&
+           (!kml_ || AddField(route_, "description", OFTString, error));
   }
 
   bool CreateEventsLayer(std::string* error) {
     if (oneLayer_) return true;
-    events_ = NewLayer("events", wkbPoint, error);
-    if (events_ == nullptr) return false;
+    events_layer_ = NewLayer("events", wkbPoint, error);
+    if (events_layer_ == nullptr) return false;
     const OGRFeatureDefn* items = items_->GetLayerDefn();
     for (const char* name : {"name", "line", "time", "event_name", "event"}) {
-      if (!AddField(events_, name, items->GetFieldDefn(items->GetFieldIndex(name))->GetType(), error)) return false;
+      const OGRFieldType type = items->GetFieldDefn(items->GetFieldIndex(name))->GetType();
+      if (!AddField(events_layer_, name, type, error)) return false;
     }
     return true;
+  }
+
+  // The attributes of a cell and of a serving line (besides "name").
+  static constexpr std::pair<const char*, OGRFieldType> kCellFields[] = {
+      {"technology", OFTString}, {"pn", OFTInteger},       {"cell_id", OFTString},   {"sid", OFTInteger},
+      {"nid", OFTInteger},       {"base_id", OFTInteger},  {"sector_id", OFTString}, {"color_code", OFTInteger},
+      {"neighbours", OFTString}};
+  static constexpr std::pair<const char*, OGRFieldType> kServingFields[] = {
+      {"line", OFTInteger}, {"time", OFTDateTime}, {"pn", OFTInteger}, {"cell_id", OFTString},
+      {"distance", OFTReal}};
+
+  bool CreateCellsLayer(std::string* error) {
+    if (oneLayer_) {
+      cellLayer_ = items_;
+      return true;
+    }
+    cellLayer_ = NewLayer("cells", wkbPoint, error);
+    if (cellLayer_ == nullptr || !AddField(cellLayer_, "name", OFTString, error)) return false;
+    for (const auto& [name, type] : kCellFields) {
+      if (!AddField(cellLayer_, name, type, error)) return false;
+    }
+    return true;
+  }
+
+  bool CreateServingLayer(std::string* error) {
+    if (oneLayer_) {
+      servingLayer_ = items_;
+      return true;
+    }
+    servingLayer_ = NewLayer("serving", kml_ ? wkbUnknown : wkbLineString, error);
+    if (servingLayer_ == nullptr || !AddField(servingLayer_, "name", OFTString, error)) return false;
+    for (const auto& [name, type] : kServingFields) {
+      // KML knows 32-bit integers only; elsewhere a line number may be larger.
+      const OGRFieldType wide = std::string_view(name) == "line" && !kml_ ? OFTInteger64 : type;
+      if (!AddField(servingLayer_, name, wide, error)) return false;
+    }
+    return true;
+  }
+
+  static bool CellPositioned(const WendrakeMapCell& cell) {
+    return !std::isnan(cell.latitude) && !std::isnan(cell.longitude);
+  }
+
+  // A point per cell at its advertised position; in KML named by its label,
+  // which Google Earth shows beside it.
+  bool AddCells(std::string* error) {
+    for (const WendrakeMapCell& cell : cells_) {
+      if (!CellPositioned(cell)) continue;
+      FeaturePtr feature(OGRFeature::CreateFeature(cellLayer_->GetLayerDefn()));
+      Set(feature.get(), "feature", "cell");
+      Set(feature.get(), "name", cell.label);
+      Set(feature.get(), "technology", cell.technology);
+      SetInt(feature.get(), "pn", cell.pilot_pn);
+      Set(feature.get(), "cell_id", cell.id);
+      SetInt(feature.get(), "sid", cell.sid);
+      SetInt(feature.get(), "nid", cell.nid);
+      SetInt(feature.get(), "base_id", cell.base_id);
+      Set(feature.get(), "sector_id", cell.sector_id);
+      SetInt(feature.get(), "color_code", cell.color_code);
+      Set(feature.get(), "neighbours", cell.neighbours);
+      OGRPoint point(cell.longitude, cell.latitude);
+      feature->SetGeometry(&point);
+      if (!Add(cellLayer_, feature.get(), error)) return false;
+    }
+    return true;
+  }
+
+  // A line from each vertex of the route to the cell serving there, with
+  // the distance between them.
+  bool AddServingLines(std::string* error) {
+    for (const Vertex& vertex : vertices_) {
+      if (vertex.servingCell < 0 || static_cast<size_t>(vertex.servingCell) >= cells_.size()) continue;
+      const WendrakeMapCell& cell = cells_[static_cast<size_t>(vertex.servingCell)];
+      if (!CellPositioned(cell)) continue;
+      FeaturePtr feature(OGRFeature::CreateFeature(servingLayer_->GetLayerDefn()));
+      Set(feature.get(), "feature", "serving");
+      Set(feature.get(), "name", cell.label);
+      Set(feature.get(), "line", static_cast<double>(vertex.line));
+      SetTime(feature.get(), feature->GetFieldIndex("time"), vertex.clockMs);
+      SetInt(feature.get(), "pn", cell.pilot_pn);
+      Set(feature.get(), "cell_id", cell.id);
+      Set(feature.get(), "distance", vertex.servingDistance);
+      OGRLineString line;
+      line.addPoint(vertex.longitude, vertex.latitude);
+      line.addPoint(cell.longitude, cell.latitude);
+      feature->SetGeometry(&line);
+      if (kml_) feature->SetStyleString("PEN(c:#1f5fd6,w:1px)");
+      if (!Add(servingLayer_, feature.get(), error)) return false;
+    }
+    return true;
+  }
+
+  // An integer attribute; -1 (unknown) leaves it null.
+  static void SetInt(OGRFeature* feature, const char* name, int32_t value) {
+    const int index = feature->GetFieldIndex(name);
+    if (index >= 0 && value >= 0) feature->SetField(index, static_cast<int>(value));
   }
 
   static void Set(OGRFeature* feature, const char* name, const std::string& value) {
@@ -205,13 +374,13 @@ class MapWriter {
     return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}.{:03}", utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday,
                        utc.tm_hour, utc.tm_min, utc.tm_sec, clockMs - seconds * 1000);
   }
-  static void SetTime(OGRFeature* feature, int64_t clockMs) {
-    const int index = feature->GetFieldIndex("time");
+  void SetTime(OGRFeature* feature, int index, int64_t clockMs) const {
+    if (index >= 0 && clockMs == INT64_MIN) Absent(feature, index);
     if (index < 0 || clockMs == INT64_MIN) return;
     const int64_t seconds = clockMs >= 0 ? clockMs / 1000 : (clockMs - 999) / 1000;
     const std::time_t when = static_cast<std::time_t>(seconds);
     std::tm utc{};
-    if (gmtime_r(&when, &utc) == nullptr) return;
+    if (gmtime_r(&when, &utc) == nullptr) return Absent(feature, index);
     feature->SetField(index, utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min,
                       static_cast<float>(utc.tm_sec + (clockMs - seconds * 1000) / 1000.0), 0);
   }
@@ -228,29 +397,81 @@ class MapWriter {
     return true;
   }
 
-  bool AddItem(const WendrakeMapItem& item, OGRLayer* layer, const char* kind, std::string* error) {
-    FeaturePtr feature(OGRFeature::CreateFeature(layer->GetLayerDefn()));
-    Set(feature.get(), "feature", kind);
-    Set(feature.get(), "name", IsEvent(item) ? item.event_name : IsSignalling(item) ? item.message : item.record);
-    Set(feature.get(), "line", static_cast<double>(item.line));
-    SetTime(feature.get(), item.clock_ms);
-    Set(feature.get(), "record", item.record);
-    Set(feature.get(), "code", fmt::format("0x{:08X}", item.code));
-    Set(feature.get(), "message", item.message);
-    Set(feature.get(), "event_name", item.event_name);
-    Set(feature.get(), "event", item.event);
-    Set(feature.get(), "altitude", item.altitude);
-    Set(feature.get(), "speed", item.speed);
-    Set(feature.get(), "heading", item.heading);
-    Set(feature.get(), "satellites", item.satellites);
-    Set(feature.get(), "fix_age", item.fix_age);
-    if (layer == items_ && std::string_view(kind) == "item") {
-      for (size_t k = 0; k < kpiFields_.size(); ++k) Set(feature.get(), kpiFields_[k].c_str(), item.kpis[k]);
+  // Where an item's attributes are in a layer's features (-1: not there),
+  // looked up once per layer: a lookup by name for every feature costs more
+  // than writing the feature.
+  struct ItemFields {
+    int feature, name, line, time, record, code, message, eventName, event, altitude, speed, heading, satellites,
+        fixAge;
+    std::vector<int> kpis;  // items only
+  };
+  ItemFields FieldsOf(OGRLayer* layer, bool withKpis) const {
+    const OGRFeatureDefn* defn = layer->GetLayerDefn();
+    auto at = [&](const char* name) { return defn->GetFieldIndex(name); };
+    ItemFields fields{at("feature"), at("name"),     at("line"),     at("time"),    at("record"),
+                      at("code"),    at("message"),  at("event_name"), at("event"), at("altitude"),
+                      at("speed"),   at("heading"),  at("satellites"), at("fix_age"), {}};
+    if (withKpis) {
+      for (const std::string& name : kpiFields_) fields.kpis.push_back(at(name.c_str()));
     }
-    OGRPoint point(item.longitude, item.latitude);
-    feature->SetGeometry(&point);
+    return fields;
+  }
+  // Every field of an item's feature is written, as the feature is reused
+  // from item to item. A GeoPackage gets absent values as NULL, which keeps
+  // the fields set the same from feature to feature, so that GDAL reuses its
+  // prepared INSERT; GeoJSON and KML leave them out.
+  void Absent(OGRFeature* feature, int index) const {
+    if (allFields_) feature->SetFieldNull(index);
+    else feature->UnsetField(index);
+  }
+  void SetAt(OGRFeature* feature, int index, const char* value) const {
+    if (index < 0) return;
+    if (*value != '\0') feature->SetField(index, value);
+    else Absent(feature, index);
+  }
+  void SetAt(OGRFeature* feature, int index, double value) const {
+    if (index < 0) return;
+    if (!std::isnan(value)) feature->SetField(index, value);
+    else Absent(feature, index);
+  }
+
+  bool AddItem(const WendrakeMapItem& item, OGRLayer* layer, const char* kind, std::string* error) {
+    const bool isItem = layer == items_ && std::string_view(kind) == "item";
+    if (itemFields_.empty()) itemFields_.push_back(FieldsOf(items_, true));
+    if (layer != items_ && eventFields_.empty()) eventFields_.push_back(FieldsOf(layer, false));
+    const ItemFields& f = layer == items_ ? itemFields_[0] : eventFields_[0];
+    // One feature per layer, its every field written again for each item:
+    // creating one per item would cost more than writing it.
+    FeaturePtr& feature = layer == items_ ? itemFeature_ : eventFeature_;
+    if (feature == nullptr) feature.reset(OGRFeature::CreateFeature(layer->GetLayerDefn()));
+    OGRFeature* out = feature.get();
+    out->SetFID(OGRNullFID);
+    SetAt(out, f.feature, kind);
+    const std::string eventKind = IsEvent(item) ? EventKindName(item.event_name, item.code) : "";
+    SetAt(out, f.name, IsEvent(item) ? eventKind.c_str() : IsSignalling(item) ? item.message : item.record);
+    SetAt(out, f.line, static_cast<double>(item.line));
+    SetTime(out, f.time, item.clock_ms);
+    SetAt(out, f.record, item.record);
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(item.code));
+    SetAt(out, f.code, code);
+    SetAt(out, f.message, item.message);
+    SetAt(out, f.eventName, item.event_name);
+    SetAt(out, f.event, item.event);
+    SetAt(out, f.altitude, item.altitude);
+    SetAt(out, f.speed, item.speed);
+    SetAt(out, f.heading, item.heading);
+    SetAt(out, f.satellites, item.satellites);
+    SetAt(out, f.fixAge, item.fix_age);
+    for (size_t k = 0; k < f.kpis.size(); ++k) {
+      if (isItem) SetAt(out, f.kpis[k], item.kpis[k]);
+      else if (f.kpis[k] >= 0) Absent(out, f.kpis[k]);  // an event in the one layer of GeoJSON
+    }
+    point_.setX(item.longitude);
+    point_.setY(item.latitude);
+    out->SetGeometry(&point_);
     // A time stamp per placemark, for Google Earth's time slider.
-    const std::string when = KmlWhen(item.clock_ms);
+    const std::string when = kml_ ? KmlWhen(item.clock_ms) : "";
     if (kml_ && sink_ != nullptr && !when.empty()) sink_->timeStamp = "<TimeStamp><when>" + when + "</when></TimeStamp>\n\t";
     return Add(layer, feature.get(), error);
   }
@@ -260,13 +481,13 @@ class MapWriter {
   bool AddLine(size_t begin, size_t end, int bin, std::string* error, bool whole = false) {
     FeaturePtr feature(OGRFeature::CreateFeature(route_->GetLayerDefn()));
     OGRLineString line;
+    line.setNumPoints(static_cast<int>(end - begin), false);
     for (size_t v = begin; v < end; ++v) {
-      const WendrakeMapItem& vertex = driveItems_[vertices_[v]];
-      line.addPoint(vertex.longitude, vertex.latitude);
+      line.setPoint(static_cast<int>(v - begin), vertices_[v].longitude, vertices_[v].latitude);
     }
     feature->SetGeometry(&line);
     Set(feature.get(), "feature", "route");
-    if (kpi_ < 0) {
+    if (!colouring_) {
       Set(feature.get(), "name", "route");
     } else {
       const std::string kpi = KpiName();
@@ -281,6 +502,7 @@ class MapWriter {
         Set(feature.get(), "name", kpi + " " + bins_.Range(bin));
         Set(feature.get(), "low", bins_.Lower(bin));
         Set(feature.get(), "high", bins_.Upper(bin));
+        Set(feature.get(), "value", WorstOf(begin + 1, end));
       } else {
         Set(feature.get(), "name", kpi + " without a value");
       }
@@ -291,34 +513,33 @@ class MapWriter {
 
   bool AddRoute(std::string* error) { return vertices_.size() < 2 || AddLine(0, vertices_.size(), -1, error, true); }
 
-  int BinAt(size_t vertex) const { return vertexBins_[vertex]; }
+  // The bin of a vertex: that of the worst value of the items it stands for
+  // (those since the vertex before), so that a dip between two fixes still
+  // colours the route. Bins grow with the value, so the worst bin is that
+  // of the largest value where low values are good, else of the smallest.
+  int BinAt(size_t vertex) const { return bins_.Bin(WorstAt(vertex)); }
+  double WorstAt(size_t vertex) const { return bins_.lowIsGood ? vertices_[vertex].high : vertices_[vertex].low; }
 
-  // The bin of each vertex: that of the worst value of the items it stands
-  // for (those since the vertex before), so that a dip between two fixes
-  // still colours the route.
-  void FindVertexBins() {
-    size_t item = 0;
-    for (size_t vertex : vertices_) {
-      int worst = -1;
-      for (; item <= vertex; ++item) {
-        if (!Positioned(driveItems_[item])) continue;
-        const int bin = bins_.Bin(driveItems_[item].kpis[kpi_]);
-        if (bin < 0) continue;
-        const bool worse = bins_.lowIsGood ? bin > worst : worst < 0 || bin < worst;
-        if (worse) worst = bin;
-      }
-      vertexBins_.push_back(worst);
+  // The worst value of vertices [begin, end): what a piece of the route is
+  // coloured by, the attribute its QGIS style classes.
+  double WorstOf(size_t begin, size_t end) const {
+    double worst = std::nan("");
+    for (size_t v = begin; v < end; ++v) {
+      const double value = WorstAt(v);
+      if (!std::isnan(value) && (std::isnan(worst) || (bins_.lowIsGood ? value > worst : value < worst))) worst = value;
     }
+    return worst;
   }
-  std::string KpiName() const { return drive_.kpi_names[kpi_]; }
+
+  std::string KpiName() const { return drive_.colour_kpi; }
 
   // One line piece per run of vertices in the same bin; each piece starts
-  // where the last ended, so the track stays unbroken.
+  // where the last ended, so the track stays unbroken. KML colours each by
+  // its style; a GeoPackage's QGIS style classes them by their value.
   bool AddColouredRoute(std::string* error) {
     if (vertices_.size() < 2) return true;
-    if (kpi_ < 0) return AddLine(0, vertices_.size(), -1, error);
-    if (!AddLegend(error)) return false;
-    FindVertexBins();
+    if (!colouring_) return AddLine(0, vertices_.size(), -1, error);
+    if (kml_ && !AddLegend(error)) return false;
     size_t start = 0;
     for (size_t v = 1; v < vertices_.size(); ++v) {
       const bool last = v + 1 == vertices_.size();
@@ -353,20 +574,58 @@ class MapWriter {
     return legend;
   }
 
+  // The default QGIS style of each layer: the items and the route by the
+  // KPI's bins, the events by kind, as the legends show them.
+  std::vector<LayerStyle> Styles(const std::vector<EventKind>& eventKinds) const {
+    std::vector<LayerStyle> styles;
+    // The items are coloured when the colouring KPI is one of their attributes.
+    int itemsKpi = -1;
+    for (size_t k = 0; colouring_ && k < drive_.kpi_count; ++k) {
+      if (KpiName() == drive_.kpi_names[k]) itemsKpi = static_cast<int>(k);
+    }
+    if (itemsKpi >= 0) {
+      styles.push_back({items_, "KPI " + KpiName(), "items coloured by " + KpiName() + " in the legend's bins",
+                        GraduatedQml(SymbolKind::kPoint, kpiFields_[static_cast<size_t>(itemsKpi)], bins_)});
+    } else {
+      styles.push_back({items_, "items", "items", SingleSymbolQml(SymbolKind::kPoint, "#333333")});
+    }
+    if (colouring_) {
+      styles.push_back({route_, "KPI " + KpiName(), "route coloured by its worst " + KpiName() + " in the legend's bins",
+                        GraduatedQml(SymbolKind::kLine, "value", bins_)});
+    } else {
+      styles.push_back({route_, "route", "route", SingleSymbolQml(SymbolKind::kLine, "#333333")});
+    }
+    styles.push_back({events_layer_, "event kinds", "events coloured by kind, the most frequent first",
+                      CategorizedQml(SymbolKind::kPoint, "name", eventKinds)});
+    styles.push_back({cellLayer_, "cells", "cells at their advertised positions, labelled with PN and ID",
+                      SingleSymbolQml(SymbolKind::kSite, kCellColour, "name")});
+    styles.push_back({servingLayer_, "serving cells", "a line from each point of the route to its serving cell",
+                      SingleSymbolQml(SymbolKind::kLink, kCellColour)});
+    return styles;
+  }
+
   const WendrakeMapDrive& drive_;
   Sink* sink_;  // GeoJSON and KML
-  const std::span<const WendrakeMapItem> driveItems_;
-  const std::span<const size_t> vertices_;  // the route: indices into driveItems_
+  const std::span<const WendrakeMapCell> cells_;
   GDALDataset* dataset_;
-  bool oneLayer_, kml_;
-  int kpi_;
+  bool oneLayer_, kml_, gpkg_;
+  bool colouring_;  // the route is coloured by drive_.colour_kpi
+  bool allFields_ = sink_ == nullptr;  // GeoPackage
   OGRSpatialReference wgs84_;
   OGRLayer* items_ = nullptr;
   OGRLayer* route_ = nullptr;
-  OGRLayer* events_ = nullptr;
+  OGRLayer* events_layer_ = nullptr;
+  OGRLayer* cellLayer_ = nullptr;
+  OGRLayer* servingLayer_ = nullptr;
+  static constexpr const char* kCellColour = "#1f5fd6";
   std::vector<std::string> kpiFields_;
+  std::vector<ItemFields> itemFields_, eventFields_;  // once known, one each
+  FeaturePtr itemFeature_, eventFeature_;
+  OGRPoint point_;
+  std::vector<Vertex> vertices_;
+  std::vector<KeptEvent> events_;
+  ValueSketch colourValues_;
   KpiBins bins_;
-  std::vector<int> vertexBins_;  // KML: the bin each vertex is coloured by
 };
 
 // The system's reason for the first failure GDAL reports, caught as it is
@@ -405,7 +664,8 @@ bool WriteMap(const WendrakeMapDrive& drive, std::string* error) {
       *error = GdalError("cannot create " + name);
     } else {
       const bool transaction = dataset->StartTransaction() == OGRERR_NONE;
-      MapWriter writer(drive, dataset.get(), driverName == "GeoJSON", driverName == "KML", streamed ? &sink : nullptr);
+      MapWriter writer(drive, dataset.get(), driverName == "GeoJSON", driverName == "KML", driverName == "GPKG",
+                       streamed ? &sink : nullptr);
       ok = writer.Write(error);
       if (ok && transaction && dataset->CommitTransaction() != OGRERR_NONE) {
         *error = GdalError("cannot write " + name);

@@ -6,9 +6,11 @@
 //   items   a point per positioned item: line, time, record, code, message,
 //           event name, the fix's altitude, speed, heading, satellites and
 //           age, and every KPI; in KML with a <TimeStamp> (so the events)
-//   route   the track as a line; in KML, line pieces coloured by the chosen
-//           KPI's bin, after a legend placemark whose description is a table
+//   route   the track as a line; in KML and GeoPackage, line pieces by the
+//           chosen KPI's bin with the value each is coloured by; in KML
+//           coloured, after a legend placemark whose description is a table
 //           of the bins
+// A GeoPackage also holds each layer's default QGIS style (qgis_styles.h).
 //   events  a point per positioned event item, named by its event name
 #pragma once
 

@@ -7,7 +7,8 @@
 # package) installs it.
 find_package(GDAL REQUIRED)  # found by the top-level CMakeLists.txt
 
-add_library(wendrake_map MODULE map/map_export.cpp map/map_module_entry.cpp view/kpi_bins.cpp)
+add_library(wendrake_map MODULE map/map_export.cpp map/map_module_entry.cpp map/qgis_styles.cpp
+  view/event_kinds.cpp view/kpi_bins.cpp)
 target_include_directories(wendrake_map PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(wendrake_map PRIVATE GDAL::GDAL fmt::fmt)
 set_target_properties(wendrake_map PROPERTIES

@@ -81,42 +81,69 @@ bool MapModule::Load(std::string* error) {
   return false;
 }
 
-bool MapModule::Write(const DriveView& view, const MapTarget& target, const std::string& driver,
-                      const RouteColouring& colouring, std::string* error) const {
+namespace {
+
+// The module's pull of the next piece, through the tool's source; the first
+// failure is kept for the one-line error.
+struct Pull {
+  MapSource* source;
+  std::string error;
+
+  static int Next(void* context, WendrakeMapPiece* piece) {
+    Pull* pull = static_cast<Pull*>(context);
+    if (pull->source->Next(piece, &pull->error)) return 1;
+    return pull->error.empty() ? 0 : -1;
+  }
+};
+
+}  // namespace
+
+bool MapModule::Write(const MapLayout& layout, MapSource* source, const MapTarget& target, const std::string& driver,
+                      std::string* error) const {
   if (write_ == nullptr) {
     *error = "the map module is not loaded";
     return false;
   }
   std::vector<const char*> names;
-  names.reserve(view.kpiNames.size());
-  for (const std::string& name : view.kpiNames) names.push_back(name.c_str());
-  std::vector<WendrakeMapItem> items;
-  items.reserve(view.items.size());
-  for (const DriveItem& item : view.items) {
-    items.push_back(WendrakeMapItem{item.line, item.clockMs, item.record.c_str(), item.message.c_str(),
-                                    item.eventName.c_str(), item.code, item.event, item.latitude, item.longitude,
-                                    item.altitude, item.speed, item.heading, item.satellites, item.fixAge,
-                                    item.kpis.data()});
+  names.reserve(layout.attributes.size());
+  for (const std::string& name : layout.attributes) names.push_back(name.c_str());
+  Pull pull{source, ""};
+  std::vector<std::string> cellTexts;  // id, label and neighbours of each cell
+  cellTexts.reserve(layout.cells.size() * 3);
+  for (const DriveCell& cell : layout.cells) {
+    cellTexts.push_back(cell.Id());
+    cellTexts.push_back(cell.Label());
+    cellTexts.push_back(cell.NeighbourList());
   }
-  const std::vector<size_t> route = RouteVertices(view);
+  std::vector<WendrakeMapCell> cells;
+  cells.reserve(layout.cells.size());
+  for (size_t c = 0; c < layout.cells.size(); ++c) {
+    const DriveCell& cell = layout.cells[c];
+    cells.push_back(WendrakeMapCell{cell.TechnologyName(), cell.pilotPn, cell.sid, cell.nid, cell.baseId,
+                                    cell.colorCode, cell.sectorId.c_str(), cellTexts[3 * c].c_str(),
+                                    cellTexts[3 * c + 1].c_str(), cellTexts[3 * c + 2].c_str(), cell.latitude,
+                                    cell.longitude});
+  }
+  const RouteColouring& colouring = layout.colouring;
   const WendrakeMapDrive drive{target.name.c_str(),
                                target.sink != nullptr ? nullptr : target.path.c_str(),
                                target.sink,
                                target.context,
                                driver.c_str(),
-                               colouring.kpi,
+                               layout.colourKpi.empty() ? nullptr : layout.colourKpi.c_str(),
                                static_cast<int>(colouring.mode),
                                colouring.edges.size(),
                                colouring.edges.data(),
                                names.size(),
                                names.data(),
-                               items.size(),
-                               items.data(),
-                               route.size(),
-                               route.data()};
+                               &Pull::Next,
+                               &pull,
+                               cells.size(),
+                               cells.data()};
   char message[1024] = "";
   if (write_(WENDRAKE_MAP_ABI, &drive, message, sizeof message) == 0) return true;
-  *error = message[0] != '\0' ? message : "cannot write " + target.name + " (the map module gave no reason)";
+  if (!pull.error.empty()) *error = pull.error;
+  else *error = message[0] != '\0' ? message : "cannot write " + target.name + " (the map module gave no reason)";
   return false;
 }
 

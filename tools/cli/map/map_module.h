@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "map/map_module_abi.h"
-#include "view/drive_view.h"
+#include "view/drive_cells.h"
 #include "view/kpi_bins.h"
 
 namespace wendrake_cli {
@@ -18,6 +18,23 @@ struct MapTarget {
   std::string path;                 // GeoPackage
   WendrakeMapSink sink = nullptr;   // GeoJSON and KML
   void* context = nullptr;
+};
+
+// What the items layer holds and how the route is coloured.
+struct MapLayout {
+  std::vector<std::string> attributes;  // the KPIs written as the items' attributes
+  std::string colourKpi;                // "" for an uncoloured route
+  RouteColouring colouring;             // its bins
+  std::vector<DriveCell> cells;         // the cells the drive heard (the items' serving cells index them)
+};
+
+// The drive, piece by piece, for the module.
+class MapSource {
+ public:
+  virtual ~MapSource() = default;
+  // The next piece into *piece (valid until the next call): false after the
+  // last one with `error` empty, or with a one-line `error`.
+  virtual bool Next(WendrakeMapPiece* piece, std::string* error) = 0;
 };
 
 class MapModule {
@@ -31,12 +48,12 @@ class MapModule {
   // next one.
   bool Load(std::string* error);
 
-  // Writes `view` with the GDAL driver `driver` (a GeoPackage into a new
-  // file at target.path, GeoJSON and KML through target.sink), the KML route
-  // coloured as `colouring` says. False with a one-line `error`; the
-  // caller discards what was written.
-  bool Write(const DriveView& view, const MapTarget& target, const std::string& driver,
-             const RouteColouring& colouring, std::string* error) const;
+  // Writes the drive `source` hands out with the GDAL driver `driver` (a
+  // GeoPackage into a new file at target.path, GeoJSON and KML through
+  // target.sink), as `layout` says. False with a one-line `error` (the
+  // source's own when reading failed); the caller discards what was written.
+  bool Write(const MapLayout& layout, MapSource* source, const MapTarget& target, const std::string& driver,
+             std::string* error) const;
 
  private:
   WendrakeMapWrite write_ = nullptr;

@@ -14,7 +14,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#define WENDRAKE_MAP_ABI 2u
+#define WENDRAKE_MAP_ABI 4u
 #define WENDRAKE_MAP_ENTRY "wendrake_map_write"
 #define WENDRAKE_MAP_MODULE_FILE "wendrake_map.so"
 
@@ -35,7 +35,39 @@ struct WendrakeMapItem {
   double latitude, longitude, altitude;
   double speed, heading, satellites, fix_age;
   const double* kpis;       /* WendrakeMapDrive::kpi_count values */
+  double colour;            /* the value of the KPI colouring the route */
+  int32_t serving_cell;     /* the cell serving the handset here: an index into
+                               WendrakeMapDrive::cells; -1 when none is known */
+  double serving_distance;  /* metres from the item to that cell; NaN without one */
 };
+
+/* A cell the drive heard (a 1x base station or an EV-DO sector). */
+struct WendrakeMapCell {
+  const char* technology;   /* "1x" or "EV-DO" */
+  int32_t pilot_pn;
+  int32_t sid, nid, base_id;  /* 1x; -1 for EV-DO */
+  int32_t color_code;       /* EV-DO; -1 when unknown */
+  const char* sector_id;    /* EV-DO: 32 hex digits; "" for 1x */
+  const char* id;           /* "SID/NID/BASE_ID", or the SectorID */
+  const char* label;        /* "PN 168 ID 11280": PN and ID, for the map */
+  const char* neighbours;   /* the neighbour PNs, "240 36 312" */
+  double latitude, longitude;  /* NaN when the network did not advertise them */
+};
+
+/* One piece of the drive, in log order: the positioned items (the route,
+ * the events and the colour bins come from them) and the points of the
+ * items layer, which are those items or fewer when the tool thins them. */
+struct WendrakeMapPiece {
+  size_t item_count;
+  const struct WendrakeMapItem* items;
+  size_t point_count;
+  const struct WendrakeMapItem* points;
+};
+
+/* Hands the module the next piece: 1 with *piece filled (valid until the
+ * next call), 0 after the last one, -1 when reading the log failed: the
+ * module then stops and fails, and the tool, which knows why, says so. */
+typedef int (*WendrakeMapNext)(void* source, struct WendrakeMapPiece* piece);
 
 /* Receives the bytes of a streamed format (GeoJSON, KML) in order. Returns
  * `size` when all of them were written, less on a failure: the module then
@@ -49,16 +81,16 @@ struct WendrakeMapDrive {
   WendrakeMapSink sink;            /* GeoJSON and KML: where their bytes go */
   void* sink_context;
   const char* driver;              /* "GPKG", "GeoJSON" or "KML" */
-  int kpi;                         /* the KPI colouring the KML route; -1: none */
+  const char* colour_kpi;          /* the KPI colouring the KML route (items' colour); NULL: none */
   int bin_mode;                    /* its bins: 0 thresholds, 1 range, 2 equal count */
   size_t edge_count;               /* 4: thresholds overriding the KPI's defaults; else 0 */
   const double* edges;
-  size_t kpi_count;
+  size_t kpi_count;                /* the KPIs written as the items' attributes */
   const char* const* kpi_names;    /* kpi_count names */
-  size_t item_count;
-  const struct WendrakeMapItem* items;
-  size_t route_count;              /* the route's vertices, as indices into items */
-  const size_t* route;
+  WendrakeMapNext next;            /* the drive, piece by piece */
+  void* source;
+  size_t cell_count;               /* the cells the drive heard, known before the first piece */
+  const struct WendrakeMapCell* cells;
 };
 
 /* Writes the drive's layers: a GeoPackage into a new file at drive->path,

@@ -1,5 +1,6 @@
 // The drive report page: reads the drive's data from the JSON block, draws
-// the route coloured by the picked KPI, the event markers, the KPI time
+// the route coloured by the picked KPI, the event markers, the cells with
+// their serving lines and neighbour links, the KPI time
 // series and the EV-DO state strip, and pages the event and signalling
 // tables, filtered to the stretch of the route the reader selects. Text from
 // the log is only ever set with textContent.
@@ -52,7 +53,13 @@
        ' items with a position; GPS fixes: ' + s.fixes_accepted + ' kept, ' + s.fixes_rejected +
        ' rejected; route of ' + s.route_fixes + ' positions drawn with ' + route.t.length + ' points' +
        (s.route_thinned || s.series_thinned ? ' (thinned: each stretch keeps its lowest and highest KPI values)' : '') +
-       '.');
+       '.' + cut('events', s.events, data.events.t.length) + cut('signalling messages', s.signalling, data.signalling.t.length) +
+       cut('labels', s.labels, data.labels.t.length));
+  // The page keeps the first of a long drive's events, messages and labels
+  // only; it says so, as `wendrake decode` lists them all.
+  function cut(what, all, kept) {
+    return all > kept ? ' The page shows the first ' + kept + ' of ' + all + ' ' + what + '.' : '';
+  }
 
   // ---- KPI bins: the tool's, one set per KPI (data.bins), with their colours and labels
   function rangeOf(values) {
@@ -138,20 +145,16 @@
   });
 
   // Event markers, a colour for each of the most frequent kinds of event
-  // (the rest share grey), listed in a legend with a switch. They sit on the
+  // (the rest share grey; the tool ranks and colours the kinds, as the map's
+  // styles do), listed in a legend with a switch. They sit on the
   // route's vertices, so a click on one is a click on the route under it:
   // otherwise they would catch the clicks that select a stretch.
-  var EVENT_COLOURS = ['#7b3294', '#e66101', '#0571b0', '#ca0020', '#008837', '#b8860b', '#de77ae', '#35978f'];
   var ev = data.events;
-  var kindCounts = new Map();
-  ev.name.forEach(function (name) { kindCounts.set(name, (kindCounts.get(name) || 0) + 1); });
-  var kinds = Array.from(kindCounts.keys()).sort(function (a, b) {
-    return kindCounts.get(b) - kindCounts.get(a) || (a < b ? -1 : a > b ? 1 : 0);
-  });
-  function kindColour(name) {
-    var k = kinds.indexOf(name);
-    return k >= 0 && k < EVENT_COLOURS.length ? EVENT_COLOURS[k] : NO_VALUE;
-  }
+  var kinds = data.event_kinds.name;
+  var kindColours = new Map();
+  kinds.forEach(function (name, k) { kindColours.set(name, data.event_kinds.colour[k]); });
+  var namedKinds = data.event_kinds.colour.filter(function (c) { return c !== NO_VALUE; }).length;
+  function kindColour(name) { return kindColours.get(name) || NO_VALUE; }
   var markers = L.layerGroup().addTo(map);
   ev.t.forEach(function (_, i) {
     if (ev.lat[i] === null) return;
@@ -174,26 +177,99 @@
     label.appendChild(toggle);
     label.appendChild(el('b', ' Events'));
     box.appendChild(label);
-    kinds.slice(0, EVENT_COLOURS.length).forEach(function (name) {
+    kinds.slice(0, namedKinds).forEach(function (name, k) {
       var row = el('div'), dot = el('i');
       dot.className = 'dot';
       dot.style.background = kindColour(name);
       row.appendChild(dot);
-      row.appendChild(document.createTextNode(name + ' (' + kindCounts.get(name) + ')'));
+      row.appendChild(document.createTextNode(name + ' (' + data.event_kinds.count[k] + ')'));
       box.appendChild(row);
     });
-    if (kinds.length > EVENT_COLOURS.length) {
+    if (kinds.length > namedKinds) {
       var other = el('div'), grey = el('i');
       grey.className = 'dot';
       grey.style.background = NO_VALUE;
       other.appendChild(grey);
-      other.appendChild(document.createTextNode((kinds.length - EVENT_COLOURS.length) + ' other kinds'));
+      other.appendChild(document.createTextNode((kinds.length - namedKinds) + ' other kinds'));
       box.appendChild(other);
     }
     L.DomEvent.disableClickPropagation(box);
     return box;
   };
   if (kinds.length > 0) eventLegend.addTo(map);
+
+  // ---- cells: each at its advertised position, labelled with its PN and ID;
+  // a click lists its neighbours and draws a link to each neighbour's cell.
+  // Serving lines join each point of the route to the cell serving there.
+  var CELL_COLOUR = '#1f5fd6';
+  var cells = data.cells;
+  function cellAt(c) { return c >= 0 && c < cells.pn.length && cells.lat[c] !== null ? [cells.lat[c], cells.lon[c]] : null; }
+  var servingLines = L.layerGroup().addTo(map);
+  route.serving.forEach(function (c, i) {
+    var at = cellAt(c);
+    if (at === null) return;
+    L.polyline([latlngs[i], at], { color: CELL_COLOUR, weight: 1, opacity: 0.5, interactive: false }).addTo(servingLines);
+  });
+  var neighbourLinks = L.layerGroup().addTo(map);
+  var cellMarkers = L.layerGroup().addTo(map);
+  var selectedCell = -1;
+  function showNeighbours(c) {
+    neighbourLinks.clearLayers();
+    selectedCell = c;
+    var from = cellAt(c);
+    cells.neighbour_cells[c].forEach(function (n) {
+      var to = cellAt(n);
+      if (from === null || to === null) return;
+      L.polyline([from, to], { color: '#e66101', weight: 2, dashArray: '6 4', interactive: false }).addTo(neighbourLinks);
+    });
+  }
+  function neighbourList(c) {
+    var box = el('div');
+    box.appendChild(el('b', cells.label[c]));
+    box.appendChild(el('div', cells.tech[c] + ' ' + cells.id[c]));
+    var list = el('ul');
+    list.className = 'neighbours';
+    cells.neighbours[c].forEach(function (pn, k) {
+      var n = cells.neighbour_cells[c][k];
+      list.appendChild(el('li', n >= 0 ? cells.label[n] : 'PN ' + pn + ' (no cell heard)'));
+    });
+    box.appendChild(el('div', cells.neighbours[c].length + ' neighbours'));
+    box.appendChild(list);
+    return box;
+  }
+  cells.pn.forEach(function (_, c) {
+    var at = cellAt(c);
+    if (at === null) return;
+    var marker = L.circleMarker(at, { radius: 7, color: '#000', weight: 1, fillColor: CELL_COLOUR, fillOpacity: 0.9 });
+    marker.bindTooltip(el('span', cells.label[c]), { permanent: true, direction: 'right', className: 'cell-label' });
+    marker.bindPopup(function () { return neighbourList(c); });
+    marker.on('popupopen', function () { showNeighbours(c); });
+    marker.on('popupclose', function () { if (selectedCell === c) { neighbourLinks.clearLayers(); selectedCell = -1; } });
+    marker.addTo(cellMarkers);
+  });
+  var cellCount = cellMarkers.getLayers().length;
+  if (cellCount > 0) {
+    var cellLegend = L.control({ position: 'topright' });
+    cellLegend.onAdd = function () {
+      var box = L.DomUtil.create('div', 'legend');
+      [['cell-markers', ' Cells (' + cellCount + ')', [cellMarkers, neighbourLinks]],
+       ['serving-lines', ' Serving cells', [servingLines]]].forEach(function (entry) {
+        var label = el('label'), toggle = document.createElement('input');
+        toggle.type = 'checkbox';
+        toggle.checked = true;
+        toggle.id = entry[0];
+        toggle.addEventListener('change', function () {
+          entry[2].forEach(function (layer) { if (toggle.checked) layer.addTo(map); else map.removeLayer(layer); });
+        });
+        label.appendChild(toggle);
+        label.appendChild(el('b', entry[1]));
+        box.appendChild(el('div')).appendChild(label);
+      });
+      L.DomEvent.disableClickPropagation(box);
+      return box;
+    };
+    cellLegend.addTo(map);
+  }
 
   // Selecting a stretch: the first click on the route marks its start, the second its end.
   var firstPick = null;
@@ -376,5 +452,6 @@
 
   // For tests and the console: the layers and the tables.
   window.driveReport = { map: map, route: routeLine, pieces: pieces, markers: markers, events: eventsTable,
-                         signalling: signallingTable, select: select };
+                         signalling: signallingTable, select: select, cells: cellMarkers,
+                         servingLines: servingLines, neighbourLinks: neighbourLinks };
 }());

@@ -2,7 +2,9 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -36,52 +38,33 @@ void Clock(std::string* out, int64_t clockMs) {
   else *out += fmt::format("{}", clockMs);
 }
 
-// The columns of the given items: t (clock), line, and the named extras;
-// of thinned rows also their KPI values.
-class Columns {
- public:
-  Columns(const DriveView& view, std::vector<size_t> rows) : view_(view), rows_(std::move(rows)) {}
-  Columns(const DriveView& view, const ThinRows& thin) : view_(view), rows_(thin.items), thin_(&thin) {}
-  size_t size() const { return rows_.size(); }
-
-  template <typename Write>
-  void Column(std::string* out, const char* name, Write write) const {
-    *out += fmt::format("\"{}\":", name);
-    Array(out, rows_.size(), [&](std::string* o, size_t i) { write(o, view_.items[rows_[i]]); });
-    *out += ',';
-  }
-  void Times(std::string* out) const {
-    Column(out, "t", [](std::string* o, const DriveItem& item) { Clock(o, item.clockMs); });
-    Column(out, "line", [](std::string* o, const DriveItem& item) { *o += fmt::format("{}", item.line); });
-  }
-  // The thinned rows' KPI values, in the order the rows were thinned for.
-  void Kpis(std::string* out) const {
-    *out += "\"kpi\":";
-    Array(out, thin_->kpis.size(), [&](std::string* o, size_t k) {
-      Array(o, rows_.size(), [&](std::string* p, size_t i) { Number(p, thin_->kpis[k][i]); });
-    });
-  }
-
- private:
-  const DriveView& view_;
-  std::vector<size_t> rows_;
-  const ThinRows* thin_ = nullptr;
-};
-
 void Text(std::string* out, const std::string& text) { AppendJson(out, text); }
 
-std::vector<size_t> Where(const DriveView& view, bool (*keep)(const DriveItem&)) {
-  std::vector<size_t> rows;
-  for (size_t i = 0; i < view.items.size(); ++i) {
-    if (keep(view.items[i])) rows.push_back(i);
-  }
-  return rows;
+// Named columns of `count` rows, each value written by `write(out, row)`.
+template <typename Write>
+void Column(std::string* out, const char* name, size_t count, Write write) {
+  *out += fmt::format("\"{}\":", name);
+  Array(out, count, write);
+  *out += ',';
 }
 
-int DefaultKpi(const DriveView& view, const std::vector<size_t>& shown) {
+// Thinned rows: their times, lines and what `extra` adds, then their KPIs.
+template <typename Extra>
+void ThinnedColumns(std::string* out, const ThinnedRows& thin, Extra extra) {
+  const std::vector<ThinRow>& rows = thin.rows;
+  Column(out, "t", rows.size(), [&](std::string* o, size_t i) { Clock(o, rows[i].clockMs); });
+  Column(out, "line", rows.size(), [&](std::string* o, size_t i) { *o += fmt::format("{}", rows[i].line); });
+  extra(out, rows);
+  *out += "\"kpi\":";
+  Array(out, thin.kpis.size(), [&](std::string* o, size_t k) {
+    Array(o, rows.size(), [&](std::string* p, size_t i) { Number(p, thin.kpis[k][i]); });
+  });
+}
+
+int DefaultKpi(const std::vector<DriveKpi>& kpis, const std::vector<size_t>& shown) {
   for (const char* name : kUsualKpis) {
     for (size_t k = 0; k < shown.size(); ++k) {
-      if (view.kpiNames[shown[k]] == name) return static_cast<int>(k);
+      if (kpis[shown[k]].name == name) return static_cast<int>(k);
     }
   }
   return shown.empty() ? -1 : 0;
@@ -96,61 +79,90 @@ std::string Nonce() {
 
 }  // namespace
 
-std::string ReportJson(const DriveView& view, const std::string& title, const RouteColouring& colouring) {
-  const int kpi = colouring.kpi;
-  const std::vector<size_t> eventRows = Where(view, [](const DriveItem& item) { return item.isEvent(); });
-  const std::vector<size_t> signallingRows = Where(view, [](const DriveItem& item) { return item.isSignalling(); });
+ReportBuilder::ReportBuilder() : route_(kMaxRoutePoints), series_(kMaxSeriesPoints) {}
 
-  // The KPIs shown: those with a value somewhere in the log.
-  std::vector<size_t> shown;
-  for (size_t k = 0; k < view.kpiNames.size(); ++k) {
-    for (const DriveItem& item : view.items) {
-      if (!std::isnan(item.kpis[k])) {
-        shown.push_back(k);
-        break;
+void ReportBuilder::Add(const DriveReader& reader) {
+  const size_t kpiCount = reader.kpis().size();
+  if (routeValues_.size() < kpiCount) routeValues_.resize(kpiCount);
+  if (hasValue_.size() < kpiCount) hasValue_.resize(kpiCount, false);
+  for (const DriveItem& item : reader.items()) {
+    const ThinRow row{item.line, item.clockMs, item.latitude, item.longitude, item.evdoState, item.servingCell};
+    const double* kpis = item.kpis.data();
+    const size_t count = item.kpis.size();
+    for (size_t k = 0; k < count; ++k) {
+      if (!std::isnan(kpis[k])) hasValue_[k] = true;
+    }
+    if (item.positioned()) {
+      // A run of items at one fix is one group: drawn as one point, or two
+      // when its KPIs vary.
+      const bool moved = !lastPositioned_ || item.latitude != lastLatitude_ || item.longitude != lastLongitude_;
+      route_.Add(row, kpis, count, moved);
+      for (size_t k = 0; k < count; ++k) routeValues_[k].Add(kpis[k]);
+      lastPositioned_ = true, lastLatitude_ = item.latitude, lastLongitude_ = item.longitude;
+      ++positioned_;
+    }
+    if (item.clockMs != kNoClock) {
+      series_.Add(row, kpis, count, true);
+      if (earliest_ == kNoClock || item.clockMs < earliest_) earliest_ = item.clockMs;
+      if (latest_ == kNoClock || item.clockMs > latest_) latest_ = item.clockMs;
+    }
+    if (item.isEvent()) {
+      std::string kind = EventKindName(item.eventName, item.code);
+      ++eventKinds_[kind];
+      if (eventCount_++ < static_cast<int64_t>(kMaxEvents)) {
+        events_.push_back(Event{item.clockMs, item.line, item.latitude, item.longitude, std::move(kind)});
       }
     }
+    if (item.isSignalling() && signallingCount_++ < static_cast<int64_t>(kMaxSignalling)) {
+      signalling_.push_back(Message{item.clockMs, item.line, item.direction, ChannelName(item.logCode),
+                                    item.message.empty() ? fmt::format("message 0x{:08X}", item.code)
+                                                         : item.message});
+    }
   }
-  int first = DefaultKpi(view, shown);
-  for (size_t k = 0; k < shown.size(); ++k) {
-    if (kpi >= 0 && shown[k] == static_cast<size_t>(kpi)) first = static_cast<int>(k);
+  for (const DriveLabel& label : reader.labels()) {
+    if (labelCount_++ < static_cast<int64_t>(kMaxLabels)) labels_.push_back(label);
   }
+}
 
-  // The route: a run of items at one fix is drawn as one point (twice when
-  // its KPIs vary), the series item by item; both thinned keeping extremes.
-  std::vector<size_t> positionedRows, runEnds;
-  RouteRuns(view, &positionedRows, &runEnds);
-  const ThinRows routeRows = ThinKeepingExtremes(view, positionedRows, runEnds, shown, kMaxRoutePoints);
-  const std::vector<size_t> clocked = Where(view, [](const DriveItem& item) { return item.clockMs != kNoClock; });
-  std::vector<size_t> each(clocked.size());
-  for (size_t i = 0; i < each.size(); ++i) each[i] = i + 1;
-  const ThinRows seriesRows = ThinKeepingExtremes(view, clocked, each, shown, kMaxSeriesPoints);
-  int64_t earliest = kNoClock, latest = kNoClock;
-  for (size_t row : clocked) {
-    const int64_t clock = view.items[row].clockMs;
-    if (earliest == kNoClock || clock < earliest) earliest = clock;
-    if (latest == kNoClock || clock > latest) latest = clock;
+std::string ReportBuilder::Json(const DriveReader& reader, const std::string& title,
+                                const RouteColouring& colouring) const {
+  const std::vector<DriveKpi>& kpis = reader.kpis();
+  // The KPIs shown: those with a value somewhere in the log, in the
+  // catalogue's order whatever order they first came in.
+  std::vector<size_t> shown;
+  for (size_t k = 0; k < hasValue_.size() && k < kpis.size(); ++k) {
+    if (hasValue_[k]) shown.push_back(k);
   }
-  const Columns route(view, routeRows);
-  const Columns series(view, seriesRows);
+  // The tool's own KPIs (the serving cell's distance) after the parameters.
+  auto order = [&](size_t k) {
+    const int slot = wendrake_param_slot(kpis[k].id);
+    return slot < 0 ? std::numeric_limits<int>::max() : slot;
+  };
+  std::stable_sort(shown.begin(), shown.end(), [&](size_t a, size_t b) { return order(a) < order(b); });
+  const int chosen = colouring.kpi.empty() ? -1 : KpiIndexOf(kpis, colouring.kpi);
+  int first = DefaultKpi(kpis, shown);
+  for (size_t k = 0; k < shown.size(); ++k) {
+    if (chosen >= 0 && shown[k] == static_cast<size_t>(chosen)) first = static_cast<int>(k);
+  }
+  const ThinnedRows route = route_.Finish(shown);
+  const ThinnedRows series = series_.Finish(shown);
 
   std::string out = "{\"title\":";
   Text(&out, title);
   out += fmt::format(",\"summary\":{{\"lines\":{},\"items\":{},\"positioned\":{},\"fixes_accepted\":{},"
-                     "\"fixes_rejected\":{},\"route_fixes\":{},\"route_thinned\":{},\"series_thinned\":{},",
-                     view.lines, view.items.size(), positionedRows.size(), view.fixesAccepted,
-                     view.fixesRejected, runEnds.size(), routeRows.thinned, seriesRows.thinned);
+                     "\"fixes_rejected\":{},\"route_fixes\":{},\"route_thinned\":{},\"series_thinned\":{},"
+                     "\"events\":{},\"signalling\":{},\"labels\":{},",
+                     reader.lines(), reader.rows(), positioned_, reader.fixesAccepted(), reader.fixesRejected(),
+                     route.groups, route.thinned, series.thinned, eventCount_, signallingCount_, labelCount_);
   out += "\"earliest\":";
-  Clock(&out, earliest);
+  Clock(&out, earliest_);
   out += ",\"latest\":";
-  Clock(&out, latest);
+  Clock(&out, latest_);
   out += '}';
   out += ",\"kpis\":";
-  Array(&out, shown.size(), [&](std::string* o, size_t k) { Text(o, view.kpiNames[shown[k]]); });
+  Array(&out, shown.size(), [&](std::string* o, size_t k) { Text(o, kpis[shown[k]].name); });
   out += ",\"kpi_units\":";
-  Array(&out, shown.size(), [&](std::string* o, size_t k) {
-    Text(o, shown[k] < view.kpiUnits.size() ? view.kpiUnits[shown[k]] : std::string());
-  });
+  Array(&out, shown.size(), [&](std::string* o, size_t k) { Text(o, kpis[shown[k]].unit); });
   out += fmt::format(",\"default_kpi\":{}", first);
   // The EV-DO states by name, and the time the drive spent in each.
   out += ",\"evdo_states\":";
@@ -159,17 +171,15 @@ std::string ReportJson(const DriveView& view, const std::string& title, const Ro
   });
   out += ",\"evdo_seconds\":";
   Array(&out, WENDRAKE_EVDO_STATE_COUNT,
-        [&](std::string* o, size_t state) { *o += fmt::format("{:.3f}", view.evdo.seconds[state]); });
+        [&](std::string* o, size_t state) { *o += fmt::format("{:.3f}", reader.evdo().seconds[state]); });
 
-  // Each KPI's colour bins, from its values along the route: the page
+  // Each KPI's colour bins, from all its values along the route: the page
   // colours and labels by them and never works out bins of its own.
   out += ",\"bins\":";
   Array(&out, shown.size(), [&](std::string* o, size_t k) {
-    std::vector<double> values;
-    for (size_t row : positionedRows) values.push_back(view.items[row].kpis[shown[k]]);
-    const bool chosen = kpi >= 0 && shown[k] == static_cast<size_t>(kpi);
-    const KpiBins bins = KpiBins::Of(values, colouring.mode, view.kpiNames[shown[k]],
-                                     chosen ? colouring.edges : std::vector<double>{});
+    const bool isChosen = chosen >= 0 && shown[k] == static_cast<size_t>(chosen);
+    const KpiBins bins = KpiBins::OfSketch(routeValues_[shown[k]], colouring.mode, kpis[shown[k]].name,
+                                     isChosen ? colouring.edges : std::vector<double>{});
     if (std::isnan(bins.low) && !bins.thresholds) {
       *o += "null";
       return;
@@ -184,40 +194,68 @@ std::string ReportJson(const DriveView& view, const std::string& title, const Ro
   });
 
   out += ",\"route\":{";
-  route.Times(&out);
-  route.Column(&out, "lat", [](std::string* o, const DriveItem& item) { *o += fmt::format("{:.7f}", item.latitude); });
-  route.Column(&out, "lon", [](std::string* o, const DriveItem& item) { *o += fmt::format("{:.7f}", item.longitude); });
-  route.Kpis(&out);
-  out += "},\"series\":{";
-  series.Times(&out);
-  series.Column(&out, "evdo", [](std::string* o, const DriveItem& item) {
-    if (item.evdoState < 0) *o += "null";
-    else *o += fmt::format("{}", item.evdoState);
+  ThinnedColumns(&out, route, [](std::string* o, const std::vector<ThinRow>& rows) {
+    Column(o, "lat", rows.size(), [&](std::string* p, size_t i) { *p += fmt::format("{:.7f}", rows[i].latitude); });
+    Column(o, "lon", rows.size(), [&](std::string* p, size_t i) { *p += fmt::format("{:.7f}", rows[i].longitude); });
+    // Each point's serving cell (an index into "cells"; -1: none known).
+    Column(o, "serving", rows.size(), [&](std::string* p, size_t i) { *p += fmt::format("{}", rows[i].servingCell); });
   });
-  series.Kpis(&out);
+  out += "},\"series\":{";
+  ThinnedColumns(&out, series, [](std::string* o, const std::vector<ThinRow>& rows) {
+    Column(o, "evdo", rows.size(), [&](std::string* p, size_t i) {
+      if (rows[i].evdoState < 0) *p += "null";
+      else *p += fmt::format("{}", rows[i].evdoState);
+    });
+  });
 
+  const std::vector<Event>& ev = events_;
   out += "},\"events\":{";
-  const Columns events(view, eventRows);
-  events.Times(&out);
-  events.Column(&out, "lat", [](std::string* o, const DriveItem& item) { Number(o, item.latitude); });
-  events.Column(&out, "lon", [](std::string* o, const DriveItem& item) { Number(o, item.longitude); });
-  events.Column(&out, "name", [](std::string* o, const DriveItem& item) {
-    Text(o, item.eventName.empty() ? fmt::format("event 0x{:04X}", item.code & 0xFFFF) : item.eventName);
+  Column(&out, "t", ev.size(), [&](std::string* o, size_t i) { Clock(o, ev[i].clockMs); });
+  Column(&out, "line", ev.size(), [&](std::string* o, size_t i) { *o += fmt::format("{}", ev[i].line); });
+  Column(&out, "lat", ev.size(), [&](std::string* o, size_t i) { Number(o, ev[i].latitude); });
+  Column(&out, "lon", ev.size(), [&](std::string* o, size_t i) { Number(o, ev[i].longitude); });
+  Column(&out, "name", ev.size(), [&](std::string* o, size_t i) { Text(o, ev[i].name); });
+  out.pop_back();
+  // The kinds of event, most frequent first, with the colours the legend and
+  // the map's styles give them.
+  const std::vector<EventKind> kinds = RankEventKinds(eventKinds_);
+  out += "},\"event_kinds\":{\"name\":";
+  Array(&out, kinds.size(), [&](std::string* o, size_t k) { Text(o, kinds[k].name); });
+  out += ",\"count\":";
+  Array(&out, kinds.size(), [&](std::string* o, size_t k) { *o += fmt::format("{}", kinds[k].count); });
+  out += ",\"colour\":";
+  Array(&out, kinds.size(), [&](std::string* o, size_t k) { Text(o, EventKindColour(k)); });
+
+  // The cells heard (those without a position have null coordinates), each
+  // neighbour PN with the cell it links to (-1: none heard).
+  const std::vector<DriveCell>& cells = reader.cells();
+  out += "},\"cells\":{";
+  Column(&out, "lat", cells.size(), [&](std::string* o, size_t c) { Number(o, cells[c].latitude); });
+  Column(&out, "lon", cells.size(), [&](std::string* o, size_t c) { Number(o, cells[c].longitude); });
+  Column(&out, "pn", cells.size(), [&](std::string* o, size_t c) { *o += fmt::format("{}", cells[c].pilotPn); });
+  Column(&out, "tech", cells.size(), [&](std::string* o, size_t c) { Text(o, cells[c].TechnologyName()); });
+  Column(&out, "id", cells.size(), [&](std::string* o, size_t c) { Text(o, cells[c].Id()); });
+  Column(&out, "label", cells.size(), [&](std::string* o, size_t c) { Text(o, cells[c].Label()); });
+  Column(&out, "neighbours", cells.size(), [&](std::string* o, size_t c) {
+    Array(o, cells[c].neighbours.size(), [&](std::string* p, size_t n) { *p += fmt::format("{}", cells[c].neighbours[n]); });
+  });
+  Column(&out, "neighbour_cells", cells.size(), [&](std::string* o, size_t c) {
+    Array(o, cells[c].neighbourCells.size(),
+          [&](std::string* p, size_t n) { *p += fmt::format("{}", cells[c].neighbourCells[n]); });
   });
   out.pop_back();
 
+  const std::vector<Message>& sig = signalling_;
   out += "},\"signalling\":{";
-  const Columns signalling(view, signallingRows);
-  signalling.Times(&out);
-  signalling.Column(&out, "dir", [](std::string* o, const DriveItem& item) { *o += fmt::format("{}", item.direction); });
-  signalling.Column(&out, "channel", [](std::string* o, const DriveItem& item) { Text(o, ChannelName(item.logCode)); });
-  signalling.Column(&out, "message", [](std::string* o, const DriveItem& item) {
-    Text(o, item.message.empty() ? fmt::format("message 0x{:08X}", item.code) : item.message);
-  });
+  Column(&out, "t", sig.size(), [&](std::string* o, size_t i) { Clock(o, sig[i].clockMs); });
+  Column(&out, "line", sig.size(), [&](std::string* o, size_t i) { *o += fmt::format("{}", sig[i].line); });
+  Column(&out, "dir", sig.size(), [&](std::string* o, size_t i) { *o += fmt::format("{}", sig[i].direction); });
+  Column(&out, "channel", sig.size(), [&](std::string* o, size_t i) { Text(o, sig[i].channel); });
+  Column(&out, "message", sig.size(), [&](std::string* o, size_t i) { Text(o, sig[i].message); });
   out.pop_back();
 
   // The drive script's labels, shown on the time axis.
-  const std::vector<DriveLabel>& labels = view.labels;
+  const std::vector<DriveLabel>& labels = labels_;
   out += "},\"labels\":{\"t\":";
   Array(&out, labels.size(), [&](std::string* o, size_t i) { Clock(o, labels[i].clockMs); });
   out += ",\"line\":";
@@ -270,13 +308,12 @@ std::string FillTemplate(std::string_view page, const std::vector<std::pair<std:
   return out;
 }
 
-std::string ReportPage(const DriveView& view, const std::string& title, const RouteColouring& colouring) {
-  const std::string data = ReportJson(view, title, colouring);
+std::string ReportPage(std::string_view json) {
   const std::string nonce = Nonce();
   return FillTemplate(kReportHtml, {{"NONCE", nonce},
                                     {"LEAFLET_CSS", kLeafletCss},
                                     {"REPORT_CSS", kReportCss},
-                                    {"DATA", data},
+                                    {"DATA", json},
                                     {"LEAFLET_JS", kLeafletJs},
                                     {"REPORT_JS", kReportJs}});
 }

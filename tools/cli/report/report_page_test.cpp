@@ -1,6 +1,7 @@
 // The report page's escaping and the thinning of its route and series.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -28,82 +29,6 @@ TEST(ReportPageTest, TemplateValuesAreNotSearchedAgain) {
   EXPECT_EQ(FillTemplate("<a>@X@ @Y@ me@host @Z</a>", {{"X", "@Y@"}, {"Y", "y"}}), "<a>@Y@ y me@host @Z</a>");
 }
 
-double Lowest(const std::vector<double>& values) {
-  double low = kNoValue;
-  for (double v : values) low = std::isnan(low) || v < low ? v : low;
-  return low;
-}
-
-double Highest(const std::vector<double>& values) {
-  double high = kNoValue;
-  for (double v : values) high = std::isnan(high) || v > high ? v : high;
-  return high;
-}
-
-// However hard a drive is thinned, a dip of one item still shows, and so do
-// the first and last item.
-TEST(ReportPageTest, ThinningKeepsEveryExtreme) {
-  DriveView view;
-  view.kpiNames = {"wave", "ramp"};
-  std::vector<size_t> rows, ends;
-  double top = kNoValue;
-  for (size_t i = 0; i < 10001; ++i) {
-    DriveItem item;
-    item.kpis = {std::sin(static_cast<double>(i) * 0.37) * 10, i % 7 == 0 ? kNoValue : static_cast<double>(i)};
-    if (i == 4321) item.kpis[0] = -99.58;
-    top = std::isnan(top) || item.kpis[0] > top ? item.kpis[0] : top;
-    view.items.push_back(item);
-    rows.push_back(i);
-    ends.push_back(i + 1);
-  }
-  for (size_t limit : {2, 3, 100, 5000}) {
-    const ThinRows thin = ThinKeepingExtremes(view, rows, ends, {0, 1}, limit);
-    EXPECT_TRUE(thin.thinned);
-    EXPECT_LE(thin.items.size(), limit);
-    EXPECT_GE(thin.items.size(), limit / 2);
-    EXPECT_EQ(thin.items.front(), 0u);
-    EXPECT_EQ(thin.items.back(), 10000u);
-    ASSERT_EQ(thin.kpis.size(), 2u);
-    EXPECT_EQ(thin.kpis[0].size(), thin.items.size());
-    EXPECT_EQ(thin.kpis[1].size(), thin.items.size());
-    EXPECT_EQ(Lowest(thin.kpis[0]), -99.58) << limit;
-    EXPECT_EQ(Highest(thin.kpis[0]), top) << limit;
-    EXPECT_EQ(Lowest(thin.kpis[1]), 1) << limit;
-    EXPECT_EQ(Highest(thin.kpis[1]), 10000) << limit;
-  }
-  // Rows that fit stay as they are.
-  const ThinRows all = ThinKeepingExtremes(view, {3, 4, 5}, {1, 2, 3}, {1}, 5000);
-  EXPECT_FALSE(all.thinned);
-  EXPECT_EQ(all.items, (std::vector<size_t>{3, 4, 5}));
-  EXPECT_EQ(all.kpis[0], (std::vector<double>{3, 4, 5}));
-}
-
-TEST(ReportPageTest, RouteCollapsesItemsOfOneFix) {
-  DriveView view;
-  const double lat[] = {kNoValue, 30.1, 30.1, 30.2, 30.2, 30.1};
-  for (double value : lat) {
-    DriveItem item;
-    item.latitude = value;
-    item.longitude = value == value ? 120.0 : kNoValue;
-    view.items.push_back(item);
-  }
-  // The last item of each run stands for it.
-  EXPECT_EQ(RouteVertices(view), (std::vector<size_t>{2, 4, 5}));
-
-  // Drawn, a run is its first and last item with its KPI's extremes in the
-  // order they came, or its one item.
-  view.kpiNames = {"k"};
-  const double values[] = {1, 9, 2, kNoValue, 7, 5};
-  for (size_t i = 0; i < view.items.size(); ++i) view.items[i].kpis = {values[i]};
-  std::vector<size_t> rows, ends;
-  RouteRuns(view, &rows, &ends);
-  EXPECT_EQ(rows, (std::vector<size_t>{1, 2, 3, 4, 5}));
-  EXPECT_EQ(ends, (std::vector<size_t>{2, 4, 5}));
-  const ThinRows drawn = ThinKeepingExtremes(view, rows, ends, {0}, 5000);
-  EXPECT_EQ(drawn.items, (std::vector<size_t>{1, 2, 3, 4, 5}));
-  EXPECT_EQ(drawn.kpis[0], (std::vector<double>{9, 2, 7, 7, 5}));
-}
-
 // "LAB" lines reach the page as labels of the time axis, with their clock
 // and line, their text escaped like every log text.
 TEST(ReportPageTest, LabelsOfTheDriveScriptReachThePage) {
@@ -111,19 +36,51 @@ TEST(ReportPageTest, LabelsOfTheDriveScriptReachThePage) {
   std::ofstream(path, std::ios::binary)
       << "DAY\t2011\t10\t19\nHOUR\t15\nMIN\t42\nSEC\t7\t0\nRegReport\tDM\tRxagc\nDM\t-70\n"
          "LAB\tVoice call 1 (MO)\nDM\t-71\nSEC\t9\t0\nLAB\t</script>\x01\nVOT\t3.5\tEVRC\nDM\t-72\n";
-  DriveView view;
+  DriveReader reader;
+  ReportBuilder builder;
   std::string error;
-  ASSERT_TRUE(LoadDriveView(path, 0xB101, &view, &error)) << error;
+  ASSERT_TRUE(reader.Open(path, 0xB101, &error)) << error;
+  std::vector<DriveLabel> labels;
+  while (reader.Next(&error)) {
+    builder.Add(reader);
+    labels.insert(labels.end(), reader.labels().begin(), reader.labels().end());
+  }
+  ASSERT_EQ(error, "");
   std::remove(path.c_str());
-  ASSERT_EQ(view.labels.size(), 2u);
-  EXPECT_EQ(view.labels[0].line, 7);
-  EXPECT_EQ(view.labels[1].clockMs - view.labels[0].clockMs, 2000);
-  const std::string json = ReportJson(view, "t", RouteColouring{});
-  const std::string t0 = std::to_string(view.labels[0].clockMs), t1 = std::to_string(view.labels[1].clockMs);
+  ASSERT_EQ(labels.size(), 2u);
+  EXPECT_EQ(labels[0].line, 7);
+  EXPECT_EQ(labels[1].clockMs - labels[0].clockMs, 2000);
+  const std::string json = builder.Json(reader, "t", RouteColouring{});
+  const std::string t0 = std::to_string(labels[0].clockMs), t1 = std::to_string(labels[1].clockMs);
   EXPECT_NE(json.find("\"labels\":{\"t\":[" + t0 + "," + t1 + "],\"line\":[7,10],"
                       "\"text\":[\"Voice call 1 (MO)\",\"\\u003c/script\\u003e\xEF\xBF\xBD\"]}"),
             std::string::npos)
       << json;
+}
+
+// A long drive's page keeps its size: the event table holds the first
+// kMaxEvents, and the summary says how many there were, so that nothing is
+// cut silently.
+TEST(ReportPageTest, TablesOfALongDriveAreCutAndSaySo) {
+  const std::string path = testing::TempDir() + "events.log";
+  {
+    std::ofstream log(path, std::ios::binary);
+    log << "RegReport\tEVT\tEvent\tEventName\nDAY\t2011\t10\t19\nHOUR\t8\nMIN\t0\n";
+    for (size_t i = 0; i < kMaxEvents + 7; ++i) log << "SEC\t" << i % 60 << "\t0\nEVT\t101\tDROP\n";
+  }
+  DriveReader reader;
+  ReportBuilder builder;
+  std::string error;
+  ASSERT_TRUE(reader.Open(path, 0xB101, &error)) << error;
+  while (reader.Next(&error)) builder.Add(reader);
+  ASSERT_EQ(error, "");
+  std::remove(path.c_str());
+  const std::string json = builder.Json(reader, "t", RouteColouring{});
+  EXPECT_NE(json.find("\"events\":" + std::to_string(kMaxEvents + 7) + ","), std::string::npos);
+  const size_t table = json.find("\"events\":{\"t\":[");
+  ASSERT_NE(table, std::string::npos);
+  const std::string times = json.substr(table, json.find(']', table) - table);
+  EXPECT_EQ(static_cast<size_t>(std::count(times.begin(), times.end(), ',')), kMaxEvents - 1);
 }
 
 }  // namespace

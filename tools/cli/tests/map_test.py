@@ -31,6 +31,7 @@ SOURCE = os.environ.get("WENDRAKE_SOURCE_DIR", os.path.join(HERE, "..", "..", ".
 CLI = os.environ.get("WENDRAKE_CLI", "wendrake")
 SAMPLE = os.path.join(SOURCE, "examples", "sample_drive.log")
 sys.path.insert(0, HERE)
+from cells_log import CELLS, NID, ROUTE, SID, advertised, cells_log, expected_serving  # noqa: E402
 from crafted_log import CRAFTED_NAMES, crafted_log  # noqa: E402
 
 KML = "{http://www.opengis.net/kml/2.2}"
@@ -80,13 +81,14 @@ class SampleMapTest(unittest.TestCase):
         path = os.path.join(self.work, "route.gpkg")
         with sqlite3.connect(path) as db:
             tables = {row[0]: row[1] for row in db.execute("SELECT table_name, data_type FROM gpkg_contents")}
-            self.assertEqual(tables, {"items": "features", "route": "features", "events": "features"})
+            self.assertEqual(tables, {"items": "features", "route": "features", "events": "features",
+                                      "cells": "features", "serving": "features", "layer_styles": "attributes"})
             srs = {row[0] for row in db.execute("SELECT srs_id FROM gpkg_geometry_columns")}
             self.assertEqual(srs, {4326})
             count = db.execute("SELECT count(*) FROM items").fetchone()[0]
             events = db.execute("SELECT count(*) FROM events").fetchone()[0]
             first = db.execute("SELECT line, record, code, geom, Rxagc, Total_EcIo FROM items ORDER BY fid LIMIT 1").fetchone()
-            self.assertEqual(db.execute("SELECT count(*) FROM route").fetchone()[0], 1)
+            self.assertGreater(db.execute("SELECT count(*) FROM route").fetchone()[0], 5)
         # Every item of the sample comes after its first fix.
         self.assertEqual(count, len(self.items))
         self.assertEqual(events, sum(1 for item in self.items if item["record"] == "EVT"))
@@ -128,7 +130,7 @@ class SampleMapTest(unittest.TestCase):
     def test_kml_parses_with_coloured_route_and_legend(self):
         root = ET.parse(os.path.join(self.work, "route.kml")).getroot()
         folders = {f.findtext(KML + "name"): f for f in root.iter(KML + "Folder")}
-        self.assertEqual(set(folders), {"items", "route", "events"})
+        self.assertEqual(set(folders), {"items", "route", "events", "cells", "serving"})
         legend, *pieces = folders["route"].findall(KML + "Placemark")
         self.assertEqual(legend.findtext(KML + "name"), "Legend: Total_EcIo")
         self.assertEqual(legend.findtext(KML + "description").count("<tr>"), 6)  # five bins and "no value"
@@ -153,14 +155,18 @@ class SampleMapTest(unittest.TestCase):
     def test_names_types_and_legend_labels(self):
         with sqlite3.connect(os.path.join(self.work, "route.gpkg")) as db:
             columns = [row[1] for row in db.execute("PRAGMA table_info(items)")]
-            route = db.execute("SELECT name, kpi, low, high FROM route").fetchall()
+            route = db.execute("SELECT name, kpi, low, high, value FROM route").fetchall()
         # The event parameter is the "event" attribute, not a second "Event_2".
         self.assertIn("event", columns)
         self.assertEqual([c for c in columns if c[-2:] == "_2" or c.lower() == "event"], ["event"])
-        # The whole, uncoloured route is the route, with its KPI's range.
-        self.assertEqual(len(route), 1)
-        self.assertEqual(route[0][:2], ("route", "Total_EcIo"))
-        self.assertLess(route[0][2], route[0][3])
+        # The route in pieces by bin, each named by its bin and holding the
+        # value it is coloured by, which lies in that bin.
+        self.assertGreater(len(route), 5)
+        for name, kpi, low, high, value in route:
+            self.assertEqual(kpi, "Total_EcIo")
+            self.assertTrue(name.startswith("Total_EcIo "), name)
+            self.assertNotIn("without", name)
+            self.assertTrue(low <= value <= high, (name, low, value, high))
         with open(os.path.join(self.work, "route.geojson"), encoding="utf-8") as f:
             features = json.load(f)["features"]
         self.assertEqual([f["properties"]["name"] for f in features if f["properties"]["feature"] == "route"], ["route"])
@@ -237,6 +243,253 @@ class SampleMapTest(unittest.TestCase):
                 self.assertIn(message, result.stderr)
         self.assertFalse(os.path.exists(out))
 
+    def test_attributes_choose_the_kpis_written(self):
+        path = os.path.join(self.work, "chosen.gpkg")
+        result = wendrake("map", SAMPLE, "-o", path, "--attributes", "rxagc,Total_EcIo,Rxagc", "--kpi", "Txpower")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        with sqlite3.connect(path) as db:
+            columns = [row[1] for row in db.execute("PRAGMA table_info(items)")]
+            count = db.execute("SELECT count(*) FROM items").fetchone()[0]
+            values = db.execute("SELECT count(Rxagc), count(Total_EcIo) FROM items").fetchone()
+        kpis = columns[columns.index("fix_age") + 1:]
+        self.assertEqual(kpis, ["Rxagc", "Total_EcIo"])  # as the catalogue names them, once each
+        self.assertEqual(count, len(self.items))
+        self.assertGreater(min(values), 0)
+        # An unknown name is refused with the valid ones, and nothing is written.
+        out = os.path.join(self.work, "unknown.gpkg")
+        result = wendrake("map", SAMPLE, "-o", out, "--attributes", "Rxagc,NoSuchKpi")
+        self.assertEqual(result.returncode, 2)
+        self.assertEqual(len(result.stderr.strip().splitlines()), 1)
+        self.assertIn(b"NoSuchKpi", result.stderr)
+        self.assertIn(b"Total_EcIo", result.stderr)
+        self.assertFalse(os.path.exists(out))
+
+    def test_min_distance_thins_points_keeping_every_extreme(self):
+        full = os.path.join(self.work, "full.gpkg")
+        thin = os.path.join(self.work, "thin.gpkg")
+        self.assertEqual(wendrake("map", SAMPLE, "-o", full).returncode, 0)
+        result = wendrake("map", SAMPLE, "-o", thin, "--min-distance", "200")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        query = ("SELECT count(*), min(Rxagc), max(Rxagc), min(Total_EcIo), max(Total_EcIo), min(line), max(line) "
+                 "FROM items")
+        with sqlite3.connect(full) as db:
+            every = db.execute(query).fetchone()
+            events = db.execute("SELECT count(*) FROM events").fetchone()[0]
+            route = db.execute("SELECT geom FROM route").fetchone()[0]
+        with sqlite3.connect(thin) as db:
+            thinned = db.execute(query).fetchone()
+            self.assertEqual(db.execute("SELECT count(*) FROM events").fetchone()[0], events)
+            self.assertEqual(db.execute("SELECT geom FROM route").fetchone()[0], route)
+        self.assertLess(thinned[0], every[0] / 2)
+        self.assertEqual(thinned[1:], every[1:])  # the extremes, the first and the last item stay
+        for value in ("-1", "x"):
+            result = wendrake("map", SAMPLE, "-o", thin, "--min-distance", value)
+            self.assertEqual(result.returncode, 2, value)
+            self.assertIn(b"--min-distance", result.stderr)
+
+
+def default_styles(path):
+    """{layer: parsed QML root} of the default styles QGIS would apply, checked
+    to be found the way QGIS finds them: one per layer, by empty catalog and
+    schema, the table and its geometry column."""
+    with sqlite3.connect(path) as db:
+        geometry = dict(db.execute("SELECT table_name, column_name FROM gpkg_geometry_columns"))
+        rows = db.execute("SELECT f_table_catalog, f_table_schema, f_table_name, f_geometry_column, styleName, "
+                          "styleQML, styleSLD, useAsDefault, description, owner, ui, update_time "
+                          "FROM layer_styles").fetchall()
+    styles = {}
+    for catalog, schema, table, column, name, qml, sld, default, description, owner, ui, updated in rows:
+        assert (catalog, schema, default) == ("", "", 1), (table, catalog, schema, default)
+        assert column == geometry[table], (table, column)
+        assert name and len(name) <= 30 and description and updated, (table, name, updated)
+        assert table not in styles, table
+        styles[table] = ET.fromstring(qml)
+    assert set(styles) == set(geometry), (set(styles), set(geometry))
+    return styles
+
+
+def qgis_class(renderer, value):
+    """(label, colour "#rrggbb") of the class QGIS draws `value` in: the first
+    range whose closed interval holds it."""
+    symbols = {s.get("name"): s for s in renderer.iter("symbol")}
+    for r in renderer.iter("range"):
+        if float(r.get("lower")) <= value <= float(r.get("upper")):
+            props = {p.get("k"): p.get("v") for p in symbols[r.get("symbol")].iter("prop")}
+            rgb = props.get("color") or props.get("line_color")
+            return r.get("label"), "#%02x%02x%02x" % tuple(int(c) for c in rgb.split(",")[:3])
+    return None
+
+
+class QgisStyleTest(unittest.TestCase):
+    """The GeoPackage's default QGIS styles draw what the legends show."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix="wendrake-styles-")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def write(self, log, name, *args):
+        path = os.path.join(self.work, name)
+        result = wendrake("map", log, "-o", path, *args)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        return path
+
+    def kml_legend(self, log, *args):
+        root = ET.parse(self.write(log, "legend.kml", *args)).getroot()
+        legend = next(p for p in root.iter(KML + "Placemark") if (p.findtext(KML + "name") or "").startswith("Legend"))
+        description = legend.findtext(KML + "description")
+        return list(zip(re.findall(r"background:(#[0-9a-f]{6})", description), re.findall(r"<td>([^<]*)</td>", description)))
+
+    def test_route_and_items_are_classed_as_the_legend(self):
+        path = self.write(SAMPLE, "styled.gpkg", "--kpi", "total_ecio")
+        styles = default_styles(path)
+        legend = [row for row in self.kml_legend(SAMPLE, "--kpi", "total_ecio") if row[1] != "no value"]
+        for layer, attribute in (("items", "Total_EcIo"), ("route", "value")):
+            renderer = styles[layer].find("renderer-v2")
+            self.assertEqual((renderer.get("type"), renderer.get("attr")), ("graduatedSymbol", attribute))
+            labels = [r.get("label") for r in renderer.iter("range")]
+            self.assertEqual(sorted(labels), sorted(label for _, label in legend))
+        # Every piece of the route is drawn in QGIS in the colour its name says.
+        colour = {label: c for c, label in legend}
+        route = styles["route"].find("renderer-v2")
+        with sqlite3.connect(path) as db:
+            for name, value in db.execute("SELECT name, value FROM route"):
+                label = name[len("Total_EcIo "):]
+                self.assertEqual(qgis_class(route, value), (label, colour[label]), name)
+        # GDAL reads the table too.
+        if shutil.which("ogrinfo"):
+            info = subprocess.run(["ogrinfo", "-ro", "-so", path, "layer_styles"], check=True, capture_output=True,
+                                  text=True).stdout
+            self.assertIn("Feature Count: 5", info)
+
+    def test_a_value_on_an_edge_takes_the_upper_bin(self):
+        log = os.path.join(self.work, "edges.log")
+        with open(log, "wb") as f:
+            f.write(b"RegReport\tDM\tRxagc\tTxpower\n" + b"".join(
+                b"SEC\t%d\t0\nGPS\t%.5f\t120.1\nDM\t%d\t0\n" % (i, 30.2 + i * 0.0001, v)
+                for i, v in enumerate((-105, -95, -85, -75, -110, -60))))
+        renderer = default_styles(self.write(log, "edges.gpkg", "--kpi", "rxagc"))["items"].find("renderer-v2")
+        self.assertEqual(qgis_class(renderer, -95)[0], "-95 to -85")
+        self.assertEqual(qgis_class(renderer, -95.0001)[0], "-105 to -95")
+        self.assertEqual(qgis_class(renderer, -75)[0], "-75 and above")
+        self.assertEqual(qgis_class(renderer, -1e6)[0], "below -105")
+        # Overridden thresholds and a constant KPI class as their legends do.
+        renderer = default_styles(self.write(log, "edges.gpkg", "--kpi", "rxagc", "--thresholds", "-100,-90,-80,-70")
+                                  )["items"].find("renderer-v2")
+        self.assertEqual(qgis_class(renderer, -90)[0], "-90 to -80")
+        renderer = default_styles(self.write(log, "flat.gpkg", "--kpi", "txpower", "--bins", "range"))["route"]
+        self.assertEqual([r.get("label") for r in renderer.iter("range")], ["all 0"])
+
+    def test_events_by_kind_with_the_reports_colours(self):
+        names = [f"KIND_{k}" for k in range(11) for _ in range(11 - k)]  # eleven kinds, the first most frequent
+        log = os.path.join(self.work, "kinds.log")
+        with open(log, "wb") as f:
+            f.write(b"RegReport\tEVT\tEventName\tEvent\nRegReport\tDM\tRxagc\n")
+            for i, name in enumerate(reversed(names)):
+                f.write(b"SEC\t%d\t0\nGPS\t%.5f\t120.1\nDM\t-80\nEVT\t%s\t1\n" % (i, 30.2 + i * 0.0001, name.encode()))
+        renderer = default_styles(self.write(log, "kinds.gpkg"))["events"].find("renderer-v2")
+        self.assertEqual((renderer.get("type"), renderer.get("attr")), ("categorizedSymbol", "name"))
+        categories = [(c.get("value"), c.get("label")) for c in renderer.iter("category")]
+        self.assertEqual(categories[:8], [(f"KIND_{k}", f"KIND_{k} ({11 - k})") for k in range(8)])
+        # The three least frequent share one grey class: QGIS's class of every other value.
+        self.assertEqual(categories[8:], [("", "3 other kinds")])
+        with sqlite3.connect(os.path.join(self.work, "kinds.gpkg")) as db:
+            self.assertEqual(len(db.execute("SELECT DISTINCT name FROM events").fetchall()), 11)
+
+
+class CellsMapTest(unittest.TestCase):
+    """Cells at their advertised positions and a line from each route point
+    to the cell serving there, in every format."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix="wendrake-cells-")
+        cls.log = os.path.join(cls.work, "cells.log")
+        with open(cls.log, "wb") as f:
+            f.write(cells_log())
+        for name in ("cells.gpkg", "cells.kml", "cells.geojson"):
+            result = wendrake("map", cls.log, "-o", os.path.join(cls.work, name))
+            assert result.returncode == 0, result.stderr
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def test_geopackage_cells_serving_lines_and_distance(self):
+        path = os.path.join(self.work, "cells.gpkg")
+        with sqlite3.connect(path) as db:
+            cells = db.execute("SELECT name, technology, pn, sid, nid, base_id, cell_id, neighbours, geom "
+                               "FROM cells ORDER BY fid").fetchall()
+            serving = db.execute("SELECT name, pn, cell_id, distance, geom FROM serving ORDER BY fid").fetchall()
+            # The distance KPI of the last item at each fix (the route's vertex).
+            distances = [row[0] for row in db.execute(
+                "SELECT ServingCellDistance FROM items WHERE fid IN (SELECT max(fid) FROM items GROUP BY geom) "
+                "ORDER BY fid")]
+        self.assertEqual(len(cells), len(CELLS))
+        for row, (pn, base_id, lat, lon, neighbours) in zip(cells, CELLS):
+            self.assertEqual(row[:7], (f"PN {pn} ID {base_id}", "1x", pn, SID, NID, base_id, f"{SID}/{NID}/{base_id}"))
+            self.assertEqual(row[7].split()[:len(neighbours)], [str(n) for n in neighbours])
+            x, y = gpkg_point(row[8])
+            self.assertAlmostEqual(x, advertised(lon), places=9)
+            self.assertAlmostEqual(y, advertised(lat), places=9)
+        # One line per fix, from the fix to the cell of the reported PN
+        # nearest to it (PN 168 is also a far cell's).
+        self.assertEqual(len(serving), len(ROUTE))
+        for i, (name, pn, cell_id, distance_m, geom) in enumerate(serving):
+            want_pn, base_id, metres = expected_serving(i)
+            self.assertEqual((pn, cell_id, name), (want_pn, f"{SID}/{NID}/{base_id}", f"PN {want_pn} ID {base_id}"))
+            self.assertAlmostEqual(distance_m, metres, delta=0.01)
+            self.assertAlmostEqual(distances[i], metres, delta=0.01)
+        # QGIS labels the cells by their name and draws the serving lines.
+        styles = default_styles(path)
+        self.assertEqual(styles["cells"].find("labeling/settings/text-style").get("fieldName"), "name")
+        self.assertEqual(styles["serving"].find("renderer-v2").get("type"), "singleSymbol")
+        # The distance is a KPI like any other: it can colour the route and be
+        # chosen as an attribute.
+        self.assertEqual(wendrake("map", self.log, "-o", os.path.join(self.work, "d.kml"), "--kpi",
+                                  "ServingCellDistance").returncode, 0)
+        chosen = os.path.join(self.work, "chosen.gpkg")
+        result = wendrake("map", self.log, "-o", chosen, "--attributes", "servingcelldistance")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        with sqlite3.connect(chosen) as db:
+            columns = [row[1] for row in db.execute("PRAGMA table_info(items)")]
+            last = db.execute("SELECT ServingCellDistance FROM items ORDER BY fid DESC LIMIT 1").fetchone()[0]
+        self.assertIn("ServingCellDistance", columns)
+        self.assertNotIn("Rxagc", columns)
+        self.assertAlmostEqual(last, expected_serving(len(ROUTE) - 1)[2], delta=0.01)
+
+    def test_kml_and_geojson_hold_them_too(self):
+        root = ET.parse(os.path.join(self.work, "cells.kml")).getroot()
+        folders = {f.findtext(KML + "name"): f for f in root.iter(KML + "Folder")}
+        self.assertEqual(set(folders), {"items", "route", "events", "cells", "serving"})
+        names = [p.findtext(KML + "name") for p in folders["cells"].findall(KML + "Placemark")]
+        self.assertEqual(names, [f"PN {pn} ID {base_id}" for pn, base_id, *_ in CELLS])
+        lines = folders["serving"].findall(KML + "Placemark")
+        self.assertEqual(len(lines), len(ROUTE))
+        first = lines[0].findtext(f"{KML}LineString/{KML}coordinates").split()
+        self.assertEqual(len(first), 2)
+        with open(os.path.join(self.work, "cells.geojson"), encoding="utf-8") as f:
+            features = json.load(f)["features"]
+        kinds = {}
+        for feature in features:
+            kinds.setdefault(feature["properties"]["feature"], []).append(feature)
+        self.assertEqual(len(kinds["cell"]), len(CELLS))
+        self.assertEqual(len(kinds["serving"]), len(ROUTE))
+        self.assertEqual(kinds["cell"][0]["properties"]["neighbours"].split()[:2], ["240", "312"])
+        self.assertEqual(kinds["serving"][0]["geometry"]["type"], "LineString")
+
+    def test_a_log_without_cell_positions_has_empty_cell_layers(self):
+        path = os.path.join(self.work, "sample.gpkg")
+        self.assertEqual(wendrake("map", SAMPLE, "-o", path).returncode, 0)
+        with sqlite3.connect(path) as db:
+            self.assertEqual(db.execute("SELECT count(*) FROM cells").fetchone()[0], 0)
+            self.assertEqual(db.execute("SELECT count(*) FROM serving").fetchone()[0], 0)
+            columns = [row[1] for row in db.execute("PRAGMA table_info(items)")]
+        self.assertNotIn("ServingCellDistance", columns)
+
 
 class CraftedLogTest(unittest.TestCase):
     """Log text with markup, quotes, CDATA ends and bad bytes leaves every file whole."""
@@ -304,10 +557,13 @@ class FailureTest(unittest.TestCase):
 
     def test_existing_output_is_replaced_whole(self):
         path = os.path.join(self.work, "route.gpkg")
+        counts = []
         for _ in range(2):
             self.assertEqual(wendrake("map", SAMPLE, "-o", path).returncode, 0)
-        with sqlite3.connect(path) as db:
-            self.assertEqual(db.execute("SELECT count(*) FROM route").fetchone()[0], 1)
+            with sqlite3.connect(path) as db:
+                counts.append([db.execute(f"SELECT count(*) FROM {t}").fetchone()[0] for t in ("route", "layer_styles")])
+        self.assertEqual(counts[1], counts[0])
+        self.assertEqual(counts[1][1], 5)
         self.assertEqual(os.listdir(self.work), ["route.gpkg"])
 
 

@@ -5,7 +5,9 @@ The sample drive's page: loads with no console errors, the route holds one
 vertex per run of positioned items at the same coordinates (the thinning rule
 of the page; the items come from the tool's GeoPackage), the event table one
 row per event item, the KPI picker recolours the route, selecting a stretch
-filters the tables by time, and a screenshot is not blank. A crafted log whose
+filters the tables by time, and a screenshot is not blank. A log whose
+network advertises its cells shows them labelled, the serving lines to the
+right cells, and a clicked cell's neighbours listed and linked. A crafted log whose
 event names hold markup, quotes, "]]>" and bytes that are not UTF-8 runs no
 injected script and shows those names as text.
 
@@ -29,6 +31,7 @@ SOURCE = os.environ.get("WENDRAKE_SOURCE_DIR", os.path.join(HERE, "..", "..", ".
 CLI = os.environ.get("WENDRAKE_CLI", "wendrake")
 SAMPLE = os.path.join(SOURCE, "examples", "sample_drive.log")
 sys.path.insert(0, HERE)
+from cells_log import CELLS, ROUTE, SWITCH, advertised, cells_log, expected_serving  # noqa: E402
 from crafted_log import CRAFTED_NAMES, crafted_log  # noqa: E402
 
 try:
@@ -258,6 +261,66 @@ class ReportInBrowserTest(unittest.TestCase):
         ActionChains(self.browser).move_to_element_with_offset(element, int(x - width / 2), int(y - height / 2)) \
             .click().perform()
         self.assertTrue(self.js("return document.getElementById('selection').textContent").startswith("Start at "))
+
+    def test_cells_serving_lines_and_neighbours(self):
+        log = os.path.join(self.work, "cells.log")
+        with open(log, "wb") as f:
+            f.write(cells_log())
+        page = os.path.join(self.work, "cells.html")
+        run("report", log, "-o", page)
+        self.assertEqual(self.open(page), [])
+        # Each cell a marker at its advertised position, labelled with its PN and ID.
+        labels = self.js("return Array.from(document.querySelectorAll('.cell-label'))"
+                         ".map(function (d) { return d.textContent; })")
+        self.assertEqual(labels, [f"PN {pn} ID {base_id}" for pn, base_id, *_ in CELLS])
+        positions = self.js("return driveReport.cells.getLayers().map(function (m) {"
+                            " var p = m.getLatLng(); return [p.lat, p.lng]; })")
+        for (lat, lon), (_, _, want_lat, want_lon, _) in zip(positions, CELLS):
+            self.assertAlmostEqual(lat, advertised(want_lat), places=9)
+            self.assertAlmostEqual(lon, advertised(want_lon), places=9)
+        # A serving line from every drawn point to the cell the reported PN
+        # names nearest to it (never the far cell reusing PN 168).
+        lines = self.js("return driveReport.servingLines.getLayers().map(function (l) {"
+                        " return l.getLatLngs().map(function (p) { return [p.lat, p.lng]; }); })")
+        # Every drawn point but the first: the first fix's first item comes
+        # before the handset reported any PN.
+        self.assertEqual(len(lines), self.js("return driveReport.route.getLatLngs().length") - 1)
+        served = {}
+        for (lat, lon), cell in lines:
+            i = min(range(len(ROUTE)), key=lambda k: abs(ROUTE[k][0] - lat))
+            base_id = next(c[1] for c in CELLS if abs(advertised(c[2]) - cell[0]) < 1e-9 and
+                           abs(advertised(c[3]) - cell[1]) < 1e-9)
+            served.setdefault(i, set()).add(base_id)
+        # A fix's first item still has the PN reported before it; its last
+        # the one reported at it (at the switch, both are drawn).
+        for i in range(1, len(ROUTE)):
+            want = {expected_serving(i)[1]} | ({expected_serving(i - 1)[1]} if i == SWITCH else set())
+            self.assertEqual(served.get(i), want, i)
+        # The distance is a KPI with its unit, whose chart and legend come from every value.
+        options = self.js("return Array.from(document.querySelectorAll('#kpi option'))"
+                          ".map(function (o) { return o.textContent; })")
+        self.assertIn("ServingCellDistance (m)", options)
+        # A real click on a cell lists its neighbours and links them.
+        self.js("var m = driveReport.cells.getLayers()[0]; driveReport.map.setZoom(16);"
+                " driveReport.map.panTo(m.getLatLng(), { animate: false })")
+        x, y, width, height, hit = self.js(
+            "var m = driveReport.cells.getLayers()[0], map = driveReport.map;"
+            "var p = map.latLngToContainerPoint(m.getLatLng()), r = map.getContainer().getBoundingClientRect();"
+            "return [p.x, p.y, r.width, r.height, document.elementFromPoint(r.left + p.x, r.top + p.y) === m._path];")
+        self.assertTrue(hit, "the click would not land on the cell")
+        element = self.browser.find_element("id", "map")
+        ActionChains(self.browser).move_to_element_with_offset(element, int(x - width / 2), int(y - height / 2)) \
+            .click().perform()
+        listed = self.js("return Array.from(document.querySelectorAll('.leaflet-popup ul.neighbours li'))"
+                         ".map(function (li) { return li.textContent; })")
+        self.assertEqual(listed, ["PN 240 ID 200", "PN 312 (no cell heard)"])
+        links = self.js("return driveReport.neighbourLinks.getLayers().map(function (l) {"
+                        " return l.getLatLngs().map(function (p) { return [p.lat, p.lng]; }); })")
+        self.assertEqual(len(links), 1)
+        self.assertAlmostEqual(links[0][1][0], advertised(CELLS[1][2]), places=9)
+        # Closing the list takes its links away.
+        self.js("driveReport.map.closePopup()")
+        self.assertEqual(self.js("return driveReport.neighbourLinks.getLayers().length"), 0)
 
     def test_crafted_log_runs_no_script(self):
         log = os.path.join(self.work, "<img src=x onerror=alert(1)>.log")

@@ -15,25 +15,15 @@
 #include "io/empty_input.h"
 #include "io/log_bytes.h"
 #include "io/log_reader.h"
+#include "view/serving_cell.h"
 #include "wendrake/table.h"
 #include "wendrake/wendrake.h"
 
 namespace wendrake_cli {
 namespace {
 
-using TablePtr = std::unique_ptr<WendrakeTable, decltype(&wendrake_table_free)>;
-
-// Opens the table of `path`; "-" reads standard input whole first, into
-// `input`, which keeps it for WhyNoItems.
-int OpenTable(const std::string& path, int moduleType, LogBytes* input, WendrakeTable** table) {
-  if (path != "-") return wendrake_table_from_file(path.c_str(), moduleType, 0, table);
-  LogReader reader;
-  std::string ignored;
-  if (!reader.Open(path, false, &ignored) || !input->Load(reader, &ignored)) return WENDRAKE_ERROR_READ;
-  return wendrake_table_from_buffer(input->bytes().data(), input->bytes().size(), moduleType, 0, table);
-}
-
-// Why a log yielded no item, as the stats command says it.
+// Why a log yielded no item, as the stats command says it. A file is read
+// again for it; standard input was kept.
 std::string WhyEmpty(const std::string& path, const std::string& name, LogBytes* input, int64_t lines) {
   if (path != "-") {
     LogReader reader;
@@ -58,7 +48,7 @@ T Value(const WendrakeColumn& column, int64_t row) {
 }
 
 // Copies one of the table's fixed columns into the items.
-void Fill(const WendrakeColumn& column, std::vector<DriveItem>* items) {
+void FillFixed(const WendrakeColumn& column, std::vector<DriveItem>* items) {
   const std::string_view name = column.name;
   for (int64_t row = 0; row < column.length; ++row) {
     DriveItem& item = (*items)[static_cast<size_t>(row)];
@@ -82,14 +72,251 @@ void Fill(const WendrakeColumn& column, std::vector<DriveItem>* items) {
   }
 }
 
+bool IsActive(std::string_view text) {
+  constexpr std::string_view kActive = "active";
+  if (text.size() != kActive.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[i])) != kActive[i]) return false;
+  }
+  return true;
+}
+
+// A PN as a record field holds it: a whole number 0..511 (the PN offsets of
+// a CDMA system), else -1.
+int PnAt(const WendrakeColumn& column, int64_t row) {
+  if (column.type != WENDRAKE_COLUMN_FLOAT64) return -1;
+  const double value = Float(column, row);
+  return value >= 0 && value <= 511 && value == std::floor(value) ? static_cast<int>(value) : -1;
+}
+
+// The serving PN each item's own line reports, from the record fields that
+// kServingPnSources names.
+void FillReportedPns(const std::vector<WendrakeColumn>& fields, std::vector<DriveItem>* items) {
+  auto find = [&](const char* name) -> const WendrakeColumn* {
+    if (name == nullptr) return nullptr;
+    for (const WendrakeColumn& column : fields) {
+      if (std::string_view(column.name) == name) return &column;
+    }
+    return nullptr;
+  };
+  for (const ServingPnSource& source : kServingPnSources) {
+    const WendrakeColumn* pn = find(source.pnColumn);
+    const WendrakeColumn* setType = find(source.setTypeColumn);
+    if (pn == nullptr || (source.setTypeColumn != nullptr && setType == nullptr)) continue;
+    for (int64_t row = 0; row < pn->length; ++row) {
+      DriveItem& item = (*items)[static_cast<size_t>(row)];
+      if (item.record != source.record) continue;
+      if (setType != nullptr && !(setType->type == WENDRAKE_COLUMN_CATEGORY && IsActive(Category(*setType, row)))) continue;
+      const int value = PnAt(*pn, row);
+      if (value >= 0) item.reportedPn = value;
+    }
+  }
+}
+
 }  // namespace
 
-int DriveView::KpiIndex(std::string_view name) const {
-  for (size_t i = 0; i < kpiNames.size(); ++i) {
-    if (kpiNames[i] == name) return static_cast<int>(i);
+struct DriveReader::ServingLookup {
+  explicit ServingLookup(const std::vector<DriveCell>& cells) : tracker(cells) {}
+  ServingCellTracker tracker;
+};
+
+struct DriveReader::Input {
+  LogBytes bytes;  // standard input, read whole
+};
+
+DriveReader::DriveReader() : input_(std::make_unique<Input>()), collector_(std::make_unique<CellCollector>()) {
+  wendrake_evdo_tally_start(&evdo_);
+}
+
+bool DriveReader::anyCellPositioned() const {
+  return std::any_of(cells_.begin(), cells_.end(), [](const DriveCell& cell) { return cell.positioned(); });
+}
+
+DriveReader::~DriveReader() { wendrake_table_reader_free(reader_); }
+
+void DriveReader::KeepOnly(std::vector<DriveKpi> kpis) {
+  fixed_ = true;
+  kpis_ = std::move(kpis);
+  kpiIndex_.clear();  // KPIs found before (a first pass) are no longer kept
+  for (size_t k = 0; k < kpis_.size(); ++k) kpiIndex_[kpis_[k].id] = static_cast<int>(k);
+}
+
+bool DriveReader::Open(const std::string& path, int moduleType, std::string* error) {
+  path_ = path;
+  name_ = path == "-" ? "standard input" : path;
+  moduleType_ = moduleType;
+  if (path == "-") {
+    LogReader reader;
+    if (!reader.Open(path, false, error) || !input_->bytes.Load(reader, error)) return false;
   }
-  for (size_t i = 0; i < kpiNames.size(); ++i) {
-    const std::string& kpi = kpiNames[i];
+  return OpenReader(error);
+}
+
+bool DriveReader::OpenReader(std::string* error) {
+  // The tool works on each piece while the library decodes the next; the
+  // record fields give the PNs the handset reports, the messages the cells.
+  const unsigned flags = WENDRAKE_TABLE_READ_AHEAD | WENDRAKE_TABLE_RECORD_FIELDS | WENDRAKE_TABLE_MESSAGES;
+  int status = WENDRAKE_OK;
+  if (path_ != "-") {
+    status = wendrake_table_reader_open(path_.c_str(), moduleType_, flags, kLinesPerPiece, &reader_);
+  } else {
+    const std::string_view bytes = input_->bytes.bytes();
+    status = wendrake_table_reader_from_buffer(bytes.data(), bytes.size(), moduleType_, flags, kLinesPerPiece,
+                                               &reader_);
+  }
+  if (status != WENDRAKE_OK) {
+    *error = "cannot read " + name_ + ": " + wendrake_error_message(status);
+    if (status == WENDRAKE_ERROR_OPEN || status == WENDRAKE_ERROR_READ) *error += std::string(" (") + std::strerror(errno) + ")";
+    return false;
+  }
+  return true;
+}
+
+bool DriveReader::Rewind(std::string* error) {
+  wendrake_table_reader_free(reader_);
+  reader_ = nullptr;
+  items_.clear();
+  labels_.clear();
+  lines_ = rows_ = fixesAccepted_ = fixesRejected_ = 0;
+  wendrake_evdo_tally_start(&evdo_);
+  done_ = false;
+  servingPn_ = -1;
+  return OpenReader(error);
+}
+
+bool DriveReader::Next(std::string* error) {
+  error->clear();
+  items_.clear();
+  labels_.clear();
+  if (reader_ == nullptr || done_) return false;
+  const WendrakeTable* piece = nullptr;
+  const int status = wendrake_table_reader_next(reader_, &piece);
+  if (status != WENDRAKE_OK) {
+    *error = "cannot read " + name_ + ": " + wendrake_error_message(status);
+    if (status == WENDRAKE_ERROR_READ) *error += std::string(" (") + std::strerror(errno) + ")";
+    return false;
+  }
+  if (piece == nullptr) {
+    done_ = true;
+    if (rows_ == 0) *error = WhyEmpty(path_, name_, &input_->bytes, lines_);
+    if (!cellsKnown_) KnowCells();
+    return false;
+  }
+  return Fill(piece, error);
+}
+
+int DriveReader::KpiOf(uint32_t id, const char* name) {
+  const auto found = kpiIndex_.find(id);
+  if (found != kpiIndex_.end()) return found->second;
+  if (fixed_) return kpiIndex_[id] = -1;
+  WendrakeParamInfo info{};
+  const int slot = wendrake_param_slot(id);
+  const bool known = slot >= 0 && wendrake_param_info(slot, &info) == 0 && info.unit != nullptr;
+  kpis_.push_back(DriveKpi{id, SafeText(name), known ? info.unit : ""});
+  return kpiIndex_[id] = static_cast<int>(kpis_.size() - 1);
+}
+
+bool DriveReader::Fill(const WendrakeTable* piece, std::string* error) {
+  (void)error;
+  const int64_t rows = wendrake_table_rows(piece);
+  rows_ += rows;
+  lines_ = wendrake_table_lines(piece);
+  wendrake_table_fixes(piece, &fixesAccepted_, &fixesRejected_);
+  wendrake_evdo_tally_add(&evdo_, piece);
+  items_.resize(static_cast<size_t>(rows));
+  WendrakeNotes notes{};
+  if (wendrake_table_notes(piece, &notes) == WENDRAKE_OK) {
+    for (int64_t i = 0; i < notes.count; ++i) {
+      if (notes.kinds[i] != WENDRAKE_NOTE_LABEL || notes.texts[i] < 0) continue;
+      labels_.push_back(DriveLabel{notes.lines[i], notes.clockMs[i], SafeText(notes.names[notes.texts[i]])});
+    }
+  }
+  // Resetting each item first: a piece's items reuse the last piece's
+  // memory, and a column this piece lacks must leave no old value behind.
+  const int count = wendrake_table_column_count(piece);
+  for (DriveItem& item : items_) {
+    std::vector<double> kpis = std::move(item.kpis);
+    item = DriveItem{};
+    item.kpis = std::move(kpis);
+  }
+  std::vector<std::pair<int, const double*>> kpiColumns;
+  std::vector<WendrakeColumn> recordFields;
+  for (int index = 0; index < count; ++index) {
+    WendrakeColumn column{};
+    if (wendrake_table_column(piece, index, &column) != WENDRAKE_OK) continue;
+    if (column.paramId == 0 && std::strchr(column.name, '.') != nullptr) {
+      recordFields.push_back(column);
+      continue;
+    }
+    if (column.paramId == 0) {
+      FillFixed(column, &items_);
+      continue;
+    }
+    // The event parameter is the items' `event` already; as a KPI it would
+    // be written twice, under a second name.
+    if (column.paramId == WENDRAKE_PARAM_EVENT || column.type != WENDRAKE_COLUMN_FLOAT64) continue;
+    const int k = KpiOf(column.paramId, column.name);
+    if (k >= 0 && static_cast<size_t>(k) < kpis_.size()) {
+      kpiColumns.emplace_back(k, static_cast<const double*>(column.data));
+    }
+  }
+  for (size_t row = 0; row < items_.size(); ++row) {
+    std::vector<double>& kpis = items_[row].kpis;
+    kpis.assign(kpis_.size(), kNoValue);
+    for (const auto& [k, values] : kpiColumns) kpis[static_cast<size_t>(k)] = values[row];
+  }
+  FillReportedPns(recordFields, &items_);
+  if (!cellsKnown_) {
+    const int status = collector_->Add(piece);
+    if (status != WENDRAKE_OK) {
+      *error = "cannot collect the cells of " + name_ + ": " + wendrake_error_message(status);
+      return false;
+    }
+    return true;
+  }
+  if (lookup_ == nullptr) return true;  // no cell has a position
+  const auto distance = kpiIndex_.find(kServingDistanceId);
+  const int k = distance == kpiIndex_.end() ? -1 : distance->second;
+  for (DriveItem& item : items_) {
+    if (item.reportedPn >= 0) servingPn_ = item.reportedPn;
+    if (!item.positioned()) continue;
+    lookup_->tracker.Assign(servingPn_, item.latitude, item.longitude, &item.servingCell, &item.servingDistance);
+    if (k >= 0) item.kpis[static_cast<size_t>(k)] = item.servingDistance;
+  }
+  return true;
+}
+
+void DriveReader::KnowCells() {
+  cells_ = collector_->Cells();
+  collector_.reset();
+  LinkNeighbourCells(&cells_);
+  cellsKnown_ = true;
+  if (!anyCellPositioned()) return;
+  lookup_ = std::make_unique<ServingLookup>(cells_);
+  // The distance is a KPI from the next pass on, after the log's own.
+  if (!fixed_) {
+    kpis_.push_back(DriveKpi{kServingDistanceId, kServingDistanceKpi, "m"});
+    kpiIndex_[kServingDistanceId] = static_cast<int>(kpis_.size() - 1);
+  }
+}
+
+std::vector<DriveKpi> CatalogueKpis() {
+  std::vector<DriveKpi> kpis;
+  for (int slot = 0; slot < wendrake_param_count(); ++slot) {
+    WendrakeParamInfo info{};
+    if (wendrake_param_info(slot, &info) != 0 || info.name == nullptr || info.id == WENDRAKE_PARAM_EVENT) continue;
+    kpis.push_back(DriveKpi{info.id, info.name, info.unit != nullptr ? info.unit : ""});
+  }
+  kpis.push_back(DriveKpi{kServingDistanceId, kServingDistanceKpi, "m"});
+  return kpis;
+}
+
+int KpiIndexOf(const std::vector<DriveKpi>& kpis, std::string_view name) {
+  for (size_t i = 0; i < kpis.size(); ++i) {
+    if (kpis[i].name == name) return static_cast<int>(i);
+  }
+  for (size_t i = 0; i < kpis.size(); ++i) {
+    const std::string& kpi = kpis[i].name;
     bool same = kpi.size() == name.size();
     for (size_t c = 0; same && c < kpi.size(); ++c) {
       same = std::tolower(static_cast<unsigned char>(kpi[c])) == std::tolower(static_cast<unsigned char>(name[c]));
@@ -97,56 +324,6 @@ int DriveView::KpiIndex(std::string_view name) const {
     if (same) return static_cast<int>(i);
   }
   return -1;
-}
-
-bool LoadDriveView(const std::string& path, int moduleType, DriveView* view, std::string* error) {
-  WendrakeTable* raw = nullptr;
-  LogBytes input;
-  const int status = OpenTable(path, moduleType, &input, &raw);
-  TablePtr table(raw, &wendrake_table_free);
-  const std::string name = path == "-" ? "standard input" : path;
-  if (status != WENDRAKE_OK) {
-    *error = "cannot read " + name + ": " + wendrake_error_message(status);
-    if (status == WENDRAKE_ERROR_OPEN || status == WENDRAKE_ERROR_READ) *error += std::string(" (") + std::strerror(errno) + ")";
-    return false;
-  }
-  const int64_t rows = wendrake_table_rows(table.get());
-  if (rows == 0) {
-    *error = WhyEmpty(path, name, &input, wendrake_table_lines(table.get()));
-    return false;
-  }
-  view->items.assign(static_cast<size_t>(rows), DriveItem{});
-  view->kpiNames.clear();
-  view->kpiUnits.clear();
-  wendrake_evdo_tally_start(&view->evdo);
-  wendrake_evdo_tally_add(&view->evdo, table.get());
-  view->lines = wendrake_table_lines(table.get());
-  wendrake_table_fixes(table.get(), &view->fixesAccepted, &view->fixesRejected);
-  view->labels.clear();
-  WendrakeNotes notes{};
-  if (wendrake_table_notes(table.get(), &notes) == WENDRAKE_OK) {
-    for (int64_t i = 0; i < notes.count; ++i) {
-      if (notes.kinds[i] != WENDRAKE_NOTE_LABEL || notes.texts[i] < 0) continue;
-      view->labels.push_back(DriveLabel{notes.lines[i], notes.clockMs[i], SafeText(notes.names[notes.texts[i]])});
-    }
-  }
-  for (int index = 0; index < wendrake_table_column_count(table.get()); ++index) {
-    WendrakeColumn column{};
-    if (wendrake_table_column(table.get(), index, &column) != WENDRAKE_OK) continue;
-    if (column.paramId == 0) {
-      Fill(column, &view->items);
-      continue;
-    }
-    // The event parameter is the items' `event` already; as a KPI it would
-    // be written twice, under a second name.
-    if (column.paramId == WENDRAKE_PARAM_EVENT) continue;
-    view->kpiNames.push_back(SafeText(column.name));
-    WendrakeParamInfo info{};
-    const int slot = wendrake_param_slot(column.paramId);
-    view->kpiUnits.push_back(slot >= 0 && wendrake_param_info(slot, &info) == 0 && info.unit != nullptr ? info.unit : "");
-    for (int64_t row = 0; row < rows; ++row) view->items[static_cast<size_t>(row)].kpis.push_back(Float(column, row));
-  }
-  return true;
 }
 
 std::string SafeText(std::string_view bytes) {
@@ -165,90 +342,6 @@ std::string SafeText(std::string_view bytes) {
     }
   }
   return out;
-}
-
-std::vector<size_t> RouteVertices(const DriveView& view) {
-  std::vector<size_t> vertices;
-  for (size_t i = 0; i < view.items.size(); ++i) {
-    const DriveItem& item = view.items[i];
-    if (!item.positioned()) continue;
-    if (!vertices.empty()) {
-      const DriveItem& last = view.items[vertices.back()];
-      if (last.latitude == item.latitude && last.longitude == item.longitude) {
-        vertices.back() = i;
-        continue;
-      }
-    }
-    vertices.push_back(i);
-  }
-  return vertices;
-}
-
-void RouteRuns(const DriveView& view, std::vector<size_t>* rows, std::vector<size_t>* runEnds) {
-  rows->clear();
-  runEnds->clear();
-  for (size_t i = 0; i < view.items.size(); ++i) {
-    const DriveItem& item = view.items[i];
-    if (!item.positioned()) continue;
-    if (!rows->empty()) {
-      const DriveItem& last = view.items[rows->back()];
-      if (last.latitude != item.latitude || last.longitude != item.longitude) runEnds->push_back(rows->size());
-    }
-    rows->push_back(i);
-  }
-  if (!rows->empty()) runEnds->push_back(rows->size());
-}
-
-ThinRows ThinKeepingExtremes(const DriveView& view, const std::vector<size_t>& rows,
-                             const std::vector<size_t>& groupEnds, const std::vector<size_t>& kpiIndices,
-                             size_t limit) {
-  limit = std::max<size_t>(limit, 2);
-  // Where each bucket ends in `rows`: the runs themselves when they fit.
-  std::vector<size_t> ends;
-  size_t needed = 0, begin = 0;
-  for (size_t end : groupEnds) needed += std::min<size_t>(end - begin, 2), begin = end;
-  ThinRows thin;
-  if (needed <= limit) {
-    ends = groupEnds;
-  } else {
-    thin.thinned = true;
-    const size_t buckets = limit / 2, groups = groupEnds.size();
-    for (size_t b = 1; b <= buckets; ++b) {
-      const size_t last = groups * b / buckets;
-      if (last > 0 && (ends.empty() || groupEnds[last - 1] != ends.back())) ends.push_back(groupEnds[last - 1]);
-    }
-  }
-  thin.kpis.assign(kpiIndices.size(), {});
-  begin = 0;
-  for (size_t end : ends) {
-    const bool single = end - begin == 1;
-    thin.items.push_back(rows[begin]);
-    if (!single) thin.items.push_back(rows[end - 1]);
-    for (size_t k = 0; k < kpiIndices.size(); ++k) {
-      size_t low = end, high = end;  // positions in `rows` of the extremes
-      for (size_t r = begin; r < end; ++r) {
-        const double value = view.items[rows[r]].kpis[kpiIndices[k]];
-        if (std::isnan(value)) continue;
-        if (low == end || value < view.items[rows[low]].kpis[kpiIndices[k]]) low = r;
-        if (high == end || value > view.items[rows[high]].kpis[kpiIndices[k]]) high = r;
-      }
-      std::vector<double>& out = thin.kpis[k];
-      if (low == end) {
-        out.insert(out.end(), single ? 1 : 2, kNoValue);
-        continue;
-      }
-      const double lowValue = view.items[rows[low]].kpis[kpiIndices[k]];
-      const double highValue = view.items[rows[high]].kpis[kpiIndices[k]];
-      if (single) {
-        out.push_back(lowValue);
-      } else {
-        out.push_back(low <= high ? lowValue : highValue);
-        out.push_back(low <= high ? highValue : lowValue);
-      }
-    }
-    begin = end;
-  }
-  return thin;
 }
 
 std::string ChannelName(int logCode) {

@@ -1,15 +1,20 @@
-// A decoded drive test as the map and report commands show it: every item
-// with its time, position and KPI values, the events, the signalling
-// messages by name, and the route. Built from the table library's columns;
-// every text taken from the log is valid UTF-8 here (see SafeText).
+// A decoded drive test as the map and report commands show it, read piece by
+// piece so that their memory stays the same whatever the log's size: every
+// item with its time, position and KPI values, the events, the signalling
+// messages by name, and the drive script's labels. Built from the table
+// library's reader; every text taken from the log is valid UTF-8 here (see
+// SafeText).
 #pragma once
 
 #include <cstdint>
 #include <limits>
+#include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "view/drive_cells.h"
 #include "wendrake/table.h"
 
 namespace wendrake_cli {
@@ -30,7 +35,10 @@ struct DriveItem {
   double latitude = kNoValue, longitude = kNoValue, altitude = kNoValue;
   double speed = kNoValue, heading = kNoValue, satellites = kNoValue, fixAge = kNoValue;
   int evdoState = -1;          // WENDRAKE_EVDO_*, -1 before the first state
-  std::vector<double> kpis;    // one per DriveView::kpiNames, NaN where none
+  int reportedPn = -1;         // the serving pilot's PN its own line reports (serving_cell.h); -1: none
+  int servingCell = -1;        // index into DriveReader::cells(); -1: none known
+  double servingDistance = kNoValue;  // metres to that cell
+  std::vector<double> kpis;    // one per DriveReader::kpiNames so far, NaN where none
 
   bool positioned() const { return latitude == latitude && longitude == longitude; }
   bool isEvent() const { return record == "EVT"; }
@@ -44,52 +52,105 @@ struct DriveLabel {
   std::string text;
 };
 
-struct DriveView {
-  std::vector<std::string> kpiNames;  // parameter columns, in the table's order (the event is DriveItem::event)
-  std::vector<std::string> kpiUnits;  // their units ("dBm"), "" where none
-  std::vector<DriveItem> items;       // in log order
-  std::vector<DriveLabel> labels;     // in log order
-  int64_t lines = 0;
-  int64_t fixesAccepted = 0, fixesRejected = 0;
-  WendrakeEvdoTally evdo{};           // EV-DO state changes and time in each state
-
-  // Index of a KPI by name (exact, then any case), or -1.
-  int KpiIndex(std::string_view name) const;
+// A parameter the tools show as a KPI.
+struct DriveKpi {
+  uint32_t id = 0;
+  std::string name;  // as the catalogue names it ("Rxagc")
+  std::string unit;  // "dBm", "" where none
 };
 
-// Decodes the log at `path` ("-": standard input) for `moduleType`. False
-// with a one-line `error` when it cannot be read or yields no item (then
-// saying why: compressed, UTF-16, no newline and so on).
-bool LoadDriveView(const std::string& path, int moduleType, DriveView* view, std::string* error);
+// The log's pieces one after the other. Memory is that of one piece (the
+// items of kLinesPerPiece lines), except for standard input, which is read
+// whole first so that an input without items can be told apart (gzip,
+// UTF-16 and so on).
+class DriveReader {
+ public:
+  static constexpr int64_t kLinesPerPiece = 8192;
+
+  DriveReader();
+  ~DriveReader();
+  DriveReader(const DriveReader&) = delete;
+  DriveReader& operator=(const DriveReader&) = delete;
+
+  // Only these KPIs, in this order, instead of every one the log has in the
+  // order they first come; for the pieces read after the call.
+  void KeepOnly(std::vector<DriveKpi> kpis);
+
+  // Opens the log at `path` ("-": standard input) for `moduleType`. False
+  // with a one-line `error` when it cannot be read.
+  bool Open(const std::string& path, int moduleType, std::string* error);
+
+  // Starts over at the log's first line, KPIs and cells found so far kept
+  // (standard input from the copy kept of it). False with a one-line `error`.
+  bool Rewind(std::string* error);
+
+  // The next piece into items() and labels(). False after the last one with
+  // `error` empty, or with a one-line `error` when decoding fails or, after
+  // the last piece, when the log yielded no item at all (then saying why:
+  // compressed, UTF-16, no newline and so on).
+  bool Next(std::string* error);
+
+  const std::vector<DriveItem>& items() const { return items_; }
+  const std::vector<DriveLabel>& labels() const { return labels_; }
+  // The KPIs so far; an item's kpis[k] is KPI k's value. A later piece may
+  // add KPIs at the end (unless KeepOnly fixed them), never reorders them.
+  const std::vector<DriveKpi>& kpis() const { return kpis_; }
+
+  // Of the pieces so far.
+  int64_t lines() const { return lines_; }
+  int64_t rows() const { return rows_; }
+  int64_t fixesAccepted() const { return fixesAccepted_; }
+  int64_t fixesRejected() const { return fixesRejected_; }
+  const WendrakeEvdoTally& evdo() const { return evdo_; }
+
+  // The cells the log's overhead messages describe, each neighbour PN linked
+  // to a cell: known once a first pass has read the whole log. From then
+  // on, each item of a piece has its serving cell (serving_cell.h), and when
+  // some cell has a position the KPIs end with the distance to it
+  // (kServingDistanceKpi).
+  bool cellsKnown() const { return cellsKnown_; }
+  const std::vector<DriveCell>& cells() const { return cells_; }
+  bool anyCellPositioned() const;
+  const std::string& name() const { return name_; }
+
+ private:
+  struct Input;
+  bool Fill(const WendrakeTable* piece, std::string* error);
+  bool OpenReader(std::string* error);
+  void KnowCells();
+  int KpiOf(uint32_t id, const char* name);
+
+  std::unique_ptr<Input> input_;
+  WendrakeTableReader* reader_ = nullptr;
+  std::string path_, name_;
+  int moduleType_ = 0;
+  bool fixed_ = false;
+  std::vector<DriveKpi> kpis_;
+  std::map<uint32_t, int> kpiIndex_;  // parameter id -> index into kpis_, -1: not shown
+  std::vector<DriveItem> items_;
+  std::vector<DriveLabel> labels_;
+  int64_t lines_ = 0, rows_ = 0, fixesAccepted_ = 0, fixesRejected_ = 0;
+  WendrakeEvdoTally evdo_{};
+  bool done_ = false;
+  std::unique_ptr<CellCollector> collector_;  // during the first pass
+  std::vector<DriveCell> cells_;
+  bool cellsKnown_ = false;
+  int servingPn_ = -1;  // the last PN reported, carried from piece to piece
+  struct ServingLookup;
+  std::unique_ptr<ServingLookup> lookup_;
+};
+
+// Every parameter of the catalogue, as the tools name them, with its unit,
+// then the tool's own KPI, the distance to the serving cell.
+std::vector<DriveKpi> CatalogueKpis();
+
+// Index in `kpis` of a KPI by name (exact, then any case), or -1.
+int KpiIndexOf(const std::vector<DriveKpi>& kpis, std::string_view name);
 
 // `bytes` as valid UTF-8 without control characters: a byte outside
 // well-formed UTF-8 and a C0 control (tab included) or DEL become U+FFFD, so
 // that no output format (XML, JSON, SQLite text) is broken by log text.
 std::string SafeText(std::string_view bytes);
-
-// The route: indices of positioned items, consecutive items at the same
-// coordinates collapsed into the last of them (they share one fix).
-std::vector<size_t> RouteVertices(const DriveView& view);
-
-// Rows for a chart or a drawn route, at most `limit` (at least 2), that
-// never hide an extreme: `groups` split `rows` (indices of items) into
-// consecutive runs, given by where each ends, such as the items of one fix.
-// Each run becomes its first and last row (or its one row), with each KPI's
-// smallest and largest value in it there, in the order they came (the one
-// value in both when there is one). When that gives more than `limit` rows,
-// runs merge evenly into limit / 2 buckets treated the same way.
-struct ThinRows {
-  std::vector<size_t> items;              // the item giving each row's time, line and position
-  std::vector<std::vector<double>> kpis;  // kpis[k][row]: the values of KPI kpiIndices[k]
-  bool thinned = false;                   // runs were merged
-};
-ThinRows ThinKeepingExtremes(const DriveView& view, const std::vector<size_t>& rows,
-                             const std::vector<size_t>& groupEnds, const std::vector<size_t>& kpiIndices,
-                             size_t limit);
-
-// The positioned items, and where each run of them at the same coordinates
-// ends (the runs RouteVertices collapses).
-void RouteRuns(const DriveView& view, std::vector<size_t>* rows, std::vector<size_t>* runEnds);
 
 // The channel a layer-3 log code carries ("Paging Channel"), or
 // "0xNNNN" when it has no name.

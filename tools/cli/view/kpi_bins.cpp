@@ -28,6 +28,9 @@ constexpr KpiThresholds kDefaults[] = {
     {"Total_SINR", {-5, 0, 5, 10}, false},
     {"Total_C/I", {-5, 0, 5, 10}, false},
     {"EV_RxRLPThroughput", {100, 300, 600, 1200}, false},
+    // A serving cell far away hints at an overshooting cell or a missing
+    // neighbour: urban sites stand a few hundred metres apart.
+    {kServingDistanceKpi, {500, 1000, 2000, 5000}, true},
 };
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -53,27 +56,43 @@ const KpiThresholds* DefaultThresholds(std::string_view kpi) {
   return nullptr;
 }
 
+void ValueSketch::Add(double value) {
+  if (std::isnan(value)) return;
+  if (count_ == 0 || value < low_) low_ = value;
+  if (count_ == 0 || value > high_) high_ = value;
+  ++count_;
+  if (sample_.size() < kSampleSize) {
+    sample_.push_back(value);
+    return;
+  }
+  // Keeps the count_-th value with probability kSampleSize / count_, in
+  // place of a uniformly chosen one (xorshift: fast, and the same every run).
+  random_ ^= random_ << 13;
+  random_ ^= random_ >> 7;
+  random_ ^= random_ << 17;
+  const uint64_t slot = random_ % count_;
+  if (slot < kSampleSize) sample_[static_cast<size_t>(slot)] = value;
+}
+
 KpiBins KpiBins::Of(const std::vector<double>& values, BinMode mode, std::string_view kpi,
                     const std::vector<double>& edges) {
+  ValueSketch sketch;
+  for (double value : values) sketch.Add(value);
+  return OfSketch(sketch, mode, kpi, edges);
+}
+
+KpiBins KpiBins::OfSketch(const ValueSketch& values, BinMode mode, std::string_view kpi,
+                          const std::vector<double>& edges) {
   KpiBins bins;
   bins.low = bins.high = std::nan("");
-  size_t count = 0;
-  for (double value : values) {
-    if (std::isnan(value)) continue;
-    if (count++ == 0 || value < bins.low) bins.low = value;
-    if (count == 1 || value > bins.high) bins.high = value;
-  }
+  if (values.count() > 0) bins.low = values.low(), bins.high = values.high();
   const KpiThresholds* defaults = DefaultThresholds(kpi);
   bins.lowIsGood = defaults != nullptr && defaults->lowIsGood;
   if (mode == BinMode::kThresholds && (edges.size() == kCount - 1 || defaults != nullptr)) {
     bins.thresholds = true;
     for (int e = 0; e < kCount - 1; ++e) bins.edges[e] = edges.size() == kCount - 1 ? edges[e] : defaults->edges[e];
-  } else if (mode == BinMode::kEqualCount && count > 0) {
-    std::vector<double> sorted;
-    sorted.reserve(count);
-    for (double value : values) {
-      if (!std::isnan(value)) sorted.push_back(value);
-    }
+  } else if (mode == BinMode::kEqualCount && values.count() > 0) {
+    std::vector<double> sorted = values.sample();
     for (int e = 0; e < kCount - 1; ++e) {
       const auto at = sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() * (e + 1) / kCount);
       std::nth_element(sorted.begin(), at, sorted.end());

@@ -5,6 +5,8 @@
 // value, or five bins holding about as many values each.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +19,9 @@ enum class BinMode { kThresholds = 0, kRange = 1, kEqualCount = 2 };
 // "thresholds", "range" or "equal-count" (any case); false for anything else.
 bool ParseBinMode(std::string_view name, BinMode* mode);
 
+// The KPI of the distance to the serving cell, in metres (serving_cell.h).
+inline constexpr const char* kServingDistanceKpi = "ServingCellDistance";
+
 // The usual thresholds of a KPI: four ascending edges between the five
 // bins, and whether low values are the good ones. Null when it has none.
 struct KpiThresholds {
@@ -26,12 +31,36 @@ struct KpiThresholds {
 };
 const KpiThresholds* DefaultThresholds(std::string_view kpi);
 
-// How the route is coloured: by KPI `kpi` (an index into the drive's KPIs;
-// -1: none) in bins of `mode`, `edges` overriding that KPI's thresholds.
+// How the route is coloured: by the KPI named `kpi` ("": the usual choice)
+// in bins of `mode`, `edges` overriding that KPI's thresholds.
 struct RouteColouring {
-  int kpi = -1;
+  std::string kpi;
   BinMode mode = BinMode::kThresholds;
   std::vector<double> edges;
+};
+
+// A KPI's values as bins need them, taken one at a time in bounded memory:
+// the count, the exact smallest and largest value, and for equal-count
+// edges a uniform sample of at most kSampleSize values (reservoir
+// sampling). Up to kSampleSize values the sample is every value, so the
+// edges are exact; beyond it they are the sample's quantiles, within a
+// fraction of a percent of the true ones, while the legend's outer ends
+// stay the true extremes.
+class ValueSketch {
+ public:
+  static constexpr size_t kSampleSize = size_t{1} << 16;
+
+  void Add(double value);  // NaN is ignored
+  size_t count() const { return count_; }
+  double low() const { return low_; }
+  double high() const { return high_; }
+  const std::vector<double>& sample() const { return sample_; }
+
+ private:
+  size_t count_ = 0;
+  double low_ = 0, high_ = 0;
+  std::vector<double> sample_;
+  uint64_t random_ = 0x9E3779B97F4A7C15u;  // a fixed seed: the same log gives the same file
 };
 
 struct KpiBins {
@@ -46,6 +75,8 @@ struct KpiBins {
   // without either gets range bins.
   static KpiBins Of(const std::vector<double>& values, BinMode mode, std::string_view kpi,
                     const std::vector<double>& edges = {});
+  static KpiBins OfSketch(const ValueSketch& values, BinMode mode, std::string_view kpi,
+                          const std::vector<double>& edges = {});
   // Bin of a value, 0..kCount-1; -1 for NaN.
   int Bin(double value) const;
   // True when every value is one: one bin, kCount - 1, holds them all.

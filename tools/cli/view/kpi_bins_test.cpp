@@ -71,6 +71,29 @@ TEST(KpiBinsTest, OneValueIsOneBin) {
   EXPECT_EQ(KpiBins::NoValueColour(), none.Colour(-1));
 }
 
+// Far more values than the sketch keeps: the extremes stay exact (a single
+// dip reaches the legend) and equal-count bins stay close to even, in a
+// sample of bounded size.
+TEST(KpiBinsTest, SketchOfManyValuesKeepsExtremesAndQuantiles) {
+  ValueSketch sketch;
+  const size_t n = ValueSketch::kSampleSize * 8;
+  std::vector<double> values;
+  for (size_t i = 0; i < n; ++i) {
+    const double value = i == n / 3 ? -130.25 : -90 + static_cast<double>((i * 7919) % 1000) * 0.03;
+    sketch.Add(value);
+    values.push_back(value);
+  }
+  sketch.Add(std::nan(""));
+  EXPECT_EQ(sketch.count(), n);
+  EXPECT_EQ(sketch.sample().size(), ValueSketch::kSampleSize);
+  EXPECT_EQ(sketch.low(), -130.25);
+  const KpiBins equal = KpiBins::OfSketch(sketch, BinMode::kEqualCount, "Rxagc");
+  EXPECT_EQ(equal.low, -130.25);
+  for (int count : Counts(equal, values)) EXPECT_NEAR(count, static_cast<double>(n) / KpiBins::kCount, n * 0.01);
+  const KpiBins range = KpiBins::OfSketch(sketch, BinMode::kRange, "Rxagc");
+  EXPECT_EQ(range.Bin(-130.25), 0);
+}
+
 TEST(KpiBinsTest, ModeNames) {
   BinMode mode = BinMode::kRange;
   EXPECT_TRUE(ParseBinMode("Equal-Count", &mode));
