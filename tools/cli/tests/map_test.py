@@ -116,7 +116,7 @@ class SampleMapTest(unittest.TestCase):
             kind = feature["properties"]["feature"]
             kinds[kind] = kinds.get(kind, 0) + 1
             geometry = feature["geometry"]
-            if kind == "route":
+            if kind in ("route", "serving"):
                 self.assertEqual(geometry["type"], "LineString")
                 points = geometry["coordinates"]
             else:
@@ -125,6 +125,9 @@ class SampleMapTest(unittest.TestCase):
             for lon, lat in points:
                 self.assertTrue(-180 <= lon <= 180 and -90 <= lat <= 90)
         events = sum(1 for item in self.items if item["record"] == "EVT")
+        # The sample's overhead advertises where its cells stand.
+        self.assertGreater(kinds.pop("cell", 0), 0)
+        self.assertGreater(kinds.pop("serving", 0), 0)
         self.assertEqual(kinds, {"item": len(self.items), "event": events, "route": 1})
 
     def test_kml_parses_with_coloured_route_and_legend(self):
@@ -482,8 +485,12 @@ class CellsMapTest(unittest.TestCase):
         self.assertEqual(kinds["serving"][0]["geometry"]["type"], "LineString")
 
     def test_a_log_without_cell_positions_has_empty_cell_layers(self):
+        # The sample without its signalling messages: no cell is advertised.
+        log = os.path.join(self.work, "no_signalling.log")
+        with open(SAMPLE, encoding="utf-8") as f, open(log, "w", encoding="utf-8") as out:
+            out.writelines(line for line in f if not line.startswith("CL3\t"))
         path = os.path.join(self.work, "sample.gpkg")
-        self.assertEqual(wendrake("map", SAMPLE, "-o", path).returncode, 0)
+        self.assertEqual(wendrake("map", log, "-o", path).returncode, 0)
         with sqlite3.connect(path) as db:
             self.assertEqual(db.execute("SELECT count(*) FROM cells").fetchone()[0], 0)
             self.assertEqual(db.execute("SELECT count(*) FROM serving").fetchone()[0], 0)
