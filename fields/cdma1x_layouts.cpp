@@ -16,12 +16,6 @@ namespace wendrake {
 
 namespace {
 
-constexpr uint16_t kAccess = kLogCodeAccess;
-constexpr uint16_t kReverseTraffic = kLogCodeReverseTraffic;
-constexpr uint16_t kSync = kLogCodeSync;
-constexpr uint16_t kPaging = kLogCodePaging;
-constexpr uint16_t kForwardTraffic = kLogCodeForwardTraffic;
-
 constexpr Test kEq = Test::kEqual;
 
 // ---- Channel headers (after MSG_LENGTH, which the framing reads).
@@ -581,36 +575,36 @@ constexpr Step kActionTime[] = {F("USE_TIME", 1), F("ACTION_TIME", 6)};
 constexpr auto kForwardOrder = Join(kActionTime, kForwardOrderFields);
 
 constexpr MessageLayout kLayouts[] = {
-    {kSync, 0x01, "C.S0005 3.7.2.3.2.26", kSyncChannel},
-    {kPaging, 0x01, "C.S0005 3.7.2.3.2.1", kSystemParameters},
-    {kPaging, 0x02, "C.S0005 3.7.2.3.2.2", kAccessParameters},
-    {kPaging, 0x03, "C.S0005 3.7.2.3.2.3", kNeighborList},
-    {kPaging, 0x04, "C.S0005 3.7.2.3.2.4", kChannelList},
-    {kPaging, 0x07, "C.S0005 3.7.2.3.2.7", kPagingOrder},
-    {kPaging, 0x0D, "C.S0005 3.7.2.3.2.13", kExtendedSystemParameters},
-    {kPaging, 0x0E, "C.S0005 3.7.2.3.2.14", kExtendedNeighborList},
-    {kPaging, 0x0F, "C.S0005 3.7.2.3.2.15", kPagingStatusRequest},
-    {kPaging, 0x11, "C.S0005 3.7.2.3.2.17", kGeneralPage},
-    {kPaging, 0x15, "C.S0005 3.7.2.3.2.21", kExtendedChannelAssignment},
-    {kPaging, 0x16, "C.S0005 3.7.2.3.2.22", kGeneralNeighborList},
-    {kPaging, 0x1B, "C.S0005 3.7.2.3.2.27", kExtendedChannelList},
-    {kAccess, 0x01, "C.S0005 2.7.1.3.2.1", kRegistration},
-    {kAccess, 0x02, "C.S0005 2.7.1.3.2.2", kAccessOrder},
-    {kAccess, 0x04, "C.S0005 2.7.1.3.2.4", kOrigination},
-    {kAccess, 0x05, "C.S0005 2.7.1.3.2.5", kPageResponse},
-    {kReverseTraffic, 0x01, "C.S0005 2.7.2.3.2.1", kReverseOrder},
-    {kReverseTraffic, 0x05, "C.S0005 2.7.2.3.2.5", kPilotStrengthMeasurement},
-    {kReverseTraffic, 0x06, "C.S0005 2.7.2.3.2.6", kPowerMeasurementReport},
-    {kReverseTraffic, 0x0A, "C.S0005 2.7.2.3.2.10", kHandoffCompletion},
-    {kReverseTraffic, 0x0E, "C.S0005 2.7.2.3.2.14", kServiceConnectCompletion},
-    {kReverseTraffic, 0x10, "C.S0005 r-dsch Status Response Message", kStatusResponse},
-    {kForwardTraffic, 0x01, "C.S0005 3.7.3.3.2.1", kForwardOrder},
-    {kForwardTraffic, 0x03, "C.S0005 3.7.3.3.2.3", kAlertWithInformation},
-    {kForwardTraffic, 0x10, "C.S0005 f-dsch Status Request Message", kTrafficStatusRequest},
-    {kForwardTraffic, 0x11, "C.S0005 f-dsch Extended Handoff Direction Message",
+    {kLogCodeSync, 0x01, "C.S0005 3.7.2.3.2.26", kSyncChannel},
+    {kLogCodePaging, 0x01, "C.S0005 3.7.2.3.2.1", kSystemParameters},
+    {kLogCodePaging, 0x02, "C.S0005 3.7.2.3.2.2", kAccessParameters},
+    {kLogCodePaging, 0x03, "C.S0005 3.7.2.3.2.3", kNeighborList},
+    {kLogCodePaging, 0x04, "C.S0005 3.7.2.3.2.4", kChannelList},
+    {kLogCodePaging, 0x07, "C.S0005 3.7.2.3.2.7", kPagingOrder},
+    {kLogCodePaging, 0x0D, "C.S0005 3.7.2.3.2.13", kExtendedSystemParameters},
+    {kLogCodePaging, 0x0E, "C.S0005 3.7.2.3.2.14", kExtendedNeighborList},
+    {kLogCodePaging, 0x0F, "C.S0005 3.7.2.3.2.15", kPagingStatusRequest},
+    {kLogCodePaging, 0x11, "C.S0005 3.7.2.3.2.17", kGeneralPage},
+    {kLogCodePaging, 0x15, "C.S0005 3.7.2.3.2.21", kExtendedChannelAssignment},
+    {kLogCodePaging, 0x16, "C.S0005 3.7.2.3.2.22", kGeneralNeighborList},
+    {kLogCodePaging, 0x1B, "C.S0005 3.7.2.3.2.27", kExtendedChannelList},
+    {kLogCodeAccess, 0x01, "C.S0005 2.7.1.3.2.1", kRegistration},
+    {kLogCodeAccess, 0x02, "C.S0005 2.7.1.3.2.2", kAccessOrder},
+    {kLogCodeAccess, 0x04, "C.S0005 2.7.1.3.2.4", kOrigination},
+    {kLogCodeAccess, 0x05, "C.S0005 2.7.1.3.2.5", kPageResponse},
+    {kLogCodeReverseTraffic, 0x01, "C.S0005 2.7.2.3.2.1", kReverseOrder},
+    {kLogCodeReverseTraffic, 0x05, "C.S0005 2.7.2.3.2.5", kPilotStrengthMeasurement},
+    {kLogCodeReverseTraffic, 0x06, "C.S0005 2.7.2.3.2.6", kPowerMeasurementReport},
+    {kLogCodeReverseTraffic, 0x0A, "C.S0005 2.7.2.3.2.10", kHandoffCompletion},
+    {kLogCodeReverseTraffic, 0x0E, "C.S0005 2.7.2.3.2.14", kServiceConnectCompletion},
+    {kLogCodeReverseTraffic, 0x10, "C.S0005 r-dsch Status Response Message", kStatusResponse},
+    {kLogCodeForwardTraffic, 0x01, "C.S0005 3.7.3.3.2.1", kForwardOrder},
+    {kLogCodeForwardTraffic, 0x03, "C.S0005 3.7.3.3.2.3", kAlertWithInformation},
+    {kLogCodeForwardTraffic, 0x10, "C.S0005 f-dsch Status Request Message", kTrafficStatusRequest},
+    {kLogCodeForwardTraffic, 0x11, "C.S0005 f-dsch Extended Handoff Direction Message",
      kExtendedHandoffDirection},
-    {kForwardTraffic, 0x14, "C.S0005 f-dsch Service Connect Message", kServiceConnect},
-    {kForwardTraffic, 0x22, "C.S0005 f-dsch Universal Handoff Direction Message",
+    {kLogCodeForwardTraffic, 0x14, "C.S0005 f-dsch Service Connect Message", kServiceConnect},
+    {kLogCodeForwardTraffic, 0x22, "C.S0005 f-dsch Universal Handoff Direction Message",
      kUniversalHandoffDirection},
 };
 
@@ -620,13 +614,13 @@ Layout Cdma1xLength() { return kLength; }
 
 Layout Cdma1xChannelHeader(uint16_t logCode) {
   switch (logCode) {
-    case kSync:
-    case kPaging:
+    case kLogCodeSync:
+    case kLogCodePaging:
       return kTypeOnly;
-    case kAccess:
+    case kLogCodeAccess:
       return kAccessHeader;
-    case kReverseTraffic:
-    case kForwardTraffic:
+    case kLogCodeReverseTraffic:
+    case kLogCodeForwardTraffic:
       return kTrafficHeader;
     default:
       return {};
@@ -634,7 +628,7 @@ Layout Cdma1xChannelHeader(uint16_t logCode) {
 }
 
 uint8_t Cdma1xMessageType(uint16_t logCode, uint64_t typeField) {
-  return static_cast<uint8_t>(logCode == kAccess ? typeField & 0x3F : typeField & 0xFF);
+  return static_cast<uint8_t>(logCode == kLogCodeAccess ? typeField & 0x3F : typeField & 0xFF);
 }
 
 const MessageLayout* FindCdma1xLayout(uint16_t logCode, uint8_t msgType) {

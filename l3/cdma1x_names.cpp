@@ -11,12 +11,6 @@ namespace wendrake {
 
 namespace {
 
-constexpr uint16_t kAccess = kLogCodeAccess;
-constexpr uint16_t kReverseTraffic = kLogCodeReverseTraffic;
-constexpr uint16_t kSync = kLogCodeSync;
-constexpr uint16_t kPaging = kLogCodePaging;
-constexpr uint16_t kForwardTraffic = kLogCodeForwardTraffic;
-
 // C.S0005 Table 3.7.1.3-1, Sync Channel Messages (MSG_TYPE).
 constexpr NameEntry kSyncTypes[] = {
     {0x01, "Sync Channel Message"},
@@ -265,11 +259,11 @@ constexpr NameEntry kForwardTrafficOwnOrders[] = {
 
 std::span<const NameEntry> MessageTypes(uint16_t logCode) {
   switch (logCode) {
-    case kAccess: return kAccessTypes;
-    case kReverseTraffic: return kReverseTrafficTypes;
-    case kSync: return kSyncTypes;
-    case kPaging: return kPagingTypes;
-    case kForwardTraffic: return kForwardTrafficTypes;
+    case kLogCodeAccess: return kAccessTypes;
+    case kLogCodeReverseTraffic: return kReverseTrafficTypes;
+    case kLogCodeSync: return kSyncTypes;
+    case kLogCodePaging: return kPagingTypes;
+    case kLogCodeForwardTraffic: return kForwardTrafficTypes;
     default: return {};
   }
 }
@@ -282,29 +276,29 @@ std::string_view Cdma1xMessageTypeName(uint16_t logCode, uint8_t msgType) {
 
 bool IsCdma1xOrderMessage(uint16_t logCode, uint8_t msgType) {
   switch (logCode) {
-    case kAccess: return msgType == 0x02;
-    case kReverseTraffic: return msgType == 0x01;
-    case kPaging: return msgType == 0x07;
-    case kForwardTraffic: return msgType == 0x01;
+    case kLogCodeAccess: return msgType == 0x02;
+    case kLogCodeReverseTraffic: return msgType == 0x01;
+    case kLogCodePaging: return msgType == 0x07;
+    case kLogCodeForwardTraffic: return msgType == 0x01;
     default: return false;
   }
 }
 
 std::string_view Cdma1xOrderName(uint16_t logCode, uint8_t subCode) {
   switch (logCode) {
-    case kAccess: {
+    case kLogCodeAccess: {
       const std::string_view name = FindName(kReverseOrders, subCode);
       return name.empty() ? FindName(kAccessOwnOrders, subCode) : name;
     }
-    case kReverseTraffic: {
+    case kLogCodeReverseTraffic: {
       const std::string_view name = FindName(kReverseOrders, subCode);
       return name.empty() ? FindName(kReverseTrafficOwnOrders, subCode) : name;
     }
-    case kPaging: {
+    case kLogCodePaging: {
       const std::string_view name = FindName(kForwardOrders, subCode);
       return name.empty() ? FindName(kPagingOwnOrders, subCode) : name;
     }
-    case kForwardTraffic: {
+    case kLogCodeForwardTraffic: {
       const std::string_view name = FindName(kForwardOrders, subCode);
       return name.empty() ? FindName(kForwardTrafficOwnOrders, subCode) : name;
     }
