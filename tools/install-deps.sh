@@ -17,7 +17,7 @@ set -euo pipefail
 
 base=(cmake g++ make pkg-config file dpkg-dev help2man
       libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libfmt-dev
-      libgdal-dev gdal-bin libjs-leaflet sqlite3
+      libgdal-dev libsqlite3-dev gdal-bin python3-gdal libjs-leaflet sqlite3
       python3 python3-setuptools python3-wheel python3-pip python3-venv
       python3-pandas python3-matplotlib python3-dask python3-distributed python3-pytest
       python3-geopandas)

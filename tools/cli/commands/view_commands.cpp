@@ -119,8 +119,10 @@ bool NamedAttributes(const std::vector<std::string>& names, std::vector<DriveKpi
 // log, piece by piece, so that the items layer has all its attributes from
 // its first point on. False with `error`.
 bool LogKpis(DriveReader* reader, std::vector<DriveKpi>* kpis, std::string* error) {
+  reader->SkipItems(true);
   while (reader->Next(error)) {
   }
+  reader->SkipItems(false);
   if (!error->empty()) return false;
   *kpis = reader->kpis();
   // The tool's own KPIs (the serving cell's distance) after the parameters.

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "format/ascii_case.h"
+#include "map/gpkg_spatial_index.h"
 #include "map/qgis_styles.h"
 #include "view/event_kinds.h"
 #include "view/kpi_bins.h"
@@ -188,8 +189,10 @@ class MapWriter {
   }
 
  private:
-  OGRLayer* NewLayer(const char* name, OGRwkbGeometryType type, std::string* error) {
-    OGRLayer* layer = dataset_->CreateLayer(name, &wgs84_, type, nullptr);
+  OGRLayer* NewLayer(const char* name, OGRwkbGeometryType type, std::string* error, bool packedIndex = false) {
+    CPLStringList options;
+    if (packedIndex) options.SetNameValue("SPATIAL_INDEX", "NO");  // added when the file is written
+    OGRLayer* layer = dataset_->CreateLayer(name, &wgs84_, type, options.List());
     if (layer == nullptr) *error = GdalError(std::string("cannot create the layer ") + name);
     return layer;
   }
@@ -205,8 +208,9 @@ class MapWriter {
 
   // The items layer; in a one-layer file, the layer of all three kinds.
   bool CreateItemsLayer(std::string* error) {
-    items_ = NewLayer(oneLayer_ ? "drive" : "items", oneLayer_ ? wkbUnknown : wkbPoint, error);
+    items_ = NewLayer(oneLayer_ ? "drive" : "items", oneLayer_ ? wkbUnknown : wkbPoint, error, gpkg_);
     if (items_ == nullptr) return false;
+    if (gpkg_) itemsNames_ = {items_->GetName(), items_->GetGeometryColumn(), items_->GetFIDColumn()};
     if (oneLayer_) route_ = events_layer_ = items_;
     FieldNames names;
     std::vector<std::pair<std::string, OGRFieldType>> fields = {
@@ -473,7 +477,9 @@ class MapWriter {
     // A time stamp per placemark, for Google Earth's time slider.
     const std::string when = kml_ ? KmlWhen(item.clock_ms) : "";
     if (kml_ && sink_ != nullptr && !when.empty()) sink_->timeStamp = "<TimeStamp><when>" + when + "</when></TimeStamp>\n\t";
-    return Add(layer, feature.get(), error);
+    if (!Add(layer, out, error)) return false;
+    if (gpkg_ && layer == items_) itemPoints_.Add(out->GetFID(), item.longitude, item.latitude);
+    return true;
   }
 
   // A piece of the route in `bin`; bin -1 is a piece without a value, and
@@ -604,6 +610,14 @@ class MapWriter {
     return styles;
   }
 
+  // The GeoPackage's items, for the spatial index added to the written file.
+ public:
+  const GpkgLayerNames& itemsNames() const { return itemsNames_; }
+  const RtreePoints& itemPoints() const { return itemPoints_; }
+
+ private:
+  GpkgLayerNames itemsNames_;
+  RtreePoints itemPoints_;
   const WendrakeMapDrive& drive_;
   Sink* sink_;  // GeoJSON and KML
   const std::span<const WendrakeMapCell> cells_;
@@ -675,6 +689,12 @@ bool WriteMap(const WendrakeMapDrive& drive, std::string* error) {
       dataset.reset();  // closing writes the rest
       if (ok && CPLGetLastErrorType() >= CE_Failure) {
         *error = GdalError("cannot write " + name);
+        ok = false;
+      }
+      std::string why;
+      if (ok && driverName == "GPKG" &&
+          !AddGpkgSpatialIndex(path, writer.itemsNames(), writer.itemPoints(), &why, &firstSystemError)) {
+        *error = "cannot write the spatial index of " + name + ": " + why;
         ok = false;
       }
     }

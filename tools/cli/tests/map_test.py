@@ -105,6 +105,49 @@ class SampleMapTest(unittest.TestCase):
             info = subprocess.run(["ogrinfo", "-ro", "-so", "-al", path], check=True, capture_output=True, text=True).stdout
             self.assertIn(f"Feature Count: {count}", info)
 
+    def test_every_layer_has_a_sound_spatial_index(self):
+        path = os.path.join(self.work, "route.gpkg")
+        with sqlite3.connect(path) as db:
+            indexed = {row[0] for row in db.execute(
+                "SELECT table_name FROM gpkg_extensions WHERE extension_name = 'gpkg_rtree_index' AND column_name = 'geom'")}
+            self.assertEqual(indexed, {"items", "route", "events", "cells", "serving"})
+            for table in indexed:
+                self.assertEqual(db.execute(f"SELECT rtreecheck('rtree_{table}_geom')").fetchone()[0], "ok", table)
+            # Each item is in the index once, in a box that holds its point.
+            boxes = {row[0]: row[1:] for row in db.execute("SELECT id, minx, maxx, miny, maxy FROM rtree_items_geom")}
+            points = {fid: gpkg_point(geom) for fid, geom in db.execute("SELECT fid, geom FROM items")}
+            self.assertEqual(boxes.keys(), points.keys())
+            for fid, (x, y) in points.items():
+                minx, maxx, miny, maxy = boxes[fid]
+                self.assertTrue(minx <= x <= maxx and miny <= y <= maxy, fid)
+            triggers = {row[0] for row in db.execute(
+                "SELECT name FROM sqlite_master WHERE type = 'trigger' AND tbl_name = 'items'")}
+            self.assertLessEqual({f"rtree_items_geom_{t}" for t in ("insert", "update1", "update2", "update3", "update4", "delete")},
+                                 triggers)
+        xs = sorted(x for x, _ in points.values())
+        ys = sorted(y for _, y in points.values())
+        window = (xs[len(xs) // 4], ys[len(ys) // 4], xs[len(xs) // 2], ys[len(ys) // 2])
+        inside = sum(1 for x, y in points.values() if window[0] <= x <= window[2] and window[1] <= y <= window[3])
+        self.assertGreater(inside, 0)
+        if shutil.which("ogrinfo"):
+            # GDAL's spatial filter goes through the index.
+            spat = subprocess.run(["ogrinfo", "-ro", "-so", path, "items", "-spat", *map(repr, window)],
+                                  check=True, capture_output=True, text=True).stdout
+            self.assertIn(f"Feature Count: {inside}", spat)
+            # Edits through GDAL keep the index in step (the triggers work).
+            edited = os.path.join(self.work, "edited.gpkg")
+            shutil.copy(path, edited)
+            for sql in ("DELETE FROM items WHERE fid <= 10", "UPDATE items SET fid = fid + 1000000 WHERE fid = 20"):
+                subprocess.run(["ogrinfo", edited, "-sql", sql], check=True, capture_output=True)
+            with sqlite3.connect(edited) as db:
+                self.assertEqual(db.execute("SELECT rtreecheck('rtree_items_geom')").fetchone()[0], "ok")
+                self.assertEqual(db.execute("SELECT count(*) FROM rtree_items_geom").fetchone()[0], len(points) - 10)
+                self.assertEqual(db.execute("SELECT count(*) FROM rtree_items_geom WHERE id = 1000020").fetchone()[0], 1)
+        validator = "/usr/lib/python3/dist-packages/osgeo_utils/samples/validate_gpkg.py"
+        if os.path.exists(validator):
+            result = subprocess.run([sys.executable, validator, path], capture_output=True, text=True)
+            self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+
     def test_geojson_structure(self):
         with open(os.path.join(self.work, "route.geojson"), encoding="utf-8") as f:
             doc = json.load(f)

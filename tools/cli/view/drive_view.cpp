@@ -205,6 +205,12 @@ bool DriveReader::Next(std::string* error) {
   return Fill(piece, error);
 }
 
+// A parameter's column of numbers. The event parameter is the items'
+// `event` already; as a KPI it would be written twice, under a second name.
+bool DriveReader::IsKpiColumn(const WendrakeColumn& column) {
+  return column.paramId != 0 && column.paramId != WENDRAKE_PARAM_EVENT && column.type == WENDRAKE_COLUMN_FLOAT64;
+}
+
 int DriveReader::KpiOf(uint32_t id, const char* name) {
   const auto found = kpiIndex_.find(id);
   if (found != kpiIndex_.end()) return found->second;
@@ -217,12 +223,21 @@ int DriveReader::KpiOf(uint32_t id, const char* name) {
 }
 
 bool DriveReader::Fill(const WendrakeTable* piece, std::string* error) {
-  (void)error;
   const int64_t rows = wendrake_table_rows(piece);
   rows_ += rows;
   lines_ = wendrake_table_lines(piece);
   wendrake_table_fixes(piece, &fixesAccepted_, &fixesRejected_);
   wendrake_evdo_tally_add(&evdo_, piece);
+  const int count = wendrake_table_column_count(piece);
+  if (!itemsWanted_) {
+    for (int index = 0; index < count; ++index) {
+      WendrakeColumn column{};
+      if (wendrake_table_column(piece, index, &column) == WENDRAKE_OK && IsKpiColumn(column)) {
+        KpiOf(column.paramId, column.name);
+      }
+    }
+    return CollectCells(piece, error);
+  }
   items_.resize(static_cast<size_t>(rows));
   WendrakeNotes notes{};
   if (wendrake_table_notes(piece, &notes) == WENDRAKE_OK) {
@@ -233,7 +248,6 @@ bool DriveReader::Fill(const WendrakeTable* piece, std::string* error) {
   }
   // Resetting each item first: a piece's items reuse the last piece's
   // memory, and a column this piece lacks must leave no old value behind.
-  const int count = wendrake_table_column_count(piece);
   for (DriveItem& item : items_) {
     std::vector<double> kpis = std::move(item.kpis);
     item = DriveItem{};
@@ -252,9 +266,7 @@ bool DriveReader::Fill(const WendrakeTable* piece, std::string* error) {
       FillFixed(column, &items_);
       continue;
     }
-    // The event parameter is the items' `event` already; as a KPI it would
-    // be written twice, under a second name.
-    if (column.paramId == WENDRAKE_PARAM_EVENT || column.type != WENDRAKE_COLUMN_FLOAT64) continue;
+    if (!IsKpiColumn(column)) continue;
     const int k = KpiOf(column.paramId, column.name);
     if (k >= 0 && static_cast<size_t>(k) < kpis_.size()) {
       kpiColumns.emplace_back(k, static_cast<const double*>(column.data));
@@ -266,14 +278,7 @@ bool DriveReader::Fill(const WendrakeTable* piece, std::string* error) {
     for (const auto& [k, values] : kpiColumns) kpis[static_cast<size_t>(k)] = values[row];
   }
   FillReportedPns(recordFields, &items_);
-  if (!cellsKnown_) {
-    const int status = collector_->Add(piece);
-    if (status != WENDRAKE_OK) {
-      *error = "cannot collect the cells of " + name_ + ": " + wendrake_error_message(status);
-      return false;
-    }
-    return true;
-  }
+  if (!cellsKnown_) return CollectCells(piece, error);
   if (lookup_ == nullptr) return true;  // no cell has a position
   const auto distance = kpiIndex_.find(kServingDistanceId);
   const int k = distance == kpiIndex_.end() ? -1 : distance->second;
@@ -284,6 +289,14 @@ bool DriveReader::Fill(const WendrakeTable* piece, std::string* error) {
     if (k >= 0) item.kpis[static_cast<size_t>(k)] = item.servingDistance;
   }
   return true;
+}
+
+bool DriveReader::CollectCells(const WendrakeTable* piece, std::string* error) {
+  if (cellsKnown_) return true;
+  const int status = collector_->Add(piece);
+  if (status == WENDRAKE_OK) return true;
+  *error = "cannot collect the cells of " + name_ + ": " + wendrake_error_message(status);
+  return false;
 }
 
 void DriveReader::KnowCells() {

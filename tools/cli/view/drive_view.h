@@ -76,6 +76,11 @@ class DriveReader {
   // order they first come; for the pieces read after the call.
   void KeepOnly(std::vector<DriveKpi> kpis);
 
+  // With true, Next() reads each piece for its KPIs, cells and counts
+  // only, leaving items() and labels() empty: a first pass that needs
+  // nothing else costs less. With false (the default), items again.
+  void SkipItems(bool skip) { itemsWanted_ = !skip; }
+
   // Opens the log at `path` ("-": standard input) for `moduleType`. False
   // with a one-line `error` when it cannot be read.
   bool Open(const std::string& path, int moduleType, std::string* error);
@@ -116,6 +121,8 @@ class DriveReader {
  private:
   struct Input;
   bool Fill(const WendrakeTable* piece, std::string* error);
+  bool CollectCells(const WendrakeTable* piece, std::string* error);
+  static bool IsKpiColumn(const WendrakeColumn& column);
   bool OpenReader(std::string* error);
   void KnowCells();
   int KpiOf(uint32_t id, const char* name);
@@ -132,6 +139,7 @@ class DriveReader {
   int64_t lines_ = 0, rows_ = 0, fixesAccepted_ = 0, fixesRejected_ = 0;
   WendrakeEvdoTally evdo_{};
   bool done_ = false;
+  bool itemsWanted_ = true;
   std::unique_ptr<CellCollector> collector_;  // during the first pass
   std::vector<DriveCell> cells_;
   bool cellsKnown_ = false;
