@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include <set>
 #include <span>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "format/ascii_case.h"
@@ -428,15 +430,75 @@ class MapWriter {
     if (allFields_) feature->SetFieldNull(index);
     else feature->UnsetField(index);
   }
-  void SetAt(OGRFeature* feature, int index, const char* value) const {
+  // A feature written again for each item (creating one per item would
+  // cost more than writing it). It remembers what each field holds, so that
+  // a field is set only when its value changes: consecutive items carry
+  // most values over, and GDAL's setters cost more than the comparison.
+  struct ReusedFeature {
+    enum class Held : uint8_t { kNothing, kAbsent, kValue };
+    FeaturePtr feature;
+    std::vector<Held> held;
+    std::vector<double> numbers;  // a number's value, or a time's clock
+    std::vector<std::string> texts;
+
+    void Start(OGRFeatureDefn* defn) {
+      feature.reset(OGRFeature::CreateFeature(defn));
+      const size_t count = static_cast<size_t>(defn->GetFieldCount());
+      held.assign(count, Held::kNothing);
+      numbers.assign(count, 0);
+      texts.assign(count, "");
+    }
+    // Each true when field `index` must change to hold the value.
+    bool NowAbsent(int index) { return std::exchange(held[Slot(index)], Held::kAbsent) != Held::kAbsent; }
+    bool NowNumber(int index, double value) {
+      const size_t slot = Slot(index);
+      if (held[slot] == Held::kValue && std::bit_cast<uint64_t>(numbers[slot]) == std::bit_cast<uint64_t>(value)) {
+        return false;
+      }
+      held[slot] = Held::kValue;
+      numbers[slot] = value;
+      return true;
+    }
+    bool NowText(int index, const char* value) {
+      const size_t slot = Slot(index);
+      if (held[slot] == Held::kValue && texts[slot] == value) return false;
+      held[slot] = Held::kValue;
+      texts[slot] = value;
+      return true;
+    }
+    static size_t Slot(int index) { return static_cast<size_t>(index); }
+  };
+
+  void SetAt(ReusedFeature& out, int index, const char* value) const {
     if (index < 0) return;
-    if (*value != '\0') feature->SetField(index, value);
-    else Absent(feature, index);
+    if (*value == '\0') {
+      if (out.NowAbsent(index)) Absent(out.feature.get(), index);
+    } else if (out.NowText(index, value)) {
+      out.feature->SetField(index, value);
+    }
   }
-  void SetAt(OGRFeature* feature, int index, double value) const {
+  void SetAt(ReusedFeature& out, int index, double value) const {
     if (index < 0) return;
-    if (!std::isnan(value)) feature->SetField(index, value);
-    else Absent(feature, index);
+    if (std::isnan(value)) {
+      if (out.NowAbsent(index)) Absent(out.feature.get(), index);
+    } else if (out.NowNumber(index, value)) {
+      out.feature->SetField(index, value);
+    }
+  }
+  void SetTimeAt(ReusedFeature& out, int index, int64_t clockMs) const {
+    if (index < 0) return;
+    if (clockMs == INT64_MIN ? out.NowAbsent(index) : out.NowNumber(index, static_cast<double>(clockMs))) {
+      SetTime(out.feature.get(), index, clockMs);
+    }
+  }
+
+  // "0x" and eight upper-case hex digits.
+  static void HexCode(uint32_t code, char (&text)[11]) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    text[0] = '0';
+    text[1] = 'x';
+    for (int i = 9; i >= 2; --i, code >>= 4) text[i] = kDigits[code & 15];
+    text[10] = '\0';
   }
 
   bool AddItem(const WendrakeMapItem& item, OGRLayer* layer, const char* kind, std::string* error) {
@@ -444,32 +506,30 @@ class MapWriter {
     if (itemFields_.empty()) itemFields_.push_back(FieldsOf(items_, true));
     if (layer != items_ && eventFields_.empty()) eventFields_.push_back(FieldsOf(layer, false));
     const ItemFields& f = layer == items_ ? itemFields_[0] : eventFields_[0];
-    // One feature per layer, its every field written again for each item:
-    // creating one per item would cost more than writing it.
-    FeaturePtr& feature = layer == items_ ? itemFeature_ : eventFeature_;
-    if (feature == nullptr) feature.reset(OGRFeature::CreateFeature(layer->GetLayerDefn()));
-    OGRFeature* out = feature.get();
+    ReusedFeature& reused = layer == items_ ? itemFeature_ : eventFeature_;
+    if (reused.feature == nullptr) reused.Start(layer->GetLayerDefn());
+    OGRFeature* out = reused.feature.get();
     out->SetFID(OGRNullFID);
-    SetAt(out, f.feature, kind);
+    SetAt(reused, f.feature, kind);
     const std::string eventKind = IsEvent(item) ? EventKindName(item.event_name, item.code) : "";
-    SetAt(out, f.name, IsEvent(item) ? eventKind.c_str() : IsSignalling(item) ? item.message : item.record);
-    SetAt(out, f.line, static_cast<double>(item.line));
-    SetTime(out, f.time, item.clock_ms);
-    SetAt(out, f.record, item.record);
-    char code[16];
-    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(item.code));
-    SetAt(out, f.code, code);
-    SetAt(out, f.message, item.message);
-    SetAt(out, f.eventName, item.event_name);
-    SetAt(out, f.event, item.event);
-    SetAt(out, f.altitude, item.altitude);
-    SetAt(out, f.speed, item.speed);
-    SetAt(out, f.heading, item.heading);
-    SetAt(out, f.satellites, item.satellites);
-    SetAt(out, f.fixAge, item.fix_age);
+    SetAt(reused, f.name, IsEvent(item) ? eventKind.c_str() : IsSignalling(item) ? item.message : item.record);
+    SetAt(reused, f.line, static_cast<double>(item.line));
+    SetTimeAt(reused, f.time, item.clock_ms);
+    SetAt(reused, f.record, item.record);
+    char code[11];
+    HexCode(item.code, code);
+    SetAt(reused, f.code, code);
+    SetAt(reused, f.message, item.message);
+    SetAt(reused, f.eventName, item.event_name);
+    SetAt(reused, f.event, item.event);
+    SetAt(reused, f.altitude, item.altitude);
+    SetAt(reused, f.speed, item.speed);
+    SetAt(reused, f.heading, item.heading);
+    SetAt(reused, f.satellites, item.satellites);
+    SetAt(reused, f.fixAge, item.fix_age);
     for (size_t k = 0; k < f.kpis.size(); ++k) {
-      if (isItem) SetAt(out, f.kpis[k], item.kpis[k]);
-      else if (f.kpis[k] >= 0) Absent(out, f.kpis[k]);  // an event in the one layer of GeoJSON
+      // An event in the one layer of GeoJSON has no KPIs.
+      SetAt(reused, f.kpis[k], isItem ? item.kpis[k] : std::nan(""));
     }
     point_.setX(item.longitude);
     point_.setY(item.latitude);
@@ -634,7 +694,7 @@ class MapWriter {
   static constexpr const char* kCellColour = "#1f5fd6";
   std::vector<std::string> kpiFields_;
   std::vector<ItemFields> itemFields_, eventFields_;  // once known, one each
-  FeaturePtr itemFeature_, eventFeature_;
+  ReusedFeature itemFeature_, eventFeature_;
   OGRPoint point_;
   std::vector<Vertex> vertices_;
   std::vector<KeptEvent> events_;
