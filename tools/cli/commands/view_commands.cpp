@@ -117,9 +117,8 @@ bool NamedAttributes(const std::vector<std::string>& names, std::vector<DriveKpi
 
 // Every KPI the log has, in the catalogue's order: a first pass over the
 // log, piece by piece, so that the items layer has all its attributes from
-// its first point on. False with `error`.
+// its first point on; `reader` was opened to skip items. False with `error`.
 bool LogKpis(DriveReader* reader, std::vector<DriveKpi>* kpis, std::string* error) {
-  reader->SkipItems(true);
   while (reader->Next(error)) {
   }
   reader->SkipItems(false);
@@ -208,6 +207,7 @@ int RunMap(const ViewOptions& options, int moduleType, std::string* error) {
   if (!mapModule.Load(error)) return kExitUsage;
   DriveReader reader;
   std::vector<DriveKpi> logKpis;
+  reader.SkipItems(true);  // the first pass
   if (!reader.Open(options.log, moduleType, error) || !LogKpis(&reader, &logKpis, error)) return kExitUsage;
   if (options.attributes.empty()) attributes = logKpis;
   // The KPI colouring the route: --kpi, else Rxagc, else the log's first.

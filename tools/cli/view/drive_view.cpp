@@ -154,8 +154,11 @@ bool DriveReader::Open(const std::string& path, int moduleType, std::string* err
 
 bool DriveReader::OpenReader(std::string* error) {
   // The tool works on each piece while the library decodes the next; the
-  // record fields give the PNs the handset reports, the messages the cells.
-  const unsigned flags = WENDRAKE_TABLE_READ_AHEAD | WENDRAKE_TABLE_RECORD_FIELDS | WENDRAKE_TABLE_MESSAGES;
+  // record fields give the items the PNs the handset reports, the messages
+  // the cells, until they are known. Each costs decoding time.
+  unsigned flags = WENDRAKE_TABLE_READ_AHEAD;
+  if (itemsWanted_) flags |= WENDRAKE_TABLE_RECORD_FIELDS;
+  if (!cellsKnown_) flags |= WENDRAKE_TABLE_MESSAGES;
   int status = WENDRAKE_OK;
   if (path_ != "-") {
     status = wendrake_table_reader_open(path_.c_str(), moduleType_, flags, kLinesPerPiece, &reader_);

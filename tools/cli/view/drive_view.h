@@ -78,7 +78,8 @@ class DriveReader {
 
   // With true, Next() reads each piece for its KPIs, cells and counts
   // only, leaving items() and labels() empty: a first pass that needs
-  // nothing else costs less. With false (the default), items again.
+  // nothing else costs less. With false (the default), items again. Called
+  // before Open() or Rewind(), which decode no more than it needs.
   void SkipItems(bool skip) { itemsWanted_ = !skip; }
 
   // Opens the log at `path` ("-": standard input) for `moduleType`. False
