@@ -9,6 +9,10 @@ MapFeed::MapFeed(DriveReader* reader, size_t attributes, int colour, double minD
   if (minDistance > 0) thinner_.emplace(minDistance);
 }
 
+MapFeed::~MapFeed() {
+  if (making_.valid()) making_.wait();
+}
+
 WendrakeMapItem MapFeed::ItemOf(const DriveItem& item) const {
   // An item of a piece before the last attribute had a value has fewer KPIs.
   const double colour = colour_ >= 0 && static_cast<size_t>(colour_) < item.kpis.size()
@@ -21,36 +25,56 @@ WendrakeMapItem MapFeed::ItemOf(const DriveItem& item) const {
                          item.servingCell, item.servingDistance};
 }
 
-bool MapFeed::Next(WendrakeMapPiece* piece, std::string* error) {
-  items_.clear();
-  points_.clear();
-  thinned_.clear();
-  if (finished_) return false;
-  if (!reader_->Next(error)) {
-    if (!error->empty()) return false;
+// The next piece into `slot`: made false after the last one, with `error`
+// when reading failed or the log has nothing to map.
+void MapFeed::Make(Slot* slot) {
+  slot->items.clear();
+  slot->points.clear();
+  slot->thinned.clear();
+  slot->error.clear();
+  slot->made = false;
+  if (finished_) return;
+  if (!reader_->Next(&slot->error)) {
+    if (!slot->error.empty()) return;
     finished_ = true;
     if (positioned_ == 0) {
-      *error = fmt::format("nothing to map: no item of {} has a position ({} GPS fixes kept, {} rejected)",
-                           reader_->name(), reader_->fixesAccepted(), reader_->fixesRejected());
-      return false;
+      slot->error = fmt::format("nothing to map: no item of {} has a position ({} GPS fixes kept, {} rejected)",
+                                reader_->name(), reader_->fixesAccepted(), reader_->fixesRejected());
+      return;
     }
-    if (!thinner_) return false;
-    thinner_->Finish(&thinned_);
+    if (!thinner_) return;
+    thinner_->Finish(&slot->thinned);
   } else {
-    for (const DriveItem& item : reader_->items()) {
+    // The items stay in the slot while the module writes them; the reader
+    // fills the slot's older ones next.
+    reader_->TakeItems(&slot->drive);
+    for (const DriveItem& item : slot->drive) {
       if (!item.positioned()) continue;
       ++positioned_;
-      items_.push_back(ItemOf(item));
-      if (thinner_) thinner_->Add(item, &thinned_);
+      slot->items.push_back(ItemOf(item));
+      if (thinner_) thinner_->Add(item, &slot->thinned);
     }
   }
-  for (DriveItem& point : thinned_) {
+  for (DriveItem& point : slot->thinned) {
     // The module reads `attributes_` values of every point.
     if (point.kpis.size() < attributes_) point.kpis.resize(attributes_, kNoValue);
-    points_.push_back(ItemOf(point));
+    slot->points.push_back(ItemOf(point));
   }
-  const std::vector<WendrakeMapItem>& points = thinner_ ? points_ : items_;
-  *piece = WendrakeMapPiece{items_.size(), items_.data(), points.size(), points.data()};
+  slot->made = true;
+}
+
+bool MapFeed::Next(WendrakeMapPiece* piece, std::string* error) {
+  Slot& slot = slots_[next_];
+  if (making_.valid()) making_.get();  // the module is done with the other slot
+  else Make(&slot);
+  if (!slot.made) {
+    *error = slot.error;
+    return false;
+  }
+  next_ = 1 - next_;
+  making_ = std::async(std::launch::async, [this, other = &slots_[next_]] { Make(other); });
+  const std::vector<WendrakeMapItem>& points = thinner_ ? slot.points : slot.items;
+  *piece = WendrakeMapPiece{slot.items.size(), slot.items.data(), points.size(), points.data()};
   return true;
 }
 

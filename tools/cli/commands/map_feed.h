@@ -3,6 +3,7 @@
 // when thinned by distance).
 #pragma once
 
+#include <future>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,12 +20,23 @@ class MapFeed : public MapSource {
   // attributes, KPI `colour` (-1: none) colours the route. `minDistance`
   // (metres, > 0) thins the points; 0 keeps every one.
   MapFeed(DriveReader* reader, size_t attributes, int colour, double minDistance);
+  // Waits for the piece being made; the reader is the caller's again.
+  ~MapFeed() override;
 
   // After the last piece, a log with no positioned item is an error that
-  // says so: a map of nothing would look like a success.
+  // says so: a map of nothing would look like a success. While the module
+  // writes the piece handed out, the next one is made on a second thread.
   bool Next(WendrakeMapPiece* piece, std::string* error) override;
 
  private:
+  // A piece and everything its items point into.
+  struct Slot {
+    std::vector<DriveItem> drive, thinned;
+    std::vector<WendrakeMapItem> items, points;
+    bool made = false;
+    std::string error;
+  };
+  void Make(Slot* slot);
   WendrakeMapItem ItemOf(const DriveItem& item) const;
 
   DriveReader* reader_;
@@ -33,8 +45,9 @@ class MapFeed : public MapSource {
   std::optional<PointThinner> thinner_;
   bool finished_ = false;
   int64_t positioned_ = 0;
-  std::vector<DriveItem> thinned_;
-  std::vector<WendrakeMapItem> items_, points_;
+  Slot slots_[2];
+  int next_ = 0;              // the slot handed out next
+  std::future<void> making_;  // of slots_[next_], once started
 };
 
 }  // namespace wendrake_cli

@@ -97,6 +97,9 @@ class DriveReader {
   bool Next(std::string* error);
 
   const std::vector<DriveItem>& items() const { return items_; }
+  // Swaps the items out into `into`, whose items the next piece reuses: a
+  // caller keeps a piece's items while the next one is read.
+  void TakeItems(std::vector<DriveItem>* into) { items_.swap(*into); }
   const std::vector<DriveLabel>& labels() const { return labels_; }
   // The KPIs so far; an item's kpis[k] is KPI k's value. A later piece may
   // add KPIs at the end (unless KeepOnly fixed them), never reorders them.
