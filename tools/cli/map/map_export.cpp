@@ -13,6 +13,7 @@
 #include <cstring>
 #include <cmath>
 #include <cstdint>
+#include <deque>
 #include <ctime>
 #include <memory>
 #include <set>
@@ -696,8 +697,10 @@ class MapWriter {
   std::vector<ItemFields> itemFields_, eventFields_;  // once known, one each
   ReusedFeature itemFeature_, eventFeature_;
   OGRPoint point_;
-  std::vector<Vertex> vertices_;
-  std::vector<KeptEvent> events_;
+  // One per GPS fix or event: deques, which grow without copying what they
+  // hold, so a long drive's peak is the data, not twice or three times it.
+  std::deque<Vertex> vertices_;
+  std::deque<KeptEvent> events_;
   ValueSketch colourValues_;
   KpiBins bins_;
 };

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -42,10 +43,10 @@ class RtreePoints {
     int64_t length;
     RtreeBox box;
   };
-  const std::vector<Run>& runs() const { return runs_; }
+  const std::deque<Run>& runs() const { return runs_; }
 
  private:
-  std::vector<Run> runs_;
+  std::deque<Run> runs_;  // grows without copying (one per fix of a long drive)
   int64_t count_ = 0;
 };
 
