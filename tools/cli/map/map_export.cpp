@@ -25,6 +25,7 @@
 #include "format/ascii_case.h"
 #include "map/gpkg_spatial_index.h"
 #include "map/qgis_styles.h"
+#include "map/spill_array.h"
 #include "view/event_kinds.h"
 #include "view/kpi_bins.h"
 
@@ -149,6 +150,7 @@ class MapWriter {
       }
       for (size_t i = 0; i < piece.item_count; ++i) Take(piece.items[i]);
     }
+    if (!KeptWell(error)) return false;
     if (colouring_) {
       const std::vector<double> edges(drive_.edges, drive_.edges + drive_.edge_count);
       bins_ = KpiBins::OfSketch(colourValues_, static_cast<BinMode>(drive_.bin_mode), drive_.colour_kpi, edges);
@@ -161,11 +163,20 @@ class MapWriter {
       eventNames.push_back(EventKindName(event.eventName, event.code));
     }
     if (!CreateCellsLayer(error) || !AddCells(error)) return false;
-    if (!CreateServingLayer(error) || !AddServingLines(error)) return false;
+    if (!CreateServingLayer(error) || !AddServingLines(error) || !KeptWell(error)) return false;
     return !gpkg_ || WriteQgisStyles(dataset_, Styles(RankEventKinds(eventNames)), error);
   }
 
  private:
+  // A record per GPS fix goes to a temporary file on a long drive: a failed
+  // write or read there fails the map, with the system's reason.
+  bool KeptWell(std::string* error) const {
+    const int failure = vertices_.failed() ? vertices_.error() : itemPoints_.failed() ? itemPoints_.error() : 0;
+    if (!vertices_.failed() && !itemPoints_.failed()) return true;
+    *error = std::string("cannot keep the route in a temporary file: ") + std::strerror(failure);
+    return false;
+  }
+
   // Takes a positioned item into the route, the colour bins and the events.
   void Take(const WendrakeMapItem& item) {
     if (!Positioned(item)) return;
@@ -332,7 +343,8 @@ class MapWriter {
   // A line from each vertex of the route to the cell serving there, with
   // the distance between them.
   bool AddServingLines(std::string* error) {
-    for (const Vertex& vertex : vertices_) {
+    for (size_t v = 0; v < vertices_.size(); ++v) {
+      const Vertex vertex = vertices_[v];
       if (vertex.servingCell < 0 || static_cast<size_t>(vertex.servingCell) >= cells_.size()) continue;
       const WendrakeMapCell& cell = cells_[static_cast<size_t>(vertex.servingCell)];
       if (!CellPositioned(cell)) continue;
@@ -550,7 +562,8 @@ class MapWriter {
     OGRLineString line;
     line.setNumPoints(static_cast<int>(end - begin), false);
     for (size_t v = begin; v < end; ++v) {
-      line.setPoint(static_cast<int>(v - begin), vertices_[v].longitude, vertices_[v].latitude);
+      const Vertex& vertex = vertices_[v];
+      line.setPoint(static_cast<int>(v - begin), vertex.longitude, vertex.latitude);
     }
     feature->SetGeometry(&line);
     Set(feature.get(), "feature", "route");
@@ -585,7 +598,10 @@ class MapWriter {
   // colours the route. Bins grow with the value, so the worst bin is that
   // of the largest value where low values are good, else of the smallest.
   int BinAt(size_t vertex) const { return bins_.Bin(WorstAt(vertex)); }
-  double WorstAt(size_t vertex) const { return bins_.lowIsGood ? vertices_[vertex].high : vertices_[vertex].low; }
+  double WorstAt(size_t index) const {
+    const Vertex& vertex = vertices_[index];
+    return bins_.lowIsGood ? vertex.high : vertex.low;
+  }
 
   // The worst value of vertices [begin, end): what a piece of the route is
   // coloured by, the attribute its QGIS style classes.
@@ -697,9 +713,10 @@ class MapWriter {
   std::vector<ItemFields> itemFields_, eventFields_;  // once known, one each
   ReusedFeature itemFeature_, eventFeature_;
   OGRPoint point_;
-  // One per GPS fix or event: deques, which grow without copying what they
-  // hold, so a long drive's peak is the data, not twice or three times it.
-  std::deque<Vertex> vertices_;
+  // One per GPS fix, in a temporary file on a long drive.
+  SpillArray<Vertex> vertices_;
+  // The events, a few in a hundred items: a deque, which grows without
+  // copying what it holds.
   std::deque<KeptEvent> events_;
   ValueSketch colourValues_;
   KpiBins bins_;

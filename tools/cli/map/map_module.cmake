@@ -9,7 +9,7 @@ find_package(GDAL REQUIRED)  # found by the top-level CMakeLists.txt
 find_package(SQLite3 REQUIRED)  # GDAL's own dependency: the GeoPackage's spatial index
 
 add_library(wendrake_map MODULE map/map_export.cpp map/map_module_entry.cpp map/qgis_styles.cpp
-  map/gpkg_spatial_index.cpp map/packed_rtree.cpp view/event_kinds.cpp view/kpi_bins.cpp)
+  map/gpkg_spatial_index.cpp map/packed_rtree.cpp map/spill_array.cpp view/event_kinds.cpp view/kpi_bins.cpp)
 target_include_directories(wendrake_map PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(wendrake_map PRIVATE GDAL::GDAL SQLite::SQLite3 fmt::fmt)
 set_target_properties(wendrake_map PROPERTIES

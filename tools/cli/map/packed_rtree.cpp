@@ -188,7 +188,9 @@ bool FillPackedRtree(sqlite3* db, const std::string& table, const RtreePoints& p
   // The leaves: runs of the row ids in order, `capacity` to a node.
   int64_t inLeaf = 0;
   RtreeBox leafBox{};
-  for (const RtreePoints::Run& run : points.runs()) {
+  const SpillArray<RtreePoints::Run>& runs = points.runs();
+  for (size_t r = 0; r < runs.size(); ++r) {
+    const RtreePoints::Run run = runs[r];
     for (int64_t i = 0; i < run.length; ++i) {
       if (inLeaf == 0) {
         blob.Start(0);  // a leaf: depth 0, root or not
@@ -205,6 +207,10 @@ bool FillPackedRtree(sqlite3* db, const std::string& table, const RtreePoints& p
     }
   }
   if (inLeaf > 0 && !finish(0, leafBox)) return false;
+  if (points.failed()) {
+    *error = std::string("cannot read the points back from a temporary file: ") + std::strerror(points.error());
+    return false;
+  }
 
   // Each level above: the nodes below it, `capacity` to a node.
   for (size_t level = 1; level <= top; ++level) {

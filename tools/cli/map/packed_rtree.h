@@ -12,9 +12,10 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <vector>
+
+#include "map/spill_array.h"
 
 struct sqlite3;
 
@@ -30,8 +31,7 @@ struct RtreeBox {
 };
 
 // The points to index, in row id order, kept as runs of consecutive row ids
-// at one place: a drive logs a few dozen items per position fix, so memory
-// grows with the fixes, not the items.
+// at one place: a drive logs a few dozen items per position fix.
 class RtreePoints {
  public:
   // `rowid` must be larger than the last one added.
@@ -43,10 +43,13 @@ class RtreePoints {
     int64_t length;
     RtreeBox box;
   };
-  const std::deque<Run>& runs() const { return runs_; }
+  const SpillArray<Run>& runs() const { return runs_; }
+  // A run could not be kept or read back; error() says why.
+  bool failed() const { return runs_.failed(); }
+  int error() const { return runs_.error(); }
 
  private:
-  std::deque<Run> runs_;  // grows without copying (one per fix of a long drive)
+  SpillArray<Run> runs_;  // one per GPS fix: in a temporary file on a long drive
   int64_t count_ = 0;
 };
 

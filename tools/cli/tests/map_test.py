@@ -541,6 +541,49 @@ class CellsMapTest(unittest.TestCase):
         self.assertNotIn("ServingCellDistance", columns)
 
 
+def gpkg_line(blob):
+    """The points of a GeoPackage line string."""
+    blob = bytes(blob)
+    envelope = {0: 0, 1: 32, 2: 48, 3: 48, 4: 64}[(blob[3] >> 1) & 7]
+    wkb = blob[8 + envelope:]
+    order = "<" if wkb[0] == 1 else ">"
+    (count,) = struct.unpack(order + "I", wkb[5:9])
+    return [struct.unpack(order + "dd", wkb[9 + 16 * i:25 + 16 * i]) for i in range(count)]
+
+
+class LongDriveTest(unittest.TestCase):
+    """A drive of more fixes than the map keeps in memory: the route's
+    vertices and the index's runs come back from a temporary file whole and
+    in order."""
+
+    FIXES = 40000
+
+    def test_every_fix_is_a_vertex_of_the_route(self):
+        work = tempfile.mkdtemp(prefix="wendrake-map-")
+        self.addCleanup(shutil.rmtree, work, True)
+        log = os.path.join(work, "long.log")
+        fixes = [(30.0 + i * 1e-5, 120.0 + (i % 977) * 1e-5) for i in range(self.FIXES)]
+        with open(log, "w", encoding="ascii") as f:
+            f.write("RegReport\tDM\tRxagc\n")
+            for i, (lat, lon) in enumerate(fixes):
+                f.write(f"GPS\t{lat:.6f}\t{lon:.6f}\t14.0\t37.4\t90\t11\nDM\t-{70 + i % 30}\n")
+        path = os.path.join(work, "long.gpkg")
+        result = wendrake("map", log, "-o", path)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        with sqlite3.connect(path) as db:
+            self.assertEqual(db.execute("SELECT count(*) FROM items").fetchone()[0], self.FIXES)
+            self.assertEqual(db.execute("SELECT rtreecheck('rtree_items_geom')").fetchone()[0], "ok")
+            pieces = [gpkg_line(geom) for (geom,) in db.execute("SELECT geom FROM route ORDER BY fid")]
+            points = [gpkg_point(geom) for (geom,) in db.execute("SELECT geom FROM items ORDER BY fid")]
+        # The route's vertices are the items' places, one for each run of
+        # items at one place; each piece starts where the one before ended.
+        vertices = [p for i, p in enumerate(points) if i == 0 or p != points[i - 1]]
+        self.assertGreater(len(vertices), self.FIXES * 0.99)
+        route = pieces[0] + [point for piece in pieces[1:] for point in piece[1:]]
+        self.assertEqual(route, vertices)
+        self.assertAlmostEqual(route[-1][1], fixes[-1][0], places=6)
+
+
 class CraftedLogTest(unittest.TestCase):
     """Log text with markup, quotes, CDATA ends and bad bytes leaves every file whole."""
 
