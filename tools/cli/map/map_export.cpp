@@ -13,12 +13,13 @@
 #include <cstring>
 #include <cmath>
 #include <cstdint>
-#include <deque>
 #include <ctime>
+#include <map>
 #include <memory>
 #include <set>
 #include <span>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -99,16 +100,34 @@ size_t SinkWrite(const void* bytes, size_t size, size_t count, FILE* stream) {
   return sink->Put(text) ? count : 0;
 }
 
-// A positioned event, kept for the events layer, which follows the items.
+// Texts kept once each, by number: the events' record, message and name
+// repeat a few kinds over and over.
+class TextNumbers {
+ public:
+  uint32_t Of(const char* text) {
+    const auto [at, added] = numbers_.try_emplace(text, static_cast<uint32_t>(texts_.size()));
+    if (added) texts_.push_back(&at->first);
+    return at->second;
+  }
+  const char* Text(uint32_t number) const { return texts_[number]->c_str(); }
+
+ private:
+  std::unordered_map<std::string, uint32_t> numbers_;
+  std::vector<const std::string*> texts_;  // keys of numbers_, which stay put
+};
+
+// A positioned event, kept for the events layer, which follows the items;
+// its texts by number, so that it can go to a file.
 struct KeptEvent {
   int64_t line, clockMs;
-  std::string record, message, eventName;
+  uint32_t record, message, eventName;
   uint32_t code;
   double event, latitude, longitude, altitude, speed, heading, satellites, fixAge;
 
-  WendrakeMapItem Item() const {
-    return WendrakeMapItem{line,  clockMs,  record.c_str(), message.c_str(), eventName.c_str(), code, event,
-                           latitude, longitude, altitude, speed, heading, satellites, fixAge, nullptr,
+  WendrakeMapItem Item(const TextNumbers& texts) const {
+    return WendrakeMapItem{line,     clockMs,   texts.Text(record), texts.Text(message), texts.Text(eventName),
+                           code,     event,     latitude,           longitude,           altitude,
+                           speed,    heading,   satellites,         fixAge,              nullptr,
                            std::nan(""), -1, std::nan("")};
   }
 };
@@ -157,24 +176,30 @@ class MapWriter {
     }
     if (!CreateRouteLayer(error) || !(oneLayer_ ? AddRoute(error) : AddColouredRoute(error))) return false;
     if (!CreateEventsLayer(error)) return false;
-    std::vector<std::string> eventNames;
-    for (const KeptEvent& event : events_) {
-      if (!AddItem(event.Item(), events_layer_, "event", error)) return false;
-      eventNames.push_back(EventKindName(event.eventName, event.code));
+    std::map<std::string, size_t> eventKinds;  // with the count of each
+    for (size_t e = 0; e < events_.size(); ++e) {
+      const WendrakeMapItem event = events_[e].Item(texts_);
+      if (!AddItem(event, events_layer_, "event", error)) return false;
+      ++eventKinds[EventKindName(event.event_name, event.code)];
     }
     if (!CreateCellsLayer(error) || !AddCells(error)) return false;
     if (!CreateServingLayer(error) || !AddServingLines(error) || !KeptWell(error)) return false;
-    return !gpkg_ || WriteQgisStyles(dataset_, Styles(RankEventKinds(eventNames)), error);
+    return !gpkg_ || WriteQgisStyles(dataset_, Styles(RankEventKinds(eventKinds)), error);
   }
 
  private:
   // A record per GPS fix goes to a temporary file on a long drive: a failed
   // write or read there fails the map, with the system's reason.
   bool KeptWell(std::string* error) const {
-    const int failure = vertices_.failed() ? vertices_.error() : itemPoints_.failed() ? itemPoints_.error() : 0;
-    if (!vertices_.failed() && !itemPoints_.failed()) return true;
-    *error = std::string("cannot keep the route in a temporary file: ") + std::strerror(failure);
-    return false;
+    const std::pair<bool, int> kept[] = {{vertices_.failed(), vertices_.error()},
+                                         {events_.failed(), events_.error()},
+                                         {itemPoints_.failed(), itemPoints_.error()}};
+    for (const auto& [failed, number] : kept) {
+      if (!failed) continue;
+      *error = std::string("cannot keep the route in a temporary file: ") + std::strerror(number);
+      return false;
+    }
+    return true;
   }
 
   // Takes a positioned item into the route, the colour bins and the events.
@@ -196,9 +221,9 @@ class MapWriter {
       colourValues_.Add(item.colour);
     }
     if (IsEvent(item)) {
-      events_.push_back(KeptEvent{item.line, item.clock_ms, item.record, item.message, item.event_name, item.code,
-                                  item.event, item.latitude, item.longitude, item.altitude, item.speed, item.heading,
-                                  item.satellites, item.fix_age});
+      events_.push_back(KeptEvent{item.line, item.clock_ms, texts_.Of(item.record), texts_.Of(item.message),
+                                  texts_.Of(item.event_name), item.code, item.event, item.latitude, item.longitude,
+                                  item.altitude, item.speed, item.heading, item.satellites, item.fix_age});
     }
   }
 
@@ -713,11 +738,10 @@ class MapWriter {
   std::vector<ItemFields> itemFields_, eventFields_;  // once known, one each
   ReusedFeature itemFeature_, eventFeature_;
   OGRPoint point_;
-  // One per GPS fix, in a temporary file on a long drive.
+  // One per GPS fix and one per event, in a temporary file on a long drive.
   SpillArray<Vertex> vertices_;
-  // The events, a few in a hundred items: a deque, which grows without
-  // copying what it holds.
-  std::deque<KeptEvent> events_;
+  SpillArray<KeptEvent> events_;
+  TextNumbers texts_;
   ValueSketch colourValues_;
   KpiBins bins_;
 };

@@ -552,9 +552,9 @@ def gpkg_line(blob):
 
 
 class LongDriveTest(unittest.TestCase):
-    """A drive of more fixes than the map keeps in memory: the route's
-    vertices and the index's runs come back from a temporary file whole and
-    in order."""
+    """A drive of more fixes and events than the map keeps in memory: the
+    route's vertices, the events and the index's runs come back from a
+    temporary file whole and in order."""
 
     FIXES = 40000
 
@@ -564,17 +564,23 @@ class LongDriveTest(unittest.TestCase):
         log = os.path.join(work, "long.log")
         fixes = [(30.0 + i * 1e-5, 120.0 + (i % 977) * 1e-5) for i in range(self.FIXES)]
         with open(log, "w", encoding="ascii") as f:
-            f.write("RegReport\tDM\tRxagc\n")
+            f.write("RegReport\tDM\tRxagc\nRegReport\tEVT\tEvent\tDescription\n")
             for i, (lat, lon) in enumerate(fixes):
                 f.write(f"GPS\t{lat:.6f}\t{lon:.6f}\t14.0\t37.4\t90\t11\nDM\t-{70 + i % 30}\n")
+                if i % 2 == 0:
+                    f.write(f"EVT\t{100 + i % 3}\tKind {i % 3}\n")
         path = os.path.join(work, "long.gpkg")
         result = wendrake("map", log, "-o", path)
         self.assertEqual(result.returncode, 0, result.stderr)
         with sqlite3.connect(path) as db:
-            self.assertEqual(db.execute("SELECT count(*) FROM items").fetchone()[0], self.FIXES)
+            self.assertEqual(db.execute("SELECT count(*) FROM items").fetchone()[0], self.FIXES * 3 // 2)
+            events = db.execute("SELECT line, name FROM events ORDER BY fid").fetchall()
+            event_items = db.execute("SELECT line, name FROM items WHERE record = 'EVT' ORDER BY fid").fetchall()
             self.assertEqual(db.execute("SELECT rtreecheck('rtree_items_geom')").fetchone()[0], "ok")
             pieces = [gpkg_line(geom) for (geom,) in db.execute("SELECT geom FROM route ORDER BY fid")]
             points = [gpkg_point(geom) for (geom,) in db.execute("SELECT geom FROM items ORDER BY fid")]
+        self.assertEqual(len(events), self.FIXES // 2)
+        self.assertEqual(events, event_items)
         # The route's vertices are the items' places, one for each run of
         # items at one place; each piece starts where the one before ended.
         vertices = [p for i, p in enumerate(points) if i == 0 or p != points[i - 1]]
