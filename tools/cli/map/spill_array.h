@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -28,7 +27,9 @@ class SpillFile {
   bool Read(uint64_t offset, void* data, size_t bytes) const;
 
  private:
-  std::FILE* file_ = nullptr;  // tmpfile(): gone when closed, or when the process ends
+  bool Open();
+
+  int fd_ = -1;
 };
 
 template <typename T>

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 
 namespace wendrake_cli {
 namespace {
@@ -54,6 +58,29 @@ TEST(SpillArrayTest, AFileThatCannotGrowIsAFailureWithItsReason) {
   EXPECT_TRUE(records.failed());
   EXPECT_EQ(records.error(), EFBIG);
   EXPECT_EQ(records.size(), SpillArray<Record>::kChunk);  // what it held before the failed write
+}
+
+TEST(SpillArrayTest, TheFileIsMadeInTmpdirAndLeavesNothingThere) {
+  const std::string folder = testing::TempDir() + "spill-tmpdir";
+  mkdir(folder.c_str(), 0700);
+  const char* old = std::getenv("TMPDIR");
+  const std::string saved = old != nullptr ? old : "";
+  setenv("TMPDIR", folder.c_str(), 1);
+  {
+    SpillArray<Record> records;
+    for (size_t i = 0; i < 2 * SpillArray<Record>::kChunk; ++i) records.push_back({static_cast<int64_t>(i), 0});
+    EXPECT_FALSE(records.failed());
+    EXPECT_EQ(records[5].index, 5);
+    EXPECT_TRUE(std::filesystem::is_empty(folder));  // removed as soon as made
+  }
+  setenv("TMPDIR", (folder + "/missing").c_str(), 1);
+  SpillArray<Record> records;
+  for (size_t i = 0; i < 2 * SpillArray<Record>::kChunk; ++i) records.push_back({static_cast<int64_t>(i), 0});
+  EXPECT_TRUE(records.failed());
+  EXPECT_EQ(records.error(), ENOENT);
+  if (old != nullptr) setenv("TMPDIR", saved.c_str(), 1);
+  else unsetenv("TMPDIR");
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace
