@@ -198,19 +198,24 @@ constexpr Step kGeneralPage[] = {
     EndRepeat(),
 };
 
-// C.S0005 3.7.2.3.2.15, Status Request Message (paging channel): the
-// qualification, then the information record types asked for.
-constexpr Step kStatusRequestFields[] = {
+// C.S0005 Status Request and Status Response: the qualification the
+// information records come under.
+constexpr Step kQualInfo[] = {
     F("QUAL_INFO_TYPE", 8), F("QUAL_INFO_LEN", 3),
     Within("QUAL_INFO", "QUAL_INFO_LEN"),
       If("QUAL_INFO_TYPE", kEq, 1), F("BAND_CLASS", 5, Conv::kBandClass), EndIf(),
       If("QUAL_INFO_TYPE", kEq, 2), F("BAND_CLASS", 5, Conv::kBandClass), F("OP_MODE", 8),
       EndIf(),
     EndWithin(),
+};
+
+// C.S0005 3.7.2.3.2.15, Status Request Message (paging channel): the
+// qualification, then the information record types asked for.
+constexpr Step kStatusRequestTypes[] = {
     F("NUM_FIELDS", 4),
     Repeat("RECORD_TYPES", "NUM_FIELDS"), F("RECORD_TYPE", 8), EndRepeat(),
 };
-constexpr auto kPagingStatusRequest = Join(kPagingOrderAddress, kStatusRequestFields);
+constexpr auto kPagingStatusRequest = Join(kPagingOrderAddress, kQualInfo, kStatusRequestTypes);
 
 // C.S0005 3.7.2.3.2.21, Extended Channel Assignment Message: one assignment,
 // its fields decoded for ASSIGN_MODE '000' (traffic channel assignment).
@@ -547,22 +552,17 @@ constexpr auto kUniversalHandoffDirection =
 
 // C.S0005 f-dsch Status Request Message: the paging channel's fields without
 // the address.
-constexpr const auto& kTrafficStatusRequest = kStatusRequestFields;
+constexpr auto kTrafficStatusRequest = Join(kQualInfo, kStatusRequestTypes);
 
 // C.S0005 r-dsch Status Response Message: the qualification, then the
 // information records asked for, each a type, a length in octets and the
 // type's fields (kept as octets).
-constexpr Step kStatusResponse[] = {
-    F("QUAL_INFO_TYPE", 8), F("QUAL_INFO_LEN", 3),
-    Within("QUAL_INFO", "QUAL_INFO_LEN"),
-      If("QUAL_INFO_TYPE", kEq, 1), F("BAND_CLASS", 5, Conv::kBandClass), EndIf(),
-      If("QUAL_INFO_TYPE", kEq, 2), F("BAND_CLASS", 5, Conv::kBandClass), F("OP_MODE", 8),
-      EndIf(),
-    EndWithin(),
+constexpr Step kStatusResponseRecords[] = {
     RepeatToEnd("RECORDS", 16),
       F("RECORD_TYPE", 8), F("RECORD_LEN", 8), VarF("TYPE_SPECIFIC_FIELDS", "RECORD_LEN", 8),
     EndRepeat(),
 };
+constexpr auto kStatusResponse = Join(kQualInfo, kStatusResponseRecords);
 
 // C.S0005 f-dsch Service Connect Message, through SERV_CON_SEQ.
 constexpr Step kServiceConnect[] = {F("USE_TIME", 1), F("ACTION_TIME", 6), F("SERV_CON_SEQ", 3)};
