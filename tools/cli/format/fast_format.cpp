@@ -69,15 +69,6 @@ void AppendRealOfScale(std::string* out, double value, int32_t scale) {
   AppendReal(out, value);
 }
 
-void AppendHex(std::string* out, uint32_t value, int digits) {
-  char text[8];
-  for (int i = digits - 1; i >= 0; --i) {
-    text[i] = kHexDigits[value & 0xF];
-    value >>= 4;
-  }
-  out->append(text, static_cast<size_t>(digits));
-}
-
 void AppendHexBytes(std::string* out, std::string_view bytes) {
   const size_t start = out->size();
   out->resize(start + bytes.size() * 2);

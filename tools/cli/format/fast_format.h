@@ -32,8 +32,19 @@ void AppendScaled(std::string* out, int64_t stored, int32_t scale);
 // stored: printed as AppendScaled when it is exactly that, else as AppendReal.
 void AppendRealOfScale(std::string* out, double value, int32_t scale);
 
+// `digits` upper-case hexadecimal digits of `value` into `text`, zero-padded,
+// no prefix and no terminating NUL.
+inline void WriteHex(char* text, uint32_t value, int digits) {
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  for (int i = digits - 1; i >= 0; --i, value >>= 4) text[i] = kDigits[value & 0xF];
+}
+
 // `digits` upper-case hexadecimal digits of `value`, zero-padded, no prefix.
-void AppendHex(std::string* out, uint32_t value, int digits);
+inline void AppendHex(std::string* out, uint32_t value, int digits) {
+  char text[8];
+  WriteHex(text, value, digits);
+  out->append(text, static_cast<size_t>(digits));
+}
 
 // "0xB1012001", as HexCode.
 inline void AppendHexCode(std::string* out, uint32_t code) {

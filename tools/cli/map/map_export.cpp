@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "format/ascii_case.h"
+#include "format/fast_format.h"
 #include "map/gpkg_spatial_index.h"
 #include "map/qgis_styles.h"
 #include "map/spill_array.h"
@@ -530,15 +531,6 @@ class MapWriter {
     }
   }
 
-  // "0x" and eight upper-case hex digits.
-  static void HexCode(uint32_t code, char (&text)[11]) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    text[0] = '0';
-    text[1] = 'x';
-    for (int i = 9; i >= 2; --i, code >>= 4) text[i] = kDigits[code & 15];
-    text[10] = '\0';
-  }
-
   bool AddItem(const WendrakeMapItem& item, OGRLayer* layer, const char* kind, std::string* error) {
     const bool isItem = layer == items_ && std::string_view(kind) == "item";
     if (itemFields_.empty()) itemFields_.push_back(FieldsOf(items_, true));
@@ -554,8 +546,8 @@ class MapWriter {
     SetAt(reused, f.line, static_cast<double>(item.line));
     SetTimeAt(reused, f.time, item.clock_ms);
     SetAt(reused, f.record, item.record);
-    char code[11];
-    HexCode(item.code, code);
+    char code[] = "0x00000000";
+    WriteHex(code + 2, item.code, 8);
     SetAt(reused, f.code, code);
     SetAt(reused, f.message, item.message);
     SetAt(reused, f.eventName, item.event_name);
